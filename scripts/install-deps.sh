@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs the Debian packages Postvane needs, only those that are missing.
+# Usage: scripts/install-deps.sh [run|test]
+set -eu
+
+kind=${1:-test}
+packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6"
+if [ "$kind" = test ]; then
+  packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
+dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+fi
+
+missing=""
+for p in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  # The packaged Dovecot service is not ours to run; tests start private instances.
+  if echo "$missing" | grep -q dovecot; then
+    (systemctl disable --now dovecot >/dev/null 2>&1 || service dovecot stop >/dev/null 2>&1 || true)
+  fi
+fi

@@ -1,0 +1,35 @@
+// Everything process-wide: the program owns one and hands it out by reference.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/program_paths.h"
+#include "check/mailbox_table.h"
+#include "settings/general_settings.h"
+
+namespace postvane {
+
+struct ProgramState {
+  MailboxTable Mailboxes{};
+  GeneralSettings General{};
+  int16_t LanguageBase = 900;  // English until start-up selects the user's language
+
+  // The dialogue with the one server being polled.
+  int16_t CurrentMailbox = 0;
+  std::string UidlBuffer;
+  std::string HeaderBuffer;
+  int16_t CurrentMessage = 0;
+
+  // Scheduler, notification, tray summary, MDaemon.
+  int16_t MinuteCount = 0;
+  std::array<int16_t, kMailboxSlots> NotifiedCount{};
+  int16_t BlinkPhase = 0;
+  int16_t AnimationFrame = 0;
+  int16_t MDaemonRequest = 0;
+
+  ProgramPaths Paths;
+};
+
+}  // namespace postvane

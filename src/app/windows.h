@@ -1,0 +1,17 @@
+// The windows and the tray menu, as the tray commands reach them.
+#pragma once
+
+namespace postvane {
+
+class Windows {
+ public:
+  virtual ~Windows() = default;
+  virtual void ShowStatus() = 0;  // modeless; built on first show, only raised while open
+  virtual void ShowConfig() = 0;
+  virtual void ShowAbout() = 0;
+  virtual void ShowTrayMenu() = 0;  // at the mouse position
+  virtual void SetMDaemonMenuVisible(bool visible) = 0;
+  virtual void ExitProgram() = 0;  // at once, nothing saved
+};
+
+}  // namespace postvane

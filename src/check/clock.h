@@ -1,0 +1,14 @@
+// The local date and time.
+#pragma once
+
+#include "check/local_date_time.h"
+
+namespace postvane {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalDateTime Now() const = 0;
+};
+
+}  // namespace postvane

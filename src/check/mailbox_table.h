@@ -1,0 +1,78 @@
+// The mailbox table: one record per POP3 mailbox, settings and last check results.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/local_date_time.h"
+
+namespace postvane {
+
+// 16-bit booleans as the settings and the table keep them.
+constexpr int16_t kFalse = 0;
+constexpr int16_t kTrue = -1;
+
+// Ten user mailboxes (0..9); slot 10 is the end-of-cycle position and stays empty.
+constexpr int kUserMailboxes = 10;
+constexpr int kMailboxSlots = 11;
+constexpr int16_t kEndOfCycle = 10;
+
+// Codes are written into the receive log; 1..8 means "check in progress".
+enum class MailboxState : int16_t {
+  Idle = 0,
+  Connecting = 1,
+  Connected = 2,
+  UserSent = 3,
+  PassSent = 4,
+  StatSent = 5,
+  LastSent = 6,
+  UidlSent = 7,
+  TopSent = 8,
+  QuitSent = 9,
+};
+
+struct MessageHeader {
+  std::string From;
+  std::string To;
+  std::string Subject;
+  std::string Priority;
+  std::string Date;
+};
+
+struct MailboxRecord {
+  std::string Name;
+  std::string RemoteHost;
+  int32_t RemotePort = 0;
+  std::string User;
+  std::string Password;  // plain in memory; transformed only in the file
+  std::string UIDL;
+  std::string NewestUidl;
+  int16_t MessageCount = 0;
+  int16_t NewCount = 0;
+  int16_t LastAccessed = 0;
+  int16_t Enabled = kFalse;
+  int16_t LastMail = kFalse;
+  MailboxState State = MailboxState::Idle;
+  std::string StatusText;
+  LocalDateTime LastCheck;
+  // Lower bound 0; element 0 is never filled. Empty means "no array" (slot 10).
+  std::vector<MessageHeader> Headers;
+};
+
+using MailboxTable = std::array<MailboxRecord, kMailboxSlots>;
+
+// Upper bound of Headers the way the design counts it: -1 when there is no array.
+inline int HeadersUpperBound(const MailboxRecord& record) {
+  return static_cast<int>(record.Headers.size()) - 1;
+}
+
+inline int16_t StateCode(MailboxState state) { return static_cast<int16_t>(state); }
+
+inline bool IsChecking(const MailboxRecord& record) {
+  const int16_t code = StateCode(record.State);
+  return code > 0 && code < 9;
+}
+
+}  // namespace postvane

@@ -1,0 +1,25 @@
+// How replies to STAT, LAST, UIDL and TOP become counts, the newest unique-id and headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check/mailbox_table.h"
+
+namespace postvane {
+
+// The leading decimal number of a reply text: blanks, tabs, CR and LF skipped first,
+// digits up to the first other character, 0 without digits. Clamped to 0..32767.
+int16_t ReadReplyNumber(std::string_view text);
+
+// Removes leading and trailing blanks (character 32) only.
+std::string TrimBlanks(std::string_view text);
+
+void UpdateNewCountFromStat(MailboxRecord& record, std::string_view reply);
+void EvaluateUidlListing(MailboxRecord& record, std::string_view listing);
+void FinishNewCount(MailboxRecord& record);
+// Fills element MessageCount - messageNumber + 1 of Headers when it exists.
+void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber);
+
+}  // namespace postvane

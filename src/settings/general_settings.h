@@ -1,0 +1,29 @@
+// The general section of the settings file, held in memory for the whole run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "check/mailbox_table.h"
+
+namespace postvane {
+
+// NotifyType bits.
+constexpr int16_t kNotifySound = 1;
+constexpr int16_t kNotifyPopUp = 2;
+constexpr int16_t kNotifyMailProgram = 4;
+
+struct GeneralSettings {
+  int16_t Interval = 5;
+  int16_t NotifyType = 1;
+  int16_t TrayType = 1;
+  int16_t DoubleClick = 0;
+  std::string MailProgram;
+  std::string SoundFile;
+  std::string MDaemonPath;
+  int16_t MDaemonActivate = 0;
+  int16_t ReceiveLog = kFalse;
+  int16_t ReplaySound = kFalse;
+};
+
+}  // namespace postvane

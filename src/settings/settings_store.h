@@ -1,0 +1,43 @@
+// The settings file: ten mailbox sections and the general section.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check/mailbox_table.h"
+#include "settings/file_system.h"
+#include "settings/general_settings.h"
+
+namespace postvane {
+
+// Leading numeric part of a settings value; blanks anywhere are skipped ("1 0" reads 10).
+double ReadNumber(std::string_view text);
+// ReadNumber rounded half to even, clamped into the field's range.
+int16_t ReadInt16(std::string_view text);
+int32_t ReadInt32(std::string_view text);
+
+// Reverses the bytes and maps each code c to 256 - c; its own inverse.
+std::string TransformPassword(std::string_view bytes);
+
+class SettingsStore {
+ public:
+  SettingsStore(FileSystem& files, std::string settingsFile, std::string defaultSoundFile);
+
+  void LoadMailbox(MailboxRecord& record, int16_t index);
+  void SaveMailbox(const MailboxRecord& record, int16_t index);
+  void SaveUidl(int16_t index, const std::string& uidl);
+  void LoadGeneral(GeneralSettings& general);
+  void SaveGeneral(const GeneralSettings& general);
+
+  // Write failures pass silently; this tells tests whether the last write reached the disk.
+  bool LastWriteSucceeded() const { return lastWriteSucceeded_; }
+
+ private:
+  FileSystem& files_;
+  std::string settingsFile_;
+  std::string defaultSoundFile_;
+  bool lastWriteSucceeded_ = true;
+};
+
+}  // namespace postvane
