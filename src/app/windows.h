@@ -6,6 +6,8 @@ namespace postvane {
 class Windows {
  public:
   virtual ~Windows() = default;
+  // Replaces the caption codes of the main window's tray menu (start-up).
+  virtual void LocalizeMainCaptions() = 0;
   virtual void ShowStatus() = 0;  // modeless; built on first show, only raised while open
   virtual void ShowConfig() = 0;
   virtual void ShowAbout() = 0;
