@@ -26,13 +26,13 @@ struct AppPlatform {
   Timer& TrayTimer;    // 1500 ms, running from the start
   Timer& Timeout;      // 15000 ms
   Timer& TimerQuit;    // 1000 ms
-  Clock& Clock;
-  DateText& DateText;
+  Clock& LocalClock;
+  DateText& DateFormat;
   FileSystem& Files;
   TrayIcons& Tray;
   SoundPlayer& Sound;
   ProgramStarter& Programs;
-  Windows& Windows;
+  Windows& Forms;
 };
 
 class PostvaneApp : public CycleHooks {
