@@ -1,5 +1,5 @@
 // How replies to STAT, LAST, UIDL and TOP become counts, the newest unique-id and headers.
-// Every count is computed in int and clamped into 0..32767, so no reply can overflow a field.
+// Counts are computed in a wider type and clamped into 0..32767, so no reply overflows a field.
 #include "check/new_mail_rules.h"
 
 #include <algorithm>
