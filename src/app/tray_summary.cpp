@@ -1,0 +1,152 @@
+// The tray summary in its two display modes.
+#include "app/tray_summary.h"
+
+#include <array>
+#include <cstdint>
+
+#include "ui/string_table.h"
+
+namespace postvane {
+namespace {
+
+constexpr int kStringChecking = 53;
+constexpr int kStringOneNew = 54;
+constexpr int kStringManyNew = 55;
+constexpr int kStringMailboxNew = 56;
+
+int AdvanceAnimation(ProgramState& state) {
+  state.AnimationFrame = static_cast<int16_t>(state.AnimationFrame + 1);
+  // Any value out of 0..3 restarts the frames, so a damaged frame never picks a foreign icon.
+  if (state.AnimationFrame > 3 || state.AnimationFrame < 0) state.AnimationFrame = 0;
+  return kIconAnimationBase + state.AnimationFrame;
+}
+
+LocalDateTime NewestCheck(const ProgramState& state) {
+  LocalDateTime newest;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    if (state.Mailboxes[i].LastCheck > newest) newest = state.Mailboxes[i].LastCheck;
+  }
+  return newest;
+}
+
+// The steady idle and error texts are rewritten only when they change.
+void WriteIfChanged(TrayIcons& tray, int index, int picture, const std::string& text) {
+  if (tray.GetTrayToolTip(index) != text) {
+    tray.SetTrayPicture(index, picture);
+    tray.SetTrayToolTip(index, text);
+  }
+}
+
+std::string IdleText(const ProgramState& state, const DateText& dateText) {
+  return dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
+}
+
+void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dateText) {
+  std::array<bool, kMailboxSlots> shown{};
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    const MailboxRecord& mailbox = state.Mailboxes[i];
+    const std::string time = dateText.Format(mailbox.LastCheck);
+    if (IsChecking(mailbox)) {
+      tray.SetTrayPicture(i, AdvanceAnimation(state));
+      tray.SetTrayToolTip(i, time + " - " + LocalString(state.LanguageBase, kStringChecking));
+      shown[i] = true;
+    } else if (mailbox.NewCount != 0) {
+      shown[i] = true;
+      tray.SetTrayToolTip(
+          i, time + " - " + mailbox.Name + " " +
+                 ReplaceHash(LocalString(state.LanguageBase, kStringMailboxNew), mailbox.NewCount));
+      tray.SetTrayPicture(
+          i, state.BlinkPhase == 0 ? CountPicture(mailbox.NewCount) : kIconMarkerBase + i);
+    } else if (!mailbox.StatusText.empty()) {
+      shown[i] = true;
+      WriteIfChanged(tray, i, kIconError, time + " - " + mailbox.Name + ": " + mailbox.StatusText);
+    } else {
+      WriteIfChanged(tray, i, kIconIdle, IdleText(state, dateText));
+    }
+  }
+
+  // Icon 0 stands in for the program when no other icon shows; otherwise only for news.
+  bool anyOtherShown = false;
+  for (int k = 1; k < kUserMailboxes; ++k) anyOtherShown = anyOtherShown || shown[k];
+  if (!anyOtherShown) {
+    shown[0] = true;
+  } else {
+    shown[0] = !state.Mailboxes[0].StatusText.empty() || state.Mailboxes[0].NewCount != 0;
+  }
+
+  for (int k = 0; k < kTrayIcons; ++k) {
+    if (tray.GetTrayVisible(k) != shown[k]) tray.SetTrayVisible(k, shown[k]);
+  }
+}
+
+void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dateText) {
+  long long total = 0;  // ten 16-bit counts never overflow this
+  std::string errorLine;
+  bool checking = false;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    const MailboxRecord& mailbox = state.Mailboxes[i];
+    total += mailbox.NewCount;
+    if (errorLine.empty() && !mailbox.StatusText.empty()) {
+      errorLine = mailbox.Name + ": " + mailbox.StatusText;
+    }
+    checking = checking || IsChecking(mailbox);
+  }
+
+  if (checking) {
+    // Visibility stays as it is while a check runs.
+    tray.SetTrayPicture(0, AdvanceAnimation(state));
+    tray.SetTrayToolTip(0, LocalString(state.LanguageBase, kStringChecking));
+    return;
+  }
+
+  const std::string time = dateText.Format(NewestCheck(state));
+  if (total > 0) {
+    tray.SetTrayPicture(0, CountPicture(total));
+    if (total == 1) {
+      tray.SetTrayToolTip(0, time + " - " + LocalString(state.LanguageBase, kStringOneNew));
+    } else {
+      tray.SetTrayToolTip(
+          0, time + " - " + ReplaceHash(LocalString(state.LanguageBase, kStringManyNew), total));
+    }
+  } else if (!errorLine.empty()) {
+    WriteIfChanged(tray, 0, kIconError, time + " - " + errorLine);
+  } else {
+    WriteIfChanged(tray, 0, kIconIdle, time + " - " + std::string(kProductName));
+  }
+
+  tray.SetTrayVisible(0, true);
+  for (int k = 1; k < kTrayIcons; ++k) tray.SetTrayVisible(k, false);
+}
+
+}  // namespace
+
+int CountPicture(long long count) {
+  if (count > 20) return kIconCountMax;
+  if (count < 0) return kIconError;
+  return kIconError + static_cast<int>(count);
+}
+
+std::string ReplaceHash(std::string_view pattern, long long number) {
+  const std::string digits = std::to_string(number);
+  std::string result;
+  result.reserve(pattern.size() + digits.size());
+  for (char c : pattern) {
+    if (c == '#') {
+      result += digits;
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+void RefreshTray(ProgramState& state, TrayIcons& tray, const DateText& dateText) {
+  state.BlinkPhase = state.BlinkPhase != 1 ? 1 : 0;
+  if (state.General.TrayType == 1) {
+    RefreshPerMailbox(state, tray, dateText);
+  } else if (state.General.TrayType == 0) {
+    RefreshSingleIcon(state, tray, dateText);
+  }
+}
+
+}  // namespace postvane
