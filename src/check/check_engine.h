@@ -1,6 +1,7 @@
 // The check cycle over the enabled mailboxes and the POP3 dialogue with each server.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,17 +9,35 @@
 #include "app/program_state.h"
 #include "check/clock.h"
 #include "check/cycle_hooks.h"
+#include "check/reply_watch.h"
 #include "check/socket.h"
 #include "check/timer.h"
 #include "settings/file_system.h"
 
 namespace postvane {
 
+// StatusText when the server drops the connection in the middle of a dialogue.
+inline constexpr std::string_view kRemoteClosedDescription = "Connection closed by the server";
+
+// Far above any real reply; a server that sends more ends the listing or header fetch.
+inline constexpr std::size_t kUidlBufferLimit = std::size_t{64} * 1024 * 1024;
+inline constexpr std::size_t kHeaderBufferLimit = std::size_t{1} * 1024 * 1024;
+
+// The local port of every first connection attempt; raised by 1 after each address-in-use.
+constexpr int32_t kFirstLocalPort = 20000;
+constexpr int32_t kHighestPort = 65535;
+
+// Close-and-retry rounds CheckNow grants a socket that keeps reporting "not closed".
+constexpr int kInvalidStateRetries = 3;
+
 class CheckEngine : public SocketListener {
  public:
   // Registers itself as the socket's listener and as the tick handler of both timers.
-  CheckEngine(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
-              Clock& clock, FileSystem& files, CycleHooks& hooks);
+  CheckEngine(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit, Clock& clock,
+              FileSystem& files, CycleHooks& hooks);
+  ~CheckEngine() override;
+  CheckEngine(const CheckEngine&) = delete;
+  CheckEngine& operator=(const CheckEngine&) = delete;
 
   // Starts a cycle from mailbox 0; a running cycle is abandoned.
   void mnuCheckNow_Click();
@@ -36,14 +55,36 @@ class CheckEngine : public SocketListener {
   // True while some mailbox's connection or dialogue is under way.
   bool DialogueRunning() const;
 
+  // Lowers the reply bounds, so that tests reach them with little data.
+  void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
+
  private:
-  void ConnectMailbox();
-  MailboxRecord& Current();
+  enum class ConnectOutcome { Requested, Rests, InvalidState };
+
+  ConnectOutcome ConnectMailbox();
+  // The record at CurrentMailbox when that is a user mailbox (0..9), else null.
+  MailboxRecord* Current();
+  const MailboxRecord* Current() const;
   void Send(const std::string& line, std::string_view logText);
   void SendQuit();
+  void SendTop();
   void FailWith(int offset);
-  void EndMailbox(bool refresh);
+  void EndMailbox();
   void CloseAndAdvance();
+  void Advance();
+  void CloseSocket();
+  void RaiseLocalPort();
+  void AbandonMailbox(const std::string& description);
+
+  void OnGreeting(MailboxRecord& record, const std::string& reply);
+  void OnUserReply(MailboxRecord& record, const std::string& reply);
+  void OnPassReply(MailboxRecord& record, const std::string& reply);
+  void OnStatReply(MailboxRecord& record, const std::string& reply);
+  void OnLastReply(MailboxRecord& record, const std::string& reply);
+  void OnUidlBlock(MailboxRecord& record, const std::string& block);
+  void OnTopBlock(MailboxRecord& record, const std::string& block);
+  void OnQuitReply(const std::string& reply);
+  void DecideHeaders(MailboxRecord& record);
 
   ProgramState& state_;
   Socket& socket_;
@@ -52,6 +93,20 @@ class CheckEngine : public SocketListener {
   Clock& clock_;
   FileSystem& files_;
   CycleHooks& hooks_;
+
+  // Set by a successful connect request, cleared by every Close: events that arrive for a
+  // connection the engine already gave up are stale and change nothing.
+  bool socketInUse_ = false;
+
+  std::size_t uidlLimit_ = kUidlBufferLimit;
+  std::size_t headerLimit_ = kHeaderBufferLimit;
+
+  // Completion tests of the collected replies, fed only with what each block added.
+  ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
+  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCase};
+  ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
+  ReplyWatch topError_{"-ERR", CaseRule::Exact};
+  ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};
 };
 
 }  // namespace postvane

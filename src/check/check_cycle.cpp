@@ -1,0 +1,203 @@
+// The check cycle: walking the mailboxes, connecting, time-out, socket errors, end of cycle.
+#include <string>
+
+#include "check/check_engine.h"
+#include "ui/string_table.h"
+
+namespace postvane {
+
+namespace {
+
+constexpr int kStringNotAvailable = 57;
+
+}  // namespace
+
+CheckEngine::CheckEngine(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
+                         Clock& clock, FileSystem& files, CycleHooks& hooks)
+    : state_(state),
+      socket_(socket),
+      timeout_(timeout),
+      timerQuit_(timerQuit),
+      clock_(clock),
+      files_(files),
+      hooks_(hooks) {
+  socket_.SetListener(this);
+  timeout_.SetTickHandler([this] { OnTimeout(); });
+  timerQuit_.SetTickHandler([this] { OnQuitTimer(); });
+}
+
+CheckEngine::~CheckEngine() {
+  socket_.SetListener(nullptr);
+  timeout_.SetTickHandler({});
+  timerQuit_.SetTickHandler({});
+}
+
+void CheckEngine::SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit) {
+  uidlLimit_ = uidlLimit;
+  headerLimit_ = headerLimit;
+}
+
+MailboxRecord* CheckEngine::Current() {
+  const int16_t index = state_.CurrentMailbox;
+  if (index < 0 || index >= kUserMailboxes) return nullptr;
+  return &state_.Mailboxes[static_cast<std::size_t>(index)];
+}
+
+const MailboxRecord* CheckEngine::Current() const {
+  const int16_t index = state_.CurrentMailbox;
+  if (index < 0 || index >= kUserMailboxes) return nullptr;
+  return &state_.Mailboxes[static_cast<std::size_t>(index)];
+}
+
+bool CheckEngine::DialogueRunning() const {
+  const MailboxRecord* record = Current();
+  return record != nullptr && socketInUse_ && IsChecking(*record);
+}
+
+void CheckEngine::CloseSocket() {
+  // Cleared first: anything the socket reports while closing belongs to the old connection.
+  socketInUse_ = false;
+  socket_.Close();
+}
+
+void CheckEngine::RaiseLocalPort() {
+  const int32_t port = socket_.LocalPort();
+  // Port 0 lets the system choose; past the highest port there is nothing left to try.
+  if (port <= 0 || port >= kHighestPort) {
+    socket_.SetLocalPort(0);
+  } else {
+    socket_.SetLocalPort(port + 1);
+  }
+}
+
+void CheckEngine::mnuCheckNow_Click() {
+  CloseSocket();
+  state_.CurrentMailbox = 0;
+  CheckNow();
+}
+
+void CheckEngine::CheckNow() {
+  int retriesLeft = kInvalidStateRetries;
+  for (;;) {
+    const int16_t index = state_.CurrentMailbox;
+    if (index < 0 || index > kEndOfCycle) return;
+    if (index == kEndOfCycle) {
+      state_.CurrentMailbox = 0;
+      hooks_.RefreshTray();
+      hooks_.NotifyNewMail();
+      return;
+    }
+    MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(index)];
+    if (record.Enabled == kFalse) {
+      record.StatusText.clear();
+      record.State = MailboxState::Idle;
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
+    socket_.SetLocalPort(kFirstLocalPort);
+    socket_.SetRemoteHost(record.RemoteHost);
+    socket_.SetRemotePort(record.RemotePort);
+    record.State = MailboxState::Idle;
+    record.LastCheck = clock_.Now();
+    timerQuit_.Stop();
+    if (ConnectMailbox() != ConnectOutcome::InvalidState) return;
+    // The socket was still open: close it and set the same mailbox up again, a few times at
+    // most, since a socket that never leaves that state would otherwise spin here for ever.
+    if (retriesLeft-- == 0) return;
+    CloseSocket();
+  }
+}
+
+CheckEngine::ConnectOutcome CheckEngine::ConnectMailbox() {
+  MailboxRecord* record = Current();
+  if (record == nullptr) return ConnectOutcome::Rests;
+  for (;;) {
+    const SocketError error = socket_.Connect();
+    if (!error) {
+      socketInUse_ = true;
+      record->State = MailboxState::Connecting;
+      timeout_.Start();
+      return ConnectOutcome::Requested;
+    }
+    if (error.Number == kSocketInvalidState) return ConnectOutcome::InvalidState;
+    // Address in use again although the system chose the port: give up like any other error.
+    if (error.Number != kSocketAddressInUse || socket_.LocalPort() == 0) {
+      return ConnectOutcome::Rests;
+    }
+    CloseSocket();
+    RaiseLocalPort();
+  }
+}
+
+void CheckEngine::OnConnect() {
+  MailboxRecord* record = Current();
+  if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) return;
+  timeout_.Stop();
+  record->State = MailboxState::Connected;
+}
+
+void CheckEngine::OnTimeout() {
+  MailboxRecord* record = Current();
+  if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) {
+    // A tick left over from an abandoned cycle.
+    timeout_.Stop();
+    return;
+  }
+  record->StatusText = LocalString(state_.LanguageBase, kStringNotAvailable);
+  record->State = MailboxState::Idle;
+  CloseSocket();
+  timeout_.Stop();
+  hooks_.RefreshTray();
+  Advance();
+}
+
+void CheckEngine::OnSocketError(int number, const std::string& description) {
+  if (Current() == nullptr || !socketInUse_) return;
+  CloseSocket();
+  if (number == kSocketAddressInUse && socket_.LocalPort() != 0) {
+    timeout_.Stop();
+    RaiseLocalPort();
+    ConnectMailbox();
+    return;
+  }
+  AbandonMailbox(description);
+}
+
+void CheckEngine::OnSocketClose() {
+  MailboxRecord* record = Current();
+  if (record == nullptr || !socketInUse_) return;
+  const int16_t code = StateCode(record->State);
+  if (code >= StateCode(MailboxState::Connected) && code <= StateCode(MailboxState::TopSent)) {
+    CloseSocket();
+    AbandonMailbox(std::string(kRemoteClosedDescription));
+  } else if (record->State == MailboxState::QuitSent) {
+    timerQuit_.Stop();
+    CloseAndAdvance();
+  }
+}
+
+// The failure path of a socket error: its text is the outcome of this mailbox's check.
+void CheckEngine::AbandonMailbox(const std::string& description) {
+  MailboxRecord* record = Current();
+  if (record == nullptr) return;
+  timeout_.Stop();
+  record->StatusText = description;
+  record->State = MailboxState::Idle;
+  WriteReceiveLog(0, description);
+  hooks_.RefreshTray();
+  Advance();
+}
+
+void CheckEngine::CloseAndAdvance() {
+  CloseSocket();
+  Advance();
+}
+
+void CheckEngine::Advance() {
+  const int16_t index = state_.CurrentMailbox;
+  if (index < 0 || index >= kUserMailboxes) return;
+  state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+  CheckNow();
+}
+
+}  // namespace postvane

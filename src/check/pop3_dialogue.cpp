@@ -1,0 +1,246 @@
+// The POP3 dialogue with the current mailbox's server, driven by arriving data.
+#include <algorithm>
+#include <string>
+
+#include "check/check_engine.h"
+#include "check/new_mail_rules.h"
+#include "ui/string_table.h"
+
+namespace postvane {
+
+namespace {
+
+constexpr int kStringNotReady = 58;
+constexpr int kStringUserUnknown = 59;
+constexpr int kStringPasswordWrong = 60;
+constexpr int kStringNoStat = 61;
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+int16_t ClampCount(int value) { return static_cast<int16_t>(std::clamp(value, 0, 32767)); }
+
+// Empties a buffer and gives its memory back: a listing may have grown it to megabytes.
+void Release(std::string& buffer) { std::string().swap(buffer); }
+
+// True when appending `block` would take the buffer past `limit`.
+bool PassesLimit(const std::string& buffer, const std::string& block, std::size_t limit) {
+  return buffer.size() > limit || block.size() > limit - buffer.size();
+}
+
+}  // namespace
+
+void CheckEngine::OnDataArrival() {
+  std::string data;
+  if (!socket_.GetData(data)) return;
+  MailboxRecord* record = Current();
+  WriteReceiveLog(record != nullptr ? StateCode(record->State) : 0, data);
+  // Data for a connection already given up, or with no mailbox under way, is only logged.
+  if (record == nullptr || !socketInUse_) return;
+  switch (record->State) {
+    case MailboxState::Connected:
+      OnGreeting(*record, data);
+      break;
+    case MailboxState::UserSent:
+      OnUserReply(*record, data);
+      break;
+    case MailboxState::PassSent:
+      OnPassReply(*record, data);
+      break;
+    case MailboxState::StatSent:
+      OnStatReply(*record, data);
+      break;
+    case MailboxState::LastSent:
+      OnLastReply(*record, data);
+      break;
+    case MailboxState::UidlSent:
+      OnUidlBlock(*record, data);
+      break;
+    case MailboxState::TopSent:
+      OnTopBlock(*record, data);
+      break;
+    case MailboxState::QuitSent:
+      OnQuitReply(data);
+      break;
+    default:
+      break;
+  }
+}
+
+void CheckEngine::OnGreeting(MailboxRecord& record, const std::string& reply) {
+  if (!Accepted(reply)) {
+    FailWith(kStringNotReady);
+    return;
+  }
+  record.State = MailboxState::UserSent;
+  const std::string line = "USER " + record.User;
+  Send(line, line);
+}
+
+void CheckEngine::OnUserReply(MailboxRecord& record, const std::string& reply) {
+  if (Accepted(reply)) {
+    record.State = MailboxState::PassSent;
+    Send("PASS " + record.Password, "PASS xxxxx");
+    return;
+  }
+  // A locked maildrop is no unknown user: the previous outcome stays on show.
+  if (!Contains(reply, "lock"))
+    record.StatusText = LocalString(state_.LanguageBase, kStringUserUnknown);
+  EndMailbox();
+}
+
+void CheckEngine::OnPassReply(MailboxRecord& record, const std::string& reply) {
+  if (Accepted(reply)) {
+    record.State = MailboxState::StatSent;
+    Send("STAT", "STAT");
+    return;
+  }
+  // Servers report a maildrop held by another session in the reply to PASS; the password
+  // was fine, so this ends the check the way a locked reply to USER does.
+  if (Contains(reply, "lock") || Contains(reply, "[IN-USE]")) {
+    EndMailbox();
+    return;
+  }
+  FailWith(kStringPasswordWrong);
+}
+
+void CheckEngine::OnStatReply(MailboxRecord& record, const std::string& reply) {
+  if (!Accepted(reply)) {
+    FailWith(kStringNoStat);
+    return;
+  }
+  record.State = MailboxState::LastSent;
+  UpdateNewCountFromStat(record, reply);
+  Send("LAST", "LAST");
+}
+
+void CheckEngine::OnLastReply(MailboxRecord& record, const std::string& reply) {
+  // A server without LAST is no failure; -1 tells the rules to ignore it.
+  record.LastAccessed =
+      Accepted(reply) ? ReadReplyNumber(std::string_view(reply).substr(3)) : int16_t{-1};
+  record.State = MailboxState::UidlSent;
+  Release(state_.UidlBuffer);
+  uidlTerminator_.Reset();
+  uidlError_.Reset();
+  uidlLineEnd_.Reset();
+  Send("UIDL", "UIDL");
+}
+
+void CheckEngine::OnUidlBlock(MailboxRecord& record, const std::string& block) {
+  std::string& buffer = state_.UidlBuffer;
+  if (PassesLimit(buffer, block, uidlLimit_)) {
+    // No listing can be trusted past the bound: the counts rest on STAT, as after "-ERR".
+    Release(buffer);
+    FinishNewCount(record);
+    DecideHeaders(record);
+    return;
+  }
+  const std::size_t oldSize = buffer.size();
+  buffer += block;
+  const bool terminated = uidlTerminator_.Update(buffer, oldSize);
+  const bool error = uidlError_.Update(buffer, oldSize);
+  const bool lineEnd = uidlLineEnd_.Update(buffer, oldSize);
+  if (!terminated && !(error && lineEnd)) return;
+  EvaluateUidlListing(record, buffer);
+  FinishNewCount(record);
+  DecideHeaders(record);
+}
+
+void CheckEngine::DecideHeaders(MailboxRecord& record) {
+  // The same count as at the last fetch keeps the headers from then.
+  if (record.NewCount <= 0 || record.NewCount == HeadersUpperBound(record)) {
+    SendQuit();
+    return;
+  }
+  state_.CurrentMessage = ClampCount(record.MessageCount - record.NewCount + 1);
+  record.Headers.assign(static_cast<std::size_t>(record.NewCount) + 1, MessageHeader{});
+  record.State = MailboxState::TopSent;
+  Release(state_.HeaderBuffer);
+  topError_.Reset();
+  topTerminator_.Reset();
+  SendTop();
+}
+
+void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
+  std::string& buffer = state_.HeaderBuffer;
+  if (PassesLimit(buffer, block, headerLimit_)) {
+    Release(buffer);
+    SendQuit();
+    return;
+  }
+  const std::size_t oldSize = buffer.size();
+  buffer += block;
+  const bool error = topError_.Update(buffer, oldSize);
+  const bool terminated = topTerminator_.Update(buffer, oldSize);
+  if (error) {
+    SendQuit();
+    return;
+  }
+  if (!terminated) return;
+  ExtractHeaders(record, buffer, state_.CurrentMessage);
+  buffer.clear();
+  topError_.Reset();
+  topTerminator_.Reset();
+  const int next = state_.CurrentMessage + 1;
+  state_.CurrentMessage = ClampCount(next);
+  if (next > record.MessageCount) {
+    SendQuit();
+    return;
+  }
+  SendTop();
+}
+
+void CheckEngine::OnQuitReply(const std::string& reply) {
+  MailboxRecord* record = Current();
+  timerQuit_.Stop();
+  if (record != nullptr && Accepted(reply)) record->StatusText.clear();
+  CloseAndAdvance();
+}
+
+void CheckEngine::OnQuitTimer() {
+  timerQuit_.Stop();
+  const MailboxRecord* record = Current();
+  // A tick left over from an abandoned cycle.
+  if (record == nullptr || !socketInUse_ || record->State != MailboxState::QuitSent) return;
+  CloseAndAdvance();
+}
+
+void CheckEngine::Send(const std::string& line, std::string_view logText) {
+  // One write per command. A failed write shows up as the socket's error event.
+  socket_.SendData(line + std::string(kLineEnd));
+  const MailboxRecord* record = Current();
+  WriteReceiveLog(record != nullptr ? StateCode(record->State) : 0, logText);
+}
+
+void CheckEngine::SendTop() {
+  const std::string line = "TOP " + std::to_string(state_.CurrentMessage) + " 0 ";
+  Send(line, line);
+}
+
+void CheckEngine::SendQuit() {
+  MailboxRecord* record = Current();
+  if (record != nullptr) record->State = MailboxState::QuitSent;
+  Send("QUIT", "QUIT");
+  timerQuit_.Start();
+}
+
+void CheckEngine::FailWith(int offset) {
+  MailboxRecord* record = Current();
+  if (record != nullptr) record->StatusText = LocalString(state_.LanguageBase, offset);
+  EndMailbox();
+}
+
+void CheckEngine::EndMailbox() {
+  MailboxRecord* record = Current();
+  if (record != nullptr) record->State = MailboxState::Idle;
+  CloseSocket();
+  hooks_.RefreshTray();
+  Advance();
+}
+
+}  // namespace postvane
