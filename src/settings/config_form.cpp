@@ -1,0 +1,125 @@
+// The configuration dialog's rules for showing and storing the values of its controls.
+#include "settings/config_form.h"
+
+#include <charconv>
+
+namespace postvane {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+constexpr int16_t kLowestInterval = 1;
+constexpr int16_t kHighestInterval = 999;
+
+}  // namespace
+
+std::optional<int32_t> ParsePort(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  // Parsed as a wider number first so that "-2147483648" fits and overflow is caught.
+  int64_t magnitude = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+int16_t ParseInterval(std::string_view text) {
+  // ReadInt16 clamps into 16 bits, so a number too large for the field also falls outside.
+  const int16_t value = ReadInt16(text);
+  if (value < kLowestInterval || value > kHighestInterval) return kFallbackInterval;
+  return value;
+}
+
+ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
+  ConfigMailboxFields fields;
+  fields.Name = record.Name;
+  fields.User = record.User;
+  fields.Password = record.Password;
+  fields.RemoteHost = record.RemoteHost;
+  fields.RemotePort = std::to_string(record.RemotePort);
+  fields.Enabled = record.Enabled != kFalse;
+  fields.LastMail = record.LastMail != kFalse;
+  return fields;
+}
+
+void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
+  record.Name = fields.Name;
+  record.User = fields.User;
+  record.Password = fields.Password;
+  record.RemoteHost = fields.RemoteHost;
+  if (const std::optional<int32_t> port = ParsePort(fields.RemotePort)) record.RemotePort = *port;
+  record.Enabled = fields.Enabled ? kTrue : kFalse;
+  record.LastMail = fields.LastMail ? kTrue : kFalse;
+}
+
+ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
+  ConfigGeneralFields fields;
+  fields.Interval = std::to_string(general.Interval);
+  fields.DoubleClick = (general.DoubleClick >= 0 && general.DoubleClick < kDoubleClickEntries)
+                           ? general.DoubleClick
+                           : -1;
+  fields.AdvancedTrayIcon = general.TrayType == 1;
+  fields.PlaySound = (general.NotifyType & kNotifySound) != 0;
+  fields.ReplaySound = general.ReplaySound != kFalse;
+  fields.PopUpWindow = (general.NotifyType & kNotifyPopUp) != 0;
+  fields.RunMailReader = (general.NotifyType & kNotifyMailProgram) != 0;
+  fields.MailProgram = general.MailProgram;
+  fields.SoundFile = general.SoundFile;
+  fields.MDaemonPath = general.MDaemonPath;
+  fields.MDaemonActivate = general.MDaemonActivate != 0;
+  return fields;
+}
+
+void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
+  general.Interval = ParseInterval(fields.Interval);
+  general.TrayType = fields.AdvancedTrayIcon ? 1 : 0;
+  general.NotifyType = static_cast<int16_t>((fields.PlaySound ? kNotifySound : 0) +
+                                            (fields.PopUpWindow ? kNotifyPopUp : 0) +
+                                            (fields.RunMailReader ? kNotifyMailProgram : 0));
+  general.MailProgram = fields.MailProgram;
+  general.SoundFile = fields.SoundFile;
+  if (fields.DoubleClick >= 0 && fields.DoubleClick < kDoubleClickEntries) {
+    general.DoubleClick = static_cast<int16_t>(fields.DoubleClick);
+  }
+  general.MDaemonPath = fields.MDaemonPath;
+  general.MDaemonActivate = fields.MDaemonActivate ? 1 : 0;
+  general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
+}
+
+ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store)
+    : mailboxes_(mailboxes), general_(general), store_(store) {}
+
+void ConfigForm::StoreShown(const ConfigMailboxFields& shown) {
+  if (shownMailbox_ < 0 || shownMailbox_ >= kUserMailboxes) return;
+  MailboxRecord& record = mailboxes_[static_cast<std::size_t>(shownMailbox_)];
+  StoreMailbox(shown, record);
+  store_.SaveMailbox(record, shownMailbox_);
+}
+
+ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailboxFields& shown) {
+  if (index < 0 || index >= kUserMailboxes) return shown;
+  StoreShown(shown);
+  shownMailbox_ = index;
+  return ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+}
+
+bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
+  StoreShown(shown);
+  StoreGeneral(general, general_);
+  store_.SaveGeneral(general_);
+  return general_.MDaemonActivate != 0;
+}
+
+}  // namespace postvane

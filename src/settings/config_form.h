@@ -1,0 +1,96 @@
+// The configuration dialog without widgets: what its controls show, and how their values go
+// back into the mailbox table and the general settings and on into the settings file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "check/mailbox_table.h"
+#include "settings/general_settings.h"
+#include "settings/settings_store.h"
+
+namespace postvane {
+
+// Entries of the double-click list: run the mail reader, show the status, check mail.
+constexpr int kDoubleClickEntries = 3;
+// The interval a value outside 1..999 (or no number at all) becomes.
+constexpr int16_t kFallbackInterval = 5;
+
+// The mailbox controls of the first tab, as their widgets hold them.
+struct ConfigMailboxFields {
+  std::string Name;
+  std::string User;
+  std::string Password;  // plain text
+  std::string RemoteHost;
+  std::string RemotePort;  // as typed
+  bool Enabled = false;
+  bool LastMail = false;
+  bool operator==(const ConfigMailboxFields&) const = default;
+};
+
+// The controls of the two general tabs.
+struct ConfigGeneralFields {
+  std::string Interval;  // as typed
+  int DoubleClick = -1;  // selected entry of the double-click list; -1 when none is selected
+  bool AdvancedTrayIcon = false;
+  bool PlaySound = false;
+  bool ReplaySound = false;
+  bool PopUpWindow = false;
+  bool RunMailReader = false;
+  std::string MailProgram;
+  std::string SoundFile;
+  std::string MDaemonPath;
+  bool MDaemonActivate = false;
+  bool operator==(const ConfigGeneralFields&) const = default;
+};
+
+// The replay box only means something while the sound is on.
+inline bool ReplaySoundEnabled(bool playSound) { return playSound; }
+
+// A decimal integer with optional sign and blanks around it, within 32 bits; nothing otherwise.
+std::optional<int32_t> ParsePort(std::string_view text);
+
+// The interval box: its number rounded half to even; outside 1..999 it is kFallbackInterval.
+int16_t ParseInterval(std::string_view text);
+
+ConfigMailboxFields ShowMailbox(const MailboxRecord& record);
+// A port text that is no integer keeps the record's port.
+void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record);
+
+ConfigGeneralFields ShowGeneral(const GeneralSettings& general);
+// ReceiveLog is not a control and stays; a double-click list without a selection (a value
+// the list could not show) keeps the old action.
+void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general);
+
+// One opening of the dialog: which mailbox its controls show, and the saves as the user
+// switches mailboxes and closes it.
+class ConfigForm {
+ public:
+  ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store);
+
+  // -1 until the first mailbox is shown.
+  int16_t ShownMailbox() const { return shownMailbox_; }
+
+  // Option1_Click: stores and saves the mailbox being left (none on the first call), then
+  // returns what the controls show for `index`. An index outside 0..9 changes nothing and
+  // returns `shown` unchanged.
+  ConfigMailboxFields SelectMailbox(int16_t index, const ConfigMailboxFields& shown);
+
+  ConfigGeneralFields LoadGeneral() const { return ShowGeneral(general_); }
+
+  // Form_Unload: the shown mailbox, then the general section. Returns whether the tray
+  // menu's MDaemon entry is to be visible.
+  bool Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general);
+
+ private:
+  void StoreShown(const ConfigMailboxFields& shown);
+
+  MailboxTable& mailboxes_;
+  GeneralSettings& general_;
+  SettingsStore& store_;
+  int16_t shownMailbox_ = -1;
+};
+
+}  // namespace postvane

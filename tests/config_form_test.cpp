@@ -1,0 +1,291 @@
+// The configuration dialog's rules: port and interval texts, what the controls show, what a
+// mailbox switch and the closing store and save, in which order.
+#include "settings/config_form.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_file_system.h"
+#include "settings/ini_file.h"
+
+namespace postvane {
+namespace {
+
+constexpr char kIni[] = "/prog/Postvane.ini";
+
+struct PortCase {
+  const char* Text;
+  std::optional<int32_t> Port;
+};
+
+class ParsePortTest : public testing::TestWithParam<PortCase> {};
+
+TEST_P(ParsePortTest, ConvertsOnlyWholeIntegers) {
+  EXPECT_EQ(ParsePort(GetParam().Text), GetParam().Port) << "text: \"" << GetParam().Text << "\"";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParsePortTest,
+    testing::Values(PortCase{"110", 110}, PortCase{" 995 ", 995}, PortCase{"\t143\t", 143},
+                    PortCase{"-5", -5}, PortCase{"+7", 7}, PortCase{"0", 0},
+                    PortCase{"2147483647", 2147483647}, PortCase{"-2147483648", INT32_MIN},
+                    PortCase{"", std::nullopt}, PortCase{"   ", std::nullopt},
+                    PortCase{"abc", std::nullopt}, PortCase{"1.5", std::nullopt},
+                    PortCase{"12 3", std::nullopt}, PortCase{"0x10", std::nullopt},
+                    PortCase{"-", std::nullopt}, PortCase{"2147483648", std::nullopt},
+                    PortCase{"99999999999999999999999", std::nullopt},
+                    PortCase{"110abc", std::nullopt}));
+
+struct IntervalCase {
+  const char* Text;
+  int16_t Interval;
+};
+
+class ParseIntervalTest : public testing::TestWithParam<IntervalCase> {};
+
+TEST_P(ParseIntervalTest, RoundsAndFallsBackOutsideTheRange) {
+  EXPECT_EQ(ParseInterval(GetParam().Text), GetParam().Interval)
+      << "text: \"" << GetParam().Text << "\"";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParseIntervalTest,
+    testing::Values(IntervalCase{"0", 5}, IntervalCase{"1000", 5}, IntervalCase{"abc", 5},
+                    IntervalCase{"", 5}, IntervalCase{"999", 999}, IntervalCase{"1", 1},
+                    IntervalCase{"2.5", 2}, IntervalCase{"3.5", 4}, IntervalCase{"0.5", 5},
+                    IntervalCase{"999.5", 5}, IntervalCase{"-3", 5}, IntervalCase{"1 0", 10},
+                    IntervalCase{"7 minutes", 7}, IntervalCase{"99999999999", 5},
+                    IntervalCase{"1e400", 5}, IntervalCase{"-1e400", 5}));
+
+class ConfigFormTest : public testing::Test {
+ protected:
+  ConfigFormTest()
+      : store_(files_, kIni, "/prog/NewMail.wav"), form_(mailboxes_, general_, store_) {
+    for (int i = 0; i < kUserMailboxes; ++i) {
+      MailboxRecord& record = mailboxes_[static_cast<std::size_t>(i)];
+      record.Name = "Box " + std::to_string(i);
+      record.User = "user" + std::to_string(i);
+      record.Password = "pw" + std::to_string(i);
+      record.RemoteHost = "host" + std::to_string(i) + ".invalid";
+      record.RemotePort = 110 + i;
+      record.Enabled = (i % 2 == 0) ? kTrue : kFalse;
+      record.LastMail = kFalse;
+    }
+  }
+
+  // Section names of the settings file, in file order.
+  std::vector<std::string> Sections() const {
+    std::vector<std::string> sections;
+    auto it = files_.Files.find(kIni);
+    if (it == files_.Files.end()) return sections;
+    const std::string& text = it->second;
+    std::size_t pos = 0;
+    while ((pos = text.find('[', pos)) != std::string::npos) {
+      const std::size_t end = text.find(']', pos);
+      sections.push_back(text.substr(pos + 1, end - pos - 1));
+      pos = end;
+    }
+    return sections;
+  }
+
+  std::optional<std::string> Key(const std::string& section, const std::string& key) const {
+    auto it = files_.Files.find(kIni);
+    if (it == files_.Files.end()) return std::nullopt;
+    return IniFile(it->second).Read(section, key);
+  }
+
+  FakeFileSystem files_;
+  MailboxTable mailboxes_{};
+  GeneralSettings general_{};
+  SettingsStore store_;
+  ConfigForm form_;
+};
+
+TEST_F(ConfigFormTest, FirstSelectionShowsTheMailboxAndSavesNothing) {
+  EXPECT_EQ(form_.ShownMailbox(), -1);
+  const ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  EXPECT_EQ(form_.ShownMailbox(), 0);
+  EXPECT_EQ(shown.Name, "Box 0");
+  EXPECT_EQ(shown.User, "user0");
+  EXPECT_EQ(shown.Password, "pw0");
+  EXPECT_EQ(shown.RemoteHost, "host0.invalid");
+  EXPECT_EQ(shown.RemotePort, "110");
+  EXPECT_TRUE(shown.Enabled);
+  EXPECT_FALSE(shown.LastMail);
+  EXPECT_EQ(files_.ReplaceCount + files_.WriteCount, 0);
+  EXPECT_TRUE(Sections().empty());
+}
+
+TEST_F(ConfigFormTest, SwitchSavesTheMailboxLeftBeforeShowingTheNextOne) {
+  ConfigMailboxFields shown = form_.SelectMailbox(2, ConfigMailboxFields{});
+  shown.Name = "Typed name";
+  shown.Password = "typed secret";
+  shown.RemotePort = " 995 ";
+  shown.LastMail = true;
+  const ConfigMailboxFields next = form_.SelectMailbox(5, shown);
+
+  EXPECT_EQ(Sections(), std::vector<std::string>{"MailBox2"});
+  EXPECT_EQ(Key("MailBox2", "Name"), "Typed name");
+  EXPECT_EQ(Key("MailBox2", "Password"), TransformPassword("typed secret"));
+  EXPECT_EQ(Key("MailBox2", "RemotePort"), "995");
+  EXPECT_EQ(Key("MailBox2", "Enabled"), "1");
+  EXPECT_EQ(Key("MailBox2", "LastMail"), "1");
+  EXPECT_EQ(Key("MailBox2", "User"), "user2");
+  EXPECT_EQ(Key("MailBox2", "RemoteHost"), "host2.invalid");
+  EXPECT_EQ(Key("MailBox2", "UIDL"), std::nullopt);
+
+  EXPECT_EQ(mailboxes_[2].Name, "Typed name");
+  EXPECT_EQ(mailboxes_[2].Password, "typed secret");
+  EXPECT_EQ(mailboxes_[2].RemotePort, 995);
+  EXPECT_EQ(next.Name, "Box 5");
+  EXPECT_EQ(form_.ShownMailbox(), 5);
+
+  const ConfigMailboxFields back = form_.SelectMailbox(2, next);
+  EXPECT_EQ(back.Name, "Typed name");
+  EXPECT_EQ(back.RemotePort, "995");
+  EXPECT_TRUE(back.LastMail);
+  EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox2", "MailBox5"}));
+}
+
+TEST_F(ConfigFormTest, PortTextThatIsNoIntegerKeepsTheOldPort) {
+  for (const char* text : {"", "abc", "1.5", "99999999999"}) {
+    ConfigMailboxFields shown = form_.SelectMailbox(3, ConfigMailboxFields{});
+    shown.RemotePort = text;
+    form_.SelectMailbox(4, shown);
+    EXPECT_EQ(mailboxes_[3].RemotePort, 113) << "text: \"" << text << "\"";
+    EXPECT_EQ(Key("MailBox3", "RemotePort"), "113");
+  }
+}
+
+TEST_F(ConfigFormTest, ClosingSavesTheShownMailboxThenTheGeneralSection) {
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  shown = form_.SelectMailbox(7, shown);
+  files_.Files.clear();  // only what the closing writes
+
+  shown.User = "seven";
+  ConfigGeneralFields general = form_.LoadGeneral();
+  general.Interval = "12";
+  form_.Unload(shown, general);
+
+  EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox7", "General"}));
+  EXPECT_EQ(Key("MailBox7", "User"), "seven");
+  EXPECT_EQ(Key("General", "Interval"), "12");
+  EXPECT_EQ(general_.Interval, 12);
+}
+
+TEST_F(ConfigFormTest, NewFileListsTheVisitedMailboxesAndThenGeneral) {
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  shown = form_.SelectMailbox(3, shown);
+  form_.Unload(shown, form_.LoadGeneral());
+  EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox0", "MailBox3", "General"}));
+  EXPECT_EQ(Key("General", "ReceiveLog"), std::nullopt);
+}
+
+TEST_F(ConfigFormTest, IntervalIsClampedWhenClosing) {
+  const struct {
+    const char* Text;
+    int16_t Interval;
+  } cases[] = {{"0", 5}, {"1000", 5}, {"abc", 5}, {"999", 999}, {"2.5", 2}};
+  for (const auto& c : cases) {
+    ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+    ConfigGeneralFields general = form_.LoadGeneral();
+    general.Interval = c.Text;
+    form_.Unload(shown, general);
+    EXPECT_EQ(general_.Interval, c.Interval) << c.Text;
+    EXPECT_EQ(Key("General", "Interval"), std::to_string(c.Interval)) << c.Text;
+  }
+}
+
+TEST_F(ConfigFormTest, NotifyTypeSixShowsPopUpAndMailReaderOnly) {
+  general_.NotifyType = 6;
+  const ConfigGeneralFields fields = form_.LoadGeneral();
+  EXPECT_FALSE(fields.PlaySound);
+  EXPECT_TRUE(fields.PopUpWindow);
+  EXPECT_TRUE(fields.RunMailReader);
+  EXPECT_FALSE(ReplaySoundEnabled(fields.PlaySound));
+}
+
+TEST_F(ConfigFormTest, GeneralControlsGoBackIntoTheSettings) {
+  general_.ReceiveLog = kTrue;
+  ConfigGeneralFields fields;
+  fields.Interval = "15";
+  fields.DoubleClick = 2;
+  fields.AdvancedTrayIcon = false;
+  fields.PlaySound = true;
+  fields.PopUpWindow = false;
+  fields.RunMailReader = true;
+  fields.ReplaySound = true;
+  fields.MailProgram = "reader --inbox";
+  fields.SoundFile = "/snd/ding.wav";
+  fields.MDaemonPath = "/srv/md";
+  fields.MDaemonActivate = true;
+  StoreGeneral(fields, general_);
+  EXPECT_EQ(general_.Interval, 15);
+  EXPECT_EQ(general_.DoubleClick, 2);
+  EXPECT_EQ(general_.TrayType, 0);
+  EXPECT_EQ(general_.NotifyType, 5);
+  EXPECT_EQ(general_.ReplaySound, kTrue);
+  EXPECT_EQ(general_.MailProgram, "reader --inbox");
+  EXPECT_EQ(general_.SoundFile, "/snd/ding.wav");
+  EXPECT_EQ(general_.MDaemonPath, "/srv/md");
+  EXPECT_EQ(general_.MDaemonActivate, 1);
+  EXPECT_EQ(general_.ReceiveLog, kTrue);
+  EXPECT_EQ(ShowGeneral(general_), fields);
+}
+
+TEST_F(ConfigFormTest, ReplaySoundIsSavedWhileTheSoundIsOff) {
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  ConfigGeneralFields general = form_.LoadGeneral();
+  general.PlaySound = false;
+  general.ReplaySound = true;
+  form_.Unload(shown, general);
+  EXPECT_EQ(general_.ReplaySound, kTrue);
+  EXPECT_EQ(Key("General", "ReplaySound"), "1");
+  EXPECT_EQ(Key("General", "NotifyType"), "0");
+}
+
+TEST_F(ConfigFormTest, DoubleClickTheListCannotShowIsKept) {
+  general_.DoubleClick = 7;
+  ConfigGeneralFields fields = form_.LoadGeneral();
+  EXPECT_EQ(fields.DoubleClick, -1);
+  StoreGeneral(fields, general_);
+  EXPECT_EQ(general_.DoubleClick, 7);
+  for (int16_t value = 0; value < kDoubleClickEntries; ++value) {
+    general_.DoubleClick = value;
+    EXPECT_EQ(ShowGeneral(general_).DoubleClick, value);
+  }
+}
+
+TEST_F(ConfigFormTest, ClosingTellsWhetherTheMDaemonEntryIsShown) {
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  ConfigGeneralFields general = form_.LoadGeneral();
+  general.MDaemonActivate = true;
+  EXPECT_TRUE(form_.Unload(shown, general));
+  general.MDaemonActivate = false;
+  EXPECT_FALSE(form_.Unload(shown, general));
+}
+
+TEST_F(ConfigFormTest, TrayTypeShownTickedOnlyForOne) {
+  general_.TrayType = 1;
+  EXPECT_TRUE(form_.LoadGeneral().AdvancedTrayIcon);
+  general_.TrayType = 0;
+  EXPECT_FALSE(form_.LoadGeneral().AdvancedTrayIcon);
+  general_.TrayType = 2;
+  EXPECT_FALSE(form_.LoadGeneral().AdvancedTrayIcon);
+}
+
+TEST_F(ConfigFormTest, SelectingOutsideTheTableChangesNothing) {
+  ConfigMailboxFields shown = form_.SelectMailbox(1, ConfigMailboxFields{});
+  shown.Name = "edited";
+  EXPECT_EQ(form_.SelectMailbox(10, shown), shown);
+  EXPECT_EQ(form_.SelectMailbox(-1, shown), shown);
+  EXPECT_EQ(form_.ShownMailbox(), 1);
+  EXPECT_TRUE(Sections().empty());
+  EXPECT_EQ(mailboxes_[1].Name, "Box 1");
+}
+
+}  // namespace
+}  // namespace postvane
