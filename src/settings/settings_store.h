@@ -1,9 +1,12 @@
 // The settings file: ten mailbox sections and the general section.
+// Each operation reads the file once and writes it at most once, as a whole, so a failure
+// never leaves it half written.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/mailbox_table.h"
 #include "settings/file_system.h"
@@ -17,7 +20,7 @@ double ReadNumber(std::string_view text);
 int16_t ReadInt16(std::string_view text);
 int32_t ReadInt32(std::string_view text);
 
-// Reverses the bytes and maps each code c to 256 - c; its own inverse.
+// Reverses the bytes and maps each code c to 256 - c (0 stays 0); its own inverse.
 std::string TransformPassword(std::string_view bytes);
 
 class SettingsStore {
@@ -34,6 +37,14 @@ class SettingsStore {
   bool LastWriteSucceeded() const { return lastWriteSucceeded_; }
 
  private:
+  struct KeyUpdate {
+    std::string Section;
+    std::string Key;
+    std::string Value;
+  };
+  // Applies the key writes in order to the file's current content and replaces the file.
+  bool Update(const std::vector<KeyUpdate>& updates);
+
   FileSystem& files_;
   std::string settingsFile_;
   std::string defaultSoundFile_;

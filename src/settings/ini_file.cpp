@@ -1,0 +1,171 @@
+// Private-profile parsing and line-by-line updates.
+#include "settings/ini_file.h"
+
+namespace postvane {
+
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+enum class LineKind { Other, Section, Key };
+
+struct ParsedLine {
+  LineKind kind = LineKind::Other;
+  std::string_view name;   // section or key name
+  std::string_view value;  // key value, trimmed, quotes still on
+};
+
+ParsedLine Parse(std::string_view text) {
+  ParsedLine parsed;
+  const std::string_view trimmed = Trim(text);
+  if (trimmed.empty() || trimmed.front() == ';') return parsed;
+  if (trimmed.front() == '[') {
+    const std::size_t close = trimmed.find(']');
+    if (close != kNone) {
+      parsed.kind = LineKind::Section;
+      parsed.name = Trim(trimmed.substr(1, close - 1));
+      return parsed;
+    }
+  }
+  const std::size_t equals = trimmed.find('=');
+  if (equals == kNone) return parsed;
+  const std::string_view name = Trim(trimmed.substr(0, equals));
+  if (name.empty()) return parsed;
+  parsed.kind = LineKind::Key;
+  parsed.name = name;
+  parsed.value = Trim(trimmed.substr(equals + 1));
+  return parsed;
+}
+
+bool Quoted(std::string_view value) {
+  return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string_view bytes) {
+  bool endSeen = false;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t feed = bytes.find('\n', start);
+    Line line;
+    if (feed == kNone) {
+      line.text = std::string(bytes.substr(start));
+      start = bytes.size();
+    } else {
+      std::size_t textEnd = feed;
+      if (textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
+      line.text = std::string(bytes.substr(start, textEnd - start));
+      line.end = std::string(bytes.substr(textEnd, feed + 1 - textEnd));
+      start = feed + 1;
+      if (!endSeen) {
+        newLineEnd_ = line.end;
+        endSeen = true;
+      }
+    }
+    lines_.push_back(std::move(line));
+  }
+}
+
+std::size_t IniFile::FindSection(std::string_view section) const {
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const ParsedLine parsed = Parse(lines_[i].text);
+    if (parsed.kind == LineKind::Section && SameName(parsed.name, section)) return i;
+  }
+  return kNone;
+}
+
+std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) const {
+  for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
+    const ParsedLine parsed = Parse(lines_[i].text);
+    if (parsed.kind == LineKind::Section) break;
+    if (parsed.kind == LineKind::Key && SameName(parsed.name, key)) return i;
+  }
+  return kNone;
+}
+
+std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
+  const std::size_t sectionLine = FindSection(section);
+  if (sectionLine == kNone) return std::nullopt;
+  const std::size_t keyLine = FindKey(sectionLine, key);
+  if (keyLine == kNone) return std::nullopt;
+  std::string_view value = Parse(lines_[keyLine].text).value;
+  if (Quoted(value)) value = value.substr(1, value.size() - 2);
+  return std::string(value.substr(0, value.find('\0')));
+}
+
+void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+  value = value.substr(0, value.find_first_of(std::string_view("\0\n", 2)));
+  std::string text(key);
+  text += '=';
+  if (Trim(value).size() != value.size() || Quoted(value)) {
+    text += '"';
+    text += value;
+    text += '"';
+  } else {
+    text += value;
+  }
+
+  // A new line after one that had no line end gives that one the file's line end.
+  auto insertAfter = [this](std::size_t index, std::string lineText) {
+    if (index < lines_.size() && lines_[index].end.empty()) lines_[index].end = newLineEnd_;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index + 1),
+                  Line{std::move(lineText), newLineEnd_});
+  };
+
+  const std::size_t sectionLine = FindSection(section);
+  if (sectionLine == kNone) {
+    if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = newLineEnd_;
+    lines_.push_back(Line{"[" + std::string(section) + "]", newLineEnd_});
+    lines_.push_back(Line{std::move(text), newLineEnd_});
+    return;
+  }
+
+  std::size_t lastKey = sectionLine;
+  for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
+    const ParsedLine parsed = Parse(lines_[i].text);
+    if (parsed.kind == LineKind::Section) break;
+    if (parsed.kind != LineKind::Key) continue;
+    if (SameName(parsed.name, key)) {
+      // Keep the key as the file spells it; only the value changes.
+      std::string replaced(parsed.name);
+      replaced += text.substr(key.size());
+      lines_[i].text = std::move(replaced);
+      return;
+    }
+    lastKey = i;
+  }
+  insertAfter(lastKey, std::move(text));
+}
+
+std::string IniFile::Bytes() const {
+  std::size_t size = 0;
+  for (const Line& line : lines_) size += line.text.size() + line.end.size();
+  std::string out;
+  out.reserve(size);
+  for (const Line& line : lines_) {
+    out += line.text;
+    out += line.end;
+  }
+  return out;
+}
+
+}  // namespace postvane

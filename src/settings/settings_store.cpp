@@ -1,0 +1,253 @@
+// The settings file: mailbox sections "MailBox0".."MailBox9" and the "General" section.
+#include "settings/settings_store.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "settings/ini_file.h"
+#include "settings/text_encoding.h"
+
+namespace postvane {
+
+namespace {
+
+// The platform reads a value into a buffer of 256, so at most 255 characters are seen.
+constexpr std::size_t kValueLimit = 255;
+constexpr char kGeneral[] = "General";
+
+bool IsNumberBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string MailboxSection(int16_t index) { return "MailBox" + std::to_string(index); }
+
+template <typename Int>
+Int RoundAndClamp(double value) {
+  if (std::isnan(value)) return 0;
+  // Ties to even, whatever rounding mode the process was left in.
+  double rounded = std::floor(value);
+  const double fraction = value - rounded;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+  if (rounded <= static_cast<double>(std::numeric_limits<Int>::min())) {
+    return std::numeric_limits<Int>::min();
+  }
+  if (rounded >= static_cast<double>(std::numeric_limits<Int>::max())) {
+    return std::numeric_limits<Int>::max();
+  }
+  return static_cast<Int>(rounded);
+}
+
+std::string Decimal(long value) { return std::to_string(value); }
+const char* BooleanText(int16_t value) { return value != 0 ? "1" : "0"; }
+int16_t Boolean(std::string_view text) { return ReadNumber(text) != 0.0 ? kTrue : kFalse; }
+
+// One read of the file per operation; missing sections or keys give the default.
+class Reader {
+ public:
+  Reader(FileSystem& files, const std::string& path) {
+    std::string bytes;
+    if (files.ReadFile(path, bytes)) ini_ = IniFile(bytes);
+  }
+
+  // Raw bytes as the platform would hand them over: cut to 255 bytes.
+  std::string Raw(std::string_view section, std::string_view key, std::string_view fallback) {
+    std::optional<std::string> value = ini_.Read(section, key);
+    if (!value) return std::string(fallback);
+    if (value->size() > kValueLimit) value->resize(kValueLimit);
+    return std::move(*value);
+  }
+
+  // Decoded before the cut, so the cut never splits a UTF-8 sequence.
+  std::string Text(std::string_view section, std::string_view key, std::string_view fallback = {}) {
+    std::optional<std::string> value = ini_.Read(section, key);
+    if (!value) return std::string(fallback);
+    return CutToCodePoints(DecodeUtf8OrWindows1252(*value), kValueLimit);
+  }
+
+ private:
+  IniFile ini_;
+};
+
+}  // namespace
+
+double ReadNumber(std::string_view text) {
+  std::string compact;
+  compact.reserve(text.size());
+  for (char c : text) {
+    if (!IsNumberBlank(c)) compact.push_back(c);
+  }
+
+  std::size_t pos = 0;
+  bool negative = false;
+  if (pos < compact.size() && (compact[pos] == '+' || compact[pos] == '-')) {
+    negative = compact[pos] == '-';
+    ++pos;
+  }
+  std::string digits;  // mantissa without sign, as from_chars wants it
+  bool anyDigit = false;
+  while (pos < compact.size() && IsDigit(compact[pos])) {
+    digits.push_back(compact[pos++]);
+    anyDigit = true;
+  }
+  if (pos < compact.size() && compact[pos] == '.') {
+    ++pos;
+    digits.push_back('.');
+    while (pos < compact.size() && IsDigit(compact[pos])) {
+      digits.push_back(compact[pos++]);
+      anyDigit = true;
+    }
+  }
+  if (!anyDigit) return 0.0;
+
+  // The exponent counts only when digits follow; it saturates, far beyond any double.
+  long exponent = 0;
+  if (pos < compact.size() && (compact[pos] == 'e' || compact[pos] == 'E')) {
+    std::size_t e = pos + 1;
+    bool exponentNegative = false;
+    if (e < compact.size() && (compact[e] == '+' || compact[e] == '-')) {
+      exponentNegative = compact[e] == '-';
+      ++e;
+    }
+    if (e < compact.size() && IsDigit(compact[e])) {
+      while (e < compact.size() && IsDigit(compact[e])) {
+        if (exponent < 100000) exponent = exponent * 10 + (compact[e] - '0');
+        ++e;
+      }
+      if (exponentNegative) exponent = -exponent;
+    }
+  }
+
+  // Where the leading significant digit stands, to tell overflow from underflow.
+  const std::size_t point = digits.find('.');
+  const std::size_t integerDigits = point == std::string::npos ? digits.size() : point;
+  const std::size_t firstNonZero = digits.find_first_not_of("0.");
+  if (firstNonZero == std::string::npos) return negative ? -0.0 : 0.0;
+  const long magnitude =
+      (firstNonZero < integerDigits ? static_cast<long>(integerDigits - firstNonZero)
+                                    : -static_cast<long>(firstNonZero - integerDigits - 1)) +
+      exponent;
+
+  std::string number = digits;
+  if (exponent != 0) number += "e" + std::to_string(exponent);
+  double value = 0.0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (result.ec != std::errc()) {
+    value = 0.0;
+  }
+  return negative ? -value : value;
+}
+
+int16_t ReadInt16(std::string_view text) { return RoundAndClamp<int16_t>(ReadNumber(text)); }
+int32_t ReadInt32(std::string_view text) { return RoundAndClamp<int32_t>(ReadNumber(text)); }
+
+std::string TransformPassword(std::string_view bytes) {
+  std::string result(bytes.size(), '\0');
+  const std::size_t n = bytes.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const auto code = static_cast<unsigned char>(bytes[n - 1 - k]);
+    // 256 - 0 does not fit a byte; 0 stays 0 so the transform remains its own inverse.
+    result[k] = static_cast<char>(static_cast<unsigned char>((256 - code) & 0xFF));
+  }
+  return result;
+}
+
+SettingsStore::SettingsStore(FileSystem& files, std::string settingsFile,
+                             std::string defaultSoundFile)
+    : files_(files),
+      settingsFile_(std::move(settingsFile)),
+      defaultSoundFile_(std::move(defaultSoundFile)) {}
+
+void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
+  Reader reader(files_, settingsFile_);
+  const std::string section = MailboxSection(index);
+  std::string name = reader.Text(section, "Name");
+  std::string user = reader.Text(section, "User");
+  const std::string storedPassword = reader.Raw(section, "Password", "");
+  std::string remoteHost = reader.Text(section, "RemoteHost");
+  const std::string remotePort = reader.Raw(section, "RemotePort", "110");
+  const std::string enabled = reader.Raw(section, "Enabled", "");
+  const std::string lastMail = reader.Raw(section, "LastMail", "");
+  std::string uidl = reader.Text(section, "UIDL");
+
+  record.Name = std::move(name);
+  record.User = std::move(user);
+  record.Password = DecodeUtf8OrWindows1252(TransformPassword(storedPassword));
+  record.RemoteHost = std::move(remoteHost);
+  record.RemotePort = ReadInt32(remotePort);
+  record.Enabled = Boolean(enabled);
+  record.LastMail = Boolean(lastMail);
+  record.UIDL = std::move(uidl);
+}
+
+void SettingsStore::LoadGeneral(GeneralSettings& general) {
+  Reader reader(files_, settingsFile_);
+  const std::string interval = reader.Raw(kGeneral, "Interval", "5");
+  const std::string notifyType = reader.Raw(kGeneral, "NotifyType", "1");
+  const std::string trayType = reader.Raw(kGeneral, "TrayType", "1");
+  const std::string doubleClick = reader.Raw(kGeneral, "DoubleClick", "0");
+  std::string mailProgram = reader.Text(kGeneral, "MailProgram");
+  std::string soundFile = reader.Text(kGeneral, "SoundFile", defaultSoundFile_);
+  std::string mdaemonPath = reader.Text(kGeneral, "MDaemonPath");
+  const std::string mdaemonActivate = reader.Raw(kGeneral, "MDaemonActivate", "");
+  const std::string receiveLog = reader.Raw(kGeneral, "ReceiveLog", "");
+  const std::string replaySound = reader.Raw(kGeneral, "ReplaySound", "");
+
+  general.Interval = ReadInt16(interval);
+  general.NotifyType = ReadInt16(notifyType);
+  general.TrayType = ReadInt16(trayType);
+  general.DoubleClick = ReadInt16(doubleClick);
+  general.MailProgram = std::move(mailProgram);
+  general.SoundFile = std::move(soundFile);
+  general.MDaemonPath = std::move(mdaemonPath);
+  general.MDaemonActivate = ReadInt16(mdaemonActivate);
+  general.ReceiveLog = Boolean(receiveLog);
+  general.ReplaySound = Boolean(replaySound);
+}
+
+bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
+  std::string bytes;
+  if (!files_.ReadFile(settingsFile_, bytes)) {
+    // A file that exists but cannot be read must not be replaced by one holding only our keys.
+    if (files_.IsPlainFile(settingsFile_)) return lastWriteSucceeded_ = false;
+    bytes.clear();
+  }
+  IniFile ini(bytes);
+  for (const KeyUpdate& update : updates) ini.Write(update.Section, update.Key, update.Value);
+  return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
+}
+
+void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
+  const std::string section = MailboxSection(index);
+  Update({
+      {section, "Name", record.Name},
+      {section, "User", record.User},
+      {section, "Password", TransformPassword(record.Password)},
+      {section, "RemoteHost", record.RemoteHost},
+      {section, "RemotePort", Decimal(record.RemotePort)},
+      {section, "Enabled", BooleanText(record.Enabled)},
+      {section, "LastMail", BooleanText(record.LastMail)},
+  });
+}
+
+void SettingsStore::SaveUidl(int16_t index, const std::string& uidl) {
+  Update({{MailboxSection(index), "UIDL", uidl}});
+}
+
+void SettingsStore::SaveGeneral(const GeneralSettings& general) {
+  Update({
+      {kGeneral, "Interval", Decimal(general.Interval)},
+      {kGeneral, "NotifyType", Decimal(general.NotifyType)},
+      {kGeneral, "TrayType", Decimal(general.TrayType)},
+      {kGeneral, "DoubleClick", Decimal(general.DoubleClick)},
+      {kGeneral, "MailProgram", general.MailProgram},
+      {kGeneral, "SoundFile", general.SoundFile},
+      {kGeneral, "MDaemonPath", general.MDaemonPath},
+      {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
+      {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
+  });
+}
+
+}  // namespace postvane

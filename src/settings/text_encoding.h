@@ -1,0 +1,25 @@
+// Byte encodings of texts from files and servers: UTF-8, with Windows-1252 for older bytes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace postvane {
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+// Every byte is one Windows-1252 character; the five unassigned codes map to the C1 controls
+// of the same number, as the platform's converter does.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// Files written by older versions hold the 8-bit code page; anything that is not valid UTF-8
+// is taken as Windows-1252. The result is always valid UTF-8.
+std::string DecodeUtf8OrWindows1252(std::string_view bytes);
+
+// The first n code points of UTF-8 text; never splits a sequence. A stray continuation byte
+// is counted with the code point before it.
+std::string CutToCodePoints(std::string_view text, std::size_t n);
+
+}  // namespace postvane

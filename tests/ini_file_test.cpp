@@ -1,0 +1,206 @@
+// The private-profile reader and writer on in-memory bytes.
+#include "settings/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace postvane {
+namespace {
+
+using std::string_literals::operator""s;
+
+std::optional<std::string> ReadOf(const std::string& bytes, const std::string& section,
+                                  const std::string& key) {
+  return IniFile(bytes).Read(section, key);
+}
+
+std::string AfterWrite(const std::string& bytes, const std::string& section, const std::string& key,
+                       const std::string& value) {
+  IniFile ini(bytes);
+  ini.Write(section, key, value);
+  return ini.Bytes();
+}
+
+TEST(IniFileReadTest, MissingSectionOrKeyIsNullopt) {
+  const std::string file = "[MailBox0]\r\nName=Home\r\n";
+  EXPECT_EQ(ReadOf(file, "MailBox0", "Name"), "Home");
+  EXPECT_EQ(ReadOf(file, "MailBox1", "Name"), std::nullopt);
+  EXPECT_EQ(ReadOf(file, "MailBox0", "User"), std::nullopt);
+  EXPECT_EQ(ReadOf("", "MailBox0", "Name"), std::nullopt);
+}
+
+TEST(IniFileReadTest, EmptyValueIsEmptyNotMissing) {
+  EXPECT_EQ(ReadOf("[S]\nRemotePort=\n", "S", "RemotePort"), "");
+  EXPECT_EQ(ReadOf("[S]\nRemotePort=   \n", "S", "RemotePort"), "");
+}
+
+TEST(IniFileReadTest, NamesIgnoreAsciiCase) {
+  const std::string file = "[mAiLbOx0]\nREMOTEHOST=pop.example.org\n";
+  EXPECT_EQ(ReadOf(file, "MailBox0", "RemoteHost"), "pop.example.org");
+  EXPECT_EQ(ReadOf(file, "MAILBOX0", "remotehost"), "pop.example.org");
+}
+
+TEST(IniFileReadTest, BlanksAroundNamesAndValuesAreDropped) {
+  const std::string file = "  [ General ]  \r\n\t Interval \t=  7 \t\r\n";
+  EXPECT_EQ(ReadOf(file, "General", "Interval"), "7");
+}
+
+TEST(IniFileReadTest, InnerBlanksStay) {
+  EXPECT_EQ(ReadOf("[S]\nName = My  Box \n", "S", "Name"), "My  Box");
+}
+
+TEST(IniFileReadTest, OnePairOfQuotesIsRemoved) {
+  const std::string file =
+      "[S]\nA=\"  spaced  \"\nB=\"\"\"twice\"\"\"\nC=\"open\nD=\"\nE=say \"hi\"\nF=\"\"\n";
+  EXPECT_EQ(ReadOf(file, "S", "A"), "  spaced  ");
+  EXPECT_EQ(ReadOf(file, "S", "B"), "\"\"twice\"\"");
+  EXPECT_EQ(ReadOf(file, "S", "C"), "\"open");
+  EXPECT_EQ(ReadOf(file, "S", "D"), "\"");
+  EXPECT_EQ(ReadOf(file, "S", "E"), "say \"hi\"");
+  EXPECT_EQ(ReadOf(file, "S", "F"), "");
+}
+
+TEST(IniFileReadTest, FirstOfDuplicatesWins) {
+  const std::string file = "[S]\nName=first\nname=second\n[s]\nName=third\nUser=only here\n";
+  EXPECT_EQ(ReadOf(file, "S", "Name"), "first");
+  // The first section is the only one consulted.
+  EXPECT_EQ(ReadOf(file, "S", "User"), std::nullopt);
+}
+
+TEST(IniFileReadTest, ValueKeepsLaterEqualsSigns) {
+  EXPECT_EQ(ReadOf("[S]\nMailProgram=run.exe /a=b\n", "S", "MailProgram"), "run.exe /a=b");
+}
+
+TEST(IniFileReadTest, OtherLinesAreNotKeys) {
+  const std::string file = "Name=before any section\n[S]\n;Name=comment\njunk line\n=novalue\n";
+  EXPECT_EQ(ReadOf(file, "S", "Name"), std::nullopt);
+  EXPECT_EQ(ReadOf(file, "S", "junk line"), std::nullopt);
+  EXPECT_EQ(ReadOf(file, "S", ""), std::nullopt);
+}
+
+TEST(IniFileReadTest, KeysEndAtTheNextSection) {
+  EXPECT_EQ(ReadOf("[A]\n[B]\nName=b\n", "A", "Name"), std::nullopt);
+}
+
+TEST(IniFileReadTest, LineEndsOfAllKinds) {
+  EXPECT_EQ(ReadOf("[S]\r\nA=1\r\nB=2", "S", "B"), "2");
+  EXPECT_EQ(ReadOf("[S]\nA=1\nB=2\n", "S", "A"), "1");
+  EXPECT_EQ(ReadOf("[S]\r\nA=1\nB=2\r\n", "S", "A"), "1");
+}
+
+TEST(IniFileReadTest, NulEndsTheValue) {
+  const std::string file = "[S]\nName=ab\0cd\nUser=x\n"s;
+  EXPECT_EQ(ReadOf(file, "S", "Name"), "ab");
+  EXPECT_EQ(ReadOf(file, "S", "User"), "x");
+}
+
+TEST(IniFileReadTest, LongValuesAreReturnedWhole) {
+  const std::string value(1 << 20, 'x');
+  EXPECT_EQ(ReadOf("[S]\nName=" + value + "\n", "S", "Name"), value);
+}
+
+TEST(IniFileReadTest, BinaryJunkIsHarmless) {
+  std::string junk;
+  unsigned state = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    state = state * 1103515245u + 12345u;
+    junk.push_back(static_cast<char>(state >> 16));
+  }
+  IniFile ini(junk);
+  EXPECT_EQ(ini.Bytes(), junk);
+  ini.Write("General", "Interval", "5");
+  EXPECT_EQ(IniFile(ini.Bytes()).Read("General", "Interval"), "5");
+}
+
+TEST(IniFileWriteTest, CreatesAFileFromNothingWithCrLf) {
+  IniFile ini;
+  ini.Write("MailBox0", "Name", "Home");
+  ini.Write("MailBox0", "User", "me");
+  ini.Write("General", "Interval", "5");
+  EXPECT_EQ(ini.Bytes(), "[MailBox0]\r\nName=Home\r\nUser=me\r\n[General]\r\nInterval=5\r\n");
+}
+
+TEST(IniFileWriteTest, ReplacesOnlyThatLine) {
+  const std::string file = "; my settings\r\n[S]\r\nName=old\r\nOther=1\r\n\r\n[T]\r\nName=t\r\n";
+  EXPECT_EQ(AfterWrite(file, "S", "Name", "new"),
+            "; my settings\r\n[S]\r\nName=new\r\nOther=1\r\n\r\n[T]\r\nName=t\r\n");
+}
+
+TEST(IniFileWriteTest, KeepsTheKeySpellingOfTheFile) {
+  EXPECT_EQ(AfterWrite("[s]\n  NAME = old \n", "S", "Name", "new"), "[s]\nNAME=new\n");
+}
+
+TEST(IniFileWriteTest, NewKeyGoesAfterTheLastKeyOfItsSection) {
+  const std::string file = "[S]\nA=1\n;note\nB=2\n\n; about T\n[T]\nC=3\n";
+  EXPECT_EQ(AfterWrite(file, "S", "New", "x"),
+            "[S]\nA=1\n;note\nB=2\nNew=x\n\n; about T\n[T]\nC=3\n");
+}
+
+TEST(IniFileWriteTest, NewKeyInEmptySectionFollowsTheHeader) {
+  EXPECT_EQ(AfterWrite("[S]\n\n[T]\n", "S", "A", "1"), "[S]\nA=1\n\n[T]\n");
+}
+
+TEST(IniFileWriteTest, NewSectionGoesToTheEnd) {
+  EXPECT_EQ(AfterWrite("[A]\nX=1\n", "B", "Y", "2"), "[A]\nX=1\n[B]\nY=2\n");
+}
+
+TEST(IniFileWriteTest, FirstOfDuplicatesIsWritten) {
+  EXPECT_EQ(AfterWrite("[S]\nA=1\nA=2\n[S]\nA=3\n", "s", "a", "9"), "[S]\nA=9\nA=2\n[S]\nA=3\n");
+}
+
+TEST(IniFileWriteTest, KeepsLfLineEnds) {
+  EXPECT_EQ(AfterWrite("[S]\nA=1\n", "S", "B", "2"), "[S]\nA=1\nB=2\n");
+  EXPECT_EQ(AfterWrite("[S]\nA=1\n", "T", "B", "2"), "[S]\nA=1\n[T]\nB=2\n");
+}
+
+TEST(IniFileWriteTest, KeepsCrLfLineEnds) {
+  EXPECT_EQ(AfterWrite("[S]\r\nA=1\r\n", "S", "B", "2"), "[S]\r\nA=1\r\nB=2\r\n");
+}
+
+TEST(IniFileWriteTest, MixedLineEndsStayAsTheyWere) {
+  EXPECT_EQ(AfterWrite("[S]\nA=1\r\nC=3\n", "S", "A", "2"), "[S]\nA=2\r\nC=3\n");
+}
+
+TEST(IniFileWriteTest, FileWithoutFinalLineEnd) {
+  EXPECT_EQ(AfterWrite("[S]\r\nA=1", "S", "A", "2"), "[S]\r\nA=2");
+  EXPECT_EQ(AfterWrite("[S]\r\nA=1", "S", "B", "2"), "[S]\r\nA=1\r\nB=2\r\n");
+  EXPECT_EQ(AfterWrite("[S]\nA=1", "T", "B", "2"), "[S]\nA=1\n[T]\nB=2\n");
+  EXPECT_EQ(AfterWrite("[S]", "S", "B", "2"), "[S]\r\nB=2\r\n");
+}
+
+TEST(IniFileWriteTest, ValuesThatNeedQuotesReadBackUnchanged) {
+  for (const std::string value : {" lead", "trail ", "\tboth\t", "\"quoted\"", "\"\"", "end\r",
+                                  "mid\rdle", "a\"b", "\"", "plain"}) {
+    IniFile ini;
+    ini.Write("S", "K", value);
+    EXPECT_EQ(IniFile(ini.Bytes()).Read("S", "K"), value) << ini.Bytes();
+  }
+  IniFile plain;
+  plain.Write("S", "K", "plain");
+  EXPECT_EQ(plain.Bytes(), "[S]\r\nK=plain\r\n");
+}
+
+TEST(IniFileWriteTest, LineFeedAndNulEndAValue) {
+  IniFile ini;
+  ini.Write("S", "A", "one\nInjected=1");
+  ini.Write("S", "B", "two\0three"s);
+  EXPECT_EQ(ini.Bytes(), "[S]\r\nA=one\r\nB=two\r\n");
+}
+
+TEST(IniFileWriteTest, UnknownLinesAndJunkAreKeptByteForByte) {
+  const std::string file = "\xFF\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=bar\r\n"s +
+                           "no equals\r\n"s + "\0\0\r\n"s;
+  const std::string written = AfterWrite(file, "S", "Foo", "baz");
+  EXPECT_EQ(written, "\xFF\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=baz\r\n"s +
+                         "no equals\r\n"s + "\0\0\r\n"s);
+}
+
+TEST(IniFileWriteTest, MegabyteLineIsKept) {
+  const std::string big(1 << 20, 'q');
+  const std::string file = "[S]\n" + big + "\nA=1\n";
+  EXPECT_EQ(AfterWrite(file, "S", "A", "2"), "[S]\n" + big + "\nA=2\n");
+}
+
+}  // namespace
+}  // namespace postvane
