@@ -1,0 +1,40 @@
+// What a click, a menu request or a double click on a tray icon does, and the menu commands.
+#pragma once
+
+#include "app/app_actions.h"
+#include "app/program_state.h"
+#include "app/windows.h"
+
+namespace postvane {
+
+// DoubleClick actions.
+constexpr int16_t kDoubleClickMailProgram = 0;
+constexpr int16_t kDoubleClickStatus = 1;
+constexpr int16_t kDoubleClickCheckMail = 2;
+
+// Takes over NewestUidl as the acknowledged position (saved at once) and zeroes NewCount and
+// NotifiedCount. Without a NewestUidl the stored position is kept rather than erased.
+// Indices outside 0..9 do nothing.
+void AcknowledgeMailbox(ProgramState& state, AppActions& actions, int index);
+
+// Acknowledges every mailbox with new mail.
+void AcknowledgeAll(ProgramState& state, AppActions& actions);
+
+// TrayType 0: all mailboxes with new mail; 1: the clicked icon's mailbox; others: nothing.
+void OnTrayClick(ProgramState& state, AppActions& actions, int index);
+
+void OnTrayMenuRequest(Windows& forms);
+
+// Acknowledges (except for "show status"), then runs the DoubleClick action. "Check mail"
+// leaves a running dialogue alone and runs one minute tick out of turn.
+void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions);
+
+void mnuCheckNow_Click(AppActions& actions);
+void mnuMailReader_Click(AppActions& actions);
+void mnuStatus_Click(Windows& forms);
+void mnuMdaemon_Click(ProgramState& state);
+void mnuConfig_Click(Windows& forms);
+void mnuAbout_Click(Windows& forms);
+void mnuExit_Click(Windows& forms);
+
+}  // namespace postvane

@@ -1,0 +1,191 @@
+// Tray clicks, double clicks, the menu request and the seven menu commands.
+#include "app/tray_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fakes/call_log.h"
+#include "fakes/fake_app_actions.h"
+#include "fakes/fake_windows.h"
+
+namespace postvane {
+namespace {
+
+using Saved = std::vector<std::pair<int16_t, std::string>>;
+
+class TrayCommandsTest : public ::testing::Test {
+ protected:
+  TrayCommandsTest() : forms(&log), actions(&log) {
+    for (int i = 0; i < kUserMailboxes; ++i) {
+      Box(i).UIDL = "old-" + std::to_string(i);
+      Box(i).Headers.assign(1, MessageHeader{});
+    }
+  }
+
+  // Mailbox i has `count` new messages up to the unique-id "new-i".
+  void GiveNewMail(int i, int16_t count) {
+    Box(i).NewCount = count;
+    Box(i).NewestUidl = "new-" + std::to_string(i);
+    state.NotifiedCount[i] = count;
+  }
+  MailboxRecord& Box(int i) { return state.Mailboxes[i]; }
+
+  ProgramState state;
+  CallLog log;
+  FakeWindows forms;
+  FakeAppActions actions;
+};
+
+TEST_F(TrayCommandsTest, AcknowledgeTakesOverTheNewestUidlAndSavesIt) {
+  GiveNewMail(3, 2);
+  Box(3).Headers.resize(3, MessageHeader{"f", "t", "s", "1", "d"});
+  AcknowledgeMailbox(state, actions, 3);
+  EXPECT_EQ(Box(3).UIDL, "new-3");
+  EXPECT_EQ(actions.SavedUidls, (Saved{{3, "new-3"}}));
+  EXPECT_EQ(Box(3).NewCount, 0);
+  EXPECT_EQ(state.NotifiedCount[3], 0);
+  EXPECT_EQ(HeadersUpperBound(Box(3)), 2);  // headers are left as they were
+  EXPECT_EQ(Box(3).Headers[1].From, "f");
+}
+
+TEST_F(TrayCommandsTest, AcknowledgeWithoutANewestUidlKeepsTheSavedPosition) {
+  Box(2).NewCount = 4;
+  state.NotifiedCount[2] = 4;
+  AcknowledgeMailbox(state, actions, 2);
+  EXPECT_EQ(Box(2).UIDL, "old-2");
+  EXPECT_TRUE(actions.SavedUidls.empty());
+  EXPECT_EQ(Box(2).NewCount, 0);
+  EXPECT_EQ(state.NotifiedCount[2], 0);
+}
+
+TEST_F(TrayCommandsTest, AcknowledgeOutsideTheUserMailboxesDoesNothing) {
+  for (int index : {-1, 10, 11, 1000}) AcknowledgeMailbox(state, actions, index);
+  EXPECT_TRUE(actions.SavedUidls.empty());
+}
+
+TEST_F(TrayCommandsTest, SingleIconClickAcknowledgesEveryMailboxWithNewMail) {
+  state.General.TrayType = 0;
+  GiveNewMail(1, 1);
+  GiveNewMail(4, 6);
+  Box(7).NewestUidl = "seen-but-not-new";
+  OnTrayClick(state, actions, 0);
+  EXPECT_EQ(actions.SavedUidls, (Saved{{1, "new-1"}, {4, "new-4"}}));
+  EXPECT_EQ(Box(1).NewCount, 0);
+  EXPECT_EQ(Box(4).NewCount, 0);
+  EXPECT_EQ(Box(7).UIDL, "old-7");
+}
+
+TEST_F(TrayCommandsTest, SingleIconClickIgnoresTheIndex) {
+  state.General.TrayType = 0;
+  GiveNewMail(6, 2);
+  OnTrayClick(state, actions, 9);
+  EXPECT_EQ(actions.SavedUidls, (Saved{{6, "new-6"}}));
+}
+
+TEST_F(TrayCommandsTest, PerMailboxClickAcknowledgesOnlyTheClickedMailbox) {
+  state.General.TrayType = 1;
+  GiveNewMail(4, 1);
+  GiveNewMail(6, 3);
+  OnTrayClick(state, actions, 4);
+  EXPECT_EQ(actions.SavedUidls, (Saved{{4, "new-4"}}));
+  EXPECT_EQ(Box(6).NewCount, 3);
+  EXPECT_EQ(state.NotifiedCount[6], 3);
+}
+
+TEST_F(TrayCommandsTest, PerMailboxClickOnAnIdleIconChangesNothing) {
+  state.General.TrayType = 1;
+  Box(0).NewestUidl = "new-0";
+  GiveNewMail(5, 1);
+  OnTrayClick(state, actions, 0);
+  EXPECT_EQ(Box(0).UIDL, "old-0");
+  EXPECT_TRUE(actions.SavedUidls.empty());
+  for (int index : {-1, 10, 42}) OnTrayClick(state, actions, index);
+  EXPECT_TRUE(actions.SavedUidls.empty());
+}
+
+TEST_F(TrayCommandsTest, OtherTrayTypesIgnoreTheClick) {
+  state.General.TrayType = 2;
+  GiveNewMail(0, 1);
+  OnTrayClick(state, actions, 0);
+  EXPECT_EQ(Box(0).NewCount, 1);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TrayCommandsTest, MenuRequestOpensTheMenu) {
+  OnTrayMenuRequest(forms);
+  EXPECT_EQ(log, CallLog{"ShowTrayMenu"});
+}
+
+TEST_F(TrayCommandsTest, DoubleClickRunMailReaderAcknowledgesFirst) {
+  state.General.DoubleClick = 0;
+  state.General.TrayType = 1;  // the mode does not matter
+  GiveNewMail(2, 1);
+  GiveNewMail(8, 2);
+  OnTrayDoubleClick(state, forms, actions);
+  EXPECT_EQ(log, (CallLog{"SaveUidl(2,new-2)", "SaveUidl(8,new-8)", "RunMailProgram"}));
+}
+
+TEST_F(TrayCommandsTest, DoubleClickShowStatusAcknowledgesNothing) {
+  state.General.DoubleClick = 1;
+  GiveNewMail(2, 1);
+  OnTrayDoubleClick(state, forms, actions);
+  EXPECT_EQ(log, CallLog{"ShowStatus"});
+  EXPECT_EQ(Box(2).NewCount, 1);
+}
+
+TEST_F(TrayCommandsTest, DoubleClickCheckMailBetweenCyclesMovesToTheEndAndTicks) {
+  state.General.DoubleClick = 2;
+  state.CurrentMailbox = 4;  // e.g. a cycle that was abandoned
+  GiveNewMail(0, 3);
+  OnTrayDoubleClick(state, forms, actions);
+  EXPECT_EQ(state.CurrentMailbox, kEndOfCycle);
+  EXPECT_EQ(log, (CallLog{"SaveUidl(0,new-0)", "OnMinuteTimer"}));
+}
+
+TEST_F(TrayCommandsTest, DoubleClickCheckMailLeavesARunningDialogueAlone) {
+  state.General.DoubleClick = 2;
+  state.CurrentMailbox = 3;
+  actions.Running = true;
+  OnTrayDoubleClick(state, forms, actions);
+  EXPECT_EQ(state.CurrentMailbox, 3);
+  EXPECT_EQ(log, CallLog{"OnMinuteTimer"});
+}
+
+TEST_F(TrayCommandsTest, DoubleClickWithAnUnknownActionOnlyAcknowledges) {
+  for (int16_t action : {int16_t{3}, int16_t{-1}}) {
+    log.clear();
+    state.General.DoubleClick = action;
+    GiveNewMail(1, 2);
+    state.CurrentMailbox = 5;
+    OnTrayDoubleClick(state, forms, actions);
+    EXPECT_EQ(log, CallLog{"SaveUidl(1,new-1)"}) << action;
+    EXPECT_EQ(state.CurrentMailbox, 5);
+  }
+}
+
+TEST_F(TrayCommandsTest, MenuCommands) {
+  mnuCheckNow_Click(actions);
+  mnuMailReader_Click(actions);
+  mnuStatus_Click(forms);
+  mnuConfig_Click(forms);
+  mnuAbout_Click(forms);
+  mnuExit_Click(forms);
+  EXPECT_EQ(log, (CallLog{"mnuCheckNow_Click", "RunMailProgram", "ShowStatus", "ShowConfig",
+                          "ShowAbout", "ExitProgram"}));
+  EXPECT_TRUE(forms.Exited);
+}
+
+TEST_F(TrayCommandsTest, MDaemonCommandRequestsProcessing) {
+  mnuMdaemon_Click(state);
+  EXPECT_EQ(state.MDaemonRequest, 1);
+  state.MDaemonRequest = 2;
+  mnuMdaemon_Click(state);
+  EXPECT_EQ(state.MDaemonRequest, 1);
+  EXPECT_TRUE(log.empty());
+}
+
+}  // namespace
+}  // namespace postvane
