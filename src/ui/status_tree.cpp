@@ -1,0 +1,141 @@
+// Builds the status tree and the mailbox-line texts of expand and collapse.
+#include "ui/status_tree.h"
+
+#include "check/mailbox_table.h"
+#include "ui/string_table.h"
+
+namespace postvane {
+namespace {
+
+constexpr int kStringNewMessages = 41;
+constexpr int kStringAllMessages = 42;
+constexpr int kStringFrom = 43;
+constexpr int kStringTo = 44;
+constexpr int kStringSubject = 45;
+constexpr int kStringDate = 46;
+constexpr int kStringPriorityVeryLow = 47;  // 47..51 for "5" down to "1"
+constexpr int kStringPriority = 52;
+constexpr int kStringMessage = 63;
+constexpr int kStringNoError = 62;
+
+constexpr std::string_view kAccountSuffix = "Account";
+
+std::string S(const ProgramState& state, int offset) {
+  return LocalString(state.LanguageBase, offset);
+}
+
+std::string LongMailboxText(const ProgramState& state, const MailboxRecord& mailbox,
+                            const DateText& dateText) {
+  return mailbox.Name + " " + std::to_string(mailbox.NewCount) + " " +
+         S(state, kStringNewMessages) + " - " + dateText.Format(mailbox.LastCheck);
+}
+
+// Index of a mailbox key, or nothing for any other node.
+std::optional<int> MailboxIndexOfKey(std::string_view key) {
+  if (key.size() < kAccountSuffix.size() ||
+      key.substr(key.size() - kAccountSuffix.size()) != kAccountSuffix) {
+    return std::nullopt;
+  }
+  int index = 0;
+  size_t digits = 0;
+  while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9') {
+    index = index * 10 + (key[digits] - '0');
+    ++digits;
+    if (index >= kUserMailboxes) return std::nullopt;
+  }
+  if (digits == 0) return std::nullopt;
+  return index;
+}
+
+}  // namespace
+
+std::optional<NodeRgb> ColorRgb(NodeColor color) {
+  switch (color) {
+    case NodeColor::Magenta:
+      return NodeRgb{128, 0, 128};
+    case NodeColor::DarkRed:
+      return NodeRgb{128, 0, 0};
+    case NodeColor::None:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::string PriorityText(const ProgramState& state, std::string_view priority) {
+  if (priority.size() == 1 && priority[0] >= '1' && priority[0] <= '5') {
+    return S(state, kStringPriorityVeryLow + ('5' - priority[0]));
+  }
+  return S(state, kStringPriority) + " " + std::string(priority);
+}
+
+std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateText& dateText) {
+  std::vector<StatusNode> nodes;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    const MailboxRecord& mailbox = state.Mailboxes[i];
+    if (mailbox.Enabled == kFalse) continue;
+    const std::string digit = std::to_string(i);
+
+    const std::string mailboxKey = digit + " Account";
+    const size_t mailboxNode = nodes.size();
+    nodes.push_back({"", mailboxKey, LongMailboxText(state, mailbox, dateText)});
+
+    const std::string newKey = "Eintrag 2" + digit;
+    const size_t newNode = nodes.size();
+    nodes.push_back({mailboxKey, newKey,
+                     std::to_string(mailbox.NewCount) + " " + S(state, kStringNewMessages)});
+
+    // Element 1 is the newest message and carries the highest number.
+    const int upper = HeadersUpperBound(mailbox);
+    for (int k = 1; k <= upper; ++k) {
+      const MessageHeader& header = mailbox.Headers[k];
+      const std::string suffix = digit + std::to_string(k);
+      const std::string messageKey = "Eintrag 6" + suffix;
+      const size_t messageNode = nodes.size();
+      nodes.push_back(
+          {newKey, messageKey, S(state, kStringMessage) + " " + std::to_string(upper - k + 1)});
+      nodes.push_back(
+          {messageKey, "Eintrag 7" + suffix, S(state, kStringFrom) + " " + header.From});
+      nodes.push_back({messageKey, "Eintrag 8" + suffix, S(state, kStringTo) + " " + header.To});
+      nodes.push_back(
+          {messageKey, "Eintrag 9" + suffix, S(state, kStringSubject) + " " + header.Subject});
+      nodes.push_back(
+          {messageKey, "Eintrag 10" + suffix, S(state, kStringDate) + " " + header.Date});
+      nodes.push_back({messageKey, "Eintrag 11" + suffix, PriorityText(state, header.Priority)});
+      if (header.Priority == "1") {
+        nodes[mailboxNode].Color = NodeColor::Magenta;
+        nodes[newNode].Color = NodeColor::Magenta;
+        nodes[messageNode].Color = NodeColor::Magenta;
+      }
+    }
+
+    nodes.push_back({mailboxKey, "Eintrag 3" + digit,
+                     std::to_string(mailbox.MessageCount) + " " + S(state, kStringAllMessages)});
+
+    const bool failed = !mailbox.StatusText.empty();
+    nodes.push_back(
+        {mailboxKey, "Eintrag 4" + digit, failed ? mailbox.StatusText : S(state, kStringNoError)});
+    // After the messages: a failed check outranks an urgent message on the mailbox line.
+    if (failed) {
+      nodes[mailboxNode].Color = NodeColor::DarkRed;
+      nodes.back().Color = NodeColor::DarkRed;
+    }
+  }
+  return nodes;
+}
+
+std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const ProgramState& state,
+                                                  const DateText& dateText) {
+  const std::optional<int> index = MailboxIndexOfKey(key);
+  if (!index) return std::nullopt;
+  const MailboxRecord& mailbox = state.Mailboxes[*index];
+  return mailbox.Name + " - " + dateText.Format(mailbox.LastCheck);
+}
+
+std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const ProgramState& state,
+                                                    const DateText& dateText) {
+  const std::optional<int> index = MailboxIndexOfKey(key);
+  if (!index) return std::nullopt;
+  return LongMailboxText(state, state.Mailboxes[*index], dateText);
+}
+
+}  // namespace postvane
