@@ -1,0 +1,166 @@
+// The receive log: record format to the byte, the trace of a whole check, switched off, faults.
+#include "check/receive_log.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "fakes/check_engine_rig.h"
+
+namespace postvane {
+namespace {
+
+TEST(ReceiveLogFormatTest, RecordOfAUserCommand) {
+  EXPECT_EQ(FormatReceiveLogRecord(3, LocalDateTime{1999, 3, 5, 8, 15, 0}, "USER alice"),
+            "3,#1999-03-05 08:15:00#,\"USER alice\"\r\n");
+}
+
+TEST(ReceiveLogFormatTest, MidnightLeavesTheTimeOut) {
+  EXPECT_EQ(FormatLogDateTime(LocalDateTime{2024, 1, 9, 0, 0, 0}), "#2024-01-09#");
+  EXPECT_EQ(FormatLogDateTime(LocalDateTime{2024, 1, 9, 0, 0, 1}), "#2024-01-09 00:00:01#");
+  EXPECT_EQ(FormatLogDateTime(LocalDateTime{2024, 12, 31, 23, 59, 59}), "#2024-12-31 23:59:59#");
+  EXPECT_EQ(FormatReceiveLogRecord(0, LocalDateTime{2024, 1, 9, 0, 0, 0}, "x"),
+            "0,#2024-01-09#,\"x\"\r\n");
+}
+
+TEST(ReceiveLogFormatTest, TextGoesInAsItCame) {
+  std::string text = "+OK \"quoted\"\r\nx\r";
+  text += '\0';
+  text += static_cast<char>(0xff);
+  const std::string record = FormatReceiveLogRecord(2, LocalDateTime{2024, 5, 6, 7, 8, 9}, text);
+  EXPECT_EQ(record, "2,#2024-05-06 07:08:09#,\"" + text + "\"\r\n");
+}
+
+TEST(ReceiveLogFormatTest, GreetingEndingInLineBreakPutsTheQuoteOnTheNextLine) {
+  EXPECT_EQ(FormatReceiveLogRecord(2, LocalDateTime{2024, 5, 6, 7, 8, 9}, "+OK ready\r\n"),
+            "2,#2024-05-06 07:08:09#,\"+OK ready\r\n\"\r\n");
+}
+
+class ReceiveLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.Clock.Set(2024, 3, 5, 8, 15, 0);
+    MailboxRecord& box = rig.Enable(0);
+    box.User = "alice";
+    box.Password = "p4ss-w0rd";
+  }
+
+  // One mailbox with one new message, from the connect event to the reply to QUIT.
+  void RunCompleteCheck() {
+    rig.Engine.mnuCheckNow_Click();
+    rig.Socket.RaiseConnect();
+    rig.Socket.Receive("+OK POP3 ready\r\n");
+    rig.Socket.Receive("+OK\r\n");
+    rig.Socket.Receive("+OK logged in\r\n");
+    rig.Socket.Receive("+OK 1 320\r\n");
+    rig.Socket.Receive("+OK 0\r\n");
+    rig.Socket.Receive("+OK\r\n1 abc\r\n");
+    rig.Socket.Receive(".\r\n");
+    rig.Socket.Receive("+OK\r\nFrom: bob\r\n\r\n.\r\n");
+    rig.Socket.Receive("+OK bye\r\n");
+  }
+
+  CheckEngineRig rig;
+};
+
+TEST_F(ReceiveLogTest, CompleteCheckWithOneNewMessage) {
+  rig.LogOn();
+  RunCompleteCheck();
+  ASSERT_EQ(rig.Box(0).NewCount, 1);
+  ASSERT_EQ(rig.Box(0).Headers[1].From, "bob");
+  const std::string t = "#2024-03-05 08:15:00#";
+  const std::string expected = "2," + t + ",\"+OK POP3 ready\r\n\"\r\n" + "3," + t +
+                               ",\"USER alice\"\r\n" + "3," + t + ",\"+OK\r\n\"\r\n" + "4," + t +
+                               ",\"PASS xxxxx\"\r\n" + "4," + t + ",\"+OK logged in\r\n\"\r\n" +
+                               "5," + t + ",\"STAT\"\r\n" + "5," + t + ",\"+OK 1 320\r\n\"\r\n" +
+                               "6," + t + ",\"LAST\"\r\n" + "6," + t + ",\"+OK 0\r\n\"\r\n" + "7," +
+                               t + ",\"UIDL\"\r\n" + "7," + t + ",\"+OK\r\n1 abc\r\n\"\r\n" + "7," +
+                               t + ",\".\r\n\"\r\n" + "8," + t + ",\"TOP 1 0 \"\r\n" + "8," + t +
+                               ",\"+OK\r\nFrom: bob\r\n\r\n.\r\n\"\r\n" + "9," + t +
+                               ",\"QUIT\"\r\n" + "9," + t + ",\"+OK bye\r\n\"\r\n";
+  EXPECT_EQ(rig.Log(), expected);
+  // One append per record.
+  EXPECT_EQ(rig.Files.AppendCount, 16);
+}
+
+TEST_F(ReceiveLogTest, PasswordNeverReachesTheLog) {
+  rig.LogOn();
+  RunCompleteCheck();
+  EXPECT_EQ(rig.Log().find("p4ss-w0rd"), std::string::npos);
+  EXPECT_NE(rig.Log().find("\"PASS xxxxx\""), std::string::npos);
+  EXPECT_EQ(rig.Socket.Sent[1], "PASS p4ss-w0rd\r\n");
+}
+
+TEST_F(ReceiveLogTest, NothingWrittenWhenSwitchedOff) {
+  rig.State.General.ReceiveLog = kFalse;
+  RunCompleteCheck();
+  rig.Engine.WriteReceiveLog(0, "direct");
+  EXPECT_EQ(rig.Files.AppendCount, 0);
+  EXPECT_TRUE(rig.Files.Files.empty());
+  EXPECT_EQ(rig.Box(0).NewCount, 1);
+}
+
+TEST_F(ReceiveLogTest, AnyNonZeroSettingSwitchesItOn) {
+  rig.State.General.ReceiveLog = 1;
+  rig.Engine.WriteReceiveLog(7, "UIDL");
+  EXPECT_EQ(rig.Log(), "7,#2024-03-05 08:15:00#,\"UIDL\"\r\n");
+}
+
+TEST_F(ReceiveLogTest, RecordsAreAppendedToWhatIsThere) {
+  rig.LogOn();
+  rig.Files.Files[rig.State.Paths.ReceiveLog] = "old line\r\n";
+  rig.Engine.WriteReceiveLog(0, "Host not found");
+  EXPECT_EQ(rig.Log(), "old line\r\n0,#2024-03-05 08:15:00#,\"Host not found\"\r\n");
+}
+
+TEST_F(ReceiveLogTest, MidnightRecordInTheDialogue) {
+  rig.LogOn();
+  rig.Clock.Set(2025, 1, 1, 0, 0, 0);
+  rig.Engine.mnuCheckNow_Click();
+  rig.Socket.RaiseConnect();
+  rig.Socket.Receive("+OK\r\n");
+  EXPECT_EQ(rig.Log(), "2,#2025-01-01#,\"+OK\r\n\"\r\n3,#2025-01-01#,\"USER alice\"\r\n");
+}
+
+TEST_F(ReceiveLogTest, FailingWritesDoNotDisturbTheCheck) {
+  rig.LogOn();
+  rig.Files.FailWrites = true;
+  RunCompleteCheck();
+  EXPECT_GT(rig.Files.AppendCount, 0);
+  EXPECT_EQ(rig.Box(0).NewCount, 1);
+  EXPECT_EQ(rig.Box(0).Headers[1].From, "bob");
+  EXPECT_EQ(rig.Hooks.Calls, (std::vector<std::string>{"RefreshTray", "NotifyNewMail"}));
+}
+
+class ThrowingFileSystem : public FakeFileSystem {
+ public:
+  bool AppendFile(const std::string&, const std::string&) override {
+    throw std::runtime_error("disk gone");
+  }
+};
+
+TEST(ReceiveLogThrowTest, ThrowingWriteDoesNotDisturbTheCheck) {
+  ProgramState state;
+  state.General.ReceiveLog = kTrue;
+  state.Paths = MakeProgramPaths("pv");
+  for (int i = 0; i < kUserMailboxes; ++i) state.Mailboxes[i].Headers.resize(1);
+  state.Mailboxes[0].Enabled = kTrue;
+  FakeSocket socket;
+  FakeTimer timeout;
+  FakeTimer timerQuit;
+  FakeClock clock;
+  ThrowingFileSystem files;
+  FakeCycleHooks hooks;
+  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks);
+  engine.mnuCheckNow_Click();
+  socket.RaiseConnect();
+  socket.Receive("+OK\r\n");
+  EXPECT_EQ(state.Mailboxes[0].State, MailboxState::UserSent);
+  socket.RaiseError(10061, "Connection refused");
+  EXPECT_EQ(state.Mailboxes[0].StatusText, "Connection refused");
+  EXPECT_EQ(hooks.Calls, (std::vector<std::string>{"RefreshTray", "RefreshTray", "NotifyNewMail"}));
+}
+
+}  // namespace
+}  // namespace postvane
