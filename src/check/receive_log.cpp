@@ -8,25 +8,16 @@
 
 namespace postvane {
 
-namespace {
-
-// Decimal with at least `width` digits; negative values keep their sign.
-std::string Padded(int value, int width) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*d", width, value);
-  return text;
-}
-
-}  // namespace
-
 std::string FormatLogDateTime(const LocalDateTime& when) {
-  std::string out =
-      "#" + Padded(when.Year, 4) + "-" + Padded(when.Month, 2) + "-" + Padded(when.Day, 2);
-  if (!when.IsMidnight()) {
-    out += " " + Padded(when.Hour, 2) + ":" + Padded(when.Minute, 2) + ":" + Padded(when.Second, 2);
+  // Wide enough for any int fields, so nothing is ever cut short.
+  char text[96];
+  if (when.IsMidnight()) {
+    std::snprintf(text, sizeof text, "#%04d-%02d-%02d#", when.Year, when.Month, when.Day);
+  } else {
+    std::snprintf(text, sizeof text, "#%04d-%02d-%02d %02d:%02d:%02d#", when.Year, when.Month,
+                  when.Day, when.Hour, when.Minute, when.Second);
   }
-  out += "#";
-  return out;
+  return text;
 }
 
 std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
