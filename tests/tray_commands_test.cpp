@@ -145,10 +145,10 @@ TEST_F(TrayCommandsTest, DoubleClickCheckMailBetweenCyclesMovesToTheEndAndTicks)
   EXPECT_EQ(log, (CallLog{"SaveUidl(0,new-0)", "OnMinuteTimer"}));
 }
 
-TEST_F(TrayCommandsTest, DoubleClickCheckMailLeavesARunningDialogueAlone) {
+TEST_F(TrayCommandsTest, DoubleClickCheckMailLeavesACheckUnderWayAlone) {
   state.General.DoubleClick = 2;
   state.CurrentMailbox = 3;
-  actions.Running = true;
+  actions.UnderWay = true;
   OnTrayDoubleClick(state, forms, actions);
   EXPECT_EQ(state.CurrentMailbox, 3);
   EXPECT_EQ(log, CallLog{"OnMinuteTimer"});

@@ -15,8 +15,9 @@ class AppActions {
   virtual void SaveUidl(int16_t index, const std::string& uidl) = 0;
   // Starts a check cycle from mailbox 0; a running cycle is abandoned.
   virtual void mnuCheckNow_Click() = 0;
-  // True while some mailbox's connection or POP3 dialogue is under way.
-  virtual bool DialogueRunning() const = 0;
+  // True while a mailbox's connection, POP3 dialogue or wait for the QUIT reply is under way:
+  // the cycle will go on by itself from CurrentMailbox.
+  virtual bool CheckUnderWay() const = 0;
   virtual void OnMinuteTimer() = 0;
   virtual void RefreshTray() = 0;
   virtual void PollMDaemon() = 0;

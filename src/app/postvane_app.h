@@ -3,7 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/app_actions.h"
 #include "app/program_starter.h"
 #include "app/program_state.h"
 #include "app/sound_player.h"
@@ -17,6 +22,7 @@
 #include "settings/file_system.h"
 #include "settings/settings_store.h"
 #include "ui/date_text.h"
+#include "ui/status_tree.h"
 
 namespace postvane {
 
@@ -35,15 +41,25 @@ struct AppPlatform {
   Windows& Forms;
 };
 
-class PostvaneApp : public CycleHooks {
+// Order for the front end, on creating the hidden main window:
+//   1. its own single-instance test (a second instance ends before anything here runs);
+//   2. construct PostvaneApp with state.Paths set;
+//   3. StartUp(language id);
+//   4. start MinuteTimer and TrayTimer. They are the window's timers and run from the moment
+//      it exists; PostvaneApp only registers their tick handlers and never starts or stops them.
+// Every call below runs on the user-interface thread, one event at a time.
+class PostvaneApp : public CycleHooks, private AppActions {
  public:
   // state.Paths must be set. Registers the minute and tray timer tick handlers.
   PostvaneApp(ProgramState& state, const AppPlatform& platform);
+  ~PostvaneApp() override;
+  PostvaneApp(const PostvaneApp&) = delete;
+  PostvaneApp& operator=(const PostvaneApp&) = delete;
 
   // Start-up after the single-instance test: language, captions, settings, first cycle, tray.
   void StartUp(uint16_t windowsLanguageId);
 
-  void OnMinuteTimer();
+  void OnMinuteTimer() override;
   void OnTrayTimer();
 
   void OnTrayClick(int index);
@@ -51,7 +67,7 @@ class PostvaneApp : public CycleHooks {
   void OnTrayDoubleClick(int index);
   void AcknowledgeMailbox(int index);
 
-  void mnuCheckNow_Click();
+  void mnuCheckNow_Click() override;
   void mnuMailReader_Click();
   void mnuStatus_Click();
   void mnuMdaemon_Click();
@@ -61,14 +77,24 @@ class PostvaneApp : public CycleHooks {
 
   void RefreshTray() override;
   void NotifyNewMail() override;
-  void RunMailProgram();
-  void PollMDaemon();
+  void RunMailProgram() override;
+  void PollMDaemon() override;
+
+  // The status window's tree and its mailbox-line texts, with this program's date text.
+  std::vector<StatusNode> BuildStatusTree() const;
+  std::optional<std::string> StatusNodeTextOnExpand(std::string_view key) const;
+  std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key) const;
 
   ProgramState& State() { return state_; }
   SettingsStore& Settings() { return settings_; }
   CheckEngine& Engine() { return engine_; }
 
  private:
+  void LoadMailbox(int16_t index) override;
+  void LoadGeneral() override;
+  void SaveUidl(int16_t index, const std::string& uidl) override;
+  bool CheckUnderWay() const override;
+
   ProgramState& state_;
   AppPlatform platform_;
   SettingsStore settings_;

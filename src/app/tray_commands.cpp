@@ -44,9 +44,10 @@ void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions)
   } else if (action == kDoubleClickStatus) {
     forms.ShowStatus();
   } else if (action == kDoubleClickCheckMail) {
-    // Moving to the end-of-cycle slot under a running dialogue would carry that dialogue into
-    // the spare slot and drop the rest of the cycle with its notification.
-    if (!actions.DialogueRunning()) state.CurrentMailbox = kEndOfCycle;
+    // Moving to the end-of-cycle slot under a running check would carry its dialogue into
+    // the spare slot, or lose its QUIT reply, and drop the rest of the cycle with its
+    // notification.
+    if (!actions.CheckUnderWay()) state.CurrentMailbox = kEndOfCycle;
     actions.OnMinuteTimer();
   }
 }

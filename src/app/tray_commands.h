@@ -26,7 +26,7 @@ void OnTrayClick(ProgramState& state, AppActions& actions, int index);
 void OnTrayMenuRequest(Windows& forms);
 
 // Acknowledges (except for "show status"), then runs the DoubleClick action. "Check mail"
-// leaves a running dialogue alone and runs one minute tick out of turn.
+// leaves a check under way alone and runs one minute tick out of turn.
 void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions);
 
 void mnuCheckNow_Click(AppActions& actions);

@@ -18,7 +18,7 @@ class FakeAppActions : public AppActions {
 
   const CallLog& Log() const { return *log_; }
 
-  bool Running = false;  // what DialogueRunning answers
+  bool UnderWay = false;  // what CheckUnderWay answers
   std::vector<std::pair<int16_t, std::string>> SavedUidls;
   int CheckCycles = 0;
   // Optional hooks, run after the call is logged.
@@ -43,7 +43,7 @@ class FakeAppActions : public AppActions {
     log_->push_back("mnuCheckNow_Click");
     if (OnCheckNow) OnCheckNow();
   }
-  bool DialogueRunning() const override { return Running; }
+  bool CheckUnderWay() const override { return UnderWay; }
   void OnMinuteTimer() override { log_->push_back("OnMinuteTimer"); }
   void RefreshTray() override { log_->push_back("RefreshTray"); }
   void PollMDaemon() override { log_->push_back("PollMDaemon"); }

@@ -1,0 +1,91 @@
+// Wires the tray program's pieces to the settings store, the check engine and the platform.
+#include "app/postvane_app.h"
+
+#include "app/mdaemon.h"
+#include "app/notifier.h"
+#include "app/scheduler.h"
+#include "app/tray_commands.h"
+#include "app/tray_summary.h"
+
+namespace postvane {
+
+PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
+    : state_(state),
+      platform_(platform),
+      settings_(platform.Files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile),
+      engine_(state, platform.Winsock1, platform.Timeout, platform.TimerQuit, platform.LocalClock,
+              platform.Files, *this) {
+  platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
+  platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
+}
+
+PostvaneApp::~PostvaneApp() {
+  // The timers may outlive the program's logic; their ticks must not reach a dead object.
+  platform_.MinuteTimer.SetTickHandler(nullptr);
+  platform_.TrayTimer.SetTickHandler(nullptr);
+}
+
+void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
+  postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
+}
+
+void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
+void PostvaneApp::OnTrayTimer() { postvane::OnTrayTimer(*this); }
+
+void PostvaneApp::OnTrayClick(int index) { postvane::OnTrayClick(state_, *this, index); }
+void PostvaneApp::OnTrayMenuRequest(int /*index*/) { postvane::OnTrayMenuRequest(platform_.Forms); }
+void PostvaneApp::OnTrayDoubleClick(int /*index*/) {
+  postvane::OnTrayDoubleClick(state_, platform_.Forms, *this);
+}
+void PostvaneApp::AcknowledgeMailbox(int index) {
+  postvane::AcknowledgeMailbox(state_, *this, index);
+}
+
+void PostvaneApp::mnuCheckNow_Click() { engine_.mnuCheckNow_Click(); }
+void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
+void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
+void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }
+void PostvaneApp::mnuConfig_Click() { postvane::mnuConfig_Click(platform_.Forms); }
+void PostvaneApp::mnuAbout_Click() { postvane::mnuAbout_Click(platform_.Forms); }
+void PostvaneApp::mnuExit_Click() { postvane::mnuExit_Click(platform_.Forms); }
+
+void PostvaneApp::RefreshTray() {
+  postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);
+}
+
+void PostvaneApp::NotifyNewMail() {
+  postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs);
+}
+
+void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }
+
+void PostvaneApp::PollMDaemon() { postvane::PollMDaemon(state_, platform_.Files, *this); }
+
+std::vector<StatusNode> PostvaneApp::BuildStatusTree() const {
+  return postvane::BuildStatusTree(state_, platform_.DateFormat);
+}
+
+std::optional<std::string> PostvaneApp::StatusNodeTextOnExpand(std::string_view key) const {
+  return postvane::StatusNodeTextOnExpand(key, state_, platform_.DateFormat);
+}
+
+std::optional<std::string> PostvaneApp::StatusNodeTextOnCollapse(std::string_view key) const {
+  return postvane::StatusNodeTextOnCollapse(key, state_, platform_.DateFormat);
+}
+
+void PostvaneApp::LoadMailbox(int16_t index) {
+  settings_.LoadMailbox(state_.Mailboxes[index], index);
+}
+
+void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
+
+void PostvaneApp::SaveUidl(int16_t index, const std::string& uidl) {
+  settings_.SaveUidl(index, uidl);
+}
+
+// The QUIT wait counts too: its reply or time-out moves the cycle on from CurrentMailbox.
+bool PostvaneApp::CheckUnderWay() const {
+  return engine_.DialogueRunning() || platform_.TimerQuit.IsRunning();
+}
+
+}  // namespace postvane

@@ -1,0 +1,352 @@
+// The tray program put together: settings file, check engine, timers, tray and windows.
+#include "app/postvane_app.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program_paths.h"
+#include "fakes/call_log.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_date_text.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_program_starter.h"
+#include "fakes/fake_socket.h"
+#include "fakes/fake_sound_player.h"
+#include "fakes/fake_timer.h"
+#include "fakes/fake_tray_icons.h"
+#include "fakes/fake_windows.h"
+#include "ui/string_table.h"
+
+namespace postvane {
+namespace {
+
+constexpr uint16_t kEnglish = 0x0409;
+constexpr uint16_t kGerman = 0x0407;
+
+std::string Listing(int count) {
+  std::string text = "+OK " + std::to_string(count) + " messages\r\n";
+  for (int n = 1; n <= count; ++n) text += std::to_string(n) + " u" + std::to_string(n) + "\r\n";
+  return text + ".\r\n";
+}
+
+std::string TopReply(int n, const std::string& priority = "3") {
+  return "+OK\r\nFrom: sender" + std::to_string(n) + "\r\nSubject: subject" + std::to_string(n) +
+         "\r\nX-Priority: " + priority + "\r\n\r\n.\r\n";
+}
+
+class PostvaneAppTest : public ::testing::Test {
+ protected:
+  PostvaneAppTest() : sound(&log), programs(&log), forms(&log) {
+    state.Paths = MakeProgramPaths("pv");
+    clock.Set(2026, 12, 7, 10, 0, 0);
+  }
+
+  void Make() {
+    app = std::make_unique<PostvaneApp>(
+        state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                           programs, forms});
+  }
+
+  // Start-up as the front end runs it.
+  void Start(const std::string& ini, uint16_t language = kEnglish) {
+    if (!ini.empty()) files.Files[state.Paths.SettingsFile] = ini;
+    Make();
+    app->StartUp(language);
+    minute.Start();
+    tray.Start();
+  }
+
+  std::string Ini() const { return files.Content(state.Paths.SettingsFile); }
+  MailboxRecord& Box(int i) { return state.Mailboxes[i]; }
+
+  // The current mailbox has connected: greeting to the UIDL listing of `messages` messages.
+  void AnswerUpToListing(int messages) {
+    socket.RaiseConnect();
+    for (const std::string& reply :
+         {std::string("+OK ready\r\n"), std::string("+OK\r\n"), std::string("+OK in\r\n"),
+          "+OK " + std::to_string(messages) + " 9000\r\n", std::string("-ERR\r\n")}) {
+      socket.Receive(reply);
+    }
+    socket.Receive(Listing(messages));
+  }
+
+  ProgramState state;
+  CallLog log;
+  FakeSocket socket;
+  FakeTimer minute{kMinuteTimerMs};
+  FakeTimer tray{kTrayTimerMs};
+  FakeTimer timeout{kConnectTimeoutMs};
+  FakeTimer quit{kQuitWaitMs};
+  FakeClock clock;
+  FakeDateText dates;
+  FakeFileSystem files;
+  FakeTrayIcons icons;
+  FakeSoundPlayer sound;
+  FakeProgramStarter programs;
+  FakeWindows forms;
+  std::unique_ptr<PostvaneApp> app;
+};
+
+const char kTwoMailboxes[] =
+    "[MailBox1]\r\nName=Home\r\nRemoteHost=pop.home.test\r\nRemotePort=110\r\nUser=me\r\n"
+    "Enabled=1\r\nUIDL=u1\r\n"
+    "[MailBox4]\r\nName=Work\r\nRemoteHost=pop.work.test\r\nEnabled=1\r\n"
+    "[General]\r\nInterval=2\r\nTrayType=0\r\nMDaemonActivate=1\r\nNotifyType=7\r\n"
+    "MailProgram=reader --new\r\nMDaemonPath=/srv/md\r\n";
+
+TEST_F(PostvaneAppTest, RegistersTheTickHandlersButLeavesTheTimersToTheFrontEnd) {
+  Make();
+  EXPECT_TRUE(minute.Handler);
+  EXPECT_TRUE(tray.Handler);
+  EXPECT_EQ(minute.StartCount, 0);
+  EXPECT_EQ(tray.StartCount, 0);
+  app.reset();
+  EXPECT_FALSE(minute.Handler);
+  EXPECT_FALSE(tray.Handler);
+}
+
+TEST_F(PostvaneAppTest, StartUpLoadsSettingsAndStartsTheFirstCycle) {
+  Start(kTwoMailboxes, kGerman);
+  EXPECT_EQ(state.LanguageBase, 700);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], "LocalizeMainCaptions");
+  EXPECT_EQ(log[1], "SetMDaemonMenuVisible(1)");
+  EXPECT_EQ(Box(1).Name, "Home");
+  EXPECT_EQ(Box(1).UIDL, "u1");
+  EXPECT_EQ(state.General.Interval, 2);
+  for (int i = 0; i < kUserMailboxes; ++i) EXPECT_EQ(Box(i).Headers.size(), 1u) << i;
+  EXPECT_TRUE(state.Mailboxes[kEndOfCycle].Headers.empty());
+
+  // The first enabled mailbox is connecting; the single icon animates.
+  ASSERT_EQ(socket.Connects.size(), 1u);
+  EXPECT_EQ(socket.Connects[0].RemoteHost, "pop.home.test");
+  EXPECT_EQ(state.CurrentMailbox, 1);
+  EXPECT_EQ(icons.Picture[0], 135);
+  EXPECT_EQ(icons.ToolTip[0], LocalString(700, 53));
+  EXPECT_EQ(icons.CountWrites(FakeTrayIcons::What::Visible), 0);
+  EXPECT_TRUE(timeout.IsRunning());
+}
+
+TEST_F(PostvaneAppTest, StartUpWithoutASettingsFile) {
+  Start("");
+  EXPECT_EQ(log, (CallLog{"LocalizeMainCaptions", "SetMDaemonMenuVisible(0)"}));
+  EXPECT_TRUE(socket.Connects.empty());
+  EXPECT_EQ(icons.VisibleIcons(), std::vector<int>{0});
+  EXPECT_EQ(icons.Picture[0], 101);
+  EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane");
+  EXPECT_TRUE(files.Files.empty());  // start-up writes nothing
+}
+
+TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
+  Start(
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[General]\r\nNotifyType=7\r\nMailProgram=reader\r\n");
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 2);
+  socket.Receive(TopReply(2, "1"));
+  socket.Receive(TopReply(3));
+  log.clear();
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(log, (CallLog{"PlayAsync(" + state.Paths.DefaultSoundFile + ")", "ShowStatus",
+                          "StartDetached(reader)"}));
+  EXPECT_EQ(icons.VisibleIcons(), std::vector<int>{0});
+  EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Inbox has 2 new message(s)!");
+
+  const std::vector<StatusNode> tree = app->BuildStatusTree();
+  ASSERT_EQ(tree.size(), 16u);
+  EXPECT_EQ(tree[0].Text, "Inbox 2 new message(s) - 2026-12-07 10:00:00");
+  EXPECT_EQ(tree[0].Color, NodeColor::Magenta);
+  EXPECT_EQ(tree[3].Text, "From: sender3");
+  EXPECT_EQ(app->StatusNodeTextOnExpand("0 Account"), "Inbox - 2026-12-07 10:00:00");
+
+  app->OnTrayClick(0);
+  EXPECT_EQ(Box(0).NewCount, 0);
+  EXPECT_EQ(Box(0).UIDL, "u3");
+  EXPECT_NE(Ini().find("UIDL=u3"), std::string::npos);
+  EXPECT_EQ(Ini().find("UIDL=u1"), std::string::npos);
+  EXPECT_EQ(app->StatusNodeTextOnCollapse("0 Account"),
+            "Inbox 0 new message(s) - 2026-12-07 10:00:00");
+
+  ASSERT_TRUE(tray.Fire());
+  EXPECT_EQ(icons.Picture[0], 101);
+  EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Postvane");
+}
+
+TEST_F(PostvaneAppTest, AcknowledgingWithoutAListingKeepsTheSavedPosition) {
+  Start("[MailBox2]\r\nName=Box\r\nUIDL=keep-me\r\n[General]\r\nTrayType=0\r\n");
+  Box(2).NewCount = 3;  // counted without a unique-id listing
+  state.NotifiedCount[2] = 3;
+  const std::string before = Ini();
+  const int writes = files.WriteCount + files.ReplaceCount + files.AppendCount;
+  app->OnTrayClick(0);
+  EXPECT_EQ(Box(2).NewCount, 0);
+  EXPECT_EQ(state.NotifiedCount[2], 0);
+  EXPECT_EQ(Box(2).UIDL, "keep-me");
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(files.WriteCount + files.ReplaceCount + files.AppendCount, writes);
+}
+
+TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {
+  Start("[MailBox3]\r\nRemoteHost=pop3.test\r\nEnabled=1\r\n[General]\r\nInterval=1\r\n");
+  ASSERT_EQ(socket.Connects.size(), 1u);
+  minute.Fire();
+  EXPECT_EQ(socket.Connects.size(), 1u);
+  minute.Fire();
+  EXPECT_EQ(socket.Connects.size(), 2u);
+  EXPECT_EQ(state.MinuteCount, 0);
+  // A manual check does not move the schedule.
+  minute.Fire();
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(socket.Connects.size(), 3u);
+  minute.Fire();
+  EXPECT_EQ(socket.Connects.size(), 4u);
+}
+
+TEST_F(PostvaneAppTest, TrayTimerDrivesTheMDaemonRequestToACheck) {
+  Start(kTwoMailboxes);
+  const std::string semaphore = JoinPath("/srv/md", "PROCNOW.SEM");
+  files.Files[JoinPath("/srv/md", "PREDIAL.SEM")] = "";
+  const size_t connects = socket.Connects.size();
+  app->mnuMdaemon_Click();
+  tray.Fire();
+  EXPECT_EQ(files.Content(semaphore), "Process Now\r\n");
+  tray.Fire();
+  tray.Fire();
+  EXPECT_EQ(socket.Connects.size(), connects);
+  files.Files.erase(JoinPath("/srv/md", "PREDIAL.SEM"));
+  tray.Fire();
+  EXPECT_EQ(socket.Connects.size(), connects + 1);
+  EXPECT_EQ(state.MDaemonRequest, 0);
+}
+
+TEST_F(PostvaneAppTest, EmptyMDaemonPathStillChecksTwoTicksAfterTheClick) {
+  Start("[MailBox0]\r\nRemoteHost=pop.test\r\nEnabled=1\r\n[General]\r\nMDaemonActivate=1\r\n");
+  files.Files[JoinPath("", "ONLINE.SEM")] = "";
+  const size_t connects = socket.Connects.size();
+  const int writes = files.WriteCount;
+  app->mnuMdaemon_Click();
+  tray.Fire();
+  tray.Fire();
+  EXPECT_EQ(files.WriteCount, writes);
+  EXPECT_EQ(socket.Connects.size(), connects + 1);
+}
+
+class CheckMailDoubleClickTest : public PostvaneAppTest {
+ protected:
+  void SetUp() override {
+    Start(
+        "[MailBox0]\r\nName=A\r\nRemoteHost=a.test\r\nEnabled=1\r\n"
+        "[MailBox1]\r\nName=B\r\nRemoteHost=b.test\r\nEnabled=1\r\n"
+        "[General]\r\nDoubleClick=2\r\nInterval=5\r\nNotifyType=1\r\n");
+  }
+};
+
+TEST_F(CheckMailDoubleClickTest, DuringADialogueTheCycleGoesOnAndNotifies) {
+  socket.RaiseConnect();
+  socket.Receive("+OK ready\r\n");
+  app->OnTrayDoubleClick(0);
+  EXPECT_EQ(state.CurrentMailbox, 0);
+  EXPECT_EQ(state.MinuteCount, 1);
+  EXPECT_EQ(Box(0).State, MailboxState::UserSent);
+  for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "-ERR\r\n"}) {
+    socket.Receive(reply);
+  }
+  socket.Receive(Listing(1));
+  socket.Receive(TopReply(1));
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(state.CurrentMailbox, 1);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "b.test");
+  EXPECT_TRUE(state.Mailboxes[kEndOfCycle].NewestUidl.empty());
+  AnswerUpToListing(0);
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(sound.Played.size(), 1u);
+}
+
+TEST_F(CheckMailDoubleClickTest, DuringTheQuitWaitTheCycleGoesOn) {
+  AnswerUpToListing(0);
+  ASSERT_TRUE(quit.IsRunning());
+  app->OnTrayDoubleClick(0);
+  EXPECT_EQ(state.CurrentMailbox, 0);
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(state.CurrentMailbox, 1);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "b.test");
+}
+
+TEST_F(CheckMailDoubleClickTest, BetweenCyclesAcknowledgesAndCountsAMinute) {
+  AnswerUpToListing(0);
+  socket.Receive("+OK bye\r\n");
+  AnswerUpToListing(0);
+  socket.Receive("+OK bye\r\n");
+  ASSERT_FALSE(quit.IsRunning());
+  Box(1).NewCount = 2;
+  Box(1).NewestUidl = "u9";
+  const size_t connects = socket.Connects.size();
+  app->OnTrayDoubleClick(1);
+  EXPECT_EQ(Box(1).NewCount, 0);
+  EXPECT_NE(Ini().find("UIDL=u9"), std::string::npos);
+  EXPECT_EQ(state.CurrentMailbox, kEndOfCycle);
+  EXPECT_EQ(state.MinuteCount, 1);
+  EXPECT_EQ(socket.Connects.size(), connects);
+
+  state.MinuteCount = 5;
+  app->OnTrayDoubleClick(1);
+  EXPECT_EQ(socket.Connects.size(), connects + 1);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "a.test");
+  EXPECT_EQ(state.MinuteCount, 0);
+}
+
+TEST_F(PostvaneAppTest, DoubleClickOtherActions) {
+  Start("[General]\r\nDoubleClick=0\r\n");
+  Box(5).NewCount = 1;
+  Box(5).NewestUidl = "u5";
+  log.clear();
+  app->OnTrayDoubleClick(0);  // no mail program: nothing visible happens
+  EXPECT_EQ(Box(5).NewCount, 0);
+  EXPECT_TRUE(log.empty());
+
+  state.General.DoubleClick = 1;
+  Box(5).NewCount = 2;
+  app->OnTrayDoubleClick(0);
+  EXPECT_EQ(Box(5).NewCount, 2);
+  EXPECT_EQ(log, CallLog{"ShowStatus"});
+
+  state.General.DoubleClick = 0;
+  state.General.MailProgram = "reader";
+  log.clear();
+  app->OnTrayDoubleClick(3);
+  EXPECT_EQ(log, CallLog{"StartDetached(reader)"});
+}
+
+TEST_F(PostvaneAppTest, MenuCommands) {
+  Start("[General]\r\nMailProgram=reader\r\n");
+  log.clear();
+  app->OnTrayMenuRequest(4);
+  app->mnuMailReader_Click();
+  app->mnuStatus_Click();
+  app->mnuConfig_Click();
+  app->mnuAbout_Click();
+  app->mnuMdaemon_Click();
+  EXPECT_EQ(state.MDaemonRequest, 1);
+  app->mnuExit_Click();
+  EXPECT_EQ(log, (CallLog{"ShowTrayMenu", "StartDetached(reader)", "ShowStatus", "ShowConfig",
+                          "ShowAbout", "ExitProgram"}));
+}
+
+TEST_F(PostvaneAppTest, PerMailboxClickAcknowledgesOnlyThatMailbox) {
+  Start("[General]\r\nTrayType=1\r\n");
+  Box(4).NewCount = 1;
+  Box(4).NewestUidl = "u4";
+  Box(6).NewCount = 2;
+  Box(6).NewestUidl = "u6";
+  app->OnTrayClick(4);
+  EXPECT_EQ(Box(4).NewCount, 0);
+  EXPECT_EQ(Box(6).NewCount, 2);
+  EXPECT_NE(Ini().find("UIDL=u4"), std::string::npos);
+  EXPECT_EQ(Ini().find("UIDL=u6"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace postvane
