@@ -538,5 +538,43 @@ TEST_F(Pop3DialogueTest, StatBeyondSixteenBitsIsClamped) {
   EXPECT_EQ(box0().State, MailboxState::LastSent);
 }
 
+// A socket layer that reports an error from inside the write of one command.
+class ErrorOnSendSocket : public FakeSocket {
+ public:
+  std::string FailOn;
+  SocketError SendData(const std::string& bytes) override {
+    FakeSocket::SendData(bytes);
+    if (bytes == FailOn) RaiseError(10054, "Connection reset by peer");
+    return {};
+  }
+};
+
+TEST(Pop3SendErrorTest, ErrorDuringQuitLeavesNoQuitWaitBehind) {
+  ProgramState state;
+  state.Paths = MakeProgramPaths("pv");
+  for (int i = 0; i < kUserMailboxes; ++i) state.Mailboxes[i].Headers.resize(1);
+  state.Mailboxes[0].Enabled = kTrue;
+  state.Mailboxes[1].Enabled = kTrue;
+  ErrorOnSendSocket socket;
+  socket.FailOn = "QUIT\r\n";
+  FakeTimer timeout;
+  FakeTimer timerQuit;
+  FakeClock clock;
+  FakeFileSystem files;
+  FakeCycleHooks hooks;
+  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks);
+  engine.mnuCheckNow_Click();
+  socket.RaiseConnect();
+  for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK 0\r\n"}) {
+    socket.Receive(reply);
+  }
+  socket.Receive("+OK\r\n.\r\n");
+  EXPECT_EQ(state.Mailboxes[0].StatusText, "Connection reset by peer");
+  EXPECT_EQ(state.Mailboxes[0].State, MailboxState::Idle);
+  EXPECT_EQ(state.CurrentMailbox, 1);
+  EXPECT_EQ(state.Mailboxes[1].State, MailboxState::Connecting);
+  EXPECT_FALSE(timerQuit.IsRunning());
+}
+
 }  // namespace
 }  // namespace postvane

@@ -55,8 +55,7 @@ class ReceiveLogTest : public ::testing::Test {
     rig.Socket.Receive("+OK logged in\r\n");
     rig.Socket.Receive("+OK 1 320\r\n");
     rig.Socket.Receive("+OK 0\r\n");
-    rig.Socket.Receive("+OK\r\n1 abc\r\n");
-    rig.Socket.Receive(".\r\n");
+    rig.Socket.Receive("+OK\r\n1 abc\r\n.\r\n");
     rig.Socket.Receive("+OK\r\nFrom: bob\r\n\r\n.\r\n");
     rig.Socket.Receive("+OK bye\r\n");
   }
@@ -69,19 +68,47 @@ TEST_F(ReceiveLogTest, CompleteCheckWithOneNewMessage) {
   RunCompleteCheck();
   ASSERT_EQ(rig.Box(0).NewCount, 1);
   ASSERT_EQ(rig.Box(0).Headers[1].From, "bob");
-  const std::string t = "#2024-03-05 08:15:00#";
-  const std::string expected = "2," + t + ",\"+OK POP3 ready\r\n\"\r\n" + "3," + t +
-                               ",\"USER alice\"\r\n" + "3," + t + ",\"+OK\r\n\"\r\n" + "4," + t +
-                               ",\"PASS xxxxx\"\r\n" + "4," + t + ",\"+OK logged in\r\n\"\r\n" +
-                               "5," + t + ",\"STAT\"\r\n" + "5," + t + ",\"+OK 1 320\r\n\"\r\n" +
-                               "6," + t + ",\"LAST\"\r\n" + "6," + t + ",\"+OK 0\r\n\"\r\n" + "7," +
-                               t + ",\"UIDL\"\r\n" + "7," + t + ",\"+OK\r\n1 abc\r\n\"\r\n" + "7," +
-                               t + ",\".\r\n\"\r\n" + "8," + t + ",\"TOP 1 0 \"\r\n" + "8," + t +
-                               ",\"+OK\r\nFrom: bob\r\n\r\n.\r\n\"\r\n" + "9," + t +
-                               ",\"QUIT\"\r\n" + "9," + t + ",\"+OK bye\r\n\"\r\n";
+  // clang-format off
+  const std::string expected =
+      "2,#2024-03-05 08:15:00#,\"+OK POP3 ready\r\n\"\r\n"
+      "3,#2024-03-05 08:15:00#,\"USER alice\"\r\n"
+      "3,#2024-03-05 08:15:00#,\"+OK\r\n\"\r\n"
+      "4,#2024-03-05 08:15:00#,\"PASS xxxxx\"\r\n"
+      "4,#2024-03-05 08:15:00#,\"+OK logged in\r\n\"\r\n"
+      "5,#2024-03-05 08:15:00#,\"STAT\"\r\n"
+      "5,#2024-03-05 08:15:00#,\"+OK 1 320\r\n\"\r\n"
+      "6,#2024-03-05 08:15:00#,\"LAST\"\r\n"
+      "6,#2024-03-05 08:15:00#,\"+OK 0\r\n\"\r\n"
+      "7,#2024-03-05 08:15:00#,\"UIDL\"\r\n"
+      "7,#2024-03-05 08:15:00#,\"+OK\r\n1 abc\r\n.\r\n\"\r\n"
+      "8,#2024-03-05 08:15:00#,\"TOP 1 0 \"\r\n"
+      "8,#2024-03-05 08:15:00#,\"+OK\r\nFrom: bob\r\n\r\n.\r\n\"\r\n"
+      "9,#2024-03-05 08:15:00#,\"QUIT\"\r\n"
+      "9,#2024-03-05 08:15:00#,\"+OK bye\r\n\"\r\n";
+  // clang-format on
   EXPECT_EQ(rig.Log(), expected);
   // One append per record.
-  EXPECT_EQ(rig.Files.AppendCount, 16);
+  EXPECT_EQ(rig.Files.AppendCount, 15);
+}
+
+TEST_F(ReceiveLogTest, EveryBlockOfAListingIsARecord) {
+  rig.LogOn();
+  rig.Engine.mnuCheckNow_Click();
+  rig.Socket.RaiseConnect();
+  for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 9\r\n", "+OK 0\r\n"}) {
+    rig.Socket.Receive(reply);
+  }
+  const std::string before = rig.Log();
+  rig.Socket.Receive("+OK\r\n1 a");
+  rig.Socket.Receive("\r\n2 b\r\n");
+  rig.Socket.Receive(".\r\n");
+  // clang-format off
+  EXPECT_EQ(rig.Log().substr(before.size()),
+            "7,#2024-03-05 08:15:00#,\"+OK\r\n1 a\"\r\n"
+            "7,#2024-03-05 08:15:00#,\"\r\n2 b\r\n\"\r\n"
+            "7,#2024-03-05 08:15:00#,\".\r\n\"\r\n"
+            "8,#2024-03-05 08:15:00#,\"TOP 1 0 \"\r\n");
+  // clang-format on
 }
 
 TEST_F(ReceiveLogTest, PasswordNeverReachesTheLog) {

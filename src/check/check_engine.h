@@ -65,7 +65,8 @@ class CheckEngine : public SocketListener {
   // The record at CurrentMailbox when that is a user mailbox (0..9), else null.
   MailboxRecord* Current();
   const MailboxRecord* Current() const;
-  void Send(const std::string& line, std::string_view logText);
+  // False when the dialogue was given up while sending.
+  bool Send(const std::string& line, std::string_view logText);
   void SendQuit();
   void SendTop();
   void FailWith(int offset);

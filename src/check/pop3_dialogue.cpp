@@ -210,11 +210,15 @@ void CheckEngine::OnQuitTimer() {
   CloseAndAdvance();
 }
 
-void CheckEngine::Send(const std::string& line, std::string_view logText) {
+bool CheckEngine::Send(const std::string& line, std::string_view logText) {
+  const int16_t mailbox = state_.CurrentMailbox;
+  const MailboxRecord* record = Current();
+  const int16_t stateCode = record != nullptr ? StateCode(record->State) : 0;
   // One write per command. A failed write shows up as the socket's error event.
   socket_.SendData(line + std::string(kLineEnd));
-  const MailboxRecord* record = Current();
-  WriteReceiveLog(record != nullptr ? StateCode(record->State) : 0, logText);
+  WriteReceiveLog(stateCode, logText);
+  // An error event raised during the write may already have moved the cycle on.
+  return socketInUse_ && state_.CurrentMailbox == mailbox;
 }
 
 void CheckEngine::SendTop() {
@@ -225,8 +229,7 @@ void CheckEngine::SendTop() {
 void CheckEngine::SendQuit() {
   MailboxRecord* record = Current();
   if (record != nullptr) record->State = MailboxState::QuitSent;
-  Send("QUIT", "QUIT");
-  timerQuit_.Start();
+  if (Send("QUIT", "QUIT")) timerQuit_.Start();
 }
 
 void CheckEngine::FailWith(int offset) {
