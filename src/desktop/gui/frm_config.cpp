@@ -1,0 +1,317 @@
+// Widgets of the configuration dialog at their fixed places; the rules are ConfigForm's.
+#include "desktop/gui/frm_config.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "desktop/gui/form_look.h"
+#include "desktop/gui/icon_library.h"
+#include "desktop/gui/password_style.h"
+#include "desktop/gui/widget_captions.h"
+#include "desktop/gui/wrapping_check_box.h"
+
+namespace postvane {
+
+namespace {
+
+constexpr int kClientWidth = 335;
+constexpr int kClientHeight = 320;
+constexpr int kFirstMailboxIcon = 124;
+constexpr int kMailboxIconPixels = 32;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+template <typename W>
+W* Place(W* widget, const char* name, int x, int y, int width, int height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(x, y, width, height);
+  return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
+                  int height) {
+  auto* label = Place(new QLabel(QString::fromUtf8(caption), parent), name, x, y, width, height);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, int x, int y, int width, int height) {
+  return Place(new QLineEdit(parent), name, x, y, width, height);
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption, int x, int y,
+                        int width, int height) {
+  return Place(new QCheckBox(QString::fromUtf8(caption), parent), name, x, y, width, height);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
+                        int width, int height) {
+  return Place(new QPushButton(QString::fromUtf8(caption), parent), name, x, y, width, height);
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const char* caption, int x, int y,
+                     int width, int height) {
+  return Place(new QGroupBox(QString::fromUtf8(caption), parent), name, x, y, width, height);
+}
+
+}  // namespace
+
+frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers,
+                     std::function<void(bool)> setMDaemonMenuVisible, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      state_(state),
+      store_(store),
+      pickers_(pickers),
+      setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
+      commonDialog1_(pickers) {
+  setObjectName(QStringLiteral("frmConfig"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("res132"));
+  setWindowIcon(ProgramIcon(1));
+  UseFormFont(*this);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  TabStrip1 = Place(new QTabWidget(this), "TabStrip1", 7, 7, 323, 281);
+  for (const char* caption : {"res101", "res110", "res126"}) {
+    TabStrip1->addTab(new QWidget(), QString::fromLatin1(caption));
+  }
+
+  // The three frames lie over the tab strip, not inside it, as siblings made after it.
+  fraMailboxes = Place(new QWidget(this), "fraMailboxes", 14, 28, 309, 253);
+  fraGeneral1 = Place(new QWidget(this), "fraGeneral1", 14, 28, 309, 253);
+  fraGeneral2 = Place(new QWidget(this), "fraGeneral2", 14, 28, 309, 253);
+  BuildMailboxesTab();
+  BuildGeneral1Tab();
+  BuildGeneral2Tab();
+
+  cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294, 71, 22);
+  cmdOk->setDefault(true);
+
+  connect(TabStrip1, &QTabWidget::currentChanged, this, &frmConfig::TabStrip1_Click);
+  connect(chkPlaySound, &QCheckBox::toggled, this, &frmConfig::chkPlaySound_Click);
+  connect(cmdOk, &QPushButton::clicked, this, &frmConfig::cmdOk_Click);
+  connect(cmdBrowseSound, &QPushButton::clicked, this, &frmConfig::cmdBrowseSound_Click);
+  connect(cmdBrowseMailProgram, &QPushButton::clicked, this,
+          &frmConfig::cmdBrowseMailProgram_Click);
+  connect(cmdMDaemonBrowse, &QPushButton::clicked, this, &frmConfig::cmdMDaemonBrowse_Click);
+  connect(mailboxSelector_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+    if (checked) Option1_Click(id);
+  });
+}
+
+frmConfig::~frmConfig() = default;
+
+void frmConfig::BuildMailboxesTab() {
+  QWidget* f = fraMailboxes;
+  Frame2 = MakeFrame(f, "Frame2", "res102", 7, 14, 85, 232);
+  mailboxSelector_ = new QButtonGroup(this);
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    auto* option = new QRadioButton(QString::number(i + 1), Frame2);
+    option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+    option->setGeometry(14, 21 + 21 * i, 64, 15);
+    mailboxSelector_->addButton(option, i);
+    Option1[static_cast<std::size_t>(i)] = option;
+  }
+  pMailbox = Place(new QLabel(f), "pMailbox", 182, 28, 36, 36);
+  pMailbox->setAlignment(Qt::AlignCenter);
+
+  MakeLabel(f, "Label5", "res103", 105, 77, 85, 15);
+  MailBoxName = MakeTextBox(f, "MailBoxName", 182, 77, 113, 19);
+  MakeLabel(f, "Label1", "res104", 105, 105, 85, 15);
+  User = MakeTextBox(f, "User", 182, 105, 113, 19);
+  MakeLabel(f, "Label2", "res105", 105, 133, 92, 15);
+  Password = MakeTextBox(f, "Password", 182, 133, 113, 19);
+  auto* passwordStyle = new PasswordStyle();
+  passwordStyle->setParent(Password);
+  Password->setStyle(passwordStyle);
+  Password->setEchoMode(QLineEdit::Password);
+  MakeLabel(f, "Label3", "res106", 105, 161, 85, 15);
+  RemoteHost = MakeTextBox(f, "RemoteHost", 182, 161, 113, 19);
+  MakeLabel(f, "Label4", "res107", 105, 189, 92, 15);
+  RemotePort = MakeTextBox(f, "RemotePort", 182, 189, 36, 19);
+  MakeLabel(f, "Label6", "res108", 224, 192, 51, 15);
+  chkEnabled = MakeCheckBox(f, "chkEnabled", "", 280, 192, 15, 15);
+  QLabel* label10 = MakeLabel(f, "Label10", "res109", 104, 217, 167, 29);
+  label10->setWordWrap(true);
+  label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  chkLastMail = MakeCheckBox(f, "chkLastMail", "", 280, 224, 15, 15);
+}
+
+void frmConfig::BuildGeneral1Tab() {
+  QWidget* f = fraGeneral1;
+  QGroupBox* frame6 = MakeFrame(f, "Frame6", "res111", 7, 14, 134, 36);
+  MakeLabel(frame6, "Label7", "res112", 7, 14, 43, 15);
+  txtInterval = MakeTextBox(frame6, "txtInterval", 56, 14, 29, 16);
+  MakeLabel(frame6, "Label8", "min.", 91, 14, 36, 15);
+
+  QGroupBox* frame5 = MakeFrame(f, "Frame5", "res113", 161, 14, 141, 36);
+  chkAdvancedTrayIcon = MakeCheckBox(frame5, "chkAdvancedTrayIcon", "res114", 7, 14, 113, 15);
+
+  QGroupBox* frame3 = MakeFrame(f, "Frame3", "res115", 7, 56, 295, 50);
+  cmbDoubleClick = Place(new QComboBox(frame3), "cmbDoubleClick", 7, 21, 281, 21);
+  cmbDoubleClick->setEditable(false);
+  for (const char* item : {"res122", "res123", "res124"}) {
+    cmbDoubleClick->addItem(QString::fromLatin1(item));
+  }
+
+  fraNotifyOptions = MakeFrame(f, "Frame4", "Notify Options", 8, 112, 295, 85);
+  QGroupBox* notify = fraNotifyOptions;
+  chkPlaySound = MakeCheckBox(notify, "chkPlaySound", "res117", 14, 21, 99, 15);
+  txtSoundFile = MakeTextBox(notify, "txtSoundFile", 133, 21, 155, 16);
+  chkPopUpWindow = MakeCheckBox(notify, "chkPopUpWindow", "res118", 14, 42, 197, 15);
+  chkReplaySound = Place(new WrappingCheckBox(QStringLiteral("res164"), notify), "chkReplaySound",
+                         133, 42, 78, 36);
+  cmdBrowseSound = MakeButton(notify, "cmdBrowseSound", "res120", 217, 42, 71, 22);
+  chkRunMailReader = MakeCheckBox(notify, "chkRunMailReader", "res119", 14, 63, 120, 15);
+
+  QGroupBox* frame1 = MakeFrame(f, "Frame1", "res121", 7, 203, 295, 43);
+  txtMailProgram = MakeTextBox(frame1, "txtMailProgram", 7, 21, 204, 16);
+  cmdBrowseMailProgram = MakeButton(frame1, "cmdBrowseMailProgram", "res125", 217, 14, 71, 22);
+}
+
+void frmConfig::BuildGeneral2Tab() {
+  QWidget* f = fraGeneral2;
+  QGroupBox* frame7 = MakeFrame(f, "Frame7", "res127", 7, 14, 295, 99);
+  chkMDaemonActivate = MakeCheckBox(frame7, "chkMDaemonActivate", "res128", 14, 21, 162, 22);
+  cmdMDaemonBrowse = MakeButton(frame7, "cmdMDaemonBrowse", "res130", 196, 42, 85, 22);
+  MakeLabel(frame7, "Label9", "res129", 14, 49, 134, 15);
+  txtMDaemonPath = MakeTextBox(frame7, "txtMDaemonPath", 14, 70, 267, 18);
+}
+
+void frmConfig::Form_Load() {
+  LocalizeWidgetCaptions(*this, state_.LanguageBase);
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  // Selecting the first option button runs Option1_Click, which shows mailbox 0.
+  if (Option1[0]->isChecked()) {
+    Option1_Click(0);
+  } else {
+    Option1[0]->setChecked(true);
+  }
+  TabStrip1->setCurrentIndex(0);
+  TabStrip1_Click(0);
+  ShowGeneralFields(form_->LoadGeneral());
+}
+
+int16_t frmConfig::ShownMailbox() const { return form_ ? form_->ShownMailbox() : -1; }
+
+int frmConfig::VisibleFrame() const {
+  if (!fraMailboxes->isHidden()) return 0;
+  if (!fraGeneral1->isHidden()) return 1;
+  if (!fraGeneral2->isHidden()) return 2;
+  return -1;
+}
+
+void frmConfig::Option1_Click(int index) {
+  if (!form_) return;
+  const ConfigMailboxFields next = form_->SelectMailbox(static_cast<int16_t>(index), ReadMailbox());
+  ShowMailboxFields(next);
+  mailboxIcon_ = kFirstMailboxIcon + form_->ShownMailbox();
+  pMailbox->setPixmap(IconPixmap(mailboxIcon_, kMailboxIconPixels, devicePixelRatioF()));
+}
+
+void frmConfig::TabStrip1_Click(int index) {
+  fraMailboxes->setVisible(index == 0);
+  fraGeneral1->setVisible(index == 1);
+  fraGeneral2->setVisible(index == 2);
+}
+
+void frmConfig::chkPlaySound_Click() {
+  chkReplaySound->setEnabled(ReplaySoundEnabled(chkPlaySound->isChecked()));
+}
+
+void frmConfig::cmdOk_Click() { close(); }
+
+void frmConfig::cmdBrowseSound_Click() {
+  commonDialog1_.InitDir = Q(state_.Paths.ProgramFolder);
+  commonDialog1_.Filter = SoundsFilter();
+  commonDialog1_.ShowOpen(this);
+  txtSoundFile->setText(commonDialog1_.FileName);
+}
+
+void frmConfig::cmdBrowseMailProgram_Click() {
+  commonDialog1_.InitDir = Q(state_.Paths.ProgramFolder);
+  commonDialog1_.Filter = ProgramsFilter();
+  commonDialog1_.ShowOpen(this);
+  txtMailProgram->setText(commonDialog1_.FileName);
+}
+
+void frmConfig::cmdMDaemonBrowse_Click() {
+  txtMDaemonPath->setText(pickers_.BrowseForFolder(this, FolderPrompt()));
+}
+
+void frmConfig::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+}
+
+void frmConfig::Form_Unload() {
+  if (unloaded_ || !form_) return;
+  unloaded_ = true;
+  const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
+  if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
+}
+
+ConfigMailboxFields frmConfig::ReadMailbox() const {
+  ConfigMailboxFields fields;
+  fields.Name = S(MailBoxName->text());
+  fields.User = S(User->text());
+  fields.Password = S(Password->text());
+  fields.RemoteHost = S(RemoteHost->text());
+  fields.RemotePort = S(RemotePort->text());
+  fields.Enabled = chkEnabled->isChecked();
+  fields.LastMail = chkLastMail->isChecked();
+  return fields;
+}
+
+void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
+  MailBoxName->setText(Q(fields.Name));
+  User->setText(Q(fields.User));
+  Password->setText(Q(fields.Password));
+  RemoteHost->setText(Q(fields.RemoteHost));
+  RemotePort->setText(Q(fields.RemotePort));
+  chkEnabled->setChecked(fields.Enabled);
+  chkLastMail->setChecked(fields.LastMail);
+}
+
+ConfigGeneralFields frmConfig::ReadGeneral() const {
+  ConfigGeneralFields fields;
+  fields.Interval = S(txtInterval->text());
+  fields.DoubleClick = cmbDoubleClick->currentIndex();
+  fields.AdvancedTrayIcon = chkAdvancedTrayIcon->isChecked();
+  fields.PlaySound = chkPlaySound->isChecked();
+  fields.ReplaySound = chkReplaySound->isChecked();
+  fields.PopUpWindow = chkPopUpWindow->isChecked();
+  fields.RunMailReader = chkRunMailReader->isChecked();
+  fields.MailProgram = S(txtMailProgram->text());
+  fields.SoundFile = S(txtSoundFile->text());
+  fields.MDaemonPath = S(txtMDaemonPath->text());
+  fields.MDaemonActivate = chkMDaemonActivate->isChecked();
+  return fields;
+}
+
+void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
+  txtInterval->setText(Q(fields.Interval));
+  cmbDoubleClick->setCurrentIndex(fields.DoubleClick);
+  chkAdvancedTrayIcon->setChecked(fields.AdvancedTrayIcon);
+  chkPlaySound->setChecked(fields.PlaySound);
+  chkReplaySound->setChecked(fields.ReplaySound);
+  chkPlaySound_Click();
+  chkPopUpWindow->setChecked(fields.PopUpWindow);
+  chkRunMailReader->setChecked(fields.RunMailReader);
+  txtMailProgram->setText(Q(fields.MailProgram));
+  txtSoundFile->setText(Q(fields.SoundFile));
+  txtMDaemonPath->setText(Q(fields.MDaemonPath));
+  chkMDaemonActivate->setChecked(fields.MDaemonActivate);
+}
+
+}  // namespace postvane

@@ -1,0 +1,114 @@
+// The configuration dialog: three tabs of controls over the mailbox table and the general
+// settings. Every way of closing it stores and saves what it shows.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/program_state.h"
+#include "desktop/gui/pickers.h"
+#include "settings/config_form.h"
+#include "settings/settings_store.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace postvane {
+
+class frmConfig : public QWidget {
+  Q_OBJECT
+
+ public:
+  // setMDaemonMenuVisible shows or hides the tray menu's MDaemon entry when the dialog closes.
+  frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers,
+            std::function<void(bool)> setMDaemonMenuVisible, QWidget* parent = nullptr);
+  ~frmConfig() override;
+
+  // Fills every control from memory; the caller shows the window afterwards.
+  void Form_Load();
+
+  int16_t ShownMailbox() const;
+  // Icon number shown by pMailbox: 124 + the shown mailbox.
+  int MailboxIconShown() const { return mailboxIcon_; }
+  // The frame that is visible: 0 mailboxes, 1 general 1, 2 general 2.
+  int VisibleFrame() const;
+
+  // The controls, by their design names.
+  QTabWidget* TabStrip1 = nullptr;
+  QWidget* fraMailboxes = nullptr;
+  QWidget* fraGeneral1 = nullptr;
+  QWidget* fraGeneral2 = nullptr;
+  QPushButton* cmdOk = nullptr;
+
+  QGroupBox* Frame2 = nullptr;
+  std::array<QRadioButton*, kUserMailboxes> Option1{};
+  QLabel* pMailbox = nullptr;
+  QLineEdit* MailBoxName = nullptr;
+  QLineEdit* User = nullptr;
+  QLineEdit* Password = nullptr;
+  QLineEdit* RemoteHost = nullptr;
+  QLineEdit* RemotePort = nullptr;
+  QCheckBox* chkEnabled = nullptr;
+  QCheckBox* chkLastMail = nullptr;
+
+  QLineEdit* txtInterval = nullptr;
+  QCheckBox* chkAdvancedTrayIcon = nullptr;
+  QComboBox* cmbDoubleClick = nullptr;
+  QGroupBox* fraNotifyOptions = nullptr;
+  QCheckBox* chkPlaySound = nullptr;
+  QLineEdit* txtSoundFile = nullptr;
+  QCheckBox* chkPopUpWindow = nullptr;
+  QCheckBox* chkReplaySound = nullptr;
+  QPushButton* cmdBrowseSound = nullptr;
+  QCheckBox* chkRunMailReader = nullptr;
+  QLineEdit* txtMailProgram = nullptr;
+  QPushButton* cmdBrowseMailProgram = nullptr;
+
+  QCheckBox* chkMDaemonActivate = nullptr;
+  QPushButton* cmdMDaemonBrowse = nullptr;
+  QLineEdit* txtMDaemonPath = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMailboxesTab();
+  void BuildGeneral1Tab();
+  void BuildGeneral2Tab();
+
+  void Option1_Click(int index);
+  void TabStrip1_Click(int index);
+  void chkPlaySound_Click();
+  void cmdOk_Click();
+  void cmdBrowseSound_Click();
+  void cmdBrowseMailProgram_Click();
+  void cmdMDaemonBrowse_Click();
+  void Form_Unload();
+
+  ConfigMailboxFields ReadMailbox() const;
+  void ShowMailboxFields(const ConfigMailboxFields& fields);
+  ConfigGeneralFields ReadGeneral() const;
+  void ShowGeneralFields(const ConfigGeneralFields& fields);
+
+  ProgramState& state_;
+  SettingsStore& store_;
+  Pickers& pickers_;
+  std::function<void(bool)> setMDaemonMenuVisible_;
+  std::unique_ptr<ConfigForm> form_;
+  // CommonDialog1: lives and dies with this opening of the dialog.
+  FileOpenDialog commonDialog1_;
+  QButtonGroup* mailboxSelector_ = nullptr;
+  int mailboxIcon_ = 0;
+  bool unloaded_ = false;
+};
+
+}  // namespace postvane

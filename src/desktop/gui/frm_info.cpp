@@ -1,0 +1,94 @@
+// Positions are the design's twips divided by 15.
+#include "desktop/gui/frm_info.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+
+#include "desktop/gui/form_look.h"
+#include "desktop/gui/icon_library.h"
+#include "desktop/gui/widget_captions.h"
+#include "ui/version_line.h"
+
+namespace postvane {
+
+namespace {
+
+// The logo stretched over its whole box.
+class LogoImage : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    PaintLogo(painter, QRectF(rect()));
+  }
+};
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
+                  int height) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setTextFormat(Qt::PlainText);
+  label->setGeometry(x, y, width, height);
+  return label;
+}
+
+}  // namespace
+
+frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      languageBase_(languageBase) {
+  setObjectName(QStringLiteral("frmInfo"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("res133"));
+  setWindowIcon(ProgramIcon(1));
+  UseFormFont(*this);
+  setFixedSize(269, 157);
+
+  // Dark ground, light text and line, whatever the desktop's colours are.
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, Qt::black);
+  colours.setColor(QPalette::WindowText, Qt::white);
+  colours.setColor(QPalette::Light, Qt::white);
+  colours.setColor(QPalette::Dark, Qt::white);
+  colours.setColor(QPalette::Mid, Qt::white);
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  Frame1 = new QFrame(this);
+  Frame1->setObjectName(QStringLiteral("Frame1"));
+  Frame1->setFrameShape(QFrame::Box);
+  Frame1->setFrameShadow(QFrame::Plain);
+  Frame1->setGeometry(7, 7, 254, 141);
+
+  Picture1 = MakeLabel(Frame1, "Picture1", QString(), 7, 14, 32, 32);
+  Picture1->setPixmap(IconPixmap(1, 32, devicePixelRatioF()));
+
+  Image1 = new LogoImage(Frame1);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setGeometry(63, 21, 138, 23);
+
+  Label2 = MakeLabel(Frame1, "Label2", QStringLiteral("Version 1.2.0"), 63, 49, 134, 15);
+  Label3 = MakeLabel(Frame1, "Label3", QStringLiteral("\u00a9 1999"), 7, 70, 85, 15);
+
+  Line1 = new QFrame(Frame1);
+  Line1->setObjectName(QStringLiteral("Line1"));
+  Line1->setFrameShape(QFrame::HLine);
+  Line1->setFrameShadow(QFrame::Plain);
+  Line1->setGeometry(7, 84, 242, 1);
+
+  Label1 = MakeLabel(Frame1, "Label1", QStringLiteral("Postvane developers"), 7, 91, 247, 15);
+  Label4 =
+      MakeLabel(Frame1, "Label4", QStringLiteral("https://postvane.invalid/"), 7, 105, 239, 15);
+  Label5 = MakeLabel(Frame1, "Label5", QStringLiteral("team@postvane.invalid"), 7, 119, 239, 15);
+}
+
+void frmInfo::Form_Load() {
+  LocalizeWidgetCaptions(*this, languageBase_);
+  Label2->setText(QString::fromStdString(ProgramVersionLine()));
+}
+
+}  // namespace postvane

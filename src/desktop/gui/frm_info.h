@@ -1,0 +1,34 @@
+// The about window: logo, icon, version and the maker's notices, light on a dark ground.
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+
+namespace postvane {
+
+class frmInfo : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit frmInfo(int16_t languageBase, QWidget* parent = nullptr);
+
+  // Title in the user's language and the version line.
+  void Form_Load();
+
+  QFrame* Frame1 = nullptr;
+  QLabel* Picture1 = nullptr;
+  QWidget* Image1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QFrame* Line1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+
+ private:
+  int16_t languageBase_;
+};
+
+}  // namespace postvane

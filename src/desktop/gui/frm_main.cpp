@@ -1,0 +1,188 @@
+// Tray icons, menu and windows on Qt; every decision is the core's.
+#include "desktop/gui/frm_main.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+
+#include "desktop/gui/form_look.h"
+#include "desktop/gui/frm_config.h"
+#include "desktop/gui/frm_info.h"
+#include "desktop/gui/frm_status.h"
+#include "desktop/gui/icon_library.h"
+#include "desktop/gui/widget_captions.h"
+
+namespace postvane {
+
+namespace {
+
+constexpr int kIdlePicture = 101;
+
+void BringUp(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidget* parent)
+    : QWidget(parent), state_(state), files_(files), pickers_(pickers) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowIcon(ProgramIcon(1));
+
+  const QIcon idle = ProgramIcon(kIdlePicture);
+  for (int i = 0; i < kTrayIcons; ++i) {
+    auto* icon = new QSystemTrayIcon(idle, this);
+    icon->setObjectName(QStringLiteral("SysTray_%1").arg(i));
+    connect(icon, &QSystemTrayIcon::activated, this,
+            [this, i](QSystemTrayIcon::ActivationReason reason) { SysTray_Activated(i, reason); });
+    sysTray_[static_cast<std::size_t>(i)] = icon;
+    pictures_[static_cast<std::size_t>(i)] = kIdlePicture;
+  }
+  sysTray_[0]->show();
+
+  mnuSysTray_ = new QMenu(this);
+  mnuSysTray_->setObjectName(QStringLiteral("mnuSysTray"));
+  mnuSysTray_->setTitle(QStringLiteral("SysTray"));
+  AddMenuEntry("mnuCheckNow", "res134", &PostvaneApp::mnuCheckNow_Click);
+  AddMenuEntry("mnuMailReader", "res135", &PostvaneApp::mnuMailReader_Click);
+  AddMenuEntry("mnuStatus", "res136", &PostvaneApp::mnuStatus_Click);
+  mnuMdaemon_ = AddMenuEntry("mnuMdaemon", "res137", &PostvaneApp::mnuMdaemon_Click);
+  AddMenuEntry("mnuConfig", "res138", &PostvaneApp::mnuConfig_Click);
+  AddMenuEntry("mnuAbout", "res139", &PostvaneApp::mnuAbout_Click);
+  AddMenuEntry("mnuExit", "res140", &PostvaneApp::mnuExit_Click);
+
+  timer_.Start();
+  trayTimer_.Start();
+}
+
+frmMain::~frmMain() {
+  // Windows go with the program without running their close handlers: nothing is saved.
+  delete status_.data();
+  delete config_.data();
+  delete info_.data();
+}
+
+QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
+                               void (PostvaneApp::*handler)()) {
+  QAction* action = mnuSysTray_->addAction(QString::fromLatin1(caption));
+  action->setObjectName(QString::fromLatin1(name));
+  connect(action, &QAction::triggered, this, [this, handler] {
+    if (app_ != nullptr) (app_->*handler)();
+  });
+  return action;
+}
+
+AppPlatform frmMain::Platform() {
+  return AppPlatform{winsock1_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
+                     dateText_, files_, *this,      sound_,   programs_,  *this};
+}
+
+void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {
+  if (app_ == nullptr || !ValidIndex(index)) return;
+  switch (reason) {
+    case QSystemTrayIcon::Trigger:
+      app_->OnTrayClick(index);
+      break;
+    case QSystemTrayIcon::Context:
+      app_->OnTrayMenuRequest(index);
+      break;
+    case QSystemTrayIcon::DoubleClick:
+      app_->OnTrayDoubleClick(index);
+      break;
+    default:
+      break;
+  }
+}
+
+QSystemTrayIcon* frmMain::SysTray(int index) const {
+  return ValidIndex(index) ? sysTray_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+int frmMain::TrayPicture(int index) const {
+  return ValidIndex(index) ? pictures_[static_cast<std::size_t>(index)] : 0;
+}
+
+QAction* frmMain::MenuEntry(const QString& name) const {
+  for (QAction* action : mnuSysTray_->actions()) {
+    if (action->objectName() == name) return action;
+  }
+  return nullptr;
+}
+
+void frmMain::SetTrayPicture(int index, int iconId) {
+  if (!ValidIndex(index)) return;
+  const auto i = static_cast<std::size_t>(index);
+  // The same picture again would only make the tray host redraw.
+  if (pictures_[i] == iconId) return;
+  pictures_[i] = iconId;
+  sysTray_[i]->setIcon(ProgramIcon(iconId));
+  ++trayWrites_;
+}
+
+std::string frmMain::GetTrayToolTip(int index) {
+  return ValidIndex(index) ? toolTips_[static_cast<std::size_t>(index)] : std::string();
+}
+
+void frmMain::SetTrayToolTip(int index, const std::string& text) {
+  if (!ValidIndex(index)) return;
+  const auto i = static_cast<std::size_t>(index);
+  if (toolTips_[i] == text) return;
+  toolTips_[i] = text;
+  sysTray_[i]->setToolTip(QString::fromStdString(text));
+  ++trayWrites_;
+}
+
+bool frmMain::GetTrayVisible(int index) {
+  return ValidIndex(index) && sysTray_[static_cast<std::size_t>(index)]->isVisible();
+}
+
+void frmMain::SetTrayVisible(int index, bool visible) {
+  if (!ValidIndex(index)) return;
+  QSystemTrayIcon* icon = sysTray_[static_cast<std::size_t>(index)];
+  if (icon->isVisible() != visible) icon->setVisible(visible);
+}
+
+void frmMain::LocalizeMainCaptions() { LocalizeWidgetCaptions(*this, state_.LanguageBase); }
+
+void frmMain::ShowStatus() {
+  if (app_ == nullptr) return;
+  if (!status_) {
+    status_ = new frmStatus(*app_);
+    status_->Form_Load();
+    CenterOnScreen(*status_);
+  }
+  BringUp(*status_);
+}
+
+void frmMain::ShowConfig() {
+  if (app_ == nullptr) return;
+  if (!config_) {
+    config_ = new frmConfig(state_, app_->Settings(), pickers_,
+                            [this](bool visible) { SetMDaemonMenuVisible(visible); });
+    config_->Form_Load();
+    CenterOnScreen(*config_);
+  }
+  BringUp(*config_);
+}
+
+void frmMain::ShowAbout() {
+  if (!info_) {
+    info_ = new frmInfo(state_.LanguageBase);
+    info_->Form_Load();
+    CenterOnScreen(*info_);
+  }
+  BringUp(*info_);
+}
+
+void frmMain::ShowTrayMenu() { mnuSysTray_->popup(QCursor::pos()); }
+
+void frmMain::SetMDaemonMenuVisible(bool visible) { mnuMdaemon_->setVisible(visible); }
+
+void frmMain::ExitProgram() {
+  ++exitRequests_;
+  if (exitHandler_) exitHandler_();
+}
+
+}  // namespace postvane

@@ -1,0 +1,117 @@
+// The hidden main window: it owns the ten tray icons, the four timers, the socket and the tray
+// menu, stands in for the platform behind the core's interfaces, and forwards every tray and
+// menu event to the core.
+#pragma once
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "app/postvane_app.h"
+#include "app/program_state.h"
+#include "app/tray_icons.h"
+#include "app/windows.h"
+#include "desktop/gui/frm_config.h"
+#include "desktop/gui/frm_info.h"
+#include "desktop/gui/frm_status.h"
+#include "desktop/gui/pickers.h"
+#include "desktop/gui/qt_date_text.h"
+#include "desktop/gui/qt_program_starter.h"
+#include "desktop/gui/qt_sound_player.h"
+#include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_timer.h"
+#include "settings/file_system.h"
+
+class QAction;
+class QMenu;
+
+namespace postvane {
+
+class frmMain : public QWidget, public TrayIcons, public Windows {
+  Q_OBJECT
+
+ public:
+  // Creates the icons (picture 101, no tool tip, icon 0 visible) and the menu, and starts the
+  // minute and tray timers: they run from the moment the window exists.
+  frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Everything the core reaches the platform through.
+  AppPlatform Platform();
+  // The core that events go to; until then events are dropped.
+  void Attach(PostvaneApp* app) { app_ = app; }
+  // What ExitProgram does; by default it only counts (tests), the program ends the process.
+  void SetExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
+
+  // TrayIcons
+  void SetTrayPicture(int index, int iconId) override;
+  std::string GetTrayToolTip(int index) override;
+  void SetTrayToolTip(int index, const std::string& text) override;
+  bool GetTrayVisible(int index) override;
+  void SetTrayVisible(int index, bool visible) override;
+
+  // Windows
+  void LocalizeMainCaptions() override;
+  void ShowStatus() override;
+  void ShowConfig() override;
+  void ShowAbout() override;
+  void ShowTrayMenu() override;
+  void SetMDaemonMenuVisible(bool visible) override;
+  void ExitProgram() override;
+
+  // For tests and the screenshots: what the tray and the windows show.
+  QSystemTrayIcon* SysTray(int index) const;
+  int TrayPicture(int index) const;
+  QMenu* mnuSysTray() const { return mnuSysTray_; }
+  QAction* MenuEntry(const QString& name) const;
+  frmStatus* StatusWindow() const { return status_; }
+  frmConfig* ConfigWindow() const { return config_; }
+  frmInfo* InfoWindow() const { return info_; }
+  int ExitRequests() const { return exitRequests_; }
+  // Counts of pictures and tool tips actually handed to the tray icons.
+  int TrayWrites() const { return trayWrites_; }
+
+  // The tray events, as the icons deliver them.
+  void SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason);
+
+ private:
+  QAction* AddMenuEntry(const char* name, const char* caption, void (PostvaneApp::*handler)());
+  bool ValidIndex(int index) const { return index >= 0 && index < kTrayIcons; }
+
+  ProgramState& state_;
+  FileSystem& files_;
+  Pickers& pickers_;
+  PostvaneApp* app_ = nullptr;
+
+  QtSocket winsock1_;
+  QtTimer timer_{kMinuteTimerMs};
+  QtTimer trayTimer_{kTrayTimerMs};
+  QtTimer timeout_{kConnectTimeoutMs};
+  QtTimer timerQuit_{kQuitWaitMs};
+  QtClock clock_;
+  QtDateText dateText_;
+  QtSoundPlayer sound_;
+  QtProgramStarter programs_;
+
+  std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
+  // What each icon was last given: the tool tip is read back as it was written.
+  std::array<std::string, kTrayIcons> toolTips_{};
+  std::array<int, kTrayIcons> pictures_{};
+
+  QMenu* mnuSysTray_ = nullptr;
+  QAction* mnuMdaemon_ = nullptr;
+
+  QPointer<frmStatus> status_;
+  QPointer<frmConfig> config_;
+  QPointer<frmInfo> info_;
+
+  std::function<void()> exitHandler_;
+  int exitRequests_ = 0;
+  int trayWrites_ = 0;
+};
+
+}  // namespace postvane

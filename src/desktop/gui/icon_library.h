@@ -1,0 +1,34 @@
+// The program's pictures by icon resource number, drawn from the embedded SVG files.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+class QPainter;
+class QRectF;
+
+namespace postvane {
+
+// The sizes every icon is rendered at: small tray, large tray and window icons.
+inline constexpr int kIconSizes[] = {16, 22, 32};
+inline constexpr int kHighDensitySize = 64;
+
+// Icon 1 and 101 to 137; an unknown number gives a null icon. Rendered once, then cached.
+QIcon ProgramIcon(int iconId);
+
+// One rendering of icon iconId, `size` device-independent pixels square, for the given
+// device pixel ratio.
+QPixmap IconPixmap(int iconId, int size, qreal devicePixelRatio = 1.0);
+
+// True when the embedded picture of that number exists and is a valid SVG.
+bool HasIconPicture(int iconId);
+
+// Paints the program logo stretched into `target`.
+void PaintLogo(QPainter& painter, const QRectF& target);
+
+// Resource path of an icon number: ":/icons/<id>.svg".
+QString IconResourcePath(int iconId);
+QString LogoResourcePath();
+
+}  // namespace postvane

@@ -1,0 +1,26 @@
+// Postvane: a POP3 mail checker in the notification area. Wires things together, nothing more.
+#include <QApplication>
+#include <QLocale>
+#include <cstdlib>
+
+#include "desktop/gui/desktop_program.h"
+#include "desktop/gui/language_id.h"
+#include "desktop/gui/qt_pickers.h"
+#include "desktop/gui/single_instance.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Postvane"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // A second instance ends here, before it reads a setting or starts a check.
+  const postvane::SingleInstanceLock lock;
+  if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
+
+  postvane::QtPickers pickers;
+  postvane::DesktopProgram program(QApplication::applicationDirPath().toStdString(), pickers);
+  // Exit ends the program at once: no window closes, so nothing is saved.
+  program.MainWindow().SetExitHandler([] { std::_Exit(EXIT_SUCCESS); });
+  program.StartUp(postvane::WindowsLanguageId(QLocale::system().language()));
+  return QApplication::exec();
+}

@@ -1,0 +1,222 @@
+// Caption codes of real widgets replaced through the core's rule: the tray menu, the
+// configuration dialog and the about window, in English and German.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "desktop/gui/desktop_program.h"
+#include "desktop/gui/frm_config.h"
+#include "desktop/gui/frm_info.h"
+#include "desktop/gui/widget_captions.h"
+#include "desktop/gui_test_main.h"
+#include "settings/std_file_system.h"
+
+namespace postvane {
+namespace {
+
+constexpr int16_t kEnglish = 900;
+constexpr int16_t kGerman = 700;
+
+class NoPickers : public Pickers {
+ public:
+  std::optional<QString> OpenFile(QWidget*, const FileFilter&, const QString&,
+                                  const QString&) override {
+    return std::nullopt;
+  }
+  QString BrowseForFolder(QWidget*, const QString&) override { return {}; }
+};
+
+QStringList MenuTexts(const QMenu& menu) {
+  QStringList texts;
+  for (const QAction* action : menu.actions()) texts << action->text();
+  return texts;
+}
+
+QString LabelText(const QWidget& window, const char* name) {
+  const auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
+  return label != nullptr ? label->text() : QStringLiteral("<missing>");
+}
+
+QString FrameTitle(const QWidget& window, const char* name) {
+  const auto* frame = window.findChild<QGroupBox*>(QString::fromLatin1(name));
+  return frame != nullptr ? frame->title() : QStringLiteral("<missing>");
+}
+
+class CaptionsTest : public testing::Test {
+ protected:
+  CaptionsTest() : store_(files_, dir_.filePath("Postvane.ini").toStdString(), "NewMail.wav") {}
+
+  std::unique_ptr<frmConfig> MakeConfig() {
+    return std::make_unique<frmConfig>(state_, store_, pickers_, [](bool) {});
+  }
+
+  QTemporaryDir dir_;
+  StdFileSystem files_;
+  SettingsStore store_;
+  ProgramState state_;
+  NoPickers pickers_;
+};
+
+TEST_F(CaptionsTest, TrayMenuInEnglish) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  EXPECT_EQ(MenuTexts(*program.MainWindow().mnuSysTray()),
+            (QStringList{"res134", "res135", "res136", "res137", "res138", "res139", "res140"}));
+  program.StartUp(0x0409);
+  EXPECT_EQ(MenuTexts(*program.MainWindow().mnuSysTray()),
+            (QStringList{"Check Now", "Run Mail Reader", "Show Status", "Process MDaemon",
+                         "Configuration", "About ...", "Exit"}));
+}
+
+TEST_F(CaptionsTest, TrayMenuInGerman) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0407);
+  EXPECT_EQ(program.State().LanguageBase, kGerman);
+  EXPECT_EQ(MenuTexts(*program.MainWindow().mnuSysTray()),
+            (QStringList{QString::fromUtf8("Mails überprüfen"), "Starte Mailprogramm",
+                         "Zeige Statusfenster", "Starte MDaemon", "Konfiguration", "Info ...",
+                         "Beenden"}));
+}
+
+TEST_F(CaptionsTest, ConfigurationDialogInEnglish) {
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  EXPECT_EQ(form->windowTitle(), "res132");
+  LocalizeWidgetCaptions(*form, kEnglish);
+
+  EXPECT_EQ(form->windowTitle(), "Configuration");
+  EXPECT_EQ(form->TabStrip1->tabText(0), "Mailboxes");
+  EXPECT_EQ(form->TabStrip1->tabText(1), "General 1");
+  EXPECT_EQ(form->TabStrip1->tabText(2), "General 2");
+  EXPECT_EQ(FrameTitle(*form, "Frame2"), "Mailbox");
+  EXPECT_EQ(LabelText(*form, "Label5"), "Mailboxname:");
+  EXPECT_EQ(LabelText(*form, "Label1"), "Username:");
+  EXPECT_EQ(LabelText(*form, "Label2"), "Password:");
+  EXPECT_EQ(LabelText(*form, "Label3"), "Mailserver:");
+  EXPECT_EQ(LabelText(*form, "Label4"), "Serverport:");
+  EXPECT_EQ(LabelText(*form, "Label6"), "Enabled:");
+  EXPECT_EQ(LabelText(*form, "Label10"), "Advanced Function (only for Singleuser):");
+  EXPECT_EQ(FrameTitle(*form, "Frame6"), "Interval");
+  EXPECT_EQ(LabelText(*form, "Label7"), "Interval:");
+  EXPECT_EQ(FrameTitle(*form, "Frame5"), "Tray Icon");
+  EXPECT_EQ(form->chkAdvancedTrayIcon->text(), "Advanced Function");
+  EXPECT_EQ(FrameTitle(*form, "Frame3"), "Double Click Options");
+  EXPECT_EQ(form->chkPlaySound->text(), "Play Sound");
+  EXPECT_EQ(form->chkPopUpWindow->text(), "Pop Up Window");
+  EXPECT_EQ(form->chkReplaySound->text(), "Replay Sound");
+  EXPECT_EQ(form->chkRunMailReader->text(), "Run Mail Reader");
+  EXPECT_EQ(form->cmdBrowseSound->text(), "Browse");
+  EXPECT_EQ(FrameTitle(*form, "Frame1"), "Mail Program");
+  EXPECT_EQ(form->cmdBrowseMailProgram->text(), "Browse");
+  EXPECT_EQ(FrameTitle(*form, "Frame7"), "Only for MDaemon Intranet Mailserver");
+  EXPECT_EQ(form->chkMDaemonActivate->text(), "Activate MDaemon function");
+  EXPECT_EQ(LabelText(*form, "Label9"), "MDaemon AppPath n(UNC):");
+  EXPECT_EQ(form->cmdMDaemonBrowse->text(), "Browse");
+  EXPECT_EQ(form->cmdOk->text(), "Ok");
+
+  ASSERT_EQ(form->cmbDoubleClick->count(), 3);
+  EXPECT_EQ(form->cmbDoubleClick->itemText(0), "[Run Mailreader]");
+  EXPECT_EQ(form->cmbDoubleClick->itemText(1), "[Show Status]");
+  EXPECT_EQ(form->cmbDoubleClick->itemText(2), "[Check Mail]");
+  EXPECT_EQ(form->cmbDoubleClick->currentIndex(), -1);
+}
+
+TEST_F(CaptionsTest, ConfigurationDialogInGerman) {
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  LocalizeWidgetCaptions(*form, kGerman);
+  EXPECT_EQ(form->windowTitle(), "Konfiguration");
+  EXPECT_EQ(form->TabStrip1->tabText(0), QString::fromUtf8("Postfächer"));
+  EXPECT_EQ(FrameTitle(*form, "Frame2"), "Postfach");
+  EXPECT_EQ(LabelText(*form, "Label2"), "Kennwort:");
+  EXPECT_EQ(LabelText(*form, "Label10"),
+            QString::fromUtf8("Erweiterte Funktion (nur für Einzelbenutzer empfehlenswert):"));
+  EXPECT_EQ(form->chkPlaySound->text(), "Spiele Musik");
+  EXPECT_EQ(form->chkReplaySound->text(), "Wiederhole Musik");
+  EXPECT_EQ(form->cmdMDaemonBrowse->text(), "Suchen");
+  EXPECT_EQ(FrameTitle(*form, "Frame7"), QString::fromUtf8("Nur für MDaemon Intranet Mailserver"));
+  EXPECT_EQ(form->cmbDoubleClick->itemText(0), "[Starte Mailprogramm]");
+  EXPECT_EQ(form->cmbDoubleClick->itemText(1), "[Zeige Statusfenster]");
+  EXPECT_EQ(form->cmbDoubleClick->itemText(2), QString::fromUtf8("[Überprüfe Mails]"));
+  EXPECT_EQ(form->cmbDoubleClick->currentIndex(), -1);
+}
+
+TEST_F(CaptionsTest, FixedTextsStayInEveryLanguage) {
+  for (int16_t base : {kEnglish, kGerman}) {
+    std::unique_ptr<frmConfig> form = MakeConfig();
+    LocalizeWidgetCaptions(*form, base);
+    EXPECT_EQ(FrameTitle(*form, "Frame4"), "Notify Options");
+    EXPECT_EQ(LabelText(*form, "Label8"), "min.");
+    for (int i = 0; i < kUserMailboxes; ++i) {
+      EXPECT_EQ(form->Option1[static_cast<std::size_t>(i)]->text(), QString::number(i + 1));
+    }
+    EXPECT_TRUE(form->chkEnabled->text().isEmpty());
+  }
+}
+
+TEST_F(CaptionsTest, ComboEndsWithoutSelectionEvenWhenOneWasSelected) {
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  form->cmbDoubleClick->setCurrentIndex(2);
+  LocalizeWidgetCaptions(*form, kEnglish);
+  EXPECT_EQ(form->cmbDoubleClick->currentIndex(), -1);
+  EXPECT_EQ(form->cmbDoubleClick->itemText(2), "[Check Mail]");
+}
+
+TEST_F(CaptionsTest, LoadingTheDialogSelectsTheDoubleClickActionAfterLocalizing) {
+  state_.General.DoubleClick = 1;
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  form->Form_Load();
+  EXPECT_EQ(form->cmbDoubleClick->currentIndex(), 1);
+  EXPECT_EQ(form->cmbDoubleClick->currentText(), "[Show Status]");
+}
+
+TEST_F(CaptionsTest, AboutWindowTitle) {
+  const struct {
+    int16_t Base;
+    const char* Title;
+  } cases[] = {{kEnglish, "About ..."}, {kGerman, "Info ..."}, {1600, "Informazioni su …"}};
+  for (const auto& c : cases) {
+    frmInfo info(c.Base);
+    EXPECT_EQ(info.windowTitle(), "res133");
+    info.Form_Load();
+    EXPECT_EQ(info.windowTitle(), QString::fromUtf8(c.Title));
+    EXPECT_EQ(info.Label2->text(), "Version 1.2.0");
+  }
+}
+
+TEST_F(CaptionsTest, DescriptionFollowsTheWidgetKinds) {
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  const Form described = DescribeCaptions(*form);
+  EXPECT_EQ(described.Name, "frmConfig");
+  EXPECT_EQ(described.Caption, "res132");
+  int tabStrips = 0;
+  int combos = 0;
+  int menus = 0;
+  for (const Control& control : described.Controls) {
+    if (control.Kind == ControlKind::TabStrip) {
+      ++tabStrips;
+      EXPECT_EQ(control.Tabs, (std::vector<std::string>{"res101", "res110", "res126"}));
+    }
+    if (control.Kind == ControlKind::ComboBox) {
+      ++combos;
+      EXPECT_EQ(control.Items, (std::vector<std::string>{"res122", "res123", "res124"}));
+    }
+    if (control.Kind == ControlKind::Menu) ++menus;
+    if (control.Name.rfind("Option1_", 0) == 0) {
+      EXPECT_EQ(control.Kind, ControlKind::Other);
+    }
+  }
+  EXPECT_EQ(tabStrips, 1);
+  EXPECT_EQ(combos, 1);
+  EXPECT_EQ(menus, 0);
+}
+
+}  // namespace
+}  // namespace postvane
+
+int main(int argc, char** argv) { return postvane::RunGuiTests(argc, argv); }
