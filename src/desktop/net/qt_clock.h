@@ -1,0 +1,13 @@
+// The local date and time from Qt.
+#pragma once
+
+#include "check/clock.h"
+
+namespace postvane {
+
+class QtClock : public Clock {
+ public:
+  LocalDateTime Now() const override;
+};
+
+}  // namespace postvane

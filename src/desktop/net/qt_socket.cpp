@@ -1,0 +1,193 @@
+// QTcpSocket behind the core's Socket interface.
+#include "desktop/net/qt_socket.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+#include <utility>
+
+namespace postvane {
+namespace {
+
+const char kInvalidStateText[] = "Invalid operation at current state";
+const char kInvalidPortText[] = "The remote port is not a valid port number";
+constexpr int kAddressNotAvailable = 10049;
+
+// A port that only finished connections of ours still hold (TIME_WAIT) is free to take
+// again, as on Windows; a listener or an exclusive bind makes it taken. Qt's default on Unix
+// would count TIME_WAIT as taken and walk the port up after every check.
+#ifdef Q_OS_WIN
+constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatform;
+#else
+constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::ReuseAddressHint;
+#endif
+
+std::string ToStd(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+}  // namespace
+
+QtSocket::QtSocket() = default;
+
+QtSocket::~QtSocket() {
+  listener_ = nullptr;
+  Close();
+}
+
+void QtSocket::SetListener(SocketListener* listener) { listener_ = listener; }
+
+void QtSocket::SetLocalPort(int32_t port) { localPort_ = port; }
+
+int32_t QtSocket::LocalPort() const { return localPort_; }
+
+void QtSocket::SetRemoteHost(const std::string& host) { remoteHost_ = host; }
+
+void QtSocket::SetRemotePort(int32_t port) { remotePort_ = port; }
+
+int QtSocket::ErrorNumber(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+      return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+      return 10054;
+    case QAbstractSocket::HostNotFoundError:
+      return 11001;
+    case QAbstractSocket::SocketAccessError:
+      return 10013;
+    case QAbstractSocket::SocketResourceError:
+      return 10055;
+    case QAbstractSocket::SocketTimeoutError:
+      return 10060;
+    case QAbstractSocket::NetworkError:
+      return 10050;
+    case QAbstractSocket::AddressInUseError:
+      return kSocketAddressInUse;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+      return kAddressNotAvailable;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+      return 10045;
+    case QAbstractSocket::TemporaryError:
+      return 10035;
+    case QAbstractSocket::OperationError:
+    case QAbstractSocket::UnfinishedSocketOperationError:
+      return kSocketInvalidState;
+    default:
+      return 30000 + static_cast<int>(error);
+  }
+}
+
+SocketError QtSocket::Connect() {
+  if (socket_ != nullptr) return {kSocketInvalidState, kInvalidStateText};
+
+  ++generation_;
+  ended_ = false;
+  const quint16 port =
+      localPort_ >= 0 && localPort_ <= 65535 ? static_cast<quint16>(localPort_) : 0;
+
+  // Dual-stack first, so that host names that resolve to IPv6 work too; IPv4 alone where the
+  // system has no IPv6. No signals are watched yet: a failed bind is reported only here.
+  socket_ = new QTcpSocket(&context_);
+  socket_->setProxy(QNetworkProxy::NoProxy);
+  bool bound = socket_->bind(QHostAddress::Any, port, kBindMode);
+  if (!bound && socket_->error() != QAbstractSocket::AddressInUseError) {
+    delete socket_;
+    socket_ = new QTcpSocket(&context_);
+    socket_->setProxy(QNetworkProxy::NoProxy);
+    bound = socket_->bind(QHostAddress::AnyIPv4, port, kBindMode);
+  }
+  if (!bound) {
+    // The socket stays "not closed" until Close, as the design's socket does after an error.
+    ended_ = true;
+    return {ErrorNumber(socket_->error()), ToStd(socket_->errorString())};
+  }
+
+  Watch(socket_);
+  if (remotePort_ < 1 || remotePort_ > 65535) {
+    const int number = kAddressNotAvailable;
+    PostEnd([number](SocketListener& l) { l.OnSocketError(number, kInvalidPortText); });
+    return {};
+  }
+  socket_->connectToHost(QString::fromUtf8(remoteHost_.data(), qsizetype(remoteHost_.size())),
+                         static_cast<quint16>(remotePort_));
+  return {};
+}
+
+void QtSocket::Watch(QTcpSocket* socket) {
+  QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Post([](SocketListener& l) { l.OnConnect(); });
+  });
+  QObject::connect(socket, &QTcpSocket::readyRead, &context_, [this] {
+    Post([this](SocketListener& l) {
+      // Several notices may be queued for one read that took everything.
+      if (socket_ != nullptr && socket_->bytesAvailable() > 0) l.OnDataArrival();
+    });
+  });
+  QObject::connect(socket, &QTcpSocket::errorOccurred, &context_,
+                   [this, socket](QAbstractSocket::SocketError error) {
+                     if (ended_) return;
+                     if (error == QAbstractSocket::RemoteHostClosedError) {
+                       PostEnd([](SocketListener& l) { l.OnSocketClose(); });
+                       return;
+                     }
+                     const int number = ErrorNumber(error);
+                     const std::string text = ToStd(socket->errorString());
+                     PostEnd([number, text](SocketListener& l) { l.OnSocketError(number, text); });
+                   });
+  QObject::connect(socket, &QTcpSocket::disconnected, &context_, [this] {
+    if (ended_) return;
+    PostEnd([](SocketListener& l) { l.OnSocketClose(); });
+  });
+}
+
+void QtSocket::PostEnd(std::function<void(SocketListener&)> event) {
+  ended_ = true;
+  Post(std::move(event));
+}
+
+void QtSocket::Post(std::function<void(SocketListener&)> event) {
+  const uint64_t generation = generation_;
+  QMetaObject::invokeMethod(
+      &context_,
+      [this, generation, event = std::move(event)] {
+        if (generation != generation_ || listener_ == nullptr) return;
+        event(*listener_);
+      },
+      Qt::QueuedConnection);
+}
+
+SocketError QtSocket::SendData(const std::string& bytes) {
+  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  const qint64 written = socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  if (written != static_cast<qint64>(bytes.size())) {
+    return {ErrorNumber(socket_->error()), ToStd(socket_->errorString())};
+  }
+  socket_->flush();
+  return {};
+}
+
+bool QtSocket::GetData(std::string& bytes) {
+  if (socket_ == nullptr) return false;
+  const QByteArray data = socket_->readAll();
+  bytes.assign(data.constData(), static_cast<size_t>(data.size()));
+  return true;
+}
+
+void QtSocket::Close() {
+  ++generation_;
+  ended_ = true;
+  if (socket_ == nullptr) return;
+  QTcpSocket* old = socket_;
+  socket_ = nullptr;
+  QObject::disconnect(old, nullptr, &context_, nullptr);
+  old->abort();
+  // Close may run inside one of this socket's own signals.
+  old->deleteLater();
+}
+
+}  // namespace postvane

@@ -1,0 +1,26 @@
+// A Timer on a QTimer: repeating ticks on the thread that owns it.
+#pragma once
+
+#include <QTimer>
+#include <functional>
+
+#include "check/timer.h"
+
+namespace postvane {
+
+class QtTimer : public Timer {
+ public:
+  explicit QtTimer(int intervalMs);
+
+  void SetTickHandler(std::function<void()> handler) override;
+  // Like enabling a form timer: a running timer keeps its countdown.
+  void Start() override;
+  void Stop() override;
+  bool IsRunning() const override;
+
+ private:
+  QTimer timer_;
+  std::function<void()> handler_;
+};
+
+}  // namespace postvane

@@ -1,0 +1,368 @@
+// The Qt socket, timer and clock adapters on their own, against loopback servers.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_timer.h"
+#include "support/loopback_sockets.h"
+#include "support/qt_test_main.h"
+#include "support/scripted_pop3_server.h"
+
+namespace postvane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Pop3Script;
+using test::ScriptedPop3Server;
+
+// Records every event in order; optionally reads the data as it arrives.
+class RecordingListener : public SocketListener {
+ public:
+  explicit RecordingListener(Socket& socket) : socket_(socket) { socket_.SetListener(this); }
+  ~RecordingListener() override { socket_.SetListener(nullptr); }
+
+  void OnConnect() override { Events.push_back("connect"); }
+  void OnDataArrival() override {
+    std::string bytes;
+    ASSERT_TRUE(socket_.GetData(bytes));
+    Events.push_back("data");
+    Data += bytes;
+    if (OnData) OnData(bytes);
+  }
+  void OnSocketError(int number, const std::string& description) override {
+    Events.push_back("error " + std::to_string(number));
+    ErrorText = description;
+  }
+  void OnSocketClose() override { Events.push_back("close"); }
+
+  std::vector<std::string> Events;
+  std::string Data;
+  std::string ErrorText;
+  std::function<void(const std::string&)> OnData;
+
+ private:
+  Socket& socket_;
+};
+
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds watchdog = 10s) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done()) {
+    if (elapsed.hasExpired(watchdog.count())) return false;
+    QEventLoop loop;
+    QTimer::singleShot(2, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+void Spin(std::chrono::milliseconds duration) {
+  SpinUntil([] { return false; }, duration);
+}
+
+int Count(const std::vector<std::string>& events, const std::string& name) {
+  int count = 0;
+  for (const std::string& event : events) count += event == name ? 1 : 0;
+  return count;
+}
+
+ScriptedPop3Server GreetAndWait() {
+  return ScriptedPop3Server([](int) { return Pop3Script().Send("+OK hi\r\n").Hold(); });
+}
+
+TEST(QtSocketTest, ConnectsFromTheLocalPortAndDeliversEventsOnlyFromTheEventLoop) {
+  ScriptedPop3Server server = GreetAndWait();
+  ASSERT_NE(server.Port(), 0);
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  const SocketError error = socket.Connect();
+  EXPECT_FALSE(error) << error.Description;
+  // A loopback connect may complete at once; the event still waits for the event loop.
+  EXPECT_TRUE(listener.Events.empty());
+  ASSERT_TRUE(SpinUntil([&] { return listener.Data == "+OK hi\r\n"; }));
+  EXPECT_EQ(listener.Events.front(), "connect");
+  socket.Close();
+}
+
+TEST(QtSocketTest, SendsEachCommandAsOneLineTheServerReads) {
+  ScriptedPop3Server server([](int) {
+    return Pop3Script().Send("+OK hi\r\n").Expect("USER alice").Send("+OK\r\n").Hold();
+  });
+  QtSocket socket;
+  RecordingListener listener(socket);
+  listener.OnData = [&](const std::string& bytes) {
+    if (bytes.starts_with("+OK hi")) {
+      EXPECT_FALSE(socket.SendData("USER alice\r\n"));
+    }
+  };
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return listener.Data == "+OK hi\r\n+OK\r\n"; }));
+  socket.Close();
+  server.Stop();
+  ASSERT_EQ(server.Sessions().size(), 1u);
+  EXPECT_EQ(server.Sessions()[0].Received, std::vector<std::string>{"USER alice"});
+  EXPECT_TRUE(server.Problems().empty());
+}
+
+TEST(QtSocketTest, ConnectOnASocketNotClosedIsAnInvalidOperation) {
+  ScriptedPop3Server server = GreetAndWait();
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  const SocketError again = socket.Connect();
+  EXPECT_EQ(again.Number, kSocketInvalidState);
+  EXPECT_FALSE(again.Description.empty());
+  socket.Close();
+  EXPECT_FALSE(socket.Connect());
+  socket.Close();
+}
+
+TEST(QtSocketTest, SendOrReadWithoutAConnectionFails) {
+  QtSocket socket;
+  EXPECT_EQ(socket.SendData("QUIT\r\n").Number, kSocketInvalidState);
+  std::string bytes;
+  EXPECT_FALSE(socket.GetData(bytes));
+}
+
+TEST(QtSocketTest, ATakenLocalPortIsAddressInUseAtTheConnectRequest) {
+  // Find a port that is ours to take: a listener on it makes it taken for the socket.
+  test::RefusingPort probe;
+  const uint16_t port = probe.Port();
+  ASSERT_NE(port, 0);
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(9);
+  // The probe holds the port with a plain bind: nothing may share it.
+  socket.SetLocalPort(port);
+  const SocketError error = socket.Connect();
+  EXPECT_EQ(error.Number, kSocketAddressInUse);
+  EXPECT_FALSE(error.Description.empty());
+  // Until closed, the socket refuses another request; no event follows the failed one.
+  EXPECT_EQ(socket.Connect().Number, kSocketInvalidState);
+  socket.Close();
+  Spin(50ms);
+  EXPECT_TRUE(listener.Events.empty());
+}
+
+TEST(QtSocketTest, LocalPortOutsideTheRangeLetsTheSystemChoose) {
+  ScriptedPop3Server server = GreetAndWait();
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(65536);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty(); }));
+  EXPECT_EQ(listener.Events.front(), "connect");
+  socket.Close();
+  server.Stop();
+  ASSERT_EQ(server.Sessions().size(), 1u);
+  EXPECT_NE(server.Sessions()[0].PeerPort, 0);
+}
+
+TEST(QtSocketTest, RefusedConnectionIsAnErrorEventWithQtsText) {
+  test::RefusingPort refusing;
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(refusing.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+  Spin(30ms);
+  EXPECT_EQ(listener.Events, std::vector<std::string>{"error 10061"});
+  EXPECT_EQ(listener.ErrorText, "Connection refused");
+  socket.Close();
+}
+
+TEST(QtSocketTest, RemotePortOutsideTheRangeIsAnErrorEvent) {
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(70000);
+  ASSERT_FALSE(socket.Connect());
+  EXPECT_TRUE(listener.Events.empty());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+  EXPECT_EQ(listener.Events, std::vector<std::string>{"error 10049"});
+  EXPECT_FALSE(listener.ErrorText.empty());
+  socket.Close();
+}
+
+TEST(QtSocketTest, ServerClosingIsOneCloseEventAfterAllItsData) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "close");
+    ScriptedPop3Server server([reset](int) {
+      Pop3Script script;
+      script.Send("+OK one\r\n").Stall(20ms).Send("+OK two\r\n");
+      return reset ? script.Reset() : script.Drop();
+    });
+    QtSocket socket;
+    RecordingListener listener(socket);
+    socket.SetLocalPort(0);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.Port());
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return Count(listener.Events, "close") > 0; }));
+    Spin(50ms);
+    EXPECT_EQ(Count(listener.Events, "close"), 1);
+    EXPECT_EQ(listener.Events.back(), "close");
+    for (const std::string& event : listener.Events) EXPECT_FALSE(event.starts_with("error"));
+    if (!reset) {
+      EXPECT_EQ(listener.Data, "+OK one\r\n+OK two\r\n");
+    }
+    socket.Close();
+  }
+}
+
+TEST(QtSocketTest, NothingOfAClosedConnectionReachesTheListener) {
+  // The old connection floods the client with tiny blocks and then drops: when the listener
+  // closes and reconnects inside its first data event, more of the old connection's events
+  // are usually still queued.
+  ScriptedPop3Server server([](int connection) {
+    if (connection == 0)
+      return Pop3Script().SendBytewise("+OK " + std::string(300, 'x') + "\r\n", 0ms).Drop();
+    return Pop3Script().Send("+OK new\r\n").Hold();
+  });
+  QtSocket socket;
+  RecordingListener listener(socket);
+  std::string first;
+  listener.OnData = [&](const std::string& bytes) {
+    if (!first.empty()) return;
+    first = bytes;
+    socket.Close();
+    EXPECT_FALSE(socket.Connect());
+  };
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return listener.Data.ends_with("+OK new\r\n"); }));
+  Spin(100ms);
+  EXPECT_EQ(listener.Data, first + "+OK new\r\n");
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data", "connect", "data"}));
+  socket.Close();
+}
+
+TEST(QtSocketTest, DataInFlightWhenClosedNeverReachesTheNextConnection) {
+  ScriptedPop3Server server([](int connection) {
+    if (connection == 0) return Pop3Script().Send("+OK old\r\n").Drop();
+    return Pop3Script().Stall(30ms).Send("+OK new\r\n").Hold();
+  });
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  // Let the greeting and the close reach this host, then hand Qt one event pass at a time:
+  // by the time the connect event is out, the greeting's event is usually queued too.
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (server.Sessions().empty() || server.Sessions()[0].StepsDone < 2) {
+    ASSERT_FALSE(elapsed.hasExpired(10000));
+  }
+  for (int pass = 0; pass < 10000 && listener.Events.empty(); ++pass) {
+    QCoreApplication::processEvents();
+  }
+  ASSERT_EQ(listener.Events, std::vector<std::string>{"connect"});
+  socket.Close();
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty(); }));
+  Spin(50ms);
+  EXPECT_EQ(listener.Data, "+OK new\r\n");
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "connect", "data"}));
+  socket.Close();
+}
+
+TEST(QtSocketTest, CloseInsideAnEventStopsTheRest) {
+  ScriptedPop3Server server([](int) { return Pop3Script().Send("+OK hi\r\n").Drop(); });
+  QtSocket socket;
+  RecordingListener listener(socket);
+  listener.OnData = [&](const std::string&) { socket.Close(); };
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty(); }));
+  Spin(80ms);
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data"}));
+}
+
+TEST(QtSocketTest, ErrorNumbersFollowTheWindowsSocketNumbers) {
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::AddressInUseError), kSocketAddressInUse);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::OperationError), kSocketInvalidState);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::ConnectionRefusedError), 10061);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::SocketTimeoutError), 10060);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::HostNotFoundError), 11001);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::RemoteHostClosedError), 10054);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::UnknownSocketError), 29999);
+  EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::ProxyNotFoundError),
+            30000 + static_cast<int>(QAbstractSocket::ProxyNotFoundError));
+}
+
+TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {
+  QtTimer timer(10);
+  int ticks = 0;
+  timer.SetTickHandler([&] {
+    if (++ticks == 3) timer.Stop();
+  });
+  EXPECT_FALSE(timer.IsRunning());
+  timer.Start();
+  EXPECT_TRUE(timer.IsRunning());
+  ASSERT_TRUE(SpinUntil([&] { return ticks >= 3; }));
+  Spin(50ms);
+  EXPECT_EQ(ticks, 3);
+  EXPECT_FALSE(timer.IsRunning());
+}
+
+TEST(QtTimerTest, StartingARunningTimerKeepsItsCountdown) {
+  QtTimer timer(300);
+  int ticks = 0;
+  timer.SetTickHandler([&] { ++ticks; });
+  QElapsedTimer elapsed;
+  elapsed.start();
+  timer.Start();
+  // Restarting every few milliseconds would keep a restarting timer from ever ticking.
+  QTimer poke;
+  QObject::connect(&poke, &QTimer::timeout, [&] { timer.Start(); });
+  poke.start(20);
+  ASSERT_TRUE(SpinUntil([&] { return ticks > 0; }, 5s));
+  timer.Stop();
+}
+
+TEST(QtClockTest, ReportsTheLocalDateAndTime) {
+  QtClock clock;
+  const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+  const LocalDateTime now = clock.Now();
+  const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+  const QDateTime reported(QDate(now.Year, now.Month, now.Day),
+                           QTime(now.Hour, now.Minute, now.Second));
+  EXPECT_LE(before, reported);
+  EXPECT_GE(after, reported);
+  EXPECT_FALSE(now.IsZeroDate());
+}
+
+}  // namespace
+}  // namespace postvane
+
+int main(int argc, char** argv) { return postvane::test::RunQtTests(argc, argv); }

@@ -1,0 +1,109 @@
+// A check engine on the real Qt socket and timers, with an event loop the test runs until a
+// cycle ends. Header-only so that it links wherever the Qt adapters are linked.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/program_paths.h"
+#include "app/program_state.h"
+#include "check/check_engine.h"
+#include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_timer.h"
+#include "fakes/fake_cycle_hooks.h"
+#include "fakes/fake_file_system.h"
+
+namespace postvane::test {
+
+struct QtCheckRigOptions {
+  int TimeoutMs = kConnectTimeoutMs;
+  int QuitWaitMs = kQuitWaitMs;
+  // Where the receive log goes; the rig's in-memory files when null.
+  FileSystem* Files = nullptr;
+};
+
+class QtCheckRig {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit QtCheckRig(const QtCheckRigOptions& options = {})
+      : Timeout(options.TimeoutMs),
+        TimerQuit(options.QuitWaitMs),
+        Engine(State, Socket, Timeout, TimerQuit, LocalClock,
+               options.Files != nullptr ? *options.Files : MemoryFiles, Hooks) {
+    State.Paths = MakeProgramPaths("pv");
+    State.General.ReceiveLog = kTrue;
+    for (int i = 0; i < kUserMailboxes; ++i) Box(i).Headers.resize(1);
+  }
+
+  MailboxRecord& Box(int index) { return State.Mailboxes[static_cast<std::size_t>(index)]; }
+
+  MailboxRecord& Enable(int index, uint16_t port, const std::string& user = "alice",
+                        const std::string& password = "secret") {
+    MailboxRecord& box = Box(index);
+    box.Enabled = kTrue;
+    box.Name = "Box " + std::to_string(index);
+    box.RemoteHost = "127.0.0.1";
+    box.RemotePort = port;
+    box.User = user;
+    box.Password = password;
+    return box;
+  }
+
+  int CyclesEnded() const { return Hooks.Count("NotifyNewMail"); }
+
+  // Starts a cycle and runs the event loop until it ends. False when the watchdog ran out.
+  bool RunCycle(std::chrono::milliseconds watchdog = std::chrono::seconds(20)) {
+    const int before = CyclesEnded();
+    Engine.mnuCheckNow_Click();
+    return SpinUntil([&] { return CyclesEnded() > before; }, watchdog);
+  }
+
+  // Runs the event loop until the condition holds; false when the watchdog ran out first.
+  bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds watchdog) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(2);
+    bool reached = done();
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (done()) {
+        reached = true;
+        loop.quit();
+      } else if (elapsed.hasExpired(watchdog.count())) {
+        loop.quit();
+      }
+    });
+    if (!reached) {
+      poll.start();
+      loop.exec();
+    }
+    return reached;
+  }
+
+  // Lets the event loop run for a while, whatever happens.
+  void Spin(std::chrono::milliseconds duration) {
+    SpinUntil([] { return false; }, duration);
+  }
+
+  std::string Log() const { return MemoryFiles.Content(State.Paths.ReceiveLog); }
+
+  ProgramState State;
+  QtSocket Socket;
+  QtTimer Timeout;
+  QtTimer TimerQuit;
+  QtClock LocalClock;
+  FakeFileSystem MemoryFiles;
+  FakeCycleHooks Hooks;
+  CheckEngine Engine;
+};
+
+}  // namespace postvane::test

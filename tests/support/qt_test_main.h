@@ -1,0 +1,18 @@
+// The main of a Qt test executable: GoogleTest first, so that listing the tests needs no Qt
+// set-up, then the application object the sockets and timers need.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+namespace postvane::test {
+
+inline int RunQtTests(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
+
+}  // namespace postvane::test
