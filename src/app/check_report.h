@@ -1,0 +1,54 @@
+// What a one-shot check found, as plain text or JSON, and the exit status it gives.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/program_state.h"
+
+namespace postvane {
+
+// The outcome of one listed mailbox. Texts are as the table holds them (server bytes
+// included); the renderings decode them.
+struct MailboxReport {
+  int16_t Index = 0;
+  std::string Name;
+  bool Enabled = false;  // false: listed with --mailbox but switched off, so not checked
+  int16_t NewCount = 0;
+  int16_t MessageCount = 0;
+  std::string StatusText;  // empty: no error
+  std::string NewestUidl;
+  // Newest message first, as the status window lists them.
+  std::vector<MessageHeader> Headers;
+};
+
+struct CheckReport {
+  int16_t LanguageBase = 900;
+  std::vector<MailboxReport> Mailboxes;
+};
+
+// The listed mailboxes in the given order, read from the table after the cycle.
+CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t>& listed);
+
+// 0: some checked mailbox has new mail; 2: none has and some failed; 1: otherwise.
+int CheckExitStatus(const CheckReport& report);
+
+// Sum of the new counts of the checked mailboxes.
+int NewTotal(const CheckReport& report);
+
+// One line per mailbox, then one indented line per message: sender, subject, date.
+// Control characters of the texts never reach the terminal.
+std::string RenderPlainReport(const CheckReport& report);
+
+// One JSON object on one line, valid UTF-8 whatever bytes the servers sent.
+std::string RenderJsonReport(const CheckReport& report);
+
+// A JSON string literal, quotes included, of bytes decoded as UTF-8 or else Windows-1252.
+std::string JsonString(std::string_view bytes);
+
+// Decoded like JsonString; a tab becomes a blank, any other control character U+FFFD.
+std::string PlainText(std::string_view bytes);
+
+}  // namespace postvane

@@ -1,0 +1,247 @@
+// Renderings of a one-shot check: JSON escaping, plain text, exit status.
+#include "app/check_report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/check_options.h"
+
+namespace postvane {
+namespace {
+
+MailboxReport Box(int16_t index, const std::string& name, int16_t newCount, int16_t messages,
+                  const std::string& status = "") {
+  MailboxReport box;
+  box.Index = index;
+  box.Name = name;
+  box.Enabled = true;
+  box.NewCount = newCount;
+  box.MessageCount = messages;
+  box.StatusText = status;
+  return box;
+}
+
+MessageHeader Header(const std::string& from, const std::string& subject, const std::string& date,
+                     const std::string& to = "", const std::string& priority = "") {
+  return MessageHeader{from, to, subject, priority, date};
+}
+
+struct EscapeCase {
+  const char* Name;
+  std::string Bytes;
+  std::string Json;
+  std::string Plain;
+};
+
+class TextEscaping : public testing::TestWithParam<EscapeCase> {};
+
+TEST_P(TextEscaping, JsonAndPlain) {
+  EXPECT_EQ(JsonString(GetParam().Bytes), GetParam().Json);
+  EXPECT_EQ(PlainText(GetParam().Bytes), GetParam().Plain);
+}
+
+const EscapeCase kEscapeCases[] = {
+    {"Empty", "", "\"\"", ""},
+    {"Ascii", "Lunch at 12", "\"Lunch at 12\"", "Lunch at 12"},
+    {"Quotes", "say \"hi\"", "\"say \\\"hi\\\"\"", "say \"hi\""},
+    {"Backslash", "C:\\mail\\", "\"C:\\\\mail\\\\\"", "C:\\mail\\"},
+    {"Slash", "a/b", "\"a/b\"", "a/b"},
+    {"Tab", "a\tb", "\"a\\u0009b\"", "a b"},
+    {"LineFeed", "a\nb", "\"a\\u000ab\"",
+     "a\xEF\xBF\xBD"
+     "b"},
+    {"Escape", "\x1b[31mred", "\"\\u001b[31mred\"", "\xEF\xBF\xBD[31mred"},
+    {"Nul", std::string("a\0b", 3), "\"a\\u0000b\"",
+     "a\xEF\xBF\xBD"
+     "b"},
+    {"Delete", "a\x7f", "\"a\\u007f\"", "a\xEF\xBF\xBD"},
+    {"Utf8", "Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC", "\"Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\"",
+     "Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC"},
+    {"FourByteUtf8", "\xF0\x9F\x93\xAC", "\"\xF0\x9F\x93\xAC\"", "\xF0\x9F\x93\xAC"},
+    // Not UTF-8: every byte is a Windows-1252 character.
+    {"Windows1252", "caf\xE9 \x80", "\"caf\xC3\xA9 \xE2\x82\xAC\"", "caf\xC3\xA9 \xE2\x82\xAC"},
+    {"InvalidWithQuote", "\"\xFF\"", "\"\\\"\xC3\xBF\\\"\"", "\"\xC3\xBF\""},
+    {"TruncatedSequence", "ab\xE2\x82", "\"ab\xC3\xA2\xE2\x80\x9A\"", "ab\xC3\xA2\xE2\x80\x9A"},
+    // C1 controls: unassigned Windows-1252 codes and encoded U+0085.
+    {"C1FromWindows1252", "x\x81\xE9", "\"x\\u0081\xC3\xA9\"", "x\xEF\xBF\xBD\xC3\xA9"},
+    {"C1InUtf8", "x\xC2\x85y", "\"x\\u0085y\"", "x\xEF\xBF\xBDy"},
+    {"NoBreakSpaceStays", "x\xC2\xA0y", "\"x\xC2\xA0y\"", "x\xC2\xA0y"},
+    {"LineSeparator",
+     "a\xE2\x80\xA8"
+     "b\xE2\x80\xA9",
+     "\"a\\u2028b\\u2029\"",
+     "a\xE2\x80\xA8"
+     "b\xE2\x80\xA9"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextEscaping, testing::ValuesIn(kEscapeCases),
+                         [](const testing::TestParamInfo<EscapeCase>& info) {
+                           return std::string(info.param.Name);
+                         });
+
+TEST(CheckReport, EveryByteValueGivesPrintableJson) {
+  std::string all;
+  for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
+  const std::string json = JsonString(all);
+  ASSERT_GE(json.size(), 2u);
+  EXPECT_EQ(json.front(), '"');
+  EXPECT_EQ(json.back(), '"');
+  // Inside the quotes no raw control character and no unescaped quote.
+  for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+    const auto c = static_cast<unsigned char>(json[i]);
+    EXPECT_GE(c, 0x20) << "at " << i;
+    if (c == '\\') {
+      ++i;
+    } else {
+      EXPECT_NE(c, '"') << "at " << i;
+    }
+  }
+}
+
+struct ExitCase {
+  const char* Name;
+  std::vector<MailboxReport> Mailboxes;
+  int Expected;
+};
+
+class ExitStatus : public testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitStatus, FollowsNewMailThenFailure) {
+  CheckReport report;
+  report.Mailboxes = GetParam().Mailboxes;
+  EXPECT_EQ(CheckExitStatus(report), GetParam().Expected);
+}
+
+MailboxReport Disabled(MailboxReport box) {
+  box.Enabled = false;
+  return box;
+}
+
+const ExitCase kExitCases[] = {
+    {"NothingListed", {}, kExitNoNewMail},
+    {"NothingNew", {Box(0, "a", 0, 3), Box(1, "b", 0, 0)}, kExitNoNewMail},
+    {"NewMail", {Box(0, "a", 0, 3), Box(4, "b", 2, 5)}, kExitNewMail},
+    {"NewMailBeatsFailure",
+     {Box(0, "a", 0, 0, "Password is wrong!"), Box(1, "b", 1, 1)},
+     kExitNewMail},
+    {"FailureWithoutNewMail",
+     {Box(0, "a", 0, 2), Box(1, "b", 0, 0, "Password is wrong!")},
+     kExitFailed},
+    {"SwitchedOffDoesNotCount", {Disabled(Box(0, "a", 3, 3)), Box(1, "b", 0, 0)}, kExitNoNewMail},
+    {"SwitchedOffFailureDoesNotCount", {Disabled(Box(0, "a", 0, 0, "x"))}, kExitNoNewMail},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExitStatus, testing::ValuesIn(kExitCases),
+                         [](const testing::TestParamInfo<ExitCase>& info) {
+                           return std::string(info.param.Name);
+                         });
+
+TEST(CheckReport, PlainTextListsMailboxesAndTheirNewMessages) {
+  CheckReport report;
+  MailboxReport work = Box(0, "Work", 2, 7);
+  work.Headers = {Header("Bob <bob@example.org>", "Budget", "Tue, 1 Oct 2024 10:00:00 +0200"),
+                  Header("Alice <alice@example.org>", "Lunch", "Tue, 1 Oct 2024 09:00:00 +0200")};
+  report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
+                      Disabled(Box(5, "Old", 0, 0))};
+  EXPECT_EQ(RenderPlainReport(report),
+            "0 Work: 2 new message(s), 7 message(s) in mailbox - no Error\n"
+            "    From: Bob <bob@example.org> | Subject: Budget | Date: Tue, 1 Oct 2024 10:00:00 "
+            "+0200\n"
+            "    From: Alice <alice@example.org> | Subject: Lunch | Date: Tue, 1 Oct 2024 09:00:00 "
+            "+0200\n"
+            "3 Home: 0 new message(s), 0 message(s) in mailbox - Password is wrong!\n"
+            "5 Old: not checked (switched off)\n");
+}
+
+TEST(CheckReport, PlainTextSpeaksTheUsersLanguage) {
+  CheckReport report;
+  report.LanguageBase = 700;
+  MailboxReport work = Box(1, "Arbeit", 1, 4);
+  work.Headers = {Header("Bob", "Haushalt", "Mo")};
+  report.Mailboxes = {work, Box(2, "Heim", 0, 0)};
+  EXPECT_EQ(RenderPlainReport(report),
+            "1 Arbeit: 1 neue(s) mail(s), 4 mail(s) im Postfach - kein Fehler\n"
+            "    Absender: Bob | Betreff: Haushalt | Datum: Mo\n"
+            "2 Heim: 0 neue(s) mail(s), 0 mail(s) im Postfach - kein Fehler\n");
+}
+
+TEST(CheckReport, PlainTextKeepsServerBytesOnTheirLine) {
+  CheckReport report;
+  MailboxReport box = Box(0, "W", 1, 1);
+  box.Headers = {Header("x\ny", "\x1b]0;title\x07", "caf\xE9")};
+  report.Mailboxes = {box};
+  EXPECT_EQ(RenderPlainReport(report),
+            "0 W: 1 new message(s), 1 message(s) in mailbox - no Error\n"
+            "    From: x\xEF\xBF\xBDy | Subject: \xEF\xBF\xBD]0;title\xEF\xBF\xBD | Date: "
+            "caf\xC3\xA9\n");
+}
+
+TEST(CheckReport, EmptyReportPrintsNothing) {
+  EXPECT_EQ(RenderPlainReport(CheckReport{}), "");
+  EXPECT_EQ(RenderJsonReport(CheckReport{}), "{\"mailboxes\":[],\"newTotal\":0}\n");
+}
+
+TEST(CheckReport, JsonHoldsEveryField) {
+  CheckReport report;
+  MailboxReport work = Box(0, "Work \"A\"", 2, 7);
+  work.NewestUidl = "u7";
+  work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
+  report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
+                      Disabled(Box(5, "Old", 4, 4))};
+  EXPECT_EQ(RenderJsonReport(report),
+            "{\"mailboxes\":["
+            "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"newCount\":2,"
+            "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
+            "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+            "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
+            "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
+            "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"newCount\":0,\"messageCount\":0,"
+            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+            "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"newCount\":4,\"messageCount\":4,"
+            "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
+            "\"headers\":[]}"
+            "],\"newTotal\":2}\n");
+}
+
+TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {
+  CheckReport report;
+  report.Mailboxes = {Box(0, "a", 32767, 32767), Box(1, "b", 32767, 32767),
+                      Disabled(Box(2, "c", 5, 5)), Box(3, "d", 1, 1)};
+  EXPECT_EQ(NewTotal(report), 65535);
+  EXPECT_NE(RenderJsonReport(report).find("\"newTotal\":65535}"), std::string::npos);
+}
+
+TEST(CheckReport, MadeFromTheTableNewestMessageFirst) {
+  ProgramState state;
+  state.LanguageBase = 1000;
+  MailboxRecord& box = state.Mailboxes[4];
+  box.Name = "Box";
+  box.Enabled = kTrue;
+  box.NewCount = 2;
+  box.MessageCount = 9;
+  box.StatusText = "";
+  box.NewestUidl = "z";
+  box.Headers = {Header("never shown", "", ""), Header("newest", "", ""), Header("older", "", "")};
+  state.Mailboxes[6].Enabled = kFalse;
+  const CheckReport report = MakeCheckReport(state, {4, 6, 10, -1});
+  EXPECT_EQ(report.LanguageBase, 1000);
+  ASSERT_EQ(report.Mailboxes.size(), 2u);
+  const MailboxReport& first = report.Mailboxes[0];
+  EXPECT_EQ(first.Index, 4);
+  EXPECT_EQ(first.Name, "Box");
+  EXPECT_TRUE(first.Enabled);
+  EXPECT_EQ(first.NewCount, 2);
+  EXPECT_EQ(first.MessageCount, 9);
+  EXPECT_EQ(first.NewestUidl, "z");
+  ASSERT_EQ(first.Headers.size(), 2u);
+  EXPECT_EQ(first.Headers[0].From, "newest");
+  EXPECT_EQ(first.Headers[1].From, "older");
+  EXPECT_EQ(report.Mailboxes[1].Index, 6);
+  EXPECT_FALSE(report.Mailboxes[1].Enabled);
+  EXPECT_TRUE(report.Mailboxes[1].Headers.empty());
+}
+
+}  // namespace
+}  // namespace postvane
