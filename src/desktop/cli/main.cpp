@@ -1,0 +1,95 @@
+// postvane-check: one check cycle over the mailboxes of a settings file, printed, then exit.
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/check_options.h"
+#include "app/check_report.h"
+#include "app/check_run.h"
+#include "app/program_paths.h"
+#include "app/program_state.h"
+#include "desktop/cli/system_language.h"
+#include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_timer.h"
+#include "settings/settings_store.h"
+#include "settings/std_file_system.h"
+#include "ui/string_table.h"
+
+namespace {
+
+std::string ToStd(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace postvane;
+  QCoreApplication app(argc, argv);
+
+  std::vector<std::string> arguments;
+  const QStringList given = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < given.size(); ++i) arguments.push_back(ToStd(given[i]));
+  const ParsedArguments parsed = ParseCheckArguments(arguments);
+  if (!parsed.Error.empty()) {
+    std::cerr << parsed.Error << '\n';
+    return kExitUsage;
+  }
+  const CheckOptions& options = parsed.Options;
+  if (options.Help) {
+    std::cout << CheckUsage() << std::flush;
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << CheckVersionLine() << '\n' << std::flush;
+    return 0;
+  }
+
+  ProgramState state;
+  state.Paths = MakeProgramPaths(ToStd(QCoreApplication::applicationDirPath()));
+  if (options.SettingsFile) {
+    // The receive log goes beside the settings file it belongs to; by default both are
+    // beside the program, as for the tray program.
+    state.Paths.SettingsFile = *options.SettingsFile;
+    const QString file = QString::fromUtf8(options.SettingsFile->data(),
+                                           static_cast<qsizetype>(options.SettingsFile->size()));
+    state.Paths.ReceiveLog = JoinPath(ToStd(QFileInfo(file).absolutePath()), "receive.log");
+  }
+
+  StdFileSystem files;
+  if (!files.IsPlainFile(state.Paths.SettingsFile)) {
+    std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
+              << "; no mailbox to check\n";
+  }
+  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
+  QtSocket socket;
+  QtTimer timeout(kConnectTimeoutMs);
+  QtTimer timerQuit(kQuitWaitMs);
+  QtTimer deadline(options.TimeoutSeconds * 1000);
+  QtClock clock;
+  CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
+  run.SetFinishedHandler([] { QCoreApplication::quit(); });
+
+  const int16_t language = SelectLanguage(SystemLanguageId(QLocale::system().language()));
+  run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
+  if (!run.Finished()) QCoreApplication::exec();
+
+  const CheckReport report = MakeCheckReport(state, run.Listed());
+  if (!options.Quiet) {
+    std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
+              << std::flush;
+  }
+  const int status = CheckExitStatus(report);
+  if (options.Ack && !run.AcknowledgeNewMail()) {
+    std::cerr << "postvane-check: could not save the acknowledgement in "
+              << state.Paths.SettingsFile << '\n';
+  }
+  return status;
+}

@@ -1,0 +1,23 @@
+// Qt's language of the user's locale, mapped onto the string table's six languages.
+#include "desktop/cli/system_language.h"
+
+namespace postvane {
+
+uint16_t SystemLanguageId(QLocale::Language language) {
+  switch (language) {
+    case QLocale::Catalan:
+      return 0x03;
+    case QLocale::German:
+      return 0x07;
+    case QLocale::Spanish:
+      return 0x0A;
+    case QLocale::Italian:
+      return 0x10;
+    case QLocale::Dutch:
+      return 0x13;
+    default:
+      return 0x09;
+  }
+}
+
+}  // namespace postvane
