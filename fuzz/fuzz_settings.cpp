@@ -10,10 +10,12 @@
 //
 // What the file format cannot carry, and is therefore normalised before comparing: a value
 // ends at its first NUL or line feed; texts are UTF-8 (other bytes are taken as Windows-1252);
-// a text keeps at most 255 characters. Booleans come back as -1 or 0.
+// a text keeps at most 255 characters, the unique-id at most 255 bytes. Booleans come back
+// as -1 or 0. Blanks at either end and enclosing quotes do come back: the writer quotes them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "check/mailbox_table.h"
 #include "fakes/fake_file_system.h"
@@ -80,10 +82,11 @@ Snapshot Load(SettingsStore& store, int16_t index, int16_t other) {
   store.LoadMailbox(loaded.Other, other);
   store.LoadGeneral(loaded.General);
   for (const MailboxRecord* box : {&loaded.Box, &loaded.Other}) {
-    for (const std::string* text :
-         {&box->Name, &box->User, &box->Password, &box->RemoteHost, &box->UIDL}) {
+    for (const std::string* text : {&box->Name, &box->User, &box->Password, &box->RemoteHost}) {
       CheckLoadedText(*text);
     }
+    // The unique-id keeps the server's bytes, whatever they are.
+    POSTVANE_FUZZ_CHECK(box->UIDL.size() <= kValueLimit);
     POSTVANE_FUZZ_CHECK(box->Enabled == kTrue || box->Enabled == kFalse);
     POSTVANE_FUZZ_CHECK(box->LastMail == kTrue || box->LastMail == kFalse);
   }
@@ -94,12 +97,16 @@ Snapshot Load(SettingsStore& store, int16_t index, int16_t other) {
   return loaded;
 }
 
-// A text as the format carries it: up to a NUL or line feed, UTF-8, 255 characters at most.
+// Bytes as a value line carries them: up to a NUL or line feed.
+std::string OneLine(std::string bytes) {
+  const std::size_t end = bytes.find_first_of(std::string("\0\n", 2));
+  if (end != std::string::npos) bytes.resize(end);
+  return bytes;
+}
+
+// A text as the program holds it and the format carries it: UTF-8, 255 characters at most.
 std::string Carried(std::string bytes) {
-  bytes.resize(bytes.find_first_of(std::string("\0\n", 2)) == std::string::npos
-                   ? bytes.size()
-                   : bytes.find_first_of(std::string("\0\n", 2)));
-  return CutToCodePoints(DecodeUtf8OrWindows1252(bytes), kValueLimit);
+  return CutToCodePoints(DecodeUtf8OrWindows1252(OneLine(std::move(bytes))), kValueLimit);
 }
 
 int16_t Int16(FuzzInput& in) { return static_cast<int16_t>(in.Word()); }
@@ -122,7 +129,8 @@ void Fresh(FuzzInput& in, MailboxRecord& box, GeneralSettings& general) {
   general.DoubleClick = Int16(in);
   general.MDaemonActivate = Int16(in);
   general.ReplaySound = Int16(in);
-  box.UIDL = Carried(in.ShortText());
+  // A unique-id comes from a server: any bytes, kept as they are (at most 255 here).
+  box.UIDL = OneLine(in.ShortText());
 }
 
 void SaveAll(SettingsStore& store, const Snapshot& values, int16_t index) {

@@ -22,6 +22,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string MailboxSection(int16_t index) { return "MailBox" + std::to_string(index); }
 
+// The last n code points of valid UTF-8 text.
+std::string LastCodePoints(std::string_view text, std::size_t n) {
+  std::size_t count = 0;
+  for (std::size_t i = text.size(); i > 0; --i) {
+    if ((static_cast<unsigned char>(text[i - 1]) & 0xC0) == 0x80) continue;
+    if (++count == n) return std::string(text.substr(i - 1));
+  }
+  return std::string(text);
+}
+
 template <typename Int>
 Int RoundAndClamp(double value) {
   if (std::isnan(value)) return 0;
@@ -56,6 +66,11 @@ class Reader {
     if (!value) return std::string(fallback);
     if (value->size() > kValueLimit) value->resize(kValueLimit);
     return std::move(*value);
+  }
+
+  // The value uncut, for the one that must be cut only after it is decoded.
+  std::string Whole(std::string_view section, std::string_view key) {
+    return ini_.Read(section, key).value_or(std::string());
   }
 
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.
@@ -165,16 +180,20 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string section = MailboxSection(index);
   std::string name = reader.Text(section, "Name");
   std::string user = reader.Text(section, "User");
-  const std::string storedPassword = reader.Raw(section, "Password", "");
+  // Cut only once decoded, in characters: the stored form is reversed, so the 255 kept are
+  // the password's last ones, and a cut in bytes could split a character.
+  const std::string storedPassword = reader.Whole(section, "Password");
   std::string remoteHost = reader.Text(section, "RemoteHost");
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
-  std::string uidl = reader.Text(section, "UIDL");
+  // Bytes as the server sent them: the listing is compared with it byte for byte.
+  std::string uidl = reader.Raw(section, "UIDL", "");
 
   record.Name = std::move(name);
   record.User = std::move(user);
-  record.Password = DecodeUtf8OrWindows1252(TransformPassword(storedPassword));
+  record.Password =
+      LastCodePoints(DecodeUtf8OrWindows1252(TransformPassword(storedPassword)), kValueLimit);
   record.RemoteHost = std::move(remoteHost);
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
