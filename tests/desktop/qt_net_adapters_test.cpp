@@ -163,6 +163,42 @@ TEST(QtSocketTest, ATakenLocalPortIsAddressInUseAtTheConnectRequest) {
   EXPECT_TRUE(listener.Events.empty());
 }
 
+TEST(QtSocketTest, APortStillConnectedToTheSameServerIsAddressInUseAsAnEvent) {
+  ScriptedPop3Server server([](int) { return Pop3Script().Hold(); });
+  uint16_t port = 0;
+  {
+    test::RefusingPort probe;  // a port nobody else holds, free again once the probe goes
+    port = probe.Port();
+  }
+  ASSERT_NE(port, 0);
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(port);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+  // After a quiet while, Linux keeps the closed connection's address pair for some time and
+  // refuses a new connect between the same ends; a system that allows it just connects.
+  Spin(400ms);
+  socket.Close();
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 1; }));
+  ASSERT_EQ(listener.Events.size(), 2u);
+  if (listener.Events[1] == "connect") {
+    socket.Close();
+    GTEST_SKIP() << "this system lets a port reconnect to the same server at once";
+  }
+  EXPECT_EQ(listener.Events[1], "error 10048");
+  socket.Close();
+  // The next port is free.
+  socket.SetLocalPort(port == 65535 ? 0 : port + 1);
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 2; }));
+  EXPECT_EQ(listener.Events[2], "connect");
+  socket.Close();
+}
+
 TEST(QtSocketTest, LocalPortOutsideTheRangeLetsTheSystemChoose) {
   ScriptedPop3Server server = GreetAndWait();
   QtSocket socket;

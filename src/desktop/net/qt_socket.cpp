@@ -13,10 +13,11 @@ namespace {
 const char kInvalidStateText[] = "Invalid operation at current state";
 const char kInvalidPortText[] = "The remote port is not a valid port number";
 constexpr int kAddressNotAvailable = 10049;
+// Twice the longest TIME_WAIT of the usual systems.
+constexpr std::chrono::seconds kWindingDown(240);
 
-// A port that only finished connections of ours still hold (TIME_WAIT) is free to take
-// again, as on Windows; a listener or an exclusive bind makes it taken. Qt's default on Unix
-// would count TIME_WAIT as taken and walk the port up after every check.
+// Without reuse, every connection we closed would hold its port for a minute (TIME_WAIT) and
+// each check would start further up from 20000.
 #ifdef Q_OS_WIN
 constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatform;
 #else
@@ -84,6 +85,8 @@ SocketError QtSocket::Connect() {
 
   ++generation_;
   ended_ = false;
+  established_ = false;
+  boundPort_ = 0;
   const quint16 port =
       localPort_ >= 0 && localPort_ <= 65535 ? static_cast<quint16>(localPort_) : 0;
 
@@ -104,6 +107,7 @@ SocketError QtSocket::Connect() {
     return {ErrorNumber(socket_->error()), ToStd(socket_->errorString())};
   }
 
+  boundPort_ = socket_->localPort();
   Watch(socket_);
   if (remotePort_ < 1 || remotePort_ > 65535) {
     const int number = kAddressNotAvailable;
@@ -117,6 +121,7 @@ SocketError QtSocket::Connect() {
 
 void QtSocket::Watch(QTcpSocket* socket) {
   QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
+    established_ = true;
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     Post([](SocketListener& l) { l.OnConnect(); });
   });
@@ -133,7 +138,8 @@ void QtSocket::Watch(QTcpSocket* socket) {
                        PostEnd([](SocketListener& l) { l.OnSocketClose(); });
                        return;
                      }
-                     const int number = ErrorNumber(error);
+                     const int number =
+                         PortStillWindingDown(error) ? kSocketAddressInUse : ErrorNumber(error);
                      const std::string text = ToStd(socket->errorString());
                      PostEnd([number, text](SocketListener& l) { l.OnSocketError(number, text); });
                    });
@@ -141,6 +147,18 @@ void QtSocket::Watch(QTcpSocket* socket) {
     if (ended_) return;
     PostEnd([](SocketListener& l) { l.OnSocketClose(); });
   });
+}
+
+bool QtSocket::PortStillWindingDown(QAbstractSocket::SocketError error) const {
+  // Qt has no name for the system's "address not available" at connect and calls it unknown.
+  if (established_ || boundPort_ == 0) return false;
+  if (error != QAbstractSocket::UnknownSocketError &&
+      error != QAbstractSocket::SocketAddressNotAvailableError &&
+      error != QAbstractSocket::AddressInUseError) {
+    return false;
+  }
+  const auto it = recentPorts_.find(boundPort_);
+  return it != recentPorts_.end() && SteadyClock::now() - it->second < kWindingDown;
 }
 
 void QtSocket::PostEnd(std::function<void(SocketListener&)> event) {
@@ -184,6 +202,11 @@ void QtSocket::Close() {
   if (socket_ == nullptr) return;
   QTcpSocket* old = socket_;
   socket_ = nullptr;
+  const auto now = SteadyClock::now();
+  std::erase_if(recentPorts_,
+                [now](const auto& entry) { return now - entry.second >= kWindingDown; });
+  if (boundPort_ != 0) recentPorts_[boundPort_] = now;
+  boundPort_ = 0;
   QObject::disconnect(old, nullptr, &context_, nullptr);
   old->abort();
   // Close may run inside one of this socket's own signals.

@@ -3,8 +3,10 @@
 
 #include <QAbstractSocket>
 #include <QObject>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "check/socket.h"
@@ -17,6 +19,13 @@ namespace postvane {
 // apart. The rest follow the Windows socket numbers where one fits (refused 10061, timed out
 // 10060, host not found 11001, ...; see ErrorNumber), otherwise 30000 + Qt's error code.
 // Descriptions are Qt's own texts.
+//
+// The local port is bound with address reuse (on Unix): a port that only our own finished
+// connections still hold is free again, as on Windows, while a port some other socket holds
+// without sharing (a listener, a plain bind) is taken: 10048 at the connect request. A
+// connection to the same server from a port whose previous connection there is still
+// winding down fails in the kernel's connect instead; that also counts as 10048 (as an
+// error event), so the cycle walks on to the next port as the design expects.
 //
 // Every event reaches the listener from the event loop, never from inside a call on this
 // socket: a loopback connect may complete inside connectToHost, and the cycle must have
@@ -46,6 +55,10 @@ class QtSocket : public Socket {
   static int ErrorNumber(QAbstractSocket::SocketError error);
 
  private:
+  using SteadyClock = std::chrono::steady_clock;
+
+  // Connect failures that mean "this local port still has a connection to that server".
+  bool PortStillWindingDown(QAbstractSocket::SocketError error) const;
   void Post(std::function<void(SocketListener&)> event);
   void Watch(QTcpSocket* socket);
   void PostEnd(std::function<void(SocketListener&)> event);
@@ -57,6 +70,10 @@ class QtSocket : public Socket {
   std::string remoteHost_;
   int32_t remotePort_ = 0;
   QTcpSocket* socket_ = nullptr;
+  uint16_t boundPort_ = 0;
+  bool established_ = false;
+  // Local ports of our connections closed lately, with when they were closed.
+  std::map<uint16_t, SteadyClock::time_point> recentPorts_;
   // Counts connections; a queued event carries the count of the connection it came from.
   uint64_t generation_ = 0;
   // The current connection already reported its error or close.
