@@ -10,12 +10,14 @@ namespace postvane {
 
 class QtProgramStarter : public ProgramStarter {
  public:
-  // The command line is split the way a shell would (quotes group, backslashes escape).
   // An empty line, a missing or unstartable program all give false and nothing else.
   bool StartDetached(const std::string& commandLine) override;
 };
 
-// The program and its arguments from a command line; empty for a line without a program.
+// The program and its arguments from a command line, split as a POSIX shell splits words:
+// blanks separate, single quotes keep everything, double quotes keep all but \" \\ \$ \`,
+// a backslash outside quotes keeps the next character. Nothing is expanded; an unclosed quote
+// runs to the end. (On Windows, the platform's own command-line rules.)
 QStringList SplitCommandLine(const std::string& commandLine);
 
 }  // namespace postvane

@@ -1,0 +1,498 @@
+// The configuration dialog as a user drives it: loading, switching mailboxes, closing, the
+// interval and port rules, the notify boxes, the password mask and the pickers.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "desktop/gui/desktop_program.h"
+#include "desktop/gui/frm_config.h"
+#include "desktop/gui_test_main.h"
+#include "settings/ini_file.h"
+#include "settings/std_file_system.h"
+
+namespace postvane {
+namespace {
+
+// Answers the pickers from queues; an empty queue is a cancel.
+class ScriptedPickers : public Pickers {
+ public:
+  struct FileCall {
+    FileFilter Filter;
+    QString InitialDir;
+    QString FileName;
+  };
+
+  std::optional<QString> OpenFile(QWidget*, const FileFilter& filter, const QString& initialDir,
+                                  const QString& fileName) override {
+    FileCalls.push_back({filter, initialDir, fileName});
+    if (FileAnswers.empty()) return std::nullopt;
+    std::optional<QString> answer = FileAnswers.front();
+    FileAnswers.pop_front();
+    return answer;
+  }
+
+  QString BrowseForFolder(QWidget*, const QString& prompt) override {
+    FolderPrompts.push_back(prompt);
+    if (FolderAnswers.empty()) return {};
+    QString answer = FolderAnswers.front();
+    FolderAnswers.pop_front();
+    return answer;
+  }
+
+  std::deque<std::optional<QString>> FileAnswers;
+  std::deque<QString> FolderAnswers;
+  std::vector<FileCall> FileCalls;
+  QStringList FolderPrompts;
+};
+
+// The real disk, with a look at the dialog at the moment of every settings write.
+class WatchedFileSystem : public StdFileSystem {
+ public:
+  bool ReplaceFile(const std::string& path, const std::string& bytes) override {
+    if (OnReplace) OnReplace();
+    return StdFileSystem::ReplaceFile(path, bytes);
+  }
+  std::function<void()> OnReplace;
+};
+
+class ConfigWindowTest : public testing::Test {
+ protected:
+  ConfigWindowTest()
+      : ini_(dir_.filePath("Postvane.ini")),
+        store_(files_, ini_.toStdString(), dir_.filePath("NewMail.wav").toStdString()) {
+    state_.Paths = MakeProgramPaths(dir_.path().toStdString());
+    for (int i = 0; i < kUserMailboxes; ++i) {
+      MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(i)];
+      record.Name = "Box " + std::to_string(i);
+      record.User = "user" + std::to_string(i);
+      record.Password = "pw" + std::to_string(i);
+      record.RemoteHost = "127.0.0.1";
+      record.RemotePort = 1100 + i;
+      record.Enabled = i == 0 ? kTrue : kFalse;
+    }
+  }
+
+  // A loaded dialog; it deletes itself when closed.
+  frmConfig* Open() {
+    auto* form = new frmConfig(state_, store_, pickers_,
+                               [this](bool visible) { mdaemonEntryVisible_.push_back(visible); });
+    form->Form_Load();
+    return form;
+  }
+
+  static void Close(frmConfig* form) {
+    QPointer<frmConfig> guard(form);
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull()) << "a closed dialog is discarded";
+  }
+
+  std::string FileText() const {
+    QFile file(ini_);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+  }
+
+  std::vector<std::string> Sections() const {
+    std::vector<std::string> sections;
+    for (const QByteArray& line : QByteArray::fromStdString(FileText()).split('\n')) {
+      const QByteArray trimmed = line.trimmed();
+      if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
+        sections.push_back(trimmed.mid(1, trimmed.size() - 2).toStdString());
+      }
+    }
+    return sections;
+  }
+
+  std::optional<std::string> Key(const char* section, const char* key) const {
+    return IniFile(FileText()).Read(section, key);
+  }
+
+  void RemoveFile() { QFile::remove(ini_); }
+
+  QTemporaryDir dir_;
+  QString ini_;
+  WatchedFileSystem files_;
+  SettingsStore store_;
+  ProgramState state_;
+  ScriptedPickers pickers_;
+  std::vector<bool> mdaemonEntryVisible_;
+};
+
+TEST_F(ConfigWindowTest, OpensOnTheFirstTabWithMailboxZeroAndTheGeneralValues) {
+  state_.General.Interval = 7;
+  state_.General.DoubleClick = 2;
+  state_.General.TrayType = 1;
+  state_.General.NotifyType = 5;
+  state_.General.ReplaySound = kTrue;
+  state_.General.MailProgram = "reader --inbox";
+  state_.General.SoundFile = "/snd/ding.wav";
+  state_.General.MDaemonPath = "/srv/md";
+  state_.General.MDaemonActivate = 1;
+  state_.Mailboxes[0].LastMail = kTrue;
+
+  frmConfig* form = Open();
+  EXPECT_EQ(form->TabStrip1->currentIndex(), 0);
+  EXPECT_EQ(form->VisibleFrame(), 0);
+  EXPECT_TRUE(form->fraGeneral1->isHidden());
+  EXPECT_TRUE(form->fraGeneral2->isHidden());
+  EXPECT_TRUE(form->Option1[0]->isChecked());
+  EXPECT_EQ(form->ShownMailbox(), 0);
+  EXPECT_EQ(form->MailboxIconShown(), 124);
+  EXPECT_FALSE(form->pMailbox->pixmap().isNull());
+
+  EXPECT_EQ(form->MailBoxName->text(), "Box 0");
+  EXPECT_EQ(form->User->text(), "user0");
+  EXPECT_EQ(form->Password->text(), "pw0");
+  EXPECT_EQ(form->RemoteHost->text(), "127.0.0.1");
+  EXPECT_EQ(form->RemotePort->text(), "1100");
+  EXPECT_TRUE(form->chkEnabled->isChecked());
+  EXPECT_TRUE(form->chkLastMail->isChecked());
+
+  EXPECT_EQ(form->txtInterval->text(), "7");
+  EXPECT_EQ(form->cmbDoubleClick->currentIndex(), 2);
+  EXPECT_TRUE(form->chkAdvancedTrayIcon->isChecked());
+  EXPECT_TRUE(form->chkPlaySound->isChecked());
+  EXPECT_TRUE(form->chkReplaySound->isChecked());
+  EXPECT_TRUE(form->chkReplaySound->isEnabled());
+  EXPECT_FALSE(form->chkPopUpWindow->isChecked());
+  EXPECT_TRUE(form->chkRunMailReader->isChecked());
+  EXPECT_EQ(form->txtMailProgram->text(), "reader --inbox");
+  EXPECT_EQ(form->txtSoundFile->text(), "/snd/ding.wav");
+  EXPECT_EQ(form->txtMDaemonPath->text(), "/srv/md");
+  EXPECT_TRUE(form->chkMDaemonActivate->isChecked());
+
+  EXPECT_FALSE(QFile::exists(ini_)) << "opening the dialog writes nothing";
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, SwitchingSavesTheMailboxLeftBeforeTheNextIsShown) {
+  frmConfig* form = Open();
+  form->Option1[2]->click();
+  EXPECT_EQ(form->MailBoxName->text(), "Box 2");
+  EXPECT_EQ(form->MailboxIconShown(), 126);
+  RemoveFile();
+
+  form->MailBoxName->setText("Typed name");
+  form->Password->setText("typed secret");
+  form->RemotePort->setText("995");
+  form->chkEnabled->setChecked(true);
+
+  QStringList shownAtWrite;
+  files_.OnReplace = [&] { shownAtWrite << form->MailBoxName->text(); };
+  form->Option1[5]->click();
+  files_.OnReplace = nullptr;
+
+  EXPECT_EQ(shownAtWrite, QStringList{"Typed name"}) << "MailBox2 is written while 2 is shown";
+  EXPECT_EQ(Sections(), std::vector<std::string>{"MailBox2"});
+  EXPECT_EQ(Key("MailBox2", "Name"), "Typed name");
+  EXPECT_EQ(Key("MailBox2", "Password"), TransformPassword("typed secret"));
+  EXPECT_EQ(Key("MailBox2", "RemotePort"), "995");
+  EXPECT_EQ(Key("MailBox2", "Enabled"), "1");
+  EXPECT_EQ(Key("MailBox2", "LastMail"), "0");
+  EXPECT_EQ(form->ShownMailbox(), 5);
+  EXPECT_EQ(form->MailBoxName->text(), "Box 5");
+  EXPECT_EQ(form->MailboxIconShown(), 129);
+
+  form->Option1[2]->click();
+  EXPECT_EQ(form->MailBoxName->text(), "Typed name");
+  EXPECT_EQ(form->Password->text(), "typed secret");
+  EXPECT_EQ(form->RemotePort->text(), "995");
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, ClosingSavesTheShownMailboxThenTheGeneralSection) {
+  frmConfig* form = Open();
+  form->Option1[7]->click();
+  RemoveFile();
+  form->User->setText("seven");
+  form->txtInterval->setText("12");
+  Close(form);
+  EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox7", "General"}));
+  EXPECT_EQ(Key("MailBox7", "User"), "seven");
+  EXPECT_EQ(Key("General", "Interval"), "12");
+  EXPECT_EQ(state_.Mailboxes[7].User, "seven");
+  EXPECT_EQ(state_.General.Interval, 12);
+}
+
+TEST_F(ConfigWindowTest, NewFileHasTheVisitedMailboxesThenGeneral) {
+  frmConfig* form = Open();
+  form->Option1[3]->click();
+  form->cmdOk->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox0", "MailBox3", "General"}));
+}
+
+TEST_F(ConfigWindowTest, IntervalOutsideOneTo999IsSavedAsFive) {
+  const struct {
+    const char* Text;
+    int16_t Interval;
+  } cases[] = {{"0", 5}, {"1000", 5}, {"abc", 5}, {"999", 999}, {"2.5", 2}, {"", 5}};
+  for (const auto& c : cases) {
+    frmConfig* form = Open();
+    form->txtInterval->setText(QString::fromLatin1(c.Text));
+    form->cmdOk->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(state_.General.Interval, c.Interval) << c.Text;
+    EXPECT_EQ(Key("General", "Interval"), std::to_string(c.Interval)) << c.Text;
+  }
+}
+
+TEST_F(ConfigWindowTest, NotifyTypeSixTicksPopUpAndMailReaderAndDisablesReplay) {
+  state_.General.NotifyType = 6;
+  state_.General.ReplaySound = kFalse;
+  frmConfig* form = Open();
+  EXPECT_FALSE(form->chkPlaySound->isChecked());
+  EXPECT_TRUE(form->chkPopUpWindow->isChecked());
+  EXPECT_TRUE(form->chkRunMailReader->isChecked());
+  EXPECT_FALSE(form->chkReplaySound->isEnabled());
+  EXPECT_FALSE(form->chkReplaySound->isChecked());
+  Close(form);
+  EXPECT_EQ(state_.General.NotifyType, 6);
+  EXPECT_EQ(Key("General", "NotifyType"), "6");
+}
+
+TEST_F(ConfigWindowTest, ReplayIsEnabledOnlyWithTheSoundAndSavedEvenWhileDisabled) {
+  state_.General.NotifyType = 1;
+  frmConfig* form = Open();
+  EXPECT_TRUE(form->chkReplaySound->isEnabled());
+  form->chkReplaySound->setChecked(true);
+  form->chkPlaySound->setChecked(false);
+  EXPECT_FALSE(form->chkReplaySound->isEnabled());
+  EXPECT_TRUE(form->chkReplaySound->isChecked());
+  form->chkPlaySound->setChecked(true);
+  EXPECT_TRUE(form->chkReplaySound->isEnabled());
+  form->chkPlaySound->setChecked(false);
+  Close(form);
+  EXPECT_EQ(state_.General.ReplaySound, kTrue);
+  EXPECT_EQ(state_.General.NotifyType, 0);
+  EXPECT_EQ(Key("General", "ReplaySound"), "1");
+}
+
+TEST_F(ConfigWindowTest, GeneralControlsAreSavedWhenClosing) {
+  state_.General.ReceiveLog = kTrue;
+  frmConfig* form = Open();
+  form->chkAdvancedTrayIcon->setChecked(false);
+  form->cmbDoubleClick->setCurrentIndex(1);
+  form->chkPopUpWindow->setChecked(true);
+  form->txtMailProgram->setText("mutt -f inbox");
+  form->txtSoundFile->setText("/snd/new.wav");
+  form->txtMDaemonPath->setText("/srv/mdaemon");
+  form->chkMDaemonActivate->setChecked(true);
+  Close(form);
+  EXPECT_EQ(state_.General.TrayType, 0);
+  EXPECT_EQ(state_.General.DoubleClick, 1);
+  EXPECT_EQ(state_.General.NotifyType, 3);
+  EXPECT_EQ(state_.General.MailProgram, "mutt -f inbox");
+  EXPECT_EQ(state_.General.SoundFile, "/snd/new.wav");
+  EXPECT_EQ(state_.General.MDaemonPath, "/srv/mdaemon");
+  EXPECT_EQ(state_.General.MDaemonActivate, 1);
+  EXPECT_EQ(state_.General.ReceiveLog, kTrue);
+  EXPECT_EQ(Key("General", "ReceiveLog"), std::nullopt);
+  EXPECT_EQ(mdaemonEntryVisible_, std::vector<bool>{true});
+}
+
+TEST_F(ConfigWindowTest, ClosingHidesTheMDaemonEntryWhenUnticked) {
+  state_.General.MDaemonActivate = 1;
+  frmConfig* form = Open();
+  form->chkMDaemonActivate->setChecked(false);
+  Close(form);
+  EXPECT_EQ(mdaemonEntryVisible_, std::vector<bool>{false});
+}
+
+TEST_F(ConfigWindowTest, PortTextThatIsNoIntegerKeepsTheOldPort) {
+  for (const char* text : {"abc", "", "1.5", "99999999999"}) {
+    frmConfig* form = Open();
+    form->RemotePort->setText(QString::fromLatin1(text));
+    Close(form);
+    EXPECT_EQ(state_.Mailboxes[0].RemotePort, 1100) << text;
+    EXPECT_EQ(Key("MailBox0", "RemotePort"), "1100") << text;
+  }
+}
+
+TEST_F(ConfigWindowTest, PasswordIsShownAsStars) {
+  frmConfig* form = Open();
+  form->Password->setText("abcd");
+  EXPECT_EQ(form->Password->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(form->Password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                               form->Password),
+            '*');
+  EXPECT_EQ(form->Password->displayText(), "****");
+  EXPECT_EQ(form->Password->text(), "abcd");
+  Close(form);
+  EXPECT_EQ(state_.Mailboxes[0].Password, "abcd");
+  EXPECT_EQ(Key("MailBox0", "Password"), TransformPassword("abcd"));
+}
+
+TEST_F(ConfigWindowTest, TabsShowTheirFrameAndKeepTheOthersContents) {
+  frmConfig* form = Open();
+  form->MailBoxName->setText("kept");
+  form->TabStrip1->setCurrentIndex(1);
+  EXPECT_EQ(form->VisibleFrame(), 1);
+  EXPECT_TRUE(form->fraMailboxes->isHidden());
+  EXPECT_TRUE(form->fraGeneral2->isHidden());
+  form->TabStrip1->setCurrentIndex(2);
+  EXPECT_EQ(form->VisibleFrame(), 2);
+  form->TabStrip1->setCurrentIndex(0);
+  EXPECT_EQ(form->VisibleFrame(), 0);
+  EXPECT_EQ(form->MailBoxName->text(), "kept");
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
+  frmConfig* form = Open();
+  EXPECT_EQ(form->size(), QSize(335, 320));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 281));
+  for (QWidget* frame : {form->fraMailboxes, form->fraGeneral1, form->fraGeneral2}) {
+    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 253));
+  }
+  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 294, 71, 22));
+  EXPECT_EQ(form->Frame2->geometry(), QRect(7, 14, 85, 232));
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    EXPECT_EQ(form->Option1[static_cast<std::size_t>(i)]->geometry(),
+              QRect(14, 21 + 21 * i, 64, 15));
+  }
+  EXPECT_EQ(form->pMailbox->geometry(), QRect(182, 28, 36, 36));
+  EXPECT_EQ(form->MailBoxName->geometry(), QRect(182, 77, 113, 19));
+  EXPECT_EQ(form->Password->geometry(), QRect(182, 133, 113, 19));
+  EXPECT_EQ(form->RemotePort->geometry(), QRect(182, 189, 36, 19));
+  EXPECT_EQ(form->chkEnabled->geometry(), QRect(280, 192, 15, 15));
+  EXPECT_EQ(form->chkLastMail->geometry(), QRect(280, 224, 15, 15));
+  EXPECT_EQ(form->txtInterval->geometry(), QRect(56, 14, 29, 16));
+  EXPECT_EQ(form->cmbDoubleClick->geometry(), QRect(7, 21, 281, 21));
+  EXPECT_EQ(form->fraNotifyOptions->geometry(), QRect(8, 112, 295, 85));
+  EXPECT_EQ(form->chkReplaySound->geometry(), QRect(133, 42, 78, 36));
+  EXPECT_EQ(form->cmdBrowseSound->geometry(), QRect(217, 42, 71, 22));
+  EXPECT_EQ(form->txtMailProgram->geometry(), QRect(7, 21, 204, 16));
+  EXPECT_EQ(form->cmdMDaemonBrowse->geometry(), QRect(196, 42, 85, 22));
+  EXPECT_EQ(form->txtMDaemonPath->geometry(), QRect(14, 70, 267, 18));
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, FilePickerRemembersTheLastAcceptedNameForACancel) {
+  frmConfig* form = Open();
+  pickers_.FileAnswers = {QString("/opt/mail/reader"), std::nullopt};
+  form->cmdBrowseMailProgram->click();
+  EXPECT_EQ(form->txtMailProgram->text(), "/opt/mail/reader");
+  form->cmdBrowseSound->click();
+  EXPECT_EQ(form->txtSoundFile->text(), "/opt/mail/reader");
+
+  ASSERT_EQ(pickers_.FileCalls.size(), 2u);
+  EXPECT_EQ(pickers_.FileCalls[0].InitialDir, dir_.path());
+  EXPECT_EQ(pickers_.FileCalls[0].Filter.Description, ProgramsFilter().Description);
+  EXPECT_EQ(pickers_.FileCalls[0].FileName, "");
+  EXPECT_EQ(pickers_.FileCalls[1].Filter.Description, "Sounds (*.wav)");
+  EXPECT_EQ(pickers_.FileCalls[1].FileName, "/opt/mail/reader");
+  delete form;
+
+  // A new opening has a new file dialog: a first cancel empties the box.
+  form = Open();
+  form->cmdBrowseSound->click();
+  EXPECT_EQ(form->txtSoundFile->text(), "");
+  EXPECT_EQ(pickers_.FileCalls.back().FileName, "");
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, FolderPickerHasTheFixedPromptAndACancelEmptiesTheBox) {
+  state_.General.MDaemonPath = "/srv/old";
+  frmConfig* form = Open();
+  pickers_.FolderAnswers = {QString("/srv/mdaemon")};
+  form->cmdMDaemonBrowse->click();
+  EXPECT_EQ(form->txtMDaemonPath->text(), "/srv/mdaemon");
+  form->cmdMDaemonBrowse->click();
+  EXPECT_EQ(form->txtMDaemonPath->text(), "");
+  EXPECT_EQ(pickers_.FolderPrompts,
+            (QStringList{QString::fromUtf8("Wählen Sie bitte, bitte einen Ordner:"),
+                         QString::fromUtf8("Wählen Sie bitte, bitte einen Ordner:")}));
+  delete form;
+}
+
+TEST_F(ConfigWindowTest, FixedFilterTexts) {
+  EXPECT_EQ(SoundsFilter().Description, "Sounds (*.wav)");
+  EXPECT_EQ(SoundsFilter().Pattern, "*.wav");
+#ifdef Q_OS_WIN
+  EXPECT_EQ(ProgramsFilter().Description, "Programs (*.exe)");
+#else
+  EXPECT_EQ(ProgramsFilter().Description, "Programs (*)");
+  EXPECT_TRUE(ProgramsFilter().ExecutablesOnly);
+#endif
+}
+
+class ConfigFromTrayTest : public testing::Test {
+ protected:
+  QTemporaryDir dir_;
+  ScriptedPickers pickers_;
+};
+
+TEST_F(ConfigFromTrayTest, SecondRequestBringsTheOpenDialogUpWithoutReloading) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  program.App().mnuConfig_Click();
+  frmConfig* first = program.MainWindow().ConfigWindow();
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->isVisible());
+  first->MailBoxName->setText("typed, not saved yet");
+  first->TabStrip1->setCurrentIndex(2);
+
+  program.App().mnuConfig_Click();
+  EXPECT_EQ(program.MainWindow().ConfigWindow(), first);
+  EXPECT_EQ(first->MailBoxName->text(), "typed, not saved yet");
+  EXPECT_EQ(first->TabStrip1->currentIndex(), 2);
+
+  first->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(program.MainWindow().ConfigWindow(), nullptr);
+  EXPECT_EQ(program.State().Mailboxes[0].Name, "typed, not saved yet");
+
+  program.App().mnuConfig_Click();
+  ASSERT_NE(program.MainWindow().ConfigWindow(), nullptr);
+  EXPECT_EQ(program.MainWindow().ConfigWindow()->TabStrip1->currentIndex(), 0);
+}
+
+TEST_F(ConfigFromTrayTest, ClosingTheDialogSetsTheMDaemonMenuEntry) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  QAction* entry = program.MainWindow().MenuEntry("mnuMdaemon");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_FALSE(entry->isVisible());
+  program.App().mnuConfig_Click();
+  program.MainWindow().ConfigWindow()->chkMDaemonActivate->setChecked(true);
+  program.MainWindow().ConfigWindow()->close();
+  EXPECT_TRUE(entry->isVisible());
+}
+
+TEST_F(ConfigFromTrayTest, ExitWhileTheDialogIsOpenSavesNothing) {
+  const QString ini = dir_.filePath("Postvane.ini");
+  {
+    DesktopProgram program(dir_.path().toStdString(), pickers_);
+    program.StartUp(0x0409);
+    program.App().mnuConfig_Click();
+    program.MainWindow().ConfigWindow()->Option1[4]->click();  // saves MailBox0
+    QFile::remove(ini);
+    program.MainWindow().ConfigWindow()->MailBoxName->setText("lost");
+    program.MainWindow().MenuEntry("mnuExit")->trigger();
+    EXPECT_EQ(program.MainWindow().ExitRequests(), 1);
+  }
+  EXPECT_FALSE(QFile::exists(ini));
+}
+
+}  // namespace
+}  // namespace postvane
+
+int main(int argc, char** argv) { return postvane::RunGuiTests(argc, argv); }

@@ -1,0 +1,236 @@
+// The hidden main window as the tray component: its icons, the events it forwards, the menu
+// commands, and the quiet tray refresh of an idle program.
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "desktop/gui/desktop_program.h"
+#include "desktop/gui/frm_config.h"
+#include "desktop/gui/frm_info.h"
+#include "desktop/gui/frm_status.h"
+#include "desktop/gui/icon_library.h"
+#include "desktop/gui_test_main.h"
+#include "settings/ini_file.h"
+
+namespace postvane {
+namespace {
+
+class NoPickers : public Pickers {
+ public:
+  std::optional<QString> OpenFile(QWidget*, const FileFilter&, const QString&,
+                                  const QString&) override {
+    return std::nullopt;
+  }
+  QString BrowseForFolder(QWidget*, const QString&) override { return {}; }
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QThread::msleep(10);
+  }
+  return true;
+}
+
+class TrayTest : public testing::Test {
+ protected:
+  void WriteSettings(const std::string& text) {
+    QFile file(dir_.filePath("Postvane.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(text));
+  }
+
+  std::optional<std::string> Key(const char* section, const char* key) {
+    QFile file(dir_.filePath("Postvane.ini"));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return IniFile(file.readAll().toStdString()).Read(section, key);
+  }
+
+  QTemporaryDir dir_;
+  NoPickers pickers_;
+};
+
+TEST_F(TrayTest, TenIconsStartAsTheWhiteEnvelopeWithOnlyTheFirstShown) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  frmMain& main = program.MainWindow();
+  for (int i = 0; i < kTrayIcons; ++i) {
+    ASSERT_NE(main.SysTray(i), nullptr);
+    EXPECT_EQ(main.TrayPicture(i), 101);
+    EXPECT_EQ(main.SysTray(i)->icon().cacheKey(), ProgramIcon(101).cacheKey());
+    EXPECT_EQ(main.GetTrayToolTip(i), "");
+    EXPECT_TRUE(main.SysTray(i)->toolTip().isEmpty());
+    EXPECT_EQ(main.GetTrayVisible(i), i == 0) << i;
+  }
+  EXPECT_EQ(main.SysTray(10), nullptr);
+  EXPECT_FALSE(main.isVisible());
+}
+
+TEST_F(TrayTest, PicturesAndToolTipsReachTheIcons) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  frmMain& main = program.MainWindow();
+  main.SetTrayPicture(3, 107);
+  main.SetTrayToolTip(3, "12:00:00 - Work has 4 new message(s)!");
+  main.SetTrayVisible(3, true);
+  EXPECT_EQ(main.TrayPicture(3), 107);
+  EXPECT_EQ(main.SysTray(3)->icon().cacheKey(), ProgramIcon(107).cacheKey());
+  EXPECT_EQ(main.SysTray(3)->toolTip(), "12:00:00 - Work has 4 new message(s)!");
+  EXPECT_EQ(main.GetTrayToolTip(3), "12:00:00 - Work has 4 new message(s)!");
+  EXPECT_TRUE(main.GetTrayVisible(3));
+  main.SetTrayVisible(3, false);
+  EXPECT_FALSE(main.SysTray(3)->isVisible());
+  // Out of range is ignored.
+  main.SetTrayPicture(10, 103);
+  main.SetTrayToolTip(-1, "x");
+  EXPECT_EQ(main.GetTrayToolTip(10), "");
+  EXPECT_FALSE(main.GetTrayVisible(-1));
+}
+
+TEST_F(TrayTest, IdleRefreshRewritesNothing) {
+  WriteSettings("[General]\r\nTrayType=0\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  program.App().OnTrayTimer();
+  const int writes = program.MainWindow().TrayWrites();
+  for (int i = 0; i < 50; ++i) program.App().OnTrayTimer();
+  EXPECT_EQ(program.MainWindow().TrayWrites(), writes);
+  EXPECT_EQ(program.MainWindow().TrayPicture(0), 101);
+  EXPECT_TRUE(program.MainWindow().GetTrayToolTip(0).ends_with(" - Postvane"));
+}
+
+TEST_F(TrayTest, ClickAcknowledgesTheMailboxOfTheIcon) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  MailboxRecord& record = program.State().Mailboxes[4];
+  record.NewCount = 3;
+  record.NewestUidl = "000000016b165c09";
+  program.MainWindow().SysTray_Activated(4, QSystemTrayIcon::Trigger);
+  EXPECT_EQ(record.NewCount, 0);
+  EXPECT_EQ(record.UIDL, "000000016b165c09");
+  EXPECT_EQ(Key("MailBox4", "UIDL"), "000000016b165c09");
+}
+
+TEST_F(TrayTest, MenuRequestOpensTheTrayMenu) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  EXPECT_FALSE(program.MainWindow().mnuSysTray()->isVisible());
+  program.MainWindow().SysTray_Activated(0, QSystemTrayIcon::Context);
+  EXPECT_TRUE(program.MainWindow().mnuSysTray()->isVisible());
+  program.MainWindow().mnuSysTray()->hide();
+}
+
+TEST_F(TrayTest, DoubleClickRunsTheChosenAction) {
+  WriteSettings("[General]\r\nDoubleClick=1\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  program.State().Mailboxes[2].NewCount = 1;
+  program.MainWindow().SysTray_Activated(0, QSystemTrayIcon::DoubleClick);
+  ASSERT_NE(program.MainWindow().StatusWindow(), nullptr);
+  EXPECT_TRUE(program.MainWindow().StatusWindow()->isVisible());
+  EXPECT_EQ(program.State().Mailboxes[2].NewCount, 1) << "showing the status acknowledges nothing";
+}
+
+TEST_F(TrayTest, MenuEntriesReachTheirCommands) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  frmMain& main = program.MainWindow();
+
+  main.MenuEntry("mnuStatus")->trigger();
+  ASSERT_NE(main.StatusWindow(), nullptr);
+  EXPECT_TRUE(main.StatusWindow()->isVisible());
+
+  main.MenuEntry("mnuAbout")->trigger();
+  frmInfo* about = main.InfoWindow();
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(about->isVisible());
+  EXPECT_EQ(about->windowTitle(), "About ...");
+  main.MenuEntry("mnuAbout")->trigger();
+  EXPECT_EQ(main.InfoWindow(), about);
+
+  main.MenuEntry("mnuConfig")->trigger();
+  ASSERT_NE(main.ConfigWindow(), nullptr);
+  EXPECT_EQ(main.ConfigWindow()->windowTitle(), "Configuration");
+
+  main.MenuEntry("mnuMdaemon")->trigger();
+  EXPECT_EQ(program.State().MDaemonRequest, 1);
+
+  EXPECT_EQ(main.ExitRequests(), 0);
+  main.MenuEntry("mnuExit")->trigger();
+  EXPECT_EQ(main.ExitRequests(), 1);
+}
+
+TEST_F(TrayTest, CheckNowStartsACycleOnTheSocket) {
+  // Port 1 on the loopback refuses at once; the cycle has begun before it hears so.
+  WriteSettings("[MailBox0]\r\nEnabled=1\r\nRemoteHost=127.0.0.1\r\nRemotePort=1\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  ASSERT_TRUE(WaitFor([&] { return !IsChecking(program.State().Mailboxes[0]); }, 20000));
+  EXPECT_FALSE(program.State().Mailboxes[0].StatusText.empty());
+
+  program.MainWindow().MenuEntry("mnuCheckNow")->trigger();
+  EXPECT_TRUE(IsChecking(program.State().Mailboxes[0]));
+  EXPECT_EQ(program.State().CurrentMailbox, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsChecking(program.State().Mailboxes[0]); }, 20000));
+}
+
+TEST_F(TrayTest, RunMailReaderStartsTheCommandLine) {
+  const QString marker = dir_.filePath("reader started");
+  const std::string command = "/bin/sh -c 'echo started > \"" + marker.toStdString() + "\"'";
+  WriteSettings("[General]\r\nMailProgram=" + command + "\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
+  EXPECT_TRUE(WaitFor([&] { return QFile::exists(marker); }, 20000));
+}
+
+TEST_F(TrayTest, MDaemonEntryFollowsTheSettingAtStartUp) {
+  for (const char* value : {"0", "1"}) {
+    WriteSettings(std::string("[General]\r\nMDaemonActivate=") + value + "\r\n");
+    DesktopProgram program(dir_.path().toStdString(), pickers_);
+    program.StartUp(0x0409);
+    EXPECT_EQ(program.MainWindow().MenuEntry("mnuMdaemon")->isVisible(), value[0] == '1');
+  }
+}
+
+TEST_F(TrayTest, EveryPictureIsDrawnAtTraySizes) {
+  std::vector<int> ids{1};
+  for (int id = 101; id <= 137; ++id) ids.push_back(id);
+  for (int id : ids) {
+    ASSERT_TRUE(HasIconPicture(id)) << id;
+    const QIcon icon = ProgramIcon(id);
+    for (int size : kIconSizes) {
+      const QImage image = icon.pixmap(size, size).toImage();
+      EXPECT_EQ(image.size(), QSize(size, size)) << id;
+      int opaque = 0;
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (qAlpha(image.pixel(x, y)) > 128) ++opaque;
+        }
+      }
+      EXPECT_GT(opaque, size * size / 8) << "picture " << id << " at " << size;
+    }
+  }
+  EXPECT_FALSE(HasIconPicture(999));
+  EXPECT_TRUE(ProgramIcon(999).isNull());
+}
+
+TEST_F(TrayTest, CountPicturesDifferFromEachOther) {
+  QSet<QByteArray> seen;
+  for (int id = 103; id <= 137; ++id) {
+    const QImage image = IconPixmap(id, 16).toImage();
+    QByteArray bytes(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+    EXPECT_FALSE(seen.contains(bytes)) << "picture " << id << " looks like another at 16 px";
+    seen.insert(bytes);
+  }
+}
+
+}  // namespace
+}  // namespace postvane
+
+int main(int argc, char** argv) { return postvane::RunGuiTests(argc, argv); }
