@@ -102,9 +102,9 @@ TEST(CheckRun, NewMailIsFoundListedAndEndsTheRun) {
   EXPECT_EQ(rig.Socket.Connects[0].RemotePort, 110);
 
   rig.AnswerThroughUidl(4);
-  EXPECT_EQ(rig.Socket.LastLine(), "TOP 3 0 ");
+  EXPECT_EQ(rig.Socket.LastLine(), "TOP 3 0");
   rig.AnswerTop("Alice", "First");
-  EXPECT_EQ(rig.Socket.LastLine(), "TOP 4 0 ");
+  EXPECT_EQ(rig.Socket.LastLine(), "TOP 4 0");
   rig.AnswerTop("Bob", "Second");
   EXPECT_EQ(rig.Socket.LastLine(), "QUIT");
   EXPECT_FALSE(rig.Run.Finished());

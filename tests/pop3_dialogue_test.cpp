@@ -323,8 +323,8 @@ TEST_F(TopTest, ThreeNewOfTenFetchedOldestFirstStoredFromTheTop) {
   rig.Socket.Receive(TopReply(8));
   rig.Socket.Receive(TopReply(9));
   rig.Socket.Receive(TopReply(10));
-  EXPECT_EQ(Sent(), (Lines{"USER user0", "PASS secret0", "STAT", "LAST", "UIDL", "TOP 8 0 ",
-                           "TOP 9 0 ", "TOP 10 0 ", "QUIT"}));
+  EXPECT_EQ(Sent(), (Lines{"USER user0", "PASS secret0", "STAT", "LAST", "UIDL", "TOP 8 0",
+                           "TOP 9 0", "TOP 10 0", "QUIT"}));
   EXPECT_EQ(box0().Headers[3].From, "sender8");
   EXPECT_EQ(box0().Headers[2].From, "sender9");
   EXPECT_EQ(box0().Headers[1].From, "sender10");
@@ -357,7 +357,7 @@ TEST_F(TopTest, ErrOnTheSecondTopSendsQuit) {
 TEST_F(TopTest, ErrIsCaseSensitiveInTopReplies) {
   ReachFirstTop();
   rig.Socket.Receive("+OK\r\nSubject: -err here\r\n\r\n.\r\n");
-  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 9 0 \r\n");
+  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 9 0\r\n");
   EXPECT_EQ(box0().Headers[3].Subject, "-err here");
 }
 
@@ -378,7 +378,7 @@ TEST_F(TopTest, IncompleteReplyIsCollected) {
   EXPECT_EQ(rig.Socket.Sent.size(), sent);
   EXPECT_EQ(rig.State.HeaderBuffer, "+OK\r\nFrom: sender8\r\n\r\n.");
   rig.Socket.Receive("\r\n");
-  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 9 0 \r\n");
+  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 9 0\r\n");
   EXPECT_TRUE(rig.State.HeaderBuffer.empty());
   EXPECT_EQ(box0().Headers[3].From, "sender8");
 }
@@ -491,7 +491,7 @@ TEST_F(Pop3DialogueTest, OversizedListingEndsLikeErr) {
   EXPECT_EQ(box0().NewestUidl, "kept");
   // The counts rest on STAT, and the header fetch goes ahead on them.
   EXPECT_EQ(box0().NewCount, 3);
-  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 1 0 \r\n");
+  EXPECT_EQ(rig.Socket.Sent.back(), "TOP 1 0\r\n");
 }
 
 TEST_F(Pop3DialogueTest, ListingExactlyAtTheBoundIsEvaluated) {
@@ -508,7 +508,7 @@ TEST_F(Pop3DialogueTest, OversizedHeaderBlockSendsQuit) {
   rig.StartAndConnect();
   rig.DriveTo(MailboxState::UidlSent, 2);
   rig.Socket.Receive(Listing(2));
-  ASSERT_EQ(rig.Socket.Sent.back(), "TOP 1 0 \r\n");
+  ASSERT_EQ(rig.Socket.Sent.back(), "TOP 1 0\r\n");
   rig.Socket.Receive("+OK\r\nFrom: someone\r\n");
   EXPECT_EQ(box0().State, MailboxState::TopSent);
   rig.Socket.Receive("Subject: a very long subject line that passes it\r\n\r\n.\r\n");
@@ -523,7 +523,7 @@ TEST_F(Pop3DialogueTest, HighestMessageNumberDoesNotOverflow) {
   rig.DriveTo(MailboxState::UidlSent, 32767);
   ASSERT_EQ(box0().NewCount, 1);
   rig.Socket.Receive("-ERR\r\n");
-  ASSERT_EQ(rig.Socket.Sent.back(), "TOP 32767 0 \r\n");
+  ASSERT_EQ(rig.Socket.Sent.back(), "TOP 32767 0\r\n");
   rig.Socket.Receive(TopReply(32767));
   EXPECT_EQ(rig.Socket.Sent.back(), "QUIT\r\n");
   EXPECT_EQ(rig.State.CurrentMessage, 32767);

@@ -222,7 +222,8 @@ bool CheckEngine::Send(const std::string& line, std::string_view logText) {
 }
 
 void CheckEngine::SendTop() {
-  const std::string line = "TOP " + std::to_string(state_.CurrentMessage) + " 0 ";
+  // No blank after the 0: servers such as Dovecot refuse "TOP n 0 " as noise after the count.
+  const std::string line = "TOP " + std::to_string(state_.CurrentMessage) + " 0";
   Send(line, line);
 }
 

@@ -38,7 +38,7 @@ std::vector<std::string> HeaderLines(int message) {
 
 std::string Top(int message) { return test::TopReply(HeaderLines(message)); }
 
-std::string TopLine(int message) { return "TOP " + std::to_string(message) + " 0 "; }
+std::string TopLine(int message) { return "TOP " + std::to_string(message) + " 0"; }
 
 // Login, listing, the TOPs of messages first..last, QUIT.
 Pop3Script FullScript(int first = 1, int last = 3) {
@@ -104,7 +104,7 @@ TEST(CheckEngineSocketTest, CompleteCheckFetchesTheNewHeadersNewestFirst) {
   ASSERT_EQ(sessions.size(), 1u);
   EXPECT_EQ(sessions[0].Received,
             (std::vector<std::string>{"USER alice", "PASS secret", "STAT", "LAST", "UIDL",
-                                      "TOP 1 0 ", "TOP 2 0 ", "TOP 3 0 ", "QUIT"}));
+                                      "TOP 1 0", "TOP 2 0", "TOP 3 0", "QUIT"}));
   EXPECT_GE(sessions[0].PeerPort, kFirstLocalPortU);
   EXPECT_LT(sessions[0].PeerPort, kFirstLocalPortU + kLocalPortSlack);
 }

@@ -24,11 +24,11 @@ const std::vector<std::string> kUids = {"u1", "u2", "u3"};
 Pop3Script NewMailScript() {
   return Pop3Script()
       .LoginThroughUidl("alice", "secret", kUids, "-ERR Unknown command: LAST\r\n")
-      .Expect("TOP 2 0 ")
+      .Expect("TOP 2 0")
       .Send(TopReply({"Return-Path: <bob@example.org>", "From: Bob <bob@example.org>",
                       "To: alice@example.org", "Subject: Budget", "X-Priority: 3",
                       "Date: Tue, 1 Oct 2024 09:00:00 +0200"}))
-      .Expect("TOP 3 0 ")
+      .Expect("TOP 3 0")
       .Send(TopReply({"From: Carol <carol@example.org>", "To: alice@example.org", "Subject: Lunch?",
                       "Date: Tue, 1 Oct 2024 11:30:00 +0200"}))
       .Quit();
@@ -139,7 +139,7 @@ TEST_F(CliCheck, JsonStaysValidWhateverTheHeadersHold) {
   ScriptedPop3Server server([&](int) {
     return Pop3Script()
         .LoginThroughUidl("alice", "secret", {"a\"b"})
-        .Expect("TOP 1 0 ")
+        .Expect("TOP 1 0")
         .Send(TopReply({"From: " + from, "To: \xC3\xBC@example.org", "Subject: " + subject,
                         "X-Priority: " + priority, "Date: today"}))
         .Quit();
