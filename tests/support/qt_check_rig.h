@@ -41,6 +41,10 @@ class QtCheckRig {
     State.Paths = MakeProgramPaths("pv");
     State.General.ReceiveLog = kTrue;
     for (int i = 0; i < kUserMailboxes; ++i) Box(i).Headers.resize(1);
+    // The end of a cycle ends the wait for it at once, not at the next poll.
+    Hooks.OnCall = [this](const std::string& name) {
+      if (name == "NotifyNewMail" && activeLoop_ != nullptr) activeLoop_->quit();
+    };
   }
 
   MailboxRecord& Box(int index) { return State.Mailboxes[static_cast<std::size_t>(index)]; }
@@ -73,19 +77,23 @@ class QtCheckRig {
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(2);
-    bool reached = done();
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (done() || elapsed.hasExpired(watchdog.count())) loop.quit();
+    });
+    poll.start();
+    QEventLoop* outer = activeLoop_;
+    activeLoop_ = &loop;
+    bool reached = false;
+    for (;;) {
       if (done()) {
         reached = true;
-        loop.quit();
-      } else if (elapsed.hasExpired(watchdog.count())) {
-        loop.quit();
+        break;
       }
-    });
-    if (!reached) {
-      poll.start();
+      if (elapsed.hasExpired(watchdog.count())) break;
+      // Ends at the poll above, or early when a cycle ends.
       loop.exec();
     }
+    activeLoop_ = outer;
     return reached;
   }
 
@@ -104,6 +112,9 @@ class QtCheckRig {
   FakeFileSystem MemoryFiles;
   FakeCycleHooks Hooks;
   CheckEngine Engine;
+
+ private:
+  QEventLoop* activeLoop_ = nullptr;
 };
 
 }  // namespace postvane::test
