@@ -165,38 +165,41 @@ TEST(QtSocketTest, ATakenLocalPortIsAddressInUseAtTheConnectRequest) {
 
 TEST(QtSocketTest, APortStillConnectedToTheSameServerIsAddressInUseAsAnEvent) {
   ScriptedPop3Server server([](int) { return Pop3Script().Hold(); });
-  uint16_t port = 0;
-  {
-    test::RefusingPort probe;  // a port nobody else holds, free again once the probe goes
-    port = probe.Port();
-  }
-  ASSERT_NE(port, 0);
-  QtSocket socket;
-  RecordingListener listener(socket);
-  socket.SetLocalPort(port);
-  socket.SetRemoteHost("127.0.0.1");
-  socket.SetRemotePort(server.Port());
-  ASSERT_FALSE(socket.Connect());
-  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
-  // After a quiet while, Linux keeps the closed connection's address pair for some time and
-  // refuses a new connect between the same ends; a system that allows it just connects.
-  Spin(400ms);
-  socket.Close();
-  ASSERT_FALSE(socket.Connect());
-  ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 1; }));
-  ASSERT_EQ(listener.Events.size(), 2u);
-  if (listener.Events[1] == "connect") {
+  // Linux usually keeps a closed connection's address pair a while after a quiet spell and
+  // refuses a new connect between the same ends; whether it does depends on timing, so try
+  // a few fresh ports. A reconnect that the system allows is fine too: it just connects.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    SCOPED_TRACE("attempt " + std::to_string(attempt));
+    uint16_t port = 0;
+    {
+      test::RefusingPort probe;  // a port nobody else holds, free again once the probe goes
+      port = probe.Port();
+    }
+    ASSERT_NE(port, 0);
+    QtSocket socket;
+    RecordingListener listener(socket);
+    socket.SetLocalPort(port);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.Port());
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+    Spin(400ms);
     socket.Close();
-    GTEST_SKIP() << "this system lets a port reconnect to the same server at once";
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 1; }));
+    ASSERT_EQ(listener.Events.size(), 2u);
+    socket.Close();
+    if (listener.Events[1] == "connect") continue;
+    EXPECT_EQ(listener.Events[1], "error 10048");
+    // The next port is free.
+    socket.SetLocalPort(port == 65535 ? 0 : port + 1);
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 2; }));
+    EXPECT_EQ(listener.Events[2], "connect");
+    socket.Close();
+    return;
   }
-  EXPECT_EQ(listener.Events[1], "error 10048");
-  socket.Close();
-  // The next port is free.
-  socket.SetLocalPort(port == 65535 ? 0 : port + 1);
-  ASSERT_FALSE(socket.Connect());
-  ASSERT_TRUE(SpinUntil([&] { return listener.Events.size() > 2; }));
-  EXPECT_EQ(listener.Events[2], "connect");
-  socket.Close();
+  GTEST_SKIP() << "this system let every port reconnect to the same server at once";
 }
 
 TEST(QtSocketTest, LocalPortOutsideTheRangeLetsTheSystemChoose) {
