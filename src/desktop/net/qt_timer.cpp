@@ -17,9 +17,7 @@ QtTimer::QtTimer(int intervalMs) {
 
 void QtTimer::SetTickHandler(std::function<void()> handler) { handler_ = std::move(handler); }
 
-void QtTimer::Start() {
-  if (!timer_.isActive()) timer_.start();
-}
+void QtTimer::Start() { timer_.start(); }
 
 void QtTimer::Stop() { timer_.stop(); }
 

@@ -13,7 +13,8 @@ class QtTimer : public Timer {
   explicit QtTimer(int intervalMs);
 
   void SetTickHandler(std::function<void()> handler) override;
-  // Like enabling a form timer: a running timer keeps its countdown.
+  // Always a full interval from now, also for a running timer: a connection started while an
+  // earlier one was still pending gets its own whole time-out.
   void Start() override;
   void Stop() override;
   bool IsRunning() const override;
