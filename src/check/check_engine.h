@@ -1,6 +1,7 @@
 // The check cycle over the enabled mailboxes and the POP3 dialogue with each server.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -98,6 +99,9 @@ class CheckEngine : public SocketListener {
   // Set by a successful connect request, cleared by every Close: events that arrive for a
   // connection the engine already gave up are stale and change nothing.
   bool socketInUse_ = false;
+
+  // Per mailbox: a header fetch began and has not ended yet.
+  std::array<bool, kMailboxSlots> headerFetchUnfinished_{};
 
   std::size_t uidlLimit_ = kUidlBufferLimit;
   std::size_t headerLimit_ = kHeaderBufferLimit;

@@ -152,11 +152,14 @@ void CheckEngine::OnUidlBlock(MailboxRecord& record, const std::string& block) {
 }
 
 void CheckEngine::DecideHeaders(MailboxRecord& record) {
-  // The same count as at the last fetch keeps the headers from then.
-  if (record.NewCount <= 0 || record.NewCount == HeadersUpperBound(record)) {
+  // The same count as at the last fetch keeps the headers from then, unless that fetch was
+  // cut off (new cycle, error, close) before it ended: its missing headers are fetched now.
+  bool& unfinished = headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)];
+  if (record.NewCount <= 0 || (record.NewCount == HeadersUpperBound(record) && !unfinished)) {
     SendQuit();
     return;
   }
+  unfinished = true;
   state_.CurrentMessage = ClampCount(record.MessageCount - record.NewCount + 1);
   record.Headers.assign(static_cast<std::size_t>(record.NewCount) + 1, MessageHeader{});
   record.State = MailboxState::TopSent;
@@ -168,9 +171,14 @@ void CheckEngine::DecideHeaders(MailboxRecord& record) {
 
 void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
   std::string& buffer = state_.HeaderBuffer;
+  // Every way out below ends the fetch as far as this server allows.
+  const auto endFetch = [this] {
+    headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)] = false;
+    SendQuit();
+  };
   if (PassesLimit(buffer, block, headerLimit_)) {
     Release(buffer);
-    SendQuit();
+    endFetch();
     return;
   }
   const std::size_t oldSize = buffer.size();
@@ -178,7 +186,7 @@ void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
   const bool error = topError_.Update(buffer, oldSize);
   const bool terminated = topTerminator_.Update(buffer, oldSize);
   if (error) {
-    SendQuit();
+    endFetch();
     return;
   }
   if (!terminated) return;
@@ -189,7 +197,7 @@ void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
   const int next = state_.CurrentMessage + 1;
   state_.CurrentMessage = ClampCount(next);
   if (next > record.MessageCount) {
-    SendQuit();
+    endFetch();
     return;
   }
   SendTop();
