@@ -43,7 +43,7 @@ enum Event : uint8_t {
   kToggle = 12,        // mailbox and field: the configuration dialog flips Enabled or LastMail
   kReadFails = 13,     // the next read of the socket fails; its bytes stay for the read after
   kStaleTicks = 14,    // both tick handlers run as if a tick had been queued before a stop
-  kFlood = 15,         // size in 256 bytes, byte value: a big block of one byte
+  kFlood = 15,         // size in 64 bytes, byte value: a big block of one byte
   kEventCount = 16,
 };
 
@@ -284,7 +284,7 @@ class Checker {
         const MailboxRecord* box = rig_.Current();
         POSTVANE_FUZZ_CHECK(box != nullptr);
         const int n = std::stoi(line.substr(4));
-        POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0 ");
+        POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0");
         POSTVANE_FUZZ_CHECK(n >= 1 && n <= box->MessageCount);
         continue;
       }
@@ -409,7 +409,7 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
       rig.Engine.OnQuitTimer();
       break;
     case kFlood: {
-      const std::size_t size = (std::size_t{in.Byte()} + 1) * 256;
+      const std::size_t size = (std::size_t{in.Byte()} + 1) * 64;
       Deliver(rig, std::string(size, static_cast<char>(in.Byte())));
       break;
     }
