@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages Postvane needs, only those that are missing.
-# Usage: scripts/install-deps.sh [run|test]
+# Usage: scripts/install-deps.sh [run|headless|test]
 set -eu
 
 kind=${1:-test}
@@ -8,6 +8,9 @@ packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimed
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+elif [ "$kind" = headless ]; then
+  # A virtual display with a notification area, clicks and pictures of the screen.
+  packages="$packages xvfb trayer xdotool imagemagick python3"
 fi
 
 missing=""
