@@ -17,7 +17,8 @@ constexpr int kAddressNotAvailable = 10049;
 constexpr std::chrono::seconds kWindingDown(240);
 
 // Without reuse, every connection we closed would hold its port for a minute (TIME_WAIT) and
-// each check would start further up from 20000.
+// each check would start further up from 20000. Windows gets a plain bind, where address
+// reuse would let a port be taken from under its owner.
 #ifdef Q_OS_WIN
 constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatform;
 #else
