@@ -140,13 +140,14 @@ TEST_F(StartUpTest, SingleIconTellsOfTheNewMailAndTheClickAcknowledgesIt) {
     EXPECT_EQ(status->Node("Eintrag 90" + suffix)->text(0).toStdString(),
               "Subject: " + header.Subject);
   }
-  // Headers reach the window only where the server answers the header request; the newest
-  // message is the urgent one.
-  if (!work.Headers[1].From.empty()) {
-    EXPECT_EQ(work.Headers[1].From, "Bob <bob@example.org>");
-    EXPECT_EQ(status->Node("Eintrag 1101")->text(0), "Priority: Very High");
-    EXPECT_EQ(status->Node("0 Account")->foreground(0).color(), QColor(128, 0, 128));
-  }
+  // The newest message is the urgent one: its mailbox line and message line are magenta.
+  EXPECT_EQ(work.Headers[1].From, "Bob <bob@example.org>");
+  EXPECT_EQ(work.Headers[2].From, "Ann <ann@example.org>");
+  EXPECT_EQ(status->Node("Eintrag 1101")->text(0), "Priority: Very High");
+  EXPECT_EQ(status->Node("Eintrag 1102")->text(0), "Priority: Now");
+  EXPECT_EQ(status->Node("0 Account")->foreground(0).color(), QColor(128, 0, 128));
+  EXPECT_EQ(status->Node("Eintrag 601")->foreground(0).color(), QColor(128, 0, 128));
+  EXPECT_EQ(status->Node("Eintrag 602")->foreground(0).style(), Qt::NoBrush);
 
   // A click acknowledges: the newest id is saved and the tray returns to idle.
   main.SysTray_Activated(0, QSystemTrayIcon::Trigger);
