@@ -266,14 +266,19 @@ def settings_seeds(transcripts):
     write("fuzz_settings", "line-feeds", bytes([3, 1, 3]) + struct.pack("<H", len(lf)) + lf +
           settings_fresh())
     write("fuzz_settings", "no-file", bytes([0, 0, 3]) + struct.pack("<H", 0) + settings_fresh())
+    dialog = settings_fresh() + bytes([6]) + b" +995 " + bytes([3]) + b"2.5"
+    write("fuzz_settings", "dialog-fields", bytes([1, 4, 2 | 16]) + head + dialog)
 
 
 def seeds():
     transcripts = load_transcripts()
     if not transcripts:
         raise SystemExit("no transcripts; run: fuzz/corpus.py record")
+    # Inputs that once found a problem are kept as they are: regression-*.
     for target in ("fuzz_dialogue", "fuzz_rules", "fuzz_settings"):
-        shutil.rmtree(CORPUS / target, ignore_errors=True)
+        for seed in (CORPUS / target).glob("*"):
+            if not seed.name.startswith("regression-"):
+                seed.unlink()
     dialogue_seeds(transcripts)
     rules_seeds(transcripts)
     settings_seeds(transcripts)

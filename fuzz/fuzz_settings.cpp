@@ -14,12 +14,14 @@
 // as -1 or 0. Blanks at either end and enclosing quotes do come back: the writer quotes them.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "check/mailbox_table.h"
 #include "fakes/fake_file_system.h"
 #include "fuzz_input.h"
+#include "settings/config_form.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
 #include "settings/text_encoding.h"
@@ -36,6 +38,7 @@ enum Step : uint8_t {
   kSaveFresh = 2,   // save new values, load again: they come back
   kFailWrites = 4,  // the second save fails: the file stays as it was
   kUidlOnly = 8,    // the second save writes only the UIDL
+  kDialog = 16,     // the new values come through the configuration dialog's fields
 };
 
 struct Snapshot {
@@ -133,6 +136,32 @@ void Fresh(FuzzInput& in, MailboxRecord& box, GeneralSettings& general) {
   box.UIDL = OneLine(in.ShortText());
 }
 
+// The port and interval as typed (the rest of the input after the fresh values), stored the
+// way the dialog stores its fields.
+void ThroughDialog(FuzzInput& in, MailboxRecord& box, GeneralSettings& general) {
+  ConfigMailboxFields fields = ShowMailbox(box);
+  fields.RemotePort = in.ShortText();
+  const int32_t oldPort = box.RemotePort;
+  StoreMailbox(fields, box);
+  const std::optional<int32_t> port = ParsePort(fields.RemotePort);
+  POSTVANE_FUZZ_CHECK_EQ(box.RemotePort, port ? *port : oldPort);
+  if (port) {
+    // Whatever was accepted is an integer the text spells, blanks and sign aside.
+    POSTVANE_FUZZ_CHECK(
+        fields.RemotePort.find(std::to_string(*port < 0 ? -static_cast<int64_t>(*port) : *port)) !=
+            std::string::npos ||
+        *port == 0);
+  }
+  ConfigMailboxFields shown = ShowMailbox(box);
+  POSTVANE_FUZZ_CHECK_EQ(shown.Name, fields.Name);
+  POSTVANE_FUZZ_CHECK_EQ(shown.Password, fields.Password);
+
+  ConfigGeneralFields generalFields = ShowGeneral(general);
+  generalFields.Interval = in.ShortText();
+  StoreGeneral(generalFields, general);
+  POSTVANE_FUZZ_CHECK(general.Interval >= 1 && general.Interval <= 999);
+}
+
 void SaveAll(SettingsStore& store, const Snapshot& values, int16_t index) {
   store.SaveMailbox(values.Box, index);
   store.SaveUidl(index, values.Box.UIDL);
@@ -168,6 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if ((steps & kSaveFresh) != 0) {
     Snapshot fresh = first;
     Fresh(in, fresh.Box, fresh.General);
+    if ((steps & kDialog) != 0) ThroughDialog(in, fresh.Box, fresh.General);
     const std::string before = files.Files[kFile];
     files.FailWrites = (steps & kFailWrites) != 0;
     if ((steps & kUidlOnly) != 0) {
