@@ -46,5 +46,5 @@ for target in $targets; do
   # The last status line carries coverage (cov), features (ft) and the corpus size.
   status=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  echo "$target: $runs executions; ${status#* }"
+  echo "$target: $runs executions; $(echo "$status" | sed 's/.*\(cov: .*\) lim:.*/\1/')"
 done
