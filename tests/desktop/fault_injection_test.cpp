@@ -837,6 +837,9 @@ TEST(FaultInjectionTest, NewCycleStartedInEveryStateOfARunningOne) {
     ExpectHeadersOf(box, 2, 2);
     EXPECT_FALSE(rig.Timeout.IsRunning());
     EXPECT_FALSE(rig.TimerQuit.IsRunning());
+    // Both dialogues are in the log, the password in neither.
+    EXPECT_NE(rig.Log().find("PASS xxxxx"), std::string::npos);
+    EXPECT_EQ(rig.Log().find("secret"), std::string::npos);
     // The old connection was closed by the client.
     if (target > 1) {
       ASSERT_TRUE(rig.SpinUntil(
