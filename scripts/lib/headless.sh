@@ -42,26 +42,41 @@ pv_wait_for_port() {
   return 1
 }
 
-# Xvfb on the first free display, then trayer as the notification area. Sets DISPLAY.
+# Xvfb on a free display, then trayer as the notification area. Sets DISPLAY. The display
+# number is drawn at random so that parallel runs do not race for the same one.
 pv_start_display() {
   size=${1:-800x600}
-  n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  pv_spawn Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp
-  export DISPLAY=":$n"
-  for _ in $(seq 1 400); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.05
+  for _ in 1 2 3 4 5 6 7 8; do
+    n=$((100 + RANDOM % 800))
+    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+    pv_spawn Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp
+    xvfb=$PV_LAST_PID
+    export DISPLAY=":$n"
+    for _ in $(seq 1 400); do
+      kill -0 "$xvfb" 2>/dev/null || break
+      xdotool getdisplaygeometry >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+    if kill -0 "$xvfb" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; then break; fi
+    unset DISPLAY
   done
-  xdotool getdisplaygeometry >/dev/null 2>&1 || { pv_note "Xvfb did not start on $DISPLAY"; return 1; }
+  if [ -z "${DISPLAY:-}" ]; then pv_note "Xvfb did not start"; return 1; fi
+  pv_start_tray
+}
+
+# The notification area; started again by callers that find it gone.
+pv_start_tray() {
   pv_spawn trayer --edge top --align left --widthtype request --height 32 \
     --transparent true --alpha 0 --tint 0x303030
+  PV_TRAY_PID=$PV_LAST_PID
   for _ in $(seq 1 400); do
     xdotool search --classname trayer >/dev/null 2>&1 && break
     sleep 0.05
   done
   sleep 0.3
 }
+
+pv_tray_running() { kill -0 "$PV_TRAY_PID" 2>/dev/null; }
 
 # A private Dovecot in a folder of its own with the users alice and bob (password "secret").
 # Sets PV_POP3_PORT and PV_DOVECOT_DIR. The folder must be open to Dovecot's own users, so
