@@ -170,10 +170,15 @@ class ProgramProcessTest : public testing::Test {
     ASSERT_TRUE(QFile::copy(QStringLiteral(POSTVANE_PROGRAM_FILE), program_));
   }
 
-  void Start(QProcess& process) {
+  // Without a display the program could not even open its windows.
+  void Start(QProcess& process, bool display = true) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtime_.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_QPA_PLATFORM", display ? "offscreen" : "xcb");
+    if (!display) {
+      environment.remove("DISPLAY");
+      environment.remove("WAYLAND_DISPLAY");
+    }
     process.setProcessEnvironment(environment);
     process.setProgram(program_);
     process.start();
@@ -214,7 +219,19 @@ TEST_F(ProgramProcessTest, HeldLockEndsTheProgramWithSuccess) {
   QProcess process;
   Start(process);
   EXPECT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), 0);
+  Stop(process);
+}
+
+TEST_F(ProgramProcessTest, SecondStartEndsBeforeItTouchesTheDisplay) {
+  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock"));
+  ASSERT_FALSE(held.AnotherInstanceRunning());
+  QProcess process;
+  Start(process, /*display=*/false);
+  EXPECT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   Stop(process);
 }
 

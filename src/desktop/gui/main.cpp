@@ -9,13 +9,13 @@
 #include "desktop/gui/single_instance.h"
 
 int main(int argc, char* argv[]) {
+  // A second instance ends here, before it opens the display or reads a setting.
+  const postvane::SingleInstanceLock lock;
+  if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);
-
-  // A second instance ends here, before it reads a setting or starts a check.
-  const postvane::SingleInstanceLock lock;
-  if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
 
   postvane::QtPickers pickers;
   postvane::DesktopProgram program(QApplication::applicationDirPath().toStdString(), pickers);
