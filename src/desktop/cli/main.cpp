@@ -13,7 +13,7 @@
 #include "app/check_run.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
-#include "desktop/cli/system_language.h"
+#include "desktop/net/language_id.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
-  const int16_t language = SelectLanguage(SystemLanguageId(QLocale::system().language()));
+  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
   run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
   if (!run.Finished()) QCoreApplication::exec();
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "desktop/gui/desktop_program.h"
-#include "desktop/gui/language_id.h"
+#include "desktop/net/language_id.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
 

@@ -1,5 +1,5 @@
 // Maps Qt's language enumeration onto the six languages of the string table.
-#include "desktop/gui/language_id.h"
+#include "desktop/net/language_id.h"
 
 namespace postvane {
 
