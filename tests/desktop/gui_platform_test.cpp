@@ -9,7 +9,7 @@
 #include <QThread>
 #include <QTime>
 
-#include "desktop/gui/language_id.h"
+#include "desktop/net/language_id.h"
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
