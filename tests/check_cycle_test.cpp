@@ -431,7 +431,10 @@ INSTANTIATE_TEST_SUITE_P(States, PeerCloseTest,
                          ::testing::Values(MailboxState::Connected, MailboxState::UserSent,
                                            MailboxState::PassSent, MailboxState::StatSent,
                                            MailboxState::LastSent, MailboxState::UidlSent,
-                                           MailboxState::TopSent));
+                                           MailboxState::TopSent),
+                         [](const ::testing::TestParamInfo<MailboxState>& info) {
+                           return "State" + std::to_string(StateCode(info.param));
+                         });
 
 TEST_F(CheckCycleTest, PeerCloseWhileWaitingForQuitReplyEndsTheWait) {
   rig.Enable(0);
