@@ -25,7 +25,7 @@ if [ -n "$missing" ]; then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing >/dev/null
   # The packaged Dovecot service is not ours to run; tests start private instances.
   if echo "$missing" | grep -q dovecot; then
     (systemctl disable --now dovecot >/dev/null 2>&1 || service dovecot stop >/dev/null 2>&1 || true)
