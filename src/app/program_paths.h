@@ -12,10 +12,10 @@ struct ProgramPaths {
   std::string DefaultSoundFile;  // folder + "NewMail.wav"
 };
 
-// Joins with the platform's separator (the design writes folder + "\NAME").
+// Joins with the platform's separator, so the same settings work on Windows and elsewhere.
 ProgramPaths MakeProgramPaths(const std::string& programFolder);
 
-// folder + separator + name; an empty folder gives the name at the root, as the design does.
+// folder + separator + name; an empty folder gives the name at the root.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 }  // namespace postvane

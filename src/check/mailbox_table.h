@@ -63,7 +63,7 @@ struct MailboxRecord {
 
 using MailboxTable = std::array<MailboxRecord, kMailboxSlots>;
 
-// Upper bound of Headers the way the design counts it: -1 when there is no array.
+// Upper bound of Headers, lower bound 0: -1 when there is no array.
 inline int HeadersUpperBound(const MailboxRecord& record) {
   return static_cast<int>(record.Headers.size()) - 1;
 }

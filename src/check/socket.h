@@ -35,7 +35,7 @@ class Socket {
   virtual int32_t LocalPort() const = 0;
   virtual void SetRemoteHost(const std::string& host) = 0;
   virtual void SetRemotePort(int32_t port) = 0;
-  // Errors returned here are the ones the design calls "raised" by the request.
+  // Errors the connect request raises at once; later ones arrive as OnSocketError.
   virtual SocketError Connect() = 0;
   virtual SocketError SendData(const std::string& bytes) = 0;
   // Everything that has arrived, bytes as they came. False when the read fails.
