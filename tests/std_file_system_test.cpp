@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -153,6 +154,25 @@ TEST_F(StdFileSystemTest, ManyReplacementsLeaveOneFile) {
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(disk.ReplaceFile(path, std::to_string(i)));
   EXPECT_EQ(ReadAll(path), "49");
   EXPECT_EQ(EntryCount(), 1u);
+}
+
+// A save killed before its rename leaves a temporary copy with the passwords in it.
+TEST_F(StdFileSystemTest, ReplaceRemovesOnlyStaleTemporariesOfThatFile) {
+  const std::string path = folder.File("Postvane.ini");
+  const std::string stale = folder.File("Postvane.ini.tmp-123456");
+  const std::string recent = folder.File("Postvane.ini.tmp-654321");
+  const std::string other = folder.File("Postvane.ini.tmp-notours");
+  const std::string otherFile = folder.File("receive.log.tmp-42");
+  for (const std::string& name : {stale, recent, other, otherFile}) Put(name, "old");
+  const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const std::string& name : {stale, other, otherFile}) fs::last_write_time(name, anHourAgo);
+
+  ASSERT_TRUE(disk.ReplaceFile(path, "new"));
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(recent)) << "a save in progress elsewhere keeps its file";
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_TRUE(fs::exists(otherFile));
 }
 
 TEST_F(StdFileSystemTest, WriteCreatesAndTruncates) {

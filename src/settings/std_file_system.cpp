@@ -58,6 +58,27 @@ bool MayOverwrite(const fs::path& target, fs::perms permissions) {
   return static_cast<bool>(probe);
 }
 
+// A save killed between writing and renaming leaves its temporary file, which holds the whole
+// settings file, passwords included. Ones older than any save in progress are removed.
+void RemoveStaleTemporaries(const fs::path& target) {
+  constexpr auto kStaleAfter = std::chrono::minutes(10);
+  const std::string prefix = target.filename().string() + ".tmp-";
+  const auto now = fs::file_time_type::clock::now();
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) continue;
+    std::error_code entryError;
+    if (!it->is_regular_file(entryError) || entryError) continue;
+    const auto written = it->last_write_time(entryError);
+    if (entryError || now - written < kStaleAfter) continue;
+    fs::remove(it->path(), entryError);
+  }
+}
+
 bool ReplaceWithTemporary(const std::string& path, const std::string& bytes) {
   fs::path target = ToPath(path);
   std::error_code error;
@@ -95,8 +116,12 @@ bool ReplaceWithTemporary(const std::string& path, const std::string& bytes) {
     fs::rename(temporary, target, error);
     done = !error;
   }
-  if (!done) fs::remove(temporary, error);
-  return done;
+  if (!done) {
+    fs::remove(temporary, error);
+    return false;
+  }
+  RemoveStaleTemporaries(target);
+  return true;
 }
 
 }  // namespace
