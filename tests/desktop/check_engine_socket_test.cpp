@@ -233,16 +233,7 @@ TEST(CheckEngineSocketTest, UidlListingInPiecesGivesTheSameResultForEverySplit) 
   ScriptedPop3Server server([&](int connection) {
     const std::size_t cut = static_cast<std::size_t>(connection) + 1;
     Pop3Script script;
-    script.Send("+OK ready\r\n")
-        .Expect("USER alice")
-        .Send("+OK\r\n")
-        .Expect("PASS secret")
-        .Send("+OK\r\n")
-        .Expect("STAT")
-        .Send("+OK 3 3000\r\n")
-        .Expect("LAST")
-        .Send("-ERR Unknown command: LAST\r\n")
-        .Expect("UIDL");
+    script.LoginUntilUidl("alice", "secret", "+OK 3 3000\r\n", "-ERR Unknown command: LAST\r\n");
     if (cut < listing.size()) {
       script.SendSplit(listing, {cut});
     } else {
@@ -374,17 +365,7 @@ TEST(CheckEngineSocketTest, ServerDroppingMidListingEndsThatMailboxAndTheCycleGo
     ScriptedPop3Server server([&](int connection) {
       if (connection == 1) return FullScript();
       Pop3Script script;
-      script.Send("+OK ready\r\n")
-          .Expect("USER alice")
-          .Send("+OK\r\n")
-          .Expect("PASS secret")
-          .Send("+OK\r\n")
-          .Expect("STAT")
-          .Send("+OK 3 3000\r\n")
-          .Expect("LAST")
-          .Send("+OK 0\r\n")
-          .Expect("UIDL")
-          .Send(listing.substr(0, 14));
+      script.LoginUntilUidl("alice", "secret", "+OK 3 3000\r\n").Send(listing.substr(0, 14));
       return reset ? script.Reset() : script.Drop();
     });
     QtCheckRig rig;
@@ -534,16 +515,7 @@ TEST(CheckEngineSocketTest, GarbageFromTheServerEndsInDefinedOutcomes) {
       case 1:
         // Binary junk inside the listing, then its end.
         return Pop3Script()
-            .Send("+OK ready\r\n")
-            .Expect("USER alice")
-            .Send("+OK\r\n")
-            .Expect("PASS secret")
-            .Send("+OK\r\n")
-            .Expect("STAT")
-            .Send("+OK 0 0\r\n")
-            .Expect("LAST")
-            .Send("+OK 0\r\n")
-            .Expect("UIDL")
+            .LoginUntilUidl("alice", "secret", "+OK 0 0\r\n")
             .Send("+OK\r\n")
             .SendGarbage(2000, 9)
             .Send("\r\n.\r\n")

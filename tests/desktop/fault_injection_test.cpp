@@ -325,16 +325,7 @@ TEST(FaultInjectionTest, RefusedConnectionKeepsWhatWasKnownAndTheCycleGoesOn) {
 TEST(FaultInjectionTest, ResetInTheMiddleOfTheListingEndsOnlyThatMailbox) {
   ScriptedPop3Server server([](int) {
     return Pop3Script()
-        .Send("+OK ready\r\n")
-        .Expect("USER alice")
-        .Send("+OK\r\n")
-        .Expect("PASS secret")
-        .Send("+OK\r\n")
-        .Expect("STAT")
-        .Send("+OK 3 3000\r\n")
-        .Expect("LAST")
-        .Send("+OK 0\r\n")
-        .Expect("UIDL")
+        .LoginUntilUidl("alice", "secret", "+OK 3 3000\r\n")
         .Send("+OK\r\n1 uid-a\r\n2 ui")
         .Stall(50ms)
         .Reset();
@@ -384,16 +375,7 @@ TEST(FaultInjectionTest, SlowServerTricklingListingAndHeadersCompletesTheCheck) 
   // one byte every 2 ms.
   ScriptedPop3Server server([](int) {
     Pop3Script script;
-    script.Send("+OK ready\r\n")
-        .Expect("USER alice")
-        .Send("+OK\r\n")
-        .Expect("PASS secret")
-        .Send("+OK\r\n")
-        .Expect("STAT")
-        .Send("+OK 3 3000\r\n")
-        .Expect("LAST")
-        .Send("+OK 0\r\n")
-        .Expect("UIDL")
+    script.LoginUntilUidl("alice", "secret", "+OK 3 3000\r\n")
         .SendBytewise(test::UidlListing(kUids), 2ms);
     for (int m = 2; m <= 3; ++m) script.Expect(TopLine(m)).SendBytewise(Top(m), 2ms);
     return script.Quit();
@@ -697,17 +679,7 @@ TEST(FaultInjectionTest, ListingLinesWithoutABlankCountEverythingAndLoseNoPositi
   ScriptedPop3Server server([](int connection) {
     if (connection == 1) return GoodScript(3, 3);
     Pop3Script script;
-    script.Send("+OK ready\r\n")
-        .Expect("USER alice")
-        .Send("+OK\r\n")
-        .Expect("PASS secret")
-        .Send("+OK\r\n")
-        .Expect("STAT")
-        .Send("+OK 3 3000\r\n")
-        .Expect("LAST")
-        .Send("+OK 0\r\n")
-        .Expect("UIDL")
-        .Send("+OK\r\n1\r\n2\r\n3\r\n.\r\n");
+    script.LoginUntilUidl("alice", "secret", "+OK 3 3000\r\n").Send("+OK\r\n1\r\n2\r\n3\r\n.\r\n");
     return Tops(script, 1, 3).Quit();
   });
   QtCheckRig rig;
@@ -743,16 +715,9 @@ TEST(FaultInjectionTest, CountsPast32767AreHeldAt32767) {
   for (int n = 1; n <= 40000; ++n) uids.push_back("u" + std::to_string(n));
   ScriptedPop3Server server([&](int) {
     Pop3Script script;
-    script.Send("+OK ready\r\n")
-        .Expect("USER alice")
-        .Send("+OK\r\n")
-        .Expect("PASS secret")
-        .Send("+OK\r\n")
-        .Expect("STAT")
-        .Send("+OK 40000 4000000000000\r\n")
-        .Expect("LAST")
-        .Send("+OK 99999999999999999999\r\n")
-        .Expect("UIDL")
+    script
+        .LoginUntilUidl("alice", "secret", "+OK 40000 4000000000000\r\n",
+                        "+OK 99999999999999999999\r\n")
         .Send(test::UidlListing(uids));
     // Message numbers read past 32767 stand at 32767: the fetch asks for 32761..32767.
     return Tops(script, 32761, 32767).Quit();

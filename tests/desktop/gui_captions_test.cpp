@@ -17,6 +17,7 @@
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui_test_main.h"
+#include "desktop/gui_test_support.h"
 #include "settings/std_file_system.h"
 
 namespace postvane {
@@ -24,15 +25,6 @@ namespace {
 
 constexpr int16_t kEnglish = 900;
 constexpr int16_t kGerman = 700;
-
-class NoPickers : public Pickers {
- public:
-  std::optional<QString> OpenFile(QWidget*, const FileFilter&, const QString&,
-                                  const QString&) override {
-    return std::nullopt;
-  }
-  QString BrowseForFolder(QWidget*, const QString&) override { return {}; }
-};
 
 QStringList MenuTexts(const QMenu& menu) {
   QStringList texts;

@@ -9,26 +9,16 @@
 #include <QThread>
 #include <QTime>
 
-#include "desktop/net/language_id.h"
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
 #include "desktop/gui/single_instance.h"
 #include "desktop/gui_test_main.h"
+#include "desktop/gui_test_support.h"
+#include "desktop/net/language_id.h"
 
 namespace postvane {
 namespace {
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(10);
-  }
-  return true;
-}
 
 TEST(DateTextTest, GermanShortDateAndLongTime) {
   const QtDateText text(QLocale(QLocale::German, QLocale::Germany));

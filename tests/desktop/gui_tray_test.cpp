@@ -14,30 +14,11 @@
 #include "desktop/gui/frm_status.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui_test_main.h"
+#include "desktop/gui_test_support.h"
 #include "settings/ini_file.h"
 
 namespace postvane {
 namespace {
-
-class NoPickers : public Pickers {
- public:
-  std::optional<QString> OpenFile(QWidget*, const FileFilter&, const QString&,
-                                  const QString&) override {
-    return std::nullopt;
-  }
-  QString BrowseForFolder(QWidget*, const QString&) override { return {}; }
-};
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QThread::msleep(10);
-  }
-  return true;
-}
 
 class TrayTest : public testing::Test {
  protected:

@@ -9,18 +9,10 @@
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_status.h"
 #include "desktop/gui_test_main.h"
+#include "desktop/gui_test_support.h"
 
 namespace postvane {
 namespace {
-
-class NoPickers : public Pickers {
- public:
-  std::optional<QString> OpenFile(QWidget*, const FileFilter&, const QString&,
-                                  const QString&) override {
-    return std::nullopt;
-  }
-  QString BrowseForFolder(QWidget*, const QString&) override { return {}; }
-};
 
 const QColor kMagenta(128, 0, 128);
 const QColor kDarkRed(128, 0, 0);

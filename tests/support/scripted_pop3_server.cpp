@@ -101,6 +101,20 @@ Pop3Script& Pop3Script::LoginThroughUidl(const std::string& user, const std::str
       .Send(UidlListing(uids));
 }
 
+Pop3Script& Pop3Script::LoginUntilUidl(const std::string& user, const std::string& password,
+                                       const std::string& statReply, const std::string& lastReply) {
+  return Send("+OK ready\r\n")
+      .Expect("USER " + user)
+      .Send("+OK\r\n")
+      .Expect("PASS " + password)
+      .Send("+OK\r\n")
+      .Expect("STAT")
+      .Send(statReply)
+      .Expect("LAST")
+      .Send(lastReply)
+      .Expect("UIDL");
+}
+
 Pop3Script& Pop3Script::Quit() { return Expect("QUIT").Send("+OK Logging out.\r\n"); }
 
 std::string UidlListing(const std::vector<std::string>& uids) {
