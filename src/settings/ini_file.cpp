@@ -134,7 +134,14 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
   const std::size_t sectionLine = FindSection(section);
   if (sectionLine == kNone) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = newLineEnd_;
-    lines_.push_back(Line{"[" + std::string(section) + "]", newLineEnd_});
+    // Appended piece by piece: "[" + std::string(...) makes GCC 12 at -O3 report a
+    // -Wrestrict overlap that cannot happen.
+    std::string header;
+    header.reserve(section.size() + 2);
+    header += '[';
+    header += section;
+    header += ']';
+    lines_.push_back(Line{std::move(header), newLineEnd_});
     lines_.push_back(Line{std::move(text), newLineEnd_});
     return;
   }
