@@ -18,8 +18,6 @@ PAPER_SHADE = "#d8dde3"  # envelope flap
 ERROR_RED = "#e8262b"
 ERROR_RED_SHADE = "#a8151a"
 BADGE = "#fff3b0"
-TOWER = "#7f8fa3"
-TOWER_DARK = "#4b5868"
 GLASS = "#bfe3ff"
 HANDLE = "#6b3f1d"
 
@@ -218,27 +216,61 @@ def number_badge(n):
     return out
 
 
-# --- server tower with a coloured diamond --------------------------------
+# --- mailbox markers: new mail in mailbox i --------------------------------
 
-def tower_marker(colour):
+def shade(colour, factor):
+    """The colour darkened (factor < 1) towards black."""
+    r, g, b = (int(colour[k:k + 2], 16) for k in (1, 3, 5))
+    return "#" + "".join(f"{round(v * factor):02x}" for v in (r, g, b))
+
+
+def near_dark_panel(colour):
+    """True when the colour would melt into a dark panel (about #2b2b2b)."""
+    r, g, b = (int(colour[k:k + 2], 16) - 0x2b for k in (1, 3, 5))
+    return math.sqrt((r * r + g * g + b * b) / 3) / 255 < 0.3
+
+
+def number_on(text, cx, cy, height, width_scale, gap, sw, colour=INK):
+    """Digits centred on (cx, cy), `height` tall."""
+    sy = height / 18
+    widths = [DIGITS[c][0] * width_scale for c in text]
+    total = sum(widths) + gap * (len(text) - 1)
+    x = cx - total / 2
     out = []
-    out.append(path(round_rect_d(3, 2, 14, 28, 2), fill=TOWER, stroke=INK,
-                    width=2))
-    for y in (7, 12):
-        out.append(path(rect_d(5.5, y - 1.5, 9, 3), fill=TOWER_DARK))
-    out.append(path("M7,26 H7.1", stroke="#4cff4c", width=2.6))
-    # the diamond: dark rim, light rim, colour, so any colour stands out
-    cx, cy, r = 21.3, 21, 9.1
-    dia = (f"M{num(cx)},{num(cy - r)} L{num(cx + r)},{num(cy)} "
-           f"L{num(cx)},{num(cy + r)} L{num(cx - r)},{num(cy)} Z")
-    out.append(path(dia, fill=colour, stroke=INK, width=3.4,
-                    join="round"))
-    out.append(path(dia, fill=colour, stroke=PAPER, width=1.4,
-                    join="round"))
-    r2 = r - 2.4
-    inner = (f"M{num(cx)},{num(cy - r2)} L{num(cx + r2)},{num(cy)} "
-             f"L{num(cx)},{num(cy + r2)} L{num(cx - r2)},{num(cy)} Z")
-    out.append(path(inner, fill=colour))
+    for c, w in zip(text, widths):
+        out.append(path(transform_path(DIGITS[c][1], x, cy - height / 2,
+                                       width_scale, sy),
+                        stroke=colour, width=sw))
+        x += w + gap
+    return out
+
+
+def mailbox_marker(index, colour):
+    """An open envelope in the mailbox's colour with a letter coming out
+    that carries the mailbox's number (1 to 10, as the dialog counts): new
+    mail, and where. Nothing of the error envelope or the magnifier."""
+    out = []
+    # open flap behind the letter
+    out.append(path("M3,14 L16,4.5 L29,14 Z", fill=shade(colour, 0.7),
+                    stroke=INK, width=1.8))
+    # the letter, with the number where nothing covers it
+    out.append(path(rect_d(7.5, 1.5, 17, 19), fill=PAPER, stroke=INK,
+                    width=1.8))
+    text = str(index + 1)
+    if len(text) == 1:
+        out += number_on(text, 16, 8.6, 11, 0.8, 0, 2.6)
+    else:
+        out += number_on(text, 16, 8.6, 10.5, 0.62, 1.3, 2.1)
+    # the front pocket
+    pocket = "M2,14 L16,22.5 L30,14 V29 H2 Z"
+    out.append(path(pocket, fill=colour))
+    out.append(path("M2,29 L12.5,20.5 M30,29 L19.5,20.5",
+                    stroke=shade(colour, 0.6), width=1.4))
+    out.append(path(pocket, stroke=INK, width=2))
+    if near_dark_panel(colour):
+        # a light rim inside, so a dark envelope still stands out on a dark panel
+        out.append(path("M3.6,16.9 L16,24.4 L28.4,16.9 V27.4 H3.6 Z",
+                        stroke="#aab4c0", width=1.6))
     return out
 
 
@@ -336,7 +368,7 @@ def icons():
     for n in range(1, 21):
         pics[103 + n] = (f"{n} new", number_badge(n))
     for i, colour in enumerate(MARKER_COLOURS):
-        pics[124 + i] = (f"Mailbox {i}", tower_marker(colour))
+        pics[124 + i] = (f"Mailbox {i}", mailbox_marker(i, colour))
     for k in range(4):
         pics[134 + k] = (f"Checking {k + 1}", magnifier_frame(k))
     return pics

@@ -185,7 +185,7 @@ TEST_F(TrayTest, EveryPictureIsDrawnAtTraySizes) {
   for (int id : ids) {
     ASSERT_TRUE(HasIconPicture(id)) << id;
     const QIcon icon = ProgramIcon(id);
-    for (int size : kIconSizes) {
+    for (int size : kTraySizes) {
       const QImage image = icon.pixmap(size, size).toImage();
       EXPECT_EQ(image.size(), QSize(size, size)) << id;
       int opaque = 0;

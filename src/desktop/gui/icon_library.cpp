@@ -53,7 +53,7 @@ QIcon ProgramIcon(int iconId) {
   auto it = cache.constFind(iconId);
   if (it != cache.constEnd()) return *it;
   QIcon icon;
-  for (int size : kIconSizes) {
+  for (int size : kTraySizes) {
     const QPixmap pixmap = IconPixmap(iconId, size);
     if (!pixmap.isNull()) icon.addPixmap(pixmap);
   }

@@ -10,8 +10,9 @@ class QRectF;
 
 namespace postvane {
 
-// The sizes every icon is rendered at: small tray, large tray and window icons.
-inline constexpr int kIconSizes[] = {16, 22, 32};
+// The sizes panels and windows ask for; every icon is rendered at each of them, so none is
+// scaled from another size.
+inline constexpr int kTraySizes[] = {16, 22, 24, 32, 48};
 inline constexpr int kHighDensitySize = 64;
 
 // Icon 1 and 101 to 137; an unknown number gives a null icon. Rendered once, then cached.
