@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "fakes/fake_timer.h"
 #include "fakes/fake_tray_icons.h"
 #include "fakes/fake_windows.h"
+#include "text/own_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -130,14 +132,65 @@ TEST_F(PostvaneAppTest, StartUpLoadsSettingsAndStartsTheFirstCycle) {
   EXPECT_TRUE(timeout.IsRunning());
 }
 
-TEST_F(PostvaneAppTest, StartUpWithoutASettingsFile) {
-  Start("");
-  EXPECT_EQ(log, (CallLog{"LocalizeMainCaptions", "SetMDaemonMenuVisible(0)"}));
+TEST_F(PostvaneAppTest, FirstStartOpensTheDialogOnTheMailboxesTabOnceTheTrayShows) {
+  Make();
+  // The tray is drawn before the dialog is asked for.
+  std::vector<std::string> tipWhenDialogOpened;
+  forms.OnShowConfigOn = [&] { tipWhenDialogOpened.push_back(icons.ToolTip[0]); };
+  app->StartUp(kEnglish);
+  EXPECT_EQ(log, (CallLog{"LocalizeMainCaptions", "SetMDaemonMenuVisible(0)",
+                          "ShowConfigOn(Mailboxes)"}));
   EXPECT_TRUE(socket.Connects.empty());
   EXPECT_EQ(icons.VisibleIcons(), std::vector<int>{0});
   EXPECT_EQ(icons.Picture[0], 101);
-  EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane");
+  EXPECT_EQ(icons.ToolTip[0], "Postvane: " + OwnString(900, OwnText::NoMailboxEnabled));
+  EXPECT_EQ(tipWhenDialogOpened, std::vector<std::string>{icons.ToolTip[0]});
   EXPECT_TRUE(files.Files.empty());  // start-up writes nothing
+}
+
+TEST_F(PostvaneAppTest, WithASettingsFileNoDialogOpensAtStartUp) {
+  for (const std::string& ini : {std::string(), std::string("[General]\r\nInterval=5\r\n"),
+                                std::string(kTwoMailboxes)}) {
+    files.Files[state.Paths.SettingsFile] = ini;  // even an empty file was saved by someone
+    log.clear();
+    Make();
+    app->StartUp(kEnglish);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ShowConfigOn(Mailboxes)"), 0) << ini;
+  }
+}
+
+TEST_F(PostvaneAppTest, ClosingTheDialogWithANewLoginChecksAtOnce) {
+  Start("");
+  ASSERT_TRUE(socket.Connects.empty());
+  app->OnConfigClosed();  // closed without entering anything
+  EXPECT_TRUE(socket.Connects.empty());
+
+  // As the dialog leaves it: mailbox 3 entered and enabled.
+  Box(3).RemoteHost = "pop.new.test";
+  Box(3).RemotePort = 110;
+  Box(3).User = "me";
+  Box(3).Enabled = kTrue;
+  app->OnConfigClosed();
+  ASSERT_EQ(socket.Connects.size(), 1u);
+  EXPECT_EQ(socket.Connects[0].RemoteHost, "pop.new.test");
+  EXPECT_EQ(state.CurrentMailbox, 3);
+
+  // Opened and closed again without a change: the check runs on its own schedule.
+  app->OnConfigClosed();
+  EXPECT_EQ(socket.Connects.size(), 1u);
+
+  Box(3).Password = "typo fixed";
+  app->OnConfigClosed();
+  EXPECT_EQ(socket.Connects.size(), 2u);
+}
+
+TEST_F(PostvaneAppTest, RunMailReaderWithoutAProgramOpensTheTabWhereItIsChosen) {
+  for (const char* program : {"", "   "}) {
+    Start(std::string("[General]\r\nMailProgram=\"") + program + "\"\r\n");
+    log.clear();
+    app->mnuMailReader_Click();
+    EXPECT_EQ(log, CallLog{"ShowConfigOn(General1)"}) << "'" << program << "'";
+  }
 }
 
 TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {

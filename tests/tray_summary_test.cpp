@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes/fake_date_text.h"
 #include "fakes/fake_tray_icons.h"
+#include "text/own_text.h"
+#include "ui/string_table.h"
 
 namespace postvane {
 namespace {
@@ -21,6 +25,8 @@ class TraySummaryTest : public ::testing::Test {
   TraySummaryTest() {
     state.LanguageBase = 900;  // English
     for (int i = 0; i < kUserMailboxes; ++i) state.Mailboxes[i].Name = "Box" + std::to_string(i);
+    // Set up as in everyday use; the first start has its own tests.
+    state.Mailboxes[0].Enabled = kTrue;
   }
 
   void Refresh() { RefreshTray(state, tray, dates); }
@@ -171,6 +177,56 @@ TEST_F(TraySummaryTest, IdleTextTakesTheNewestCheckAndTheDateTextRules) {
   Box(7).LastCheck = {2026, 12, 8, 0, 0, 0};  // midnight: the date alone
   Refresh();
   EXPECT_EQ(tray.ToolTip[0], "2026-12-08 - Postvane");
+}
+
+// ---- No mailbox enabled yet (both modes)
+
+class NoMailboxEnabled : public TraySummaryTest,
+                         public ::testing::WithParamInterface<std::tuple<int16_t, int16_t>> {
+ protected:
+  NoMailboxEnabled() {
+    state.Mailboxes[0].Enabled = kFalse;
+    state.General.TrayType = std::get<0>(GetParam());
+    state.LanguageBase = std::get<1>(GetParam());
+  }
+};
+
+TEST_P(NoMailboxEnabled, IdleToolTipSaysHowToSetOneUpNamingTheMenuEntry) {
+  Refresh();
+  EXPECT_EQ(tray.VisibleIcons(), std::vector<int>{0});
+  EXPECT_EQ(tray.Picture[0], 101);
+  const std::string tip = tray.ToolTip[0];
+  EXPECT_EQ(tip.rfind("Postvane: ", 0), 0u) << tip;
+  EXPECT_EQ(tip.find("00:00:00"), std::string::npos) << "no check has run; no time to show";
+  const std::string menuEntry = LocalString(state.LanguageBase, 38);  // "Configuration"
+  ASSERT_FALSE(menuEntry.empty());
+  EXPECT_NE(tip.find(menuEntry), std::string::npos) << tip;
+  EXPECT_EQ(tip, "Postvane: " + OwnString(state.LanguageBase, OwnText::NoMailboxEnabled));
+}
+
+TEST_P(NoMailboxEnabled, EnablingAMailboxBringsBackTheTimeAndAnErrorStillShows) {
+  Refresh();
+  Box(3).Enabled = kTrue;
+  Box(3).LastCheck = At(9, 30, 0);
+  Refresh();
+  EXPECT_EQ(tray.ToolTip[0], dates.Format(At(9, 30, 0)) + " - Postvane");
+
+  Box(3).Enabled = kFalse;
+  Box(3).StatusText = "Password is wrong!";
+  Refresh();
+  EXPECT_EQ(tray.Picture[state.General.TrayType == 0 ? 0 : 3], 103);
+}
+
+INSTANTIATE_TEST_SUITE_P(ModesAndLanguages, NoMailboxEnabled,
+                         ::testing::Combine(::testing::Values<int16_t>(0, 1),
+                                            ::testing::Values<int16_t>(300, 700, 900, 1000, 1600,
+                                                                       1900)));
+
+TEST(NoMailboxToolTip, DiffersInEveryLanguage) {
+  std::set<std::string> seen;
+  for (int16_t base : {300, 700, 900, 1000, 1600, 1900}) {
+    EXPECT_TRUE(seen.insert(OwnString(base, OwnText::NoMailboxEnabled)).second) << base;
+  }
 }
 
 // ---- One icon per mailbox (TrayType 1)

@@ -26,7 +26,16 @@ PostvaneApp::~PostvaneApp() {
 }
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
+  const bool firstStart = !platform_.Files.IsPlainFile(state_.Paths.SettingsFile);
   postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
+  logins_.Remember(state_.Mailboxes);
+  if (firstStart) platform_.Forms.ShowConfigOn(ConfigTab::Mailboxes);
+}
+
+void PostvaneApp::OnConfigClosed() {
+  const bool check = logins_.NewLogin(state_.Mailboxes);
+  logins_.Remember(state_.Mailboxes);
+  if (check) mnuCheckNow_Click();
 }
 
 void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
@@ -42,7 +51,13 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
 }
 
 void PostvaneApp::mnuCheckNow_Click() { engine_.mnuCheckNow_Click(); }
-void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
+void PostvaneApp::mnuMailReader_Click() {
+  if (MailProgramSet(state_.General)) {
+    RunMailProgram();
+  } else {
+    platform_.Forms.ShowConfigOn(ConfigTab::General1);
+  }
+}
 void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
 void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }
 void PostvaneApp::mnuConfig_Click() { postvane::mnuConfig_Click(platform_.Forms); }

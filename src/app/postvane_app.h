@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_actions.h"
+#include "app/first_use.h"
 #include "app/program_starter.h"
 #include "app/program_state.h"
 #include "app/sound_player.h"
@@ -57,7 +58,13 @@ class PostvaneApp : public CycleHooks, private AppActions {
   PostvaneApp& operator=(const PostvaneApp&) = delete;
 
   // Start-up after the single-instance test: language, captions, settings, first cycle, tray.
+  // Without a settings file (the first start) the configuration dialog opens on its Mailboxes
+  // tab once the tray shows.
   void StartUp(uint16_t windowsLanguageId);
+
+  // The configuration dialog has stored and saved what it showed. A mailbox newly enabled, or
+  // an enabled one with another server, port, user or password, is checked at once.
+  void OnConfigClosed();
 
   void OnMinuteTimer() override;
   void OnTrayTimer();
@@ -68,6 +75,7 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AcknowledgeMailbox(int index);
 
   void mnuCheckNow_Click() override;
+  // Without a mail program set, opens the dialog where it is chosen instead.
   void mnuMailReader_Click();
   void mnuStatus_Click();
   void mnuMdaemon_Click();
@@ -99,6 +107,7 @@ class PostvaneApp : public CycleHooks, private AppActions {
   AppPlatform platform_;
   SettingsStore settings_;
   CheckEngine engine_;
+  LoginWatch logins_;
 };
 
 }  // namespace postvane

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "app/first_use.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -37,7 +38,9 @@ void WriteIfChanged(TrayIcons& tray, int index, int picture, const std::string& 
   }
 }
 
+// With nothing to check yet, the idle tool tip tells how to set up a mailbox instead.
 std::string IdleText(const ProgramState& state, const DateText& dateText) {
+  if (!AnyMailboxEnabled(state.Mailboxes)) return NoMailboxToolTip(state.LanguageBase);
   return dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
 }
 
@@ -111,7 +114,7 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
   } else if (!errorLine.empty()) {
     WriteIfChanged(tray, 0, kIconError, time + " - " + errorLine);
   } else {
-    WriteIfChanged(tray, 0, kIconIdle, time + " - " + std::string(kProductName));
+    WriteIfChanged(tray, 0, kIconIdle, IdleText(state, dateText));
   }
 
   tray.SetTrayVisible(0, true);

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -385,6 +386,91 @@ TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   delete form;
 }
 
+// Which tab holds a control: the frame it lies in.
+int TabOf(frmConfig& form, QWidget* control) {
+  const QWidget* frames[] = {form.fraMailboxes, form.fraGeneral1, form.fraGeneral2};
+  for (int tab = 0; tab < 3; ++tab) {
+    if (frames[tab]->isAncestorOf(control)) return tab;
+  }
+  return -1;
+}
+
+bool PressEnter(QWidget* target, Qt::Key key = Qt::Key_Return,
+                Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  target->setFocus(Qt::OtherFocusReason);
+  QKeyEvent press(QEvent::KeyPress, key, modifiers);
+  QCoreApplication::sendEvent(target, &press);
+  return press.isAccepted();
+}
+
+TEST_F(ConfigWindowTest, EnterInAnyTextFieldActsAsOk) {
+  QStringList fields;
+  {
+    frmConfig* probe = Open();
+    for (QLineEdit* edit : probe->findChildren<QLineEdit*>()) {
+      // The drop-down list's own editor is not a text field of the dialog.
+      if (qobject_cast<QComboBox*>(edit->parentWidget()) == nullptr) fields << edit->objectName();
+    }
+    Close(probe);
+  }
+  ASSERT_GE(fields.size(), 9) << fields.join(", ").toStdString();
+
+  for (const QString& name : fields) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+      RemoveFile();
+      frmConfig* form = Open();
+      form->show();
+      QPointer<frmConfig> guard(form);
+      auto* edit = form->findChild<QLineEdit*>(name);
+      ASSERT_NE(edit, nullptr);
+      form->ShowTab(TabOf(*form, edit));
+      if (name == "MailBoxName") edit->setText("Typed, then Enter");
+      PressEnter(edit, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      EXPECT_TRUE(guard.isNull()) << name.toStdString() << ": Enter did not close the dialog";
+      EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox0", "General"}))
+          << name.toStdString() << ": closing by Enter stores and saves as Ok does";
+      if (name == "MailBoxName") {
+        EXPECT_EQ(state_.Mailboxes[0].Name, "Typed, then Enter");
+      }
+      if (!guard.isNull()) Close(form);
+    }
+  }
+}
+
+TEST_F(ConfigWindowTest, EnterOnAFocusedButtonPressesThatButtonAndOtherwiseOk) {
+  frmConfig* form = Open();
+  form->show();
+  QPointer<frmConfig> guard(form);
+  form->ShowTab(1);
+  PressEnter(form->cmdBrowseSound);
+  EXPECT_EQ(pickers_.FileCalls.size(), 1u) << "Enter on Browse opens the picker";
+  EXPECT_FALSE(guard.isNull()) << "and leaves the dialog open";
+
+  // Shift+Enter in a text field is not the plain Enter that means Ok.
+  PressEnter(form->txtSoundFile, Qt::Key_Return, Qt::ShiftModifier);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(guard.isNull());
+
+  // A tick box with the focus passes Enter on to Ok.
+  PressEnter(form->chkPlaySound);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(guard.isNull());
+}
+
+TEST_F(ConfigWindowTest, ShowTabSelectsAsAClickWouldAndIgnoresOtherNumbers) {
+  frmConfig* form = Open();
+  for (int tab : {2, 1, 0}) {
+    form->ShowTab(tab);
+    EXPECT_EQ(form->VisibleFrame(), tab);
+  }
+  for (int bad : {-1, 3, 99}) {
+    form->ShowTab(bad);
+    EXPECT_EQ(form->VisibleFrame(), 0) << bad;
+  }
+  Close(form);
+}
+
 TEST_F(ConfigWindowTest, FilePickerRemembersTheLastAcceptedNameForACancel) {
   frmConfig* form = Open();
   pickers_.FileAnswers = {QString("/opt/mail/reader"), std::nullopt};
@@ -463,6 +549,49 @@ TEST_F(ConfigFromTrayTest, SecondRequestBringsTheOpenDialogUpWithoutReloading) {
   program.App().mnuConfig_Click();
   ASSERT_NE(program.MainWindow().ConfigWindow(), nullptr);
   EXPECT_EQ(program.MainWindow().ConfigWindow()->TabStrip1->currentIndex(), 0);
+}
+
+TEST_F(ConfigFromTrayTest, FirstStartOpensTheDialogOnTheMailboxesTabOnlyWithoutASettingsFile) {
+  {
+    DesktopProgram program(dir_.path().toStdString(), pickers_);
+    program.StartUp(0x0409);
+    frmConfig* form = program.MainWindow().ConfigWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->VisibleFrame(), 0);
+    EXPECT_EQ(form->ShownMailbox(), 0);
+    form->close();  // saves: the next start is no first start
+  }
+  ASSERT_TRUE(QFile::exists(dir_.filePath("Postvane.ini")));
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  EXPECT_EQ(program.MainWindow().ConfigWindow(), nullptr);
+}
+
+TEST_F(ConfigFromTrayTest, RunMailReaderWithoutAProgramOpensTheGeneralOneTab) {
+  {
+    QFile file(dir_.filePath("Postvane.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\r\nMailProgram=\r\n");
+  }
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  ASSERT_EQ(program.MainWindow().ConfigWindow(), nullptr);
+
+  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
+  frmConfig* form = program.MainWindow().ConfigWindow();
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->VisibleFrame(), 1);
+  EXPECT_TRUE(form->txtMailProgram->isVisibleTo(form));
+
+  // Already open elsewhere: the same dialog turns to that tab and keeps what was typed.
+  form->ShowTab(0);
+  form->MailBoxName->setText("typed");
+  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
+  EXPECT_EQ(program.MainWindow().ConfigWindow(), form);
+  EXPECT_EQ(form->VisibleFrame(), 1);
+  EXPECT_EQ(form->MailBoxName->text(), "typed");
 }
 
 TEST_F(ConfigFromTrayTest, ClosingTheDialogSetsTheMDaemonMenuEntry) {

@@ -1,6 +1,7 @@
 // Windows and tray menu for tests: every call is logged by name.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/windows.h"
@@ -18,6 +19,8 @@ class FakeWindows : public Windows {
   bool MDaemonMenuVisible = false;
   bool Exited = false;
   int StatusShown = 0;
+  // Runs inside ShowConfigOn, to look at what else was done by then.
+  std::function<void()> OnShowConfigOn;
 
   void LocalizeMainCaptions() override { log_->push_back("LocalizeMainCaptions"); }
   void ShowStatus() override {
@@ -25,6 +28,11 @@ class FakeWindows : public Windows {
     log_->push_back("ShowStatus");
   }
   void ShowConfig() override { log_->push_back("ShowConfig"); }
+  void ShowConfigOn(ConfigTab tab) override {
+    static const char* const kTabs[] = {"Mailboxes", "General1", "General2"};
+    log_->push_back(std::string("ShowConfigOn(") + kTabs[static_cast<int>(tab)] + ")");
+    if (OnShowConfigOn) OnShowConfigOn();
+  }
   void ShowAbout() override { log_->push_back("ShowAbout"); }
   void ShowTrayMenu() override { log_->push_back("ShowTrayMenu"); }
   void SetMDaemonMenuVisible(bool visible) override {

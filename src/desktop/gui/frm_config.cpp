@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,6 +220,11 @@ void frmConfig::Option1_Click(int index) {
   pMailbox->setPixmap(IconPixmap(mailboxIcon_, kMailboxIconPixels, devicePixelRatioF()));
 }
 
+void frmConfig::ShowTab(int index) {
+  if (index < 0 || index >= TabStrip1->count()) return;
+  TabStrip1->setCurrentIndex(index);
+}
+
 void frmConfig::TabStrip1_Click(int index) {
   fraMailboxes->setVisible(index == 0);
   fraGeneral1->setVisible(index == 1);
@@ -254,11 +260,25 @@ void frmConfig::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void frmConfig::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (!enter || modifiers != Qt::NoModifier) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  // Text boxes, check boxes and the closed list pass Enter on to here.
+  auto* button = qobject_cast<QPushButton*>(focusWidget());
+  (button != nullptr && button->isEnabled() ? button : cmdOk)->click();
+  event->accept();
+}
+
 void frmConfig::Form_Unload() {
   if (unloaded_ || !form_) return;
   unloaded_ = true;
   const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
   if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
+  emit Unloaded();
 }
 
 ConfigMailboxFields frmConfig::ReadMailbox() const {

@@ -41,6 +41,8 @@ class frmConfig : public QWidget {
   int MailboxIconShown() const { return mailboxIcon_; }
   // The frame that is visible: 0 mailboxes, 1 general 1, 2 general 2.
   int VisibleFrame() const;
+  // Selects a tab as a click on it would (0 mailboxes, 1 general 1, 2 general 2).
+  void ShowTab(int index);
 
   // The controls, by their design names.
   QTabWidget* TabStrip1 = nullptr;
@@ -77,8 +79,14 @@ class frmConfig : public QWidget {
   QPushButton* cmdMDaemonBrowse = nullptr;
   QLineEdit* txtMDaemonPath = nullptr;
 
+ signals:
+  // Everything shown has been stored and saved; the dialog is about to go.
+  void Unloaded();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Enter acts on Ok, as in a dialog with a default button; on a focused button, on that one.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildMailboxesTab();

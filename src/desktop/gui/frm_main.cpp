@@ -164,10 +164,18 @@ void frmMain::ShowConfig() {
   if (!config_) {
     config_ = new frmConfig(state_, app_->Settings(), pickers_,
                             [this](bool visible) { SetMDaemonMenuVisible(visible); });
+    connect(config_, &frmConfig::Unloaded, this, [this] {
+      if (app_ != nullptr) app_->OnConfigClosed();
+    });
     config_->Form_Load();
     CenterOnScreen(*config_);
   }
   BringUp(*config_);
+}
+
+void frmMain::ShowConfigOn(ConfigTab tab) {
+  ShowConfig();
+  if (config_) config_->ShowTab(static_cast<int>(tab));
 }
 
 void frmMain::ShowAbout() {

@@ -58,6 +58,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   void LocalizeMainCaptions() override;
   void ShowStatus() override;
   void ShowConfig() override;
+  void ShowConfigOn(ConfigTab tab) override;
   void ShowAbout() override;
   void ShowTrayMenu() override;
   void SetMDaemonMenuVisible(bool visible) override;
