@@ -3,12 +3,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
 #include <set>
 
 #include "desktop/gui/desktop_program.h"
+#include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_status.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui_test_main.h"
@@ -16,6 +20,7 @@
 #include "settings/ini_file.h"
 #include "settings/std_file_system.h"
 #include "support/dovecot_fixture.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -143,6 +148,48 @@ TEST_F(StartUpTest, SingleIconTellsOfTheNewMailAndTheClickAcknowledgesIt) {
   program.App().OnTrayTimer();
   EXPECT_EQ(main.GetTrayToolTip(0), time + " - Postvane");
   EXPECT_EQ(main.TrayPicture(0), 101);
+}
+
+// A new user, with nothing but what the program shows: the dialog at the first start, the
+// mailbox typed in, Enter, and the mailbox is checked at once.
+TEST_F(StartUpTest, FirstStartLeadsFromTheDialogToACheckedMailbox) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  frmMain& main = program.MainWindow();
+  program.StartUp(0x0409);
+
+  EXPECT_EQ(main.GetTrayToolTip(0), "Postvane: " + OwnString(900, OwnText::NoMailboxEnabled));
+  frmConfig* form = main.ConfigWindow();
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(form->isVisible());
+  ASSERT_EQ(form->VisibleFrame(), 0);
+
+  form->MailBoxName->setText("Work");
+  form->User->setText(QString::fromStdString(dovecot_.Options().User));
+  form->Password->setText(QString::fromStdString(dovecot_.Options().Password));
+  form->RemoteHost->setText("127.0.0.1");
+  form->RemotePort->setText(QString::number(dovecot_.Port()));
+  form->chkEnabled->click();
+  form->Password->setFocus();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->Password, &enter);
+
+  // Closed, saved, and the check is under way without waiting for the schedule.
+  EXPECT_FALSE(form->isVisible());
+  const MailboxRecord& work = program.State().Mailboxes[0];
+  EXPECT_TRUE(IsChecking(work)) << Describe(program);
+  {
+    QFile file(Ini());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(IniFile(file.readAll().toStdString()).Read("MailBox0", "Enabled"), "1");
+  }
+
+  ASSERT_TRUE(WaitFor([&] { return NewMailNotified(program); }, 60000)) << Describe(program) << "\n"
+                                                                        << dovecot_.ServerLog();
+  EXPECT_EQ(work.StatusText, "");
+  EXPECT_EQ(work.NewCount, 2);
+  program.App().OnTrayTimer();
+  EXPECT_EQ(main.GetTrayToolTip(0), main.Platform().DateFormat.Format(work.LastCheck) +
+                                        " - Work has 2 new message(s)!");
 }
 
 TEST_F(StartUpTest, IconPerMailboxAlternatesCountAndMarker) {
