@@ -149,8 +149,8 @@ TEST_F(PostvaneAppTest, FirstStartOpensTheDialogOnTheMailboxesTabOnceTheTrayShow
 }
 
 TEST_F(PostvaneAppTest, WithASettingsFileNoDialogOpensAtStartUp) {
-  for (const std::string& ini : {std::string(), std::string("[General]\r\nInterval=5\r\n"),
-                                std::string(kTwoMailboxes)}) {
+  for (const std::string& ini :
+       {std::string(), std::string("[General]\r\nInterval=5\r\n"), std::string(kTwoMailboxes)}) {
     files.Files[state.Paths.SettingsFile] = ini;  // even an empty file was saved by someone
     log.clear();
     Make();

@@ -9,8 +9,8 @@ namespace postvane {
 void LoginWatch::Remember(const MailboxTable& mailboxes) {
   for (int i = 0; i < kUserMailboxes; ++i) {
     const MailboxRecord& record = mailboxes[i];
-    logins_[i] = Login{record.Enabled != kFalse, record.RemoteHost, record.RemotePort,
-                       record.User, record.Password};
+    logins_[i] = Login{record.Enabled != kFalse, record.RemoteHost, record.RemotePort, record.User,
+                       record.Password};
   }
 }
 

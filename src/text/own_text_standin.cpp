@@ -60,12 +60,18 @@ const Row kRows[] = {
 
 int Column(int16_t languageBase) {
   switch (languageBase / 100) {
-    case 3: return 0;
-    case 7: return 1;
-    case 10: return 3;
-    case 16: return 4;
-    case 19: return 5;
-    default: return 2;
+    case 3:
+      return 0;
+    case 7:
+      return 1;
+    case 10:
+      return 3;
+    case 16:
+      return 4;
+    case 19:
+      return 5;
+    default:
+      return 2;
   }
 }
 

@@ -1,11 +1,11 @@
 // The whole desktop program started against a private Dovecot: the first check runs at start-up,
 // the tray tells of the new mail, the pop-up shows the headers, a click acknowledges.
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
@@ -188,8 +188,8 @@ TEST_F(StartUpTest, FirstStartLeadsFromTheDialogToACheckedMailbox) {
   EXPECT_EQ(work.StatusText, "");
   EXPECT_EQ(work.NewCount, 2);
   program.App().OnTrayTimer();
-  EXPECT_EQ(main.GetTrayToolTip(0), main.Platform().DateFormat.Format(work.LastCheck) +
-                                        " - Work has 2 new message(s)!");
+  EXPECT_EQ(main.GetTrayToolTip(0),
+            main.Platform().DateFormat.Format(work.LastCheck) + " - Work has 2 new message(s)!");
 }
 
 TEST_F(StartUpTest, IconPerMailboxAlternatesCountAndMarker) {

@@ -101,20 +101,20 @@ TEST_P(IconOnPanelTest, NewMailMarkersLookNeitherLikeCheckingNorLikeAnError) {
     }
     for (int j = 0; j < i; ++j) {
       EXPECT_GT(Difference(marker, OnPanel(kFirstMarker + j, size(), panel().ground)), 0.04)
-          << "markers of mailboxes " << i << " and " << j << " are hard to tell apart at "
-          << size() << " px on a " << panel().name << " panel";
+          << "markers of mailboxes " << i << " and " << j << " are hard to tell apart at " << size()
+          << " px on a " << panel().name << " panel";
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PanelsAndSizes, IconOnPanelTest,
-    testing::Combine(testing::Range(0, static_cast<int>(std::size(kPanels))),
-                     testing::Range(0, static_cast<int>(std::size(kTraySizes)))),
-    [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
-      return std::string(kPanels[std::get<0>(info.param)].name) + "_" +
-             std::to_string(kTraySizes[std::get<1>(info.param)]) + "px";
-    });
+INSTANTIATE_TEST_SUITE_P(PanelsAndSizes, IconOnPanelTest,
+                         testing::Combine(testing::Range(0, static_cast<int>(std::size(kPanels))),
+                                          testing::Range(0,
+                                                         static_cast<int>(std::size(kTraySizes)))),
+                         [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return std::string(kPanels[std::get<0>(info.param)].name) + "_" +
+                                  std::to_string(kTraySizes[std::get<1>(info.param)]) + "px";
+                         });
 
 }  // namespace
 }  // namespace postvane
