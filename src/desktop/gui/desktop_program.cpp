@@ -1,6 +1,8 @@
 // Wiring order: the state with its paths, the window with its platform, then the core.
 #include "desktop/gui/desktop_program.h"
 
+#include "desktop/gui/no_tray_notice.h"
+
 namespace postvane {
 
 namespace {
@@ -20,8 +22,17 @@ DesktopProgram::DesktopProgram(const std::string& programFolder, Pickers& picker
   main_.Attach(&app_);
 }
 
-DesktopProgram::~DesktopProgram() { main_.Attach(nullptr); }
+DesktopProgram::~DesktopProgram() {
+  main_.Attach(nullptr);
+  delete noTrayNotice_.data();
+}
 
 void DesktopProgram::StartUp(uint16_t windowsLanguageId) { app_.StartUp(windowsLanguageId); }
+
+void DesktopProgram::CheckNotificationArea(bool available, std::ostream& err) {
+  if (available || noTrayTold_) return;
+  noTrayTold_ = true;
+  noTrayNotice_ = TellNoNotificationArea(state_.LanguageBase, err);
+}
 
 }  // namespace postvane

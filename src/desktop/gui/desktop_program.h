@@ -2,7 +2,10 @@
 // the core. main() makes one; tests make as many as they like, each with its own folder.
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "app/postvane_app.h"
@@ -24,6 +27,11 @@ class DesktopProgram {
   // The core's start-up with the user's Windows language identifier.
   void StartUp(uint16_t windowsLanguageId);
 
+  // After start-up: without a notification area, says so once, on `err` and in a small
+  // window, and runs on; the icons show as soon as an area appears.
+  void CheckNotificationArea(bool available, std::ostream& err);
+  QWidget* NoTrayNotice() const { return noTrayNotice_; }
+
   ProgramState& State() { return state_; }
   frmMain& MainWindow() { return main_; }
   PostvaneApp& App() { return app_; }
@@ -33,6 +41,8 @@ class DesktopProgram {
   StdFileSystem files_;
   frmMain main_;
   PostvaneApp app_;
+  bool noTrayTold_ = false;
+  QPointer<QWidget> noTrayNotice_;
 };
 
 }  // namespace postvane

@@ -1,12 +1,21 @@
 // Postvane: a POP3 mail checker in the notification area. Wires things together, nothing more.
 #include <QApplication>
 #include <QLocale>
+#include <QSystemTrayIcon>
+#include <QTimer>
 #include <cstdlib>
+#include <iostream>
 
 #include "desktop/gui/desktop_program.h"
 #include "desktop/net/language_id.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
+
+namespace {
+
+constexpr int kTrayGraceMs = 3000;
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   // A second instance ends here, before it opens the display or reads a setting.
@@ -22,5 +31,9 @@ int main(int argc, char* argv[]) {
   // Exit ends the program at once: no window closes, so nothing is saved.
   program.MainWindow().SetExitHandler([] { std::_Exit(EXIT_SUCCESS); });
   program.StartUp(postvane::WindowsLanguageId(QLocale::system().language()));
+  // A panel started with the same session may take a moment to claim its place.
+  QTimer::singleShot(kTrayGraceMs, &program.MainWindow(), [&program] {
+    program.CheckNotificationArea(QSystemTrayIcon::isSystemTrayAvailable(), std::cerr);
+  });
   return QApplication::exec();
 }
