@@ -11,7 +11,8 @@
 #include "fakes/fake_date_text.h"
 #include "fakes/fake_tray_icons.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_id.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -198,7 +199,7 @@ TEST_P(NoMailboxEnabled, IdleToolTipSaysHowToSetOneUpNamingTheMenuEntry) {
   const std::string tip = tray.ToolTip[0];
   EXPECT_EQ(tip.rfind("Postvane: ", 0), 0u) << tip;
   EXPECT_EQ(tip.find("00:00:00"), std::string::npos) << "no check has run; no time to show";
-  const std::string menuEntry = LocalString(state.LanguageBase, 38);  // "Configuration"
+  const std::string menuEntry = LocalString(state.LanguageBase, StringId::MenuConfiguration);
   ASSERT_FALSE(menuEntry.empty());
   EXPECT_NE(tip.find(menuEntry), std::string::npos) << tip;
   EXPECT_EQ(tip, "Postvane: " + OwnString(state.LanguageBase, OwnText::NoMailboxEnabled));

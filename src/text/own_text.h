@@ -1,4 +1,4 @@
-// Postvane's own texts (beyond the design's table), in the six languages, by typed id.
+// Postvane's own texts, beside the design's table: ids are the offsets of own_strings.tsv.
 #pragma once
 
 #include <cstdint>
@@ -6,12 +6,20 @@
 
 namespace postvane {
 
+// Offsets are handed out in blocks, so that work on different features never collides.
 enum class OwnText : int {
-  NoMailboxEnabled = 80,
-  NoNotificationArea = 81,
+  ConnectionClosedByServer = 1,
+  NoAnswerInTimeLimit = 2,
+  NotCheckedSwitchedOff = 3,
+  SocketError = 4,  // '#' stands for the error number
+
+  // First use (80-99).
+  NoMailboxEnabled = 80,    // the tray tool tip while no mailbox is enabled
+  NoNotificationArea = 81,  // the desktop has no notification area; what to install
 };
 
-// The text in the language of languageBase (as LocalString); English for an unknown language.
+// The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
+// English for any other base, empty for an id the table does not hold.
 std::string OwnString(int16_t languageBase, OwnText id);
 
 }  // namespace postvane

@@ -11,7 +11,8 @@
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_id.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -41,7 +42,7 @@ TEST_P(NoTrayNoticeTest, SaysSoOnceWithWhatToInstallAndRunsOn) {
   EXPECT_FALSE(box->isModal()) << "the tray program must keep running behind it";
   EXPECT_EQ(box->text().toStdString(), text);
   ASSERT_EQ(box->buttons().size(), 1);
-  EXPECT_EQ(box->buttons()[0]->text().toStdString(), LocalString(base, 31));  // "Ok"
+  EXPECT_EQ(box->buttons()[0]->text().toStdString(), LocalString(base, StringId::Ok));
 
   // Once per start: a later look finds it said already.
   program.CheckNotificationArea(false, err);

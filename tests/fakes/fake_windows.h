@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "app/windows.h"
 #include "fakes/call_log.h"
+#include "ports/windows.h"
 
 namespace postvane {
 

@@ -7,15 +7,10 @@
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_id.h"
+#include "text/string_table.h"
 
 namespace postvane {
-
-namespace {
-
-constexpr int kStringOk = 31;
-
-}  // namespace
 
 QWidget* TellNoNotificationArea(int16_t languageBase, std::ostream& err) {
   const std::string text = OwnString(languageBase, OwnText::NoNotificationArea);
@@ -30,7 +25,7 @@ QWidget* TellNoNotificationArea(int16_t languageBase, std::ostream& err) {
   box->setWindowModality(Qt::NonModal);
   box->setWindowIcon(ProgramIcon(1));
   box->setIconPixmap(IconPixmap(1, 48, box->devicePixelRatioF()));
-  QPushButton* ok = box->addButton(QString::fromStdString(LocalString(languageBase, kStringOk)),
+  QPushButton* ok = box->addButton(QString::fromStdString(LocalString(languageBase, StringId::Ok)),
                                    QMessageBox::AcceptRole);
   box->setDefaultButton(ok);
   // Selectable, so the package name can be copied from here as from the terminal.
