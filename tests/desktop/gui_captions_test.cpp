@@ -8,14 +8,22 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionGroupBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QtMath>
+#include <algorithm>
 #include <memory>
 
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/widget_captions.h"
+#include "desktop/gui/wrapping_check_box.h"
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "settings/std_file_system.h"
@@ -207,6 +215,165 @@ TEST_F(CaptionsTest, DescriptionFollowsTheWidgetKinds) {
   EXPECT_EQ(combos, 1);
   EXPECT_EQ(menus, 0);
 }
+
+// ---- Captions fit their controls at the fixed places, in every language and scale
+
+// One caption that runs past the room its control gives it.
+struct Overflow {
+  QString Control;
+  QString Text;
+  int Needed;
+  int Available;
+};
+
+std::string Describe(const std::vector<Overflow>& overflows) {
+  std::string out;
+  for (const Overflow& o : overflows) {
+    out += "  " + o.Control.toStdString() + " \"" + o.Text.toStdString() + "\" needs " +
+           std::to_string(o.Needed) + " px, has " + std::to_string(o.Available) + "\n";
+  }
+  return out;
+}
+
+// The right edge a caption may reach, in the control's coordinates: its own width, or the
+// left edge of a sibling that overlaps it (the text would run into that control).
+int VisibleRight(const QWidget& control) {
+  int right = control.width();
+  const QWidget* parent = control.parentWidget();
+  if (parent == nullptr) return right;
+  const QRect own = control.geometry();
+  for (const QObject* object : parent->children()) {
+    const auto* other = qobject_cast<const QWidget*>(object);
+    if (other == nullptr || other == &control || other->isWindow()) continue;
+    const QRect rect = other->geometry();
+    if (rect.top() < own.bottom() && rect.bottom() > own.top() && rect.left() > own.left() &&
+        rect.left() < own.right()) {
+      right = std::min(right, rect.left() - own.left());
+    }
+  }
+  return right;
+}
+
+// The advance and one pixel for the last glyph's overhang.
+int TextWidth(const QWidget& widget, const QString& text) {
+  return qCeil(QFontMetricsF(widget.font()).horizontalAdvance(text)) + 1;
+}
+
+// Word-wrapped text: the height it takes at that width, or 0 when a single word is wider.
+int WrappedHeight(const QWidget& widget, const QString& text, int width) {
+  const QFontMetrics metrics(widget.font());
+  for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    if (metrics.horizontalAdvance(word) > width) return 0;
+  }
+  return metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text).height();
+}
+
+std::vector<Overflow> CaptionOverflows(QWidget& window) {
+  std::vector<Overflow> found;
+  auto report = [&found](const QWidget& w, const QString& text, int needed, int available) {
+    if (needed > available) found.push_back({w.objectName(), text, needed, available});
+  };
+  for (QWidget* widget : window.findChildren<QWidget*>()) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      if (label->text().isEmpty()) continue;
+      const QRect contents = label->contentsRect();
+      const int room = std::min(contents.right() + 1, VisibleRight(*label)) - contents.left();
+      if (label->wordWrap()) {
+        const int height = WrappedHeight(*label, label->text(), room);
+        report(*label, label->text(), height == 0 ? contents.height() + 1 : height,
+               contents.height());
+      } else {
+        report(*label, label->text(), TextWidth(*label, label->text()), room);
+      }
+    } else if (auto* box = qobject_cast<QAbstractButton*>(widget);
+               box != nullptr && qobject_cast<QPushButton*>(widget) == nullptr) {
+      if (box->text().isEmpty()) continue;
+      QStyleOptionButton option;
+      option.initFrom(box);
+      option.text = box->text();
+      const bool radio = qobject_cast<QRadioButton*>(box) != nullptr;
+      const QRect contents = box->style()->subElementRect(
+          radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, box);
+      const int room = VisibleRight(*box) - contents.left();
+      if (qobject_cast<WrappingCheckBox*>(box) != nullptr) {
+        const int height = WrappedHeight(*box, box->text(), room);
+        report(*box, box->text(), height == 0 ? box->height() + 1 : height, box->height());
+      } else {
+        report(*box, box->text(), TextWidth(*box, box->text()), room);
+      }
+    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      option.text = button->text();
+      const QRect contents =
+          button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+      report(*button, button->text(), TextWidth(*button, button->text()) + margin,
+             contents.width());
+    } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
+      if (frame->title().isEmpty()) continue;
+      QStyleOptionGroupBox option;
+      option.initFrom(frame);
+      option.text = frame->title();
+      option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+      const QRect label = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxLabel, frame);
+      // The title's text from where it starts to where the frame ends, less the frame line.
+      report(*frame, frame->title(), TextWidth(*frame, frame->title()),
+             VisibleRight(*frame) - label.left() - 2);
+    } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+      QTabBar* bar = tabs->tabBar();
+      for (int i = 0; i < bar->count(); ++i) {
+        const int space = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+        report(*tabs, bar->tabText(i), TextWidth(*bar, bar->tabText(i)) + space / 2,
+               bar->tabRect(i).width());
+      }
+      report(*tabs, QStringLiteral("(all tabs)"), bar->sizeHint().width(), tabs->width());
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+      QStyleOptionComboBox option;
+      option.initFrom(combo);
+      const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                         QStyle::SC_ComboBoxEditField, combo);
+      for (int i = 0; i < combo->count(); ++i) {
+        report(*combo, combo->itemText(i), TextWidth(*combo, combo->itemText(i)), field.width());
+      }
+    }
+  }
+  return found;
+}
+
+class CaptionFitTest : public CaptionsTest, public testing::WithParamInterface<int16_t> {};
+
+TEST_P(CaptionFitTest, ConfigurationDialogCaptionsFitTheirControls) {
+  state_.LanguageBase = GetParam();
+  std::unique_ptr<frmConfig> form = MakeConfig();
+  form->Form_Load();
+  for (int tab = 0; tab < 3; ++tab) {
+    form->ShowTab(tab);
+    form->grab();  // lays out and polishes as a real showing does
+  }
+  // The scaled runs really draw scaled.
+  EXPECT_DOUBLE_EQ(form->devicePixelRatioF(),
+                   qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+  const std::vector<Overflow> overflows = CaptionOverflows(*form);
+  EXPECT_TRUE(overflows.empty()) << "language " << GetParam() << " at scale "
+                                 << qgetenv("QT_SCALE_FACTOR").toStdString() << ":\n"
+                                 << Describe(overflows);
+}
+
+TEST_P(CaptionFitTest, AboutWindowCaptionsFitTheirControls) {
+  frmInfo info(GetParam());
+  info.Form_Load();
+  info.grab();
+  const std::vector<Overflow> overflows = CaptionOverflows(info);
+  EXPECT_TRUE(overflows.empty()) << "language " << GetParam() << ":\n" << Describe(overflows);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLanguage, CaptionFitTest,
+                         testing::Values<int16_t>(300, 700, 900, 1000, 1600, 1900),
+                         [](const testing::TestParamInfo<int16_t>& info) {
+                           return "Lang" + std::to_string(info.param);
+                         });
 
 }  // namespace
 }  // namespace postvane

@@ -10,7 +10,6 @@ namespace postvane {
 void UseFormFont(QWidget& window) {
   QFont font = QApplication::font();
   font.setPixelSize(kFormFontPixels);
-  font.setStretch(kFormFontStretch);
   window.setFont(font);
 }
 

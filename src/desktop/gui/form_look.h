@@ -6,10 +6,9 @@ class QWidget;
 
 namespace postvane {
 
-// The fixed pixel layouts fit an 11-pixel font (8 points at 96 dots per inch), set a little
-// narrower: the common desktop sans-serif faces are wider than the captions' boxes allow.
+// The fixed pixel layouts fit an 11-pixel font (8 points at 96 dots per inch). A caption
+// too long for its box in some language gets a narrower font of its own (caption_fit.h).
 inline constexpr int kFormFontPixels = 11;
-inline constexpr int kFormFontStretch = 82;
 
 void UseFormFont(QWidget& window);
 

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/password_style.h"
@@ -191,6 +192,7 @@ void frmConfig::BuildGeneral2Tab() {
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
+  FitCaptions(*this);
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {

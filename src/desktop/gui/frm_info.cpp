@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/widget_captions.h"
@@ -88,6 +89,7 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
 
 void frmInfo::Form_Load() {
   LocalizeWidgetCaptions(*this, languageBase_);
+  FitCaptions(*this);
   Label2->setText(QString::fromStdString(ProgramVersionLine()));
 }
 
