@@ -245,32 +245,39 @@ def number_on(text, cx, cy, height, width_scale, gap, sw, colour=INK):
     return out
 
 
+def light(colour):
+    r, g, b = (int(colour[k:k + 2], 16) / 255 for k in (1, 3, 5))
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b > 0.5
+
+
 def mailbox_marker(index, colour):
-    """An open envelope in the mailbox's colour with a letter coming out
-    that carries the mailbox's number (1 to 10, as the dialog counts): new
-    mail, and where. Nothing of the error envelope or the magnifier."""
+    """A white open envelope with a letter coming out in the mailbox's colour,
+    carrying the mailbox's number (1 to 10, as the dialog counts): new mail,
+    and where. Nothing of the red error envelope or of the magnifier."""
     out = []
     # open flap behind the letter
-    out.append(path("M3,14 L16,4.5 L29,14 Z", fill=shade(colour, 0.7),
-                    stroke=INK, width=1.8))
-    # the letter, with the number where nothing covers it
-    out.append(path(rect_d(7.5, 1.5, 17, 19), fill=PAPER, stroke=INK,
+    out.append(path("M3,14 L16,4.5 L29,14 Z", fill=PAPER_SHADE, stroke=INK,
                     width=1.8))
+    # the letter in the mailbox's colour, with the number where nothing
+    # covers it
+    out.append(path(rect_d(7.5, 1.5, 17, 19), fill=colour, stroke=INK,
+                    width=1.8))
+    if near_dark_panel(colour):
+        # a light rim inside, so a dark letter still stands out on a dark panel
+        out.append(path(rect_d(9.2, 3.2, 13.6, 15.6), stroke="#aab4c0",
+                        width=1.2))
+    ink = INK if light(colour) else PAPER
     text = str(index + 1)
     if len(text) == 1:
-        out += number_on(text, 16, 8.6, 11, 0.8, 0, 2.6)
+        out += number_on(text, 16, 8.8, 10.5, 0.78, 0, 2.6, ink)
     else:
-        out += number_on(text, 16, 8.6, 10.5, 0.62, 1.3, 2.1)
-    # the front pocket
+        out += number_on(text, 16, 8.8, 10, 0.6, 1.2, 2.1, ink)
+    # the white front pocket
     pocket = "M2,14 L16,22.5 L30,14 V29 H2 Z"
-    out.append(path(pocket, fill=colour))
+    out.append(path(pocket, fill=PAPER))
     out.append(path("M2,29 L12.5,20.5 M30,29 L19.5,20.5",
-                    stroke=shade(colour, 0.6), width=1.4))
+                    stroke=PAPER_SHADE, width=1.4))
     out.append(path(pocket, stroke=INK, width=2))
-    if near_dark_panel(colour):
-        # a light rim inside, so a dark envelope still stands out on a dark panel
-        out.append(path("M3.6,16.9 L16,24.4 L28.4,16.9 V27.4 H3.6 Z",
-                        stroke="#aab4c0", width=1.6))
     return out
 
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Takes the pictures in docs/screenshots/: Postvane on a virtual display with a tray host,
-# checking a private Dovecot. Tray idle, checking and with new mail; the status window; the
-# three tabs of the configuration dialog; the about window.
+# checking a private Dovecot. Tray idle, checking and with new mail (both blink frames, on a
+# dark and on a light panel); the status window; the three tabs of the configuration dialog;
+# the about window; the first start, from the dialog to the first checked mailbox.
 # Usage: scripts/screenshots.sh [build folder]   (default: build-run, built if missing)
 set -eu
 cd "$(dirname "$0")/.."
@@ -74,6 +75,32 @@ tray_picture() {
   cp "$work/tray.png" "$out/$1"
 }
 
+# Waits for the blink phase in which the icon at x shows its count ("count", a yellow disc) or
+# its mailbox marker ("marker"), then saves the first icons of the tray, pixel for pixel.
+tray_phase() {
+  x=$2
+  for _ in $(seq 1 20); do
+    import -window root -crop 76x32+0+0 +repage "$work/phase.png"
+    # shellcheck disable=SC2086
+    yellow=$(convert "$work/phase.png" -crop 12x12+$((x - 6))+10 -resize 1x1 \
+      -format '%[fx:min(r,g)-b > 0.1 ? 1 : 0]' info:)
+    if { [ "$3" = count ] && [ "$yellow" = 1 ]; } || { [ "$3" = marker ] && [ "$yellow" = 0 ]; }; then
+      break
+    fi
+    sleep 0.4
+  done
+  cp "$work/phase.png" "$1"
+}
+
+# The new-mail icons in both blink frames, side by side and enlarged so the pixels show.
+blink_frames() {
+  xdotool mousemove 200 300
+  tray_phase "$work/count.png" "$2" count
+  tray_phase "$work/marker.png" "$2" marker
+  convert "$work/count.png" "$work/marker.png" -bordercolor "#808080" -border 1 +append \
+    -filter point -resize 300% "$out/$1"
+}
+
 window_id() {
   for _ in $(seq 1 50); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
@@ -113,6 +140,7 @@ pv_deliver bob "Carol Example <carol@example.org>" "Lunch on Friday?"
   mailbox 2 Lists carol "$closed_port"; general; } >"$work/prog/Postvane.ini"
 start_postvane 4
 tray_picture tray-new-mail.png 60 count
+blink_frames tray-blink-dark.png 60
 
 echo "== status window"
 status=$(window_id Status)
@@ -142,6 +170,46 @@ echo "== about window"
 menu_entry 5
 about=$(window_id "About ...")
 import -window "$about" "$out/about.png"
+xdotool key --window "$about" Escape
+
+echo "== tray, new mail, light panel"
+kill -TERM -- "-$PV_TRAY_PID" 2>/dev/null || true
+sleep 0.5
+pv_start_tray 0xf0f0f0
+sleep 2
+tray_picture tray-new-mail-light.png 60 count
+blink_frames tray-blink-light.png 60
+stop_postvane
+
+echo "== first start"
+# No settings file: the dialog opens by itself and the tool tip says what to do.
+rm -f "$work/prog/Postvane.ini"
+start_postvane 3
+config=$(window_id Configuration)
+xdotool mousemove 12 16
+sleep 2
+import -window root "$out/first-start.png"
+
+# What a new user types: the first mailbox, enabled, then Enter.
+eval "$(xdotool getwindowgeometry --shell "$config")"
+xdotool mousemove $((X + 14 + 182 + 40)) $((Y + 28 + 77 + 9)) click 1
+sleep 0.2
+xdotool type --delay 20 "Work"
+for text in alice secret 127.0.0.1 "$PV_POP3_PORT"; do
+  xdotool key Tab
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$text"
+done
+xdotool key Tab space
+sleep 0.2
+import -window "$config" "$out/first-start-filled.png"
+xdotool key Return
+# The check runs at once: the new mail shows within seconds, not at the next interval.
+xdotool mousemove 200 300
+sleep 4
+xdotool mousemove 12 16
+sleep 2
+import -window root -crop 420x64+0+0 +repage "$out/first-check.png"
 stop_postvane
 
 echo "Pictures saved in docs/screenshots/."

@@ -64,10 +64,11 @@ pv_start_display() {
   pv_start_tray
 }
 
-# The notification area; started again by callers that find it gone.
+# The notification area; started again by callers that find it gone. Optional argument: the
+# panel's colour (default a dark grey, 0x303030).
 pv_start_tray() {
   pv_spawn trayer --edge top --align left --widthtype request --height 32 \
-    --transparent true --alpha 0 --tint 0x303030
+    --transparent true --alpha 0 --tint "${1:-0x303030}"
   PV_TRAY_PID=$PV_LAST_PID
   for _ in $(seq 1 400); do
     xdotool search --classname trayer >/dev/null 2>&1 && break
