@@ -8,6 +8,8 @@ packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimed
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+  # The caption-fit test measures captions in the fonts a Debian desktop has, condensed faces included.
+  packages="$packages fonts-dejavu-core fonts-dejavu-extra"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"
