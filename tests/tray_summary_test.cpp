@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/first_use.h"
 #include "fakes/fake_date_text.h"
 #include "fakes/fake_tray_icons.h"
 #include "text/own_text.h"
@@ -222,6 +223,25 @@ INSTANTIATE_TEST_SUITE_P(ModesAndLanguages, NoMailboxEnabled,
                          ::testing::Combine(::testing::Values<int16_t>(0, 1),
                                             ::testing::Values<int16_t>(300, 700, 900, 1000, 1600,
                                                                        1900)));
+
+// UTF-16 code units, as the platforms count a tool tip's length.
+std::size_t Utf16Units(const std::string& utf8) {
+  std::size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;  // a character starts here
+    if ((byte & 0xF8) == 0xF0) ++units;  // beyond the first plane: a surrogate pair
+  }
+  return units;
+}
+
+TEST(NoMailboxToolTip, FitsTheShortestTrayToolTipInEveryLanguage) {
+  // The notification area of Windows keeps 127 units of a tool tip and cuts the rest.
+  for (int16_t base : {300, 700, 900, 1000, 1600, 1900}) {
+    const std::string tip = NoMailboxToolTip(base);
+    EXPECT_LE(Utf16Units(tip), 127u) << tip;
+  }
+}
 
 TEST(NoMailboxToolTip, DiffersInEveryLanguage) {
   std::set<std::string> seen;
