@@ -12,6 +12,8 @@ enum class OwnText : int {
   NoAnswerInTimeLimit = 2,
   NotCheckedSwitchedOff = 3,
   SocketError = 4,  // '#' stands for the error number
+  MailboxInUse = 5,
+  NotChecked = 6,
 
   // First use (80-99).
   NoMailboxEnabled = 80,    // the tray tool tip while no mailbox is enabled
