@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "app/check_options.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 #include "ui/string_table.h"
 
 namespace postvane {

@@ -13,6 +13,7 @@
 #include "check/reply_watch.h"
 #include "check/socket.h"
 #include "check/timer.h"
+#include "ports/charset_converter.h"
 #include "settings/file_system.h"
 
 namespace postvane {
@@ -56,6 +57,9 @@ class CheckEngine : public SocketListener {
   // True while some mailbox's connection or dialogue is under way.
   bool DialogueRunning() const;
 
+  // Header texts in charsets beyond the built-in ones are converted by this from now on.
+  void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
+
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
 
@@ -95,6 +99,7 @@ class CheckEngine : public SocketListener {
   Clock& clock_;
   FileSystem& files_;
   CycleHooks& hooks_;
+  const CharsetConverter* charsets_ = nullptr;
 
   // Set by a successful connect request, cleared by every Close: events that arrive for a
   // connection the engine already gave up are stale and change nothing.

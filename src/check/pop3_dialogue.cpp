@@ -190,7 +190,7 @@ void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
     return;
   }
   if (!terminated) return;
-  ExtractHeaders(record, buffer, state_.CurrentMessage);
+  ExtractHeaders(record, buffer, state_.CurrentMessage, charsets_);
   buffer.clear();
   topError_.Reset();
   topTerminator_.Reset();

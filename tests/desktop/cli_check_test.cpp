@@ -12,7 +12,7 @@
 
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
 

@@ -1,5 +1,5 @@
 // UTF-8 validation and the Windows-1252 fallback for texts read from files and servers.
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <cstdint>
 
@@ -30,40 +30,49 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// Length of the well-formed sequence at i, or 0 when the bytes there are malformed.
+std::size_t ValidSequenceAt(std::string_view bytes, std::size_t i) {
+  const std::size_t size = bytes.size();
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  // Bounds of the second byte exclude overlong forms, surrogates and values above U+10FFFF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (size - i < length) return 0;
+  const auto second = static_cast<unsigned char>(bytes[i + 1]);
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) return 0;
+  }
+  return length;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
-  const std::size_t size = bytes.size();
   std::size_t i = 0;
-  while (i < size) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
+  while (i < bytes.size()) {
+    // Plain ASCII runs are the common case and need no sequence check.
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
       continue;
     }
-    std::size_t length = 0;
-    // Bounds of the second byte exclude overlong forms, surrogates and values above U+10FFFF.
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (size - i < length) return false;
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    if (second < low || second > high) return false;
-    for (std::size_t k = 2; k < length; ++k) {
-      if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) return false;
-    }
+    const std::size_t length = ValidSequenceAt(bytes, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -88,6 +97,22 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 std::string DecodeUtf8OrWindows1252(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return Windows1252ToUtf8(bytes);
+}
+
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = ValidSequenceAt(bytes, i);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(bytes, i, length);
+      i += length;
+    }
+  }
+  return out;
 }
 
 std::string CutToCodePoints(std::string_view text, std::size_t n) {

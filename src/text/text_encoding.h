@@ -18,6 +18,9 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // is taken as Windows-1252. The result is always valid UTF-8.
 std::string DecodeUtf8OrWindows1252(std::string_view bytes);
 
+// Valid UTF-8 kept; every byte of a malformed sequence becomes U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
+
 // The first n code points of UTF-8 text; never splits a sequence. A stray continuation byte
 // is counted with the code point before it.
 std::string CutToCodePoints(std::string_view text, std::size_t n);
