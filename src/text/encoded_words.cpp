@@ -93,6 +93,9 @@ std::optional<std::string> ToUtf8(std::string_view charset, std::string_view byt
     // Mail labelled Latin-1 or ASCII is in practice written in Windows-1252, its superset.
     return DecodeUtf8OrWindows1252(bytes);
   }
+  if (NameIs(lower, {"iso-8859-16", "iso8859-16", "iso_8859-16", "latin10", "l10"})) {
+    return Iso885916ToUtf8(bytes);
+  }
   if (converter == nullptr) return std::nullopt;
   std::optional<std::string> text = converter->ToUtf8(charset, bytes);
   if (text && !IsValidUtf8(*text)) *text = ReplaceInvalidUtf8(*text);

@@ -14,6 +14,10 @@ bool IsValidUtf8(std::string_view bytes);
 // of the same number, as the platform's converter does.
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// Every byte is one ISO-8859-16 character (Latin-10). Built in because common converters
+// lack it.
+std::string Iso885916ToUtf8(std::string_view bytes);
+
 // Files written by older versions hold the 8-bit code page; anything that is not valid UTF-8
 // is taken as Windows-1252. The result is always valid UTF-8.
 std::string DecodeUtf8OrWindows1252(std::string_view bytes);
