@@ -141,6 +141,30 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
   return out;
 }
 
+char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  char32_t cp = lead;
+  length = 1;
+  if (lead >= 0xF0) {
+    length = 4;
+    cp = lead & 0x07;
+  } else if (lead >= 0xE0) {
+    length = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xC0) {
+    length = 2;
+    cp = lead & 0x1F;
+  }
+  if (length > text.size() - at) {
+    length = text.size() - at;
+    return 0xFFFD;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+  }
+  return cp;
+}
+
 std::string CutToCodePoints(std::string_view text, std::size_t n) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

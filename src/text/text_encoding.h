@@ -25,6 +25,10 @@ std::string DecodeUtf8OrWindows1252(std::string_view bytes);
 // Valid UTF-8 kept; every byte of a malformed sequence becomes U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view bytes);
 
+// Code point of the sequence at `at` of valid UTF-8 and its length in bytes; never reads
+// past the end (a cut sequence gives U+FFFD).
+char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length);
+
 // The first n code points of UTF-8 text; never splits a sequence. A stray continuation byte
 // is counted with the code point before it.
 std::string CutToCodePoints(std::string_view text, std::size_t n);

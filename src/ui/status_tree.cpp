@@ -2,6 +2,7 @@
 #include "ui/status_tree.h"
 
 #include "check/mailbox_table.h"
+#include "text/display_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -26,7 +27,7 @@ std::string S(const ProgramState& state, int offset) {
 
 std::string LongMailboxText(const ProgramState& state, const MailboxRecord& mailbox,
                             const DateText& dateText) {
-  return mailbox.Name + " " + std::to_string(mailbox.NewCount) + " " +
+  return DisplayText(mailbox.Name) + " " + std::to_string(mailbox.NewCount) + " " +
          S(state, kStringNewMessages) + " - " + dateText.Format(mailbox.LastCheck);
 }
 
@@ -65,7 +66,7 @@ std::string PriorityText(const ProgramState& state, std::string_view priority) {
   if (priority.size() == 1 && priority[0] >= '1' && priority[0] <= '5') {
     return S(state, kStringPriorityVeryLow + ('5' - priority[0]));
   }
-  return S(state, kStringPriority) + " " + std::string(priority);
+  return S(state, kStringPriority) + " " + DisplayText(priority);
 }
 
 std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateText& dateText) {
@@ -93,13 +94,14 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
       const size_t messageNode = nodes.size();
       nodes.push_back(
           {newKey, messageKey, S(state, kStringMessage) + " " + std::to_string(upper - k + 1)});
-      nodes.push_back(
-          {messageKey, "Eintrag 7" + suffix, S(state, kStringFrom) + " " + header.From});
-      nodes.push_back({messageKey, "Eintrag 8" + suffix, S(state, kStringTo) + " " + header.To});
-      nodes.push_back(
-          {messageKey, "Eintrag 9" + suffix, S(state, kStringSubject) + " " + header.Subject});
-      nodes.push_back(
-          {messageKey, "Eintrag 10" + suffix, S(state, kStringDate) + " " + header.Date});
+      nodes.push_back({messageKey, "Eintrag 7" + suffix,
+                       S(state, kStringFrom) + " " + DisplayAddresses(header.From)});
+      nodes.push_back({messageKey, "Eintrag 8" + suffix,
+                       S(state, kStringTo) + " " + DisplayAddresses(header.To)});
+      nodes.push_back({messageKey, "Eintrag 9" + suffix,
+                       S(state, kStringSubject) + " " + DisplayText(header.Subject)});
+      nodes.push_back({messageKey, "Eintrag 10" + suffix,
+                       S(state, kStringDate) + " " + DisplayText(header.Date)});
       nodes.push_back({messageKey, "Eintrag 11" + suffix, PriorityText(state, header.Priority)});
       if (header.Priority == "1") {
         nodes[mailboxNode].Color = NodeColor::Magenta;
@@ -112,8 +114,8 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
                      std::to_string(mailbox.MessageCount) + " " + S(state, kStringAllMessages)});
 
     const bool failed = !mailbox.StatusText.empty();
-    nodes.push_back(
-        {mailboxKey, "Eintrag 4" + digit, failed ? mailbox.StatusText : S(state, kStringNoError)});
+    nodes.push_back({mailboxKey, "Eintrag 4" + digit,
+                     failed ? DisplayText(mailbox.StatusText) : S(state, kStringNoError)});
     // After the messages: a failed check outranks an urgent message on the mailbox line.
     if (failed) {
       nodes[mailboxNode].Color = NodeColor::DarkRed;
@@ -128,7 +130,7 @@ std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const Pr
   const std::optional<int> index = MailboxIndexOfKey(key);
   if (!index) return std::nullopt;
   const MailboxRecord& mailbox = state.Mailboxes[*index];
-  return mailbox.Name + " - " + dateText.Format(mailbox.LastCheck);
+  return DisplayText(mailbox.Name) + " - " + dateText.Format(mailbox.LastCheck);
 }
 
 std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const ProgramState& state,
