@@ -2,6 +2,8 @@
 #include "check/header_block.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace postvane {
@@ -16,24 +18,40 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // A header name is printable ASCII other than blank and colon.
 bool IsNameChar(char c) { return c > 32 && c < 127 && c != ':'; }
 
-std::size_t FindChar(std::string_view text, char c, std::size_t pos) {
-  if (pos >= text.size()) return npos;
-  const void* hit = std::memchr(text.data() + pos, c, text.size() - pos);
-  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : npos;
+// Position of the first CR or LF at or after pos, or npos. Lines are short, so eight bytes
+// are tested at a time instead of calling a library search per line for each of the two.
+std::size_t FindLineEnd(std::string_view text, std::size_t pos) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighs = 0x8080808080808080u;
+  const auto hasByte = [](std::uint64_t word, std::uint64_t pattern) {
+    const std::uint64_t x = word ^ pattern;
+    return (x - kOnes) & ~x & kHighs;
+  };
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; pos + 8 <= size; pos += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + pos, 8);
+      // The lowest flagged byte is exact; borrows only flag bytes above a real match.
+      const std::uint64_t hits = hasByte(word, kOnes * '\r') | hasByte(word, kOnes * '\n');
+      if (hits != 0) return pos + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+    }
+  }
+  for (; pos < size; ++pos) {
+    if (data[pos] == '\r' || data[pos] == '\n') return pos;
+  }
+  return npos;
 }
 
-// Walks the lines of a text. The next CR and the next LF are each remembered until passed, so
-// every byte is searched once however the two are mixed.
+// Walks the lines of a text; CR LF, a lone LF and a lone CR each end a line.
 class LineReader {
  public:
-  explicit LineReader(std::string_view text)
-      : text_(text), nextCr_(FindChar(text, '\r', 0)), nextLf_(FindChar(text, '\n', 0)) {}
+  explicit LineReader(std::string_view text) : text_(text) {}
 
   bool Next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
-    if (nextCr_ != npos && nextCr_ < pos_) nextCr_ = FindChar(text_, '\r', pos_);
-    if (nextLf_ != npos && nextLf_ < pos_) nextLf_ = FindChar(text_, '\n', pos_);
-    const std::size_t end = std::min(nextCr_, nextLf_);
+    const std::size_t end = FindLineEnd(text_, pos_);
     if (end == npos) {
       line = text_.substr(pos_);
       pos_ = text_.size();
@@ -50,8 +68,6 @@ class LineReader {
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
-  std::size_t nextCr_;
-  std::size_t nextLf_;
 };
 
 bool EqualsLower(std::string_view text, std::string_view lower) {
@@ -68,38 +84,39 @@ struct Unfolder {
   bool PendingBlank = false;
 
   void Append(std::string_view piece) {
-    for (char c : piece) {
-      if (Value.size() >= kMaxHeaderValueBytes) return;
-      if (IsBlank(c)) {
+    std::size_t i = 0;
+    while (i < piece.size() && Value.size() < kMaxHeaderValueBytes) {
+      if (IsBlank(piece[i])) {
         PendingBlank = !Value.empty();
+        ++i;
         continue;
       }
+      std::size_t end = i + 1;
+      while (end < piece.size() && !IsBlank(piece[end])) ++end;
       if (PendingBlank) {
         Value.push_back(' ');
         PendingBlank = false;
       }
-      Value.push_back(c);
+      Value.append(piece, i, std::min(end - i, kMaxHeaderValueBytes - Value.size()));
+      i = end;
     }
   }
 };
 
 }  // namespace
 
-std::string_view HeaderSection(std::string_view reply) {
+std::string_view AfterStatusLine(std::string_view reply) {
   LineReader lines(reply);
   std::string_view line;
-  if (!lines.Next(line)) return {};  // the status line
-  const std::size_t start = lines.Position();
-  while (lines.Next(line)) {
-    if (line.empty()) return reply.substr(start, lines.Position() - start);
-  }
-  return reply.substr(start);
+  lines.Next(line);
+  return reply.substr(std::min(lines.Position(), reply.size()));
 }
 
-std::vector<std::optional<std::string>> FirstHeaderValues(
-    std::string_view section, std::span<const std::string_view> lowerNames) {
-  std::vector<std::optional<std::string>> values(lowerNames.size());
-  std::size_t missing = lowerNames.size();
+void FirstHeaderValues(std::string_view text, std::span<const std::string_view> lowerNames,
+                       std::span<std::optional<std::string>> values) {
+  for (std::optional<std::string>& value : values) value.reset();
+  const std::size_t names = std::min(lowerNames.size(), values.size());
+  std::size_t missing = names;
   Unfolder current;
   std::size_t collecting = npos;  // index of the name whose lines are being read
   const auto finish = [&] {
@@ -110,20 +127,26 @@ std::vector<std::optional<std::string>> FirstHeaderValues(
     --missing;
   };
 
-  LineReader lines(section);
+  LineReader lines(text);
   std::string_view line;
   while (lines.Next(line)) {
-    if (!line.empty() && IsBlank(line.front())) {
+    if (line.empty()) break;  // the end of the header section
+    if (IsBlank(line.front())) {
       if (collecting != npos) current.Append(line);
       continue;
     }
     finish();
     if (missing == 0) break;
+    // Most lines start with a letter no wanted name starts with.
+    const char first = LowerAscii(line.front());
+    bool candidate = false;
+    for (std::size_t i = 0; i < names; ++i) candidate = candidate || lowerNames[i].front() == first;
+    if (!candidate) continue;
     std::size_t colon = 0;
     while (colon < line.size() && IsNameChar(line[colon])) ++colon;
     if (colon == 0 || colon == line.size() || line[colon] != ':') continue;
     const std::string_view name = line.substr(0, colon);
-    for (std::size_t i = 0; i < lowerNames.size(); ++i) {
+    for (std::size_t i = 0; i < names; ++i) {
       if (!values[i] && EqualsLower(name, lowerNames[i])) {
         collecting = i;
         current.Append(line.substr(colon + 1));
@@ -132,7 +155,6 @@ std::vector<std::optional<std::string>> FirstHeaderValues(
     }
   }
   finish();
-  return values;
 }
 
 }  // namespace postvane

@@ -162,8 +162,8 @@ void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messa
   static constexpr std::array<std::string MessageHeader::*, 5> kMembers{
       &MessageHeader::From, &MessageHeader::To, &MessageHeader::Subject, &MessageHeader::Priority,
       &MessageHeader::Date};
-  const std::vector<std::optional<std::string>> values =
-      FirstHeaderValues(HeaderSection(reply), kNames);
+  std::array<std::optional<std::string>, kNames.size()> values;
+  FirstHeaderValues(AfterStatusLine(reply), kNames, values);
   for (size_t i = 0; i < kNames.size(); ++i) {
     if (!values[i]) continue;
     header.*kMembers[i] = DecodeHeaderText(*values[i], charsets, kMaxHeaderValueBytes);
