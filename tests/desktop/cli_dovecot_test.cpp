@@ -133,7 +133,7 @@ TEST_F(CliDovecot, HeadersOfNewMessagesAreListed) {
   EXPECT_EQ(plain.ExitCode, 0) << plain.Err;
   EXPECT_EQ(plain.Out,
             "0 Raw: 2 new message(s), 2 message(s) in mailbox - no Error\n"
-            "    From: \"Quote, Q\" <q@example.org> | Subject: say \"hi\" \\ "
+            "    From: Quote, Q <q@example.org> | Subject: say \"hi\" \\ "
             "\xEF\xBF\xBD\xEF\xBF\xBD[7m caf\xC3\xA9 \xC3\xBF | Date: today\n"
             "    From: Bob <bob@example.org> | Subject: Budget | Date: Tue, 1 Oct 2024 09:00:00 "
             "+0200\n");

@@ -21,11 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString ReferenceScript() {
-  return QString::fromStdString(
-      (fs::path(__FILE__).parent_path().parent_path() / "support" / "header_reference.py")
-          .string());
-}
+QString ReferenceScript() { return QString::fromUtf8(POSTVANE_HEADER_REFERENCE_SCRIPT); }
 
 CheckResult RunReference(const QStringList& arguments) {
   const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
