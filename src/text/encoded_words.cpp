@@ -83,8 +83,8 @@ bool NameIs(std::string_view lowerName, std::initializer_list<std::string_view> 
   return false;
 }
 
-std::optional<std::string> ToUtf8(std::string_view charset, std::string_view bytes,
-                                  const CharsetConverter* converter) {
+std::optional<std::string> WordToUtf8(std::string_view charset, std::string_view bytes,
+                                      const CharsetConverter* converter) {
   std::string lower;
   for (char c : charset) lower.push_back(LowerAscii(c));
   if (NameIs(lower, {"utf-8", "utf8"})) return ReplaceInvalidUtf8(bytes);
@@ -142,7 +142,7 @@ std::optional<EncodedWord> ReadEncodedWord(std::string_view raw, std::size_t pos
     bytes = DecodeQ(text);
   }
   if (!bytes) return std::nullopt;
-  std::optional<std::string> utf8 = ToUtf8(charset, *bytes, converter);
+  std::optional<std::string> utf8 = WordToUtf8(charset, *bytes, converter);
   if (!utf8) return std::nullopt;
   return EncodedWord{i + 2, std::move(*utf8)};
 }
