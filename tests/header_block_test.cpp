@@ -78,15 +78,17 @@ TEST(FirstHeaderValuesTest, EmptyValueIsFound) {
   EXPECT_EQ(Values("To:\r\n \r\nTo: later\r\n")[1], "");
 }
 
-TEST(FirstHeaderValuesTest, LineEndsAtEveryOffsetWithinAWord) {
-  // Line ends are searched eight bytes at a time: each position within a word must be found.
-  for (std::size_t length = 0; length < 24; ++length) {
+TEST(FirstHeaderValuesTest, LineEndsAtEveryOffset) {
+  // Line ends are searched sixteen bytes at a time, stepping over tabs and other low bytes:
+  // each position within and across blocks must be found.
+  for (std::size_t length = 1; length < 40; ++length) {
     for (const char* end : {"\r\n", "\n", "\r"}) {
-      const std::string subject(length, 'a');
-      const auto values =
-          Values("Subject: " + subject + end + "To: " + subject + "b" + end + end + "To: x");
-      EXPECT_EQ(values[0], subject) << length;
-      EXPECT_EQ(values[1], subject + "b") << length;
+      const std::string word(length, 'a');
+      const std::string text =
+          "Subject: " + word + "\t\x01" + word + end + "To: " + word + "b" + end + end + "To: x";
+      const auto values = Values(text);
+      EXPECT_EQ(values[0], word + " \x01" + word) << length;
+      EXPECT_EQ(values[1], word + "b") << length;
     }
   }
 }
