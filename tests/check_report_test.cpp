@@ -7,11 +7,8 @@
 #include <vector>
 
 #include "app/check_options.h"
-<<<<<<< HEAD
 #include "text/display_text.h"
-=======
 #include "text/own_text.h"
->>>>>>> main
 
 namespace postvane {
 namespace {
