@@ -206,6 +206,8 @@ TEST_F(CliDovecot, TodaysProviderMailShowsTheRealHeadersDecoded) {
       result.Out);
   ASSERT_TRUE(python.Finished) << "python3 is needed";
   EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
+}
+
 // The server's own lock: a second session holds the mailbox while postvane-check runs.
 TEST(CliDovecotLock, MailboxHeldByAnotherSessionIsNotChecked) {
   DovecotOptions options;
