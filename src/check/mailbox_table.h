@@ -54,6 +54,10 @@ struct MailboxRecord {
   int16_t LastAccessed = 0;
   int16_t Enabled = kFalse;
   int16_t LastMail = kFalse;
+  // `Security` as read, unknown codes included (see EffectiveSecurity); 0 is plain POP3.
+  int16_t Security = 0;
+  // A certificate the user trusts although it failed verification; text as read.
+  std::string CertFingerprint;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;
