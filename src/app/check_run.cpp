@@ -74,6 +74,12 @@ void CheckRun::RunSocket::OnSocketClose() {
   run_.AfterEvent();
 }
 
+void CheckRun::RunSocket::OnTlsHandshake(const TlsHandshake& result) {
+  if (run_.finished_ || listener_ == nullptr) return;
+  listener_->OnTlsHandshake(result);
+  run_.AfterEvent();
+}
+
 void CheckRun::RunTimer::SetTickHandler(std::function<void()> handler) {
   if (!handler) {
     inner_.SetTickHandler({});

@@ -69,12 +69,14 @@ class CheckRun : public CycleHooks {
     SocketError Connect() override;
     SocketError SendData(const std::string& bytes) override { return inner_.SendData(bytes); }
     bool GetData(std::string& bytes) override { return inner_.GetData(bytes); }
+    SocketError StartTls(const TlsRequest& request) override { return inner_.StartTls(request); }
     void Close() override { inner_.Close(); }
 
     void OnConnect() override;
     void OnDataArrival() override;
     void OnSocketError(int number, const std::string& description) override;
     void OnSocketClose() override;
+    void OnTlsHandshake(const TlsHandshake& result) override;
 
     const SocketError& LastConnectError() const { return lastConnectError_; }
 

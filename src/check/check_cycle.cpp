@@ -176,6 +176,8 @@ void CheckEngine::OnSocketClose() {
   }
 }
 
+void CheckEngine::OnTlsHandshake(const TlsHandshake& /*result*/) {}
+
 // The failure path of a socket error: its text is the outcome of this mailbox's check.
 void CheckEngine::AbandonMailbox(const std::string& description) {
   MailboxRecord* record = Current();

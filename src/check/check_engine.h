@@ -48,6 +48,7 @@ class CheckEngine : public SocketListener {
   void OnDataArrival() override;
   void OnSocketError(int number, const std::string& description) override;
   void OnSocketClose() override;
+  void OnTlsHandshake(const TlsHandshake& result) override;
   void OnTimeout();
   void OnQuitTimer();
 

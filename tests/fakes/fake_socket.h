@@ -37,10 +37,13 @@ class FakeSocket : public Socket {
   std::deque<SocketError> ConnectErrors;
   SocketError ConnectErrorAlways;
   SocketError SendError;
+  // Every StartTls call, and what the next ones return.
+  std::vector<TlsRequest> TlsRequests;
+  SocketError StartTlsError;
   bool FailGetData = false;
   // Bytes that arrived and were not read yet.
   std::string Pending;
-  // Optional shared log: "Connect", "Send <line>", "Close".
+  // Optional shared log: "Connect", "Send <line>", "StartTls <host>", "Close".
   CallLog* Log = nullptr;
 
   void SetListener(SocketListener* listener) override { Listener = listener; }
@@ -65,6 +68,12 @@ class FakeSocket : public Socket {
     Sent.push_back(bytes);
     if (Log != nullptr) Log->push_back("Send " + bytes);
     return SendError;
+  }
+
+  SocketError StartTls(const TlsRequest& request) override {
+    TlsRequests.push_back(request);
+    if (Log != nullptr) Log->push_back("StartTls " + request.HostName);
+    return StartTlsError;
   }
 
   bool GetData(std::string& bytes) override {
@@ -93,6 +102,9 @@ class FakeSocket : public Socket {
   }
   void RaisePeerClose() {
     if (Listener != nullptr) Listener->OnSocketClose();
+  }
+  void FinishHandshake(const TlsHandshake& result) {
+    if (Listener != nullptr) Listener->OnTlsHandshake(result);
   }
 
   // The last line sent, without its CR LF; empty when nothing was sent.
