@@ -107,7 +107,9 @@ TlsFailure Classify(const QList<QSslError>& errors) {
 
 // The system's authorities plus those a site or a test names in the usual variables.
 QList<QSslCertificate> TrustedAuthorities() {
-  QList<QSslCertificate> authorities = QSslConfiguration::systemCaCertificates();
+  // The system's store is read once: parsing it takes most of a second.
+  static const QList<QSslCertificate> kSystem = QSslConfiguration::systemCaCertificates();
+  QList<QSslCertificate> authorities = kSystem;
   const QString file = qEnvironmentVariable("SSL_CERT_FILE");
   if (!file.isEmpty()) authorities += QSslCertificate::fromPath(file, QSsl::Pem);
   const QString folders = qEnvironmentVariable("SSL_CERT_DIR");
