@@ -2,6 +2,7 @@
 #include <string>
 
 #include "check/check_engine.h"
+#include "check/secure_failure_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -57,6 +58,7 @@ bool CheckEngine::DialogueRunning() const {
 void CheckEngine::CloseSocket() {
   // Cleared first: anything the socket reports while closing belongs to the old connection.
   socketInUse_ = false;
+  secure_.Begin(SecurityMode::None);
   socket_.Close();
 }
 
@@ -99,6 +101,7 @@ void CheckEngine::CheckNow() {
     socket_.SetRemotePort(record.RemotePort);
     record.State = MailboxState::Idle;
     record.LastCheck = clock_.Now();
+    record.RejectedCertificate = {};
     timerQuit_.Stop();
     if (ConnectMailbox() != ConnectOutcome::InvalidState) return;
     // The socket was still open: close it and set the same mailbox up again, a few times at
@@ -132,15 +135,75 @@ CheckEngine::ConnectOutcome CheckEngine::ConnectMailbox() {
 void CheckEngine::OnConnect() {
   MailboxRecord* record = Current();
   if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) return;
+  const SecurityMode mode = EffectiveSecurity(record->Security);
+  secure_.Begin(mode);
+  if (mode == SecurityMode::Tls) {
+    // The time-out keeps running: a handshake that stalls is a server that is not there.
+    StartHandshake(*record);
+    return;
+  }
   timeout_.Stop();
   record->State = MailboxState::Connected;
 }
 
+void CheckEngine::StartHandshake(MailboxRecord& record) {
+  timeout_.Start();
+  const SocketError error =
+      socket_.StartTls({record.RemoteHost, NormalizeFingerprint(record.CertFingerprint)});
+  // Bytes waiting unread when the handshake should begin came from someone else.
+  if (error) FailSecure(record, SecureFailure::Injection);
+}
+
+void CheckEngine::OnTlsHandshake(const TlsHandshake& result) {
+  MailboxRecord* record = Current();
+  if (record == nullptr || !socketInUse_ || !secure_.Handshaking()) return;
+  timeout_.Stop();
+  WriteReceiveLog(StateCode(record->State), HandshakeLogText(result));
+  if (IsCertificateFailure(result.Failure)) record->RejectedCertificate = result.Certificate;
+  ApplySecure(*record, secure_.OnHandshake(result));
+}
+
+void CheckEngine::ApplySecure(MailboxRecord& record, const SecureStart::Action& action) {
+  using Kind = SecureStart::Action::Kind;
+  switch (action.What) {
+    case Kind::Wait:
+      break;
+    case Kind::Send:
+      Send(action.Line, action.Line);
+      break;
+    case Kind::StartTls:
+      StartHandshake(record);
+      break;
+    case Kind::Greeted:
+      record.State = MailboxState::Connected;
+      break;
+    case Kind::Login:
+      SendUser(record);
+      break;
+    case Kind::Fail:
+      FailSecure(record, action.Failure);
+      break;
+  }
+}
+
+void CheckEngine::FailSecure(MailboxRecord& record, SecureFailure failure) {
+  timeout_.Stop();
+  record.StatusText = SecureFailureText(state_.LanguageBase, failure, record.RejectedCertificate);
+  WriteReceiveLog(0, record.StatusText);
+  EndMailbox();
+}
+
 void CheckEngine::OnTimeout() {
   MailboxRecord* record = Current();
-  if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) {
+  const bool waiting = record != nullptr && (record->State == MailboxState::Connecting ||
+                                              (secure_.Handshaking() && IsChecking(*record)));
+  if (!waiting || !socketInUse_) {
     // A tick left over from an abandoned cycle.
     timeout_.Stop();
+    return;
+  }
+  if (secure_.Handshaking()) {
+    FailSecure(*record, SecureFailure::Handshake);
     return;
   }
   record->StatusText = LocalString(state_.LanguageBase, kStringNotAvailable);
@@ -175,8 +238,6 @@ void CheckEngine::OnSocketClose() {
     CloseAndAdvance();
   }
 }
-
-void CheckEngine::OnTlsHandshake(const TlsHandshake& /*result*/) {}
 
 // The failure path of a socket error: its text is the outcome of this mailbox's check.
 void CheckEngine::AbandonMailbox(const std::string& description) {

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/program_state.h"
 #include "check/clock.h"
 #include "check/cycle_hooks.h"
 #include "check/reply_watch.h"
+#include "check/secure_start.h"
 #include "check/socket.h"
 #include "check/timer.h"
 #include "settings/file_system.h"
@@ -57,6 +59,9 @@ class CheckEngine : public SocketListener {
   // True while some mailbox's connection or dialogue is under way.
   bool DialogueRunning() const;
 
+  // What the current server said it can do, learnt over TLS; empty on plain connections.
+  const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
+
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
 
@@ -80,6 +85,10 @@ class CheckEngine : public SocketListener {
   void AbandonMailbox(const std::string& description);
 
   void OnGreeting(MailboxRecord& record, const std::string& reply);
+  void SendUser(MailboxRecord& record);
+  void ApplySecure(MailboxRecord& record, const SecureStart::Action& action);
+  void StartHandshake(MailboxRecord& record);
+  void FailSecure(MailboxRecord& record, SecureFailure failure);
   void OnUserReply(MailboxRecord& record, const std::string& reply);
   void OnPassReply(MailboxRecord& record, const std::string& reply);
   void OnStatReply(MailboxRecord& record, const std::string& reply);
@@ -103,6 +112,8 @@ class CheckEngine : public SocketListener {
 
   // Per mailbox: a header fetch began and has not ended yet.
   std::array<bool, kMailboxSlots> headerFetchUnfinished_{};
+
+  SecureStart secure_;
 
   std::size_t uidlLimit_ = kUidlBufferLimit;
   std::size_t headerLimit_ = kHeaderBufferLimit;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/local_date_time.h"
+#include "check/tls_handshake.h"
 
 namespace postvane {
 
@@ -61,6 +62,9 @@ struct MailboxRecord {
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;
+  // The server's certificate when the last check failed on it (untrusted, wrong name, out of
+  // date), so that the user can look at it and choose to trust it; empty otherwise.
+  TlsCertificate RejectedCertificate;
   // Lower bound 0; element 0 is never filled. Empty means "no array" (slot 10).
   std::vector<MessageHeader> Headers;
 };
