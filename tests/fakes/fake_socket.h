@@ -40,6 +40,9 @@ class FakeSocket : public Socket {
   // Every StartTls call, and what the next ones return.
   std::vector<TlsRequest> TlsRequests;
   SocketError StartTlsError;
+  // A handshake succeeded on the open connection; what was sent while it was not.
+  bool Encrypted = false;
+  std::vector<std::string> SentInClear;
   bool FailGetData = false;
   // Bytes that arrived and were not read yet.
   std::string Pending;
@@ -66,6 +69,7 @@ class FakeSocket : public Socket {
 
   SocketError SendData(const std::string& bytes) override {
     Sent.push_back(bytes);
+    if (!Encrypted) SentInClear.push_back(bytes);
     if (Log != nullptr) Log->push_back("Send " + bytes);
     return SendError;
   }
@@ -86,6 +90,7 @@ class FakeSocket : public Socket {
   void Close() override {
     ++CloseCount;
     Open = false;
+    Encrypted = false;
     if (Log != nullptr) Log->push_back("Close");
   }
 
@@ -104,6 +109,7 @@ class FakeSocket : public Socket {
     if (Listener != nullptr) Listener->OnSocketClose();
   }
   void FinishHandshake(const TlsHandshake& result) {
+    Encrypted = Open && result.Succeeded();
     if (Listener != nullptr) Listener->OnTlsHandshake(result);
   }
 
