@@ -188,21 +188,42 @@ TEST(CheckReport, JsonHoldsEveryField) {
   MailboxReport work = Box(0, "Work \"A\"", 2, 7);
   work.NewestUidl = "u7";
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
-  report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
+  MailboxReport home = Box(3, "Home", 0, 0, "Password is wrong!");
+  home.Security = SecurityMode::StartTls;
+  report.Mailboxes = {work, home,
                       Disabled(Box(5, "Old", 4, 4))};
   EXPECT_EQ(RenderJsonReport(report),
             "{\"mailboxes\":["
             "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"newCount\":2,"
             "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
+            "\"security\":\"none\","
             "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
             "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
             "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
             "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"newCount\":0,\"messageCount\":0,"
-            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"security\":\"starttls\","
+            "\"headers\":[]},"
             "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"newCount\":4,\"messageCount\":4,"
             "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-            "\"headers\":[]}"
+            "\"security\":\"none\",\"headers\":[]}"
             "],\"newTotal\":2}\n");
+}
+
+TEST(CheckReport, JsonDescribesARejectedCertificate) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.Security = SecurityMode::Tls;
+  box.RejectedCertificate = {"CN=pop.example.org", "CN=\"Own\" CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", "A1B2" + std::string(60, '0')};
+  report.Mailboxes = {box, Box(2, "Home", 0, 0)};
+  const std::string json = RenderJsonReport(report);
+  EXPECT_NE(json.find("\"security\":\"tls\",\"certificate\":{\"subject\":\"CN=pop.example.org\","
+                      "\"issuer\":\"CN=\\\"Own\\\" CA\",\"validFrom\":\"2026-01-01 00:00:00 UTC\","
+                      "\"validUntil\":\"2027-01-01 00:00:00 UTC\",\"sha256\":\"A1:B2:00:"),
+            std::string::npos)
+      << json;
+  // Only the mailbox that failed on a certificate has one.
+  EXPECT_EQ(json.find("certificate", json.find("\"index\":2")), std::string::npos);
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {

@@ -117,8 +117,9 @@ TEST_F(SecureDialogueTest, StartTlsUpgradesThenAsksAgainAndLogsIn) {
   EXPECT_EQ(box0().State, MailboxState::Connected);
 
   rig.Socket.FinishHandshake(Handshake());
-  EXPECT_FALSE(rig.Timeout.Running);
+  EXPECT_TRUE(rig.Timeout.Running);
   rig.Socket.Receive("+OK\r\nUIDL\r\nTOP\r\n.\r\n");
+  EXPECT_FALSE(rig.Timeout.Running);
   EXPECT_EQ(box0().State, MailboxState::UserSent);
   // PIPELINING came before TLS and is forgotten.
   EXPECT_EQ(rig.Engine.ServerCapabilities(), (Lines{"UIDL", "TOP"}));
@@ -201,25 +202,39 @@ INSTANTIATE_TEST_SUITE_P(
                     TlsFailure::Handshake, SecureFailure::Handshake}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SecureDialogueTest, StalledHandshakeTimesOutAndTheNextMailboxFollows) {
-  for (const int16_t security : {int16_t{1}, int16_t{2}}) {
-    CheckEngineRig fresh;
-    fresh.Enable(0).Security = security;
-    fresh.Enable(1);
-    fresh.StartAndConnect();
-    if (security == 2) {
-      fresh.Socket.Receive("+OK\r\n");
-      fresh.Socket.Receive(kCapaWithStls);
-      fresh.Socket.Receive("+OK\r\n");
-    }
-    ASSERT_EQ(fresh.Socket.TlsRequests.size(), 1u);
-    ASSERT_TRUE(fresh.Timeout.Fire());
-    EXPECT_EQ(fresh.Box(0).StatusText,
-              SecureFailureText(fresh.State.LanguageBase, SecureFailure::Handshake, {}));
-    EXPECT_EQ(fresh.State.CurrentMailbox, 1);
-    EXPECT_EQ(fresh.Box(1).State, MailboxState::Connecting);
-    for (const std::string& line : fresh.Socket.Sent) EXPECT_FALSE(line.starts_with("USER"));
-  }
+struct StallCase {
+  const char* name;
+  int16_t security;
+  std::vector<std::string> replies;  // what the server said before it fell silent
+};
+
+class SecureStallTest : public SecureDialogueTest,
+                        public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(SecureStallTest, TimesOutBeforeAnythingSecretAndTheNextMailboxFollows) {
+  box0().Security = GetParam().security;
+  rig.StartAndConnect();
+  for (const std::string& reply : GetParam().replies) rig.Socket.Receive(reply);
+  ASSERT_TRUE(rig.Timeout.Fire());
+  EXPECT_EQ(box0().StatusText,
+            SecureFailureText(rig.State.LanguageBase, SecureFailure::Handshake, {}));
+  EXPECT_EQ(rig.State.CurrentMailbox, 1);
+  EXPECT_EQ(rig.Box(1).State, MailboxState::Connecting);
+  ExpectNothingSecretInClear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, SecureStallTest,
+    ::testing::Values(StallCase{"TlsHandshake", 1, {}}, StallCase{"NoGreeting", 2, {}},
+                      StallCase{"NoCapaReply", 2, {"+OK\r\n"}},
+                      StallCase{"NoStlsReply", 2, {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n"}},
+                      StallCase{"UpgradeHandshake", 2,
+                                {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "+OK\r\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SecureDialogueTest, PlainMailboxHasNoTimeOutAfterTheConnect) {
+  rig.StartAndConnect();
+  EXPECT_FALSE(rig.Timeout.Running);
 }
 
 TEST_F(SecureDialogueTest, UnreadBytesWhenTheHandshakeShouldBeginFailTheMailbox) {

@@ -49,6 +49,18 @@ void AppendHex4(std::string& out, unsigned value) {
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
 }
 
+const char* SecurityName(SecurityMode mode) {
+  switch (mode) {
+    case SecurityMode::Tls:
+      return "tls";
+    case SecurityMode::StartTls:
+      return "starttls";
+    case SecurityMode::None:
+      break;
+  }
+  return "none";
+}
+
 std::string StatusOf(const MailboxReport& mailbox, int16_t languageBase) {
   if (mailbox.StatusText.empty()) return LocalString(languageBase, kStringNoError);
   return mailbox.StatusText;
@@ -70,6 +82,8 @@ CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t
     mailbox.MessageCount = record.MessageCount;
     mailbox.StatusText = record.StatusText;
     mailbox.NewestUidl = record.NewestUidl;
+    mailbox.Security = EffectiveSecurity(record.Security);
+    mailbox.RejectedCertificate = record.RejectedCertificate;
     // Element 0 is never filled; element 1 is the newest message.
     for (std::size_t k = 1; k < record.Headers.size(); ++k) {
       mailbox.Headers.push_back(record.Headers[k]);
@@ -181,6 +195,15 @@ std::string RenderJsonReport(const CheckReport& report) {
            JsonString(mailbox.Enabled ? StatusOf(mailbox, report.LanguageBase) : kNotChecked);
     out += ",\"error\":" + std::string(!mailbox.StatusText.empty() ? "true" : "false");
     out += ",\"newestUidl\":" + JsonString(mailbox.NewestUidl);
+    out += ",\"security\":" + JsonString(SecurityName(mailbox.Security));
+    const TlsCertificate& certificate = mailbox.RejectedCertificate;
+    if (!certificate.Fingerprint.empty()) {
+      out += ",\"certificate\":{\"subject\":" + JsonString(certificate.Subject) +
+             ",\"issuer\":" + JsonString(certificate.Issuer) +
+             ",\"validFrom\":" + JsonString(certificate.ValidFrom) +
+             ",\"validUntil\":" + JsonString(certificate.ValidUntil) +
+             ",\"sha256\":" + JsonString(FingerprintWithColons(certificate.Fingerprint)) + "}";
+    }
     out += ",\"headers\":[";
     bool firstHeader = true;
     for (const MessageHeader& header : mailbox.Headers) {

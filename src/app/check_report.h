@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "check/connection_security.h"
+#include "check/tls_handshake.h"
 
 namespace postvane {
 
@@ -20,6 +22,9 @@ struct MailboxReport {
   int16_t MessageCount = 0;
   std::string StatusText;  // empty: no error
   std::string NewestUidl;
+  SecurityMode Security = SecurityMode::None;
+  // The server's certificate when the check failed on it; empty otherwise.
+  TlsCertificate RejectedCertificate;
   // Newest message first, as the status window lists them.
   std::vector<MessageHeader> Headers;
 };

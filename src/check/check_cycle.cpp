@@ -138,16 +138,16 @@ void CheckEngine::OnConnect() {
   const SecurityMode mode = EffectiveSecurity(record->Security);
   secure_.Begin(mode);
   if (mode == SecurityMode::Tls) {
-    // The time-out keeps running: a handshake that stalls is a server that is not there.
     StartHandshake(*record);
     return;
   }
-  timeout_.Stop();
+  // For a secure mailbox the time-out runs on until the connection is secure: a server that
+  // stalls before that (or speaks TLS where we wait for a greeting) is as good as absent.
+  if (mode == SecurityMode::None) timeout_.Stop();
   record->State = MailboxState::Connected;
 }
 
 void CheckEngine::StartHandshake(MailboxRecord& record) {
-  timeout_.Start();
   const SocketError error =
       socket_.StartTls({record.RemoteHost, NormalizeFingerprint(record.CertFingerprint)});
   // Bytes waiting unread when the handshake should begin came from someone else.
@@ -157,7 +157,6 @@ void CheckEngine::StartHandshake(MailboxRecord& record) {
 void CheckEngine::OnTlsHandshake(const TlsHandshake& result) {
   MailboxRecord* record = Current();
   if (record == nullptr || !socketInUse_ || !secure_.Handshaking()) return;
-  timeout_.Stop();
   WriteReceiveLog(StateCode(record->State), HandshakeLogText(result));
   if (IsCertificateFailure(result.Failure)) record->RejectedCertificate = result.Certificate;
   ApplySecure(*record, secure_.OnHandshake(result));
@@ -175,9 +174,11 @@ void CheckEngine::ApplySecure(MailboxRecord& record, const SecureStart::Action& 
       StartHandshake(record);
       break;
     case Kind::Greeted:
+      timeout_.Stop();
       record.State = MailboxState::Connected;
       break;
     case Kind::Login:
+      timeout_.Stop();
       SendUser(record);
       break;
     case Kind::Fail:
@@ -196,13 +197,13 @@ void CheckEngine::FailSecure(MailboxRecord& record, SecureFailure failure) {
 void CheckEngine::OnTimeout() {
   MailboxRecord* record = Current();
   const bool waiting = record != nullptr && (record->State == MailboxState::Connecting ||
-                                              (secure_.Handshaking() && IsChecking(*record)));
+                                              (secure_.Active() && IsChecking(*record)));
   if (!waiting || !socketInUse_) {
     // A tick left over from an abandoned cycle.
     timeout_.Stop();
     return;
   }
-  if (secure_.Handshaking()) {
+  if (secure_.Active()) {
     FailSecure(*record, SecureFailure::Handshake);
     return;
   }
