@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "check/secure_failure_text.h"
 
 namespace postvane {
 namespace {
@@ -224,6 +225,21 @@ TEST(CheckReport, JsonDescribesARejectedCertificate) {
       << json;
   // Only the mailbox that failed on a certificate has one.
   EXPECT_EQ(json.find("certificate", json.find("\"index\":2")), std::string::npos);
+}
+
+TEST(CheckReport, PlainTextListsARejectedCertificateUnderItsMailbox) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.RejectedCertificate = {"CN=pop\x1b.test", "CN=CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", std::string(64, 'F')};
+  report.Mailboxes = {box};
+  std::string expected = "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
+  for (const std::string& line : CertificateDetails(report.LanguageBase, box.RejectedCertificate)) {
+    expected += "    " + PlainText(line) + "\n";
+  }
+  EXPECT_EQ(RenderPlainReport(report), expected);
+  // What the server put into its certificate cannot steer the terminal.
+  EXPECT_EQ(expected.find('\x1b'), std::string::npos);
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {

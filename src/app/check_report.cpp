@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "app/check_options.h"
+#include "check/secure_failure_text.h"
 #include "settings/text_encoding.h"
 #include "ui/string_table.h"
 
@@ -171,6 +172,9 @@ std::string RenderPlainReport(const CheckReport& report) {
     out += std::to_string(mailbox.NewCount) + " " + LocalString(base, kStringNewMessages) + ", " +
            std::to_string(mailbox.MessageCount) + " " + LocalString(base, kStringAllMessages) +
            " - " + PlainText(StatusOf(mailbox, base)) + "\n";
+    for (const std::string& line : CertificateDetails(base, mailbox.RejectedCertificate)) {
+      out += "    " + PlainText(line) + "\n";
+    }
     for (const MessageHeader& header : mailbox.Headers) {
       out += "    " + LocalString(base, kStringFrom) + " " + PlainText(header.From) + " | " +
              LocalString(base, kStringSubject) + " " + PlainText(header.Subject) + " | " +

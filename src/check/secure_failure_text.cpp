@@ -2,17 +2,26 @@
 #include "check/secure_failure_text.h"
 
 #include "check/connection_security.h"
+#include "text/own_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
 
 namespace {
+
 constexpr int kStringNotReady = 58;
+
+// The table's texts carry '#' where the value goes.
+std::string WithValue(std::string text, const std::string& value) {
+  const std::size_t at = text.find('#');
+  if (at != std::string::npos) text.replace(at, 1, value);
+  return text;
 }
+
+}  // namespace
 
 std::string SecureFailureText(int16_t languageBase, SecureFailure failure,
                               const TlsCertificate& certificate) {
-  const std::string fingerprint = FingerprintWithColons(certificate.Fingerprint);
   switch (failure) {
     case SecureFailure::None:
       return {};
@@ -20,21 +29,35 @@ std::string SecureFailureText(int16_t languageBase, SecureFailure failure,
       // The same outcome as on a plain connection.
       return LocalString(languageBase, kStringNotReady);
     case SecureFailure::StlsNotOffered:
-      return "The server does not offer STARTTLS";
+      return OwnString(languageBase, OwnText::StlsNotOffered);
     case SecureFailure::StlsRefused:
-      return "The server refused STARTTLS";
+      return OwnString(languageBase, OwnText::StlsRefused);
     case SecureFailure::Injection:
-      return "The server sent data before the secure connection began";
+      return OwnString(languageBase, OwnText::DataBeforeTls);
     case SecureFailure::Untrusted:
-      return "Certificate not trusted (SHA-256 " + fingerprint + ")";
+      return WithValue(OwnString(languageBase, OwnText::CertificateNotTrusted),
+                       FingerprintWithColons(certificate.Fingerprint));
     case SecureFailure::NameMismatch:
-      return "The certificate is for another server name";
+      return OwnString(languageBase, OwnText::CertificateNameMismatch);
     case SecureFailure::Expired:
-      return "The certificate has expired or is not yet valid";
+      return OwnString(languageBase, OwnText::CertificateExpired);
     case SecureFailure::Handshake:
       break;
   }
-  return "Secure connection failed";
+  return OwnString(languageBase, OwnText::TlsHandshakeFailed);
+}
+
+std::vector<std::string> CertificateDetails(int16_t languageBase,
+                                            const TlsCertificate& certificate) {
+  if (certificate.Fingerprint.empty()) return {};
+  return {
+      OwnString(languageBase, OwnText::CertificateSubject) + " " + certificate.Subject,
+      OwnString(languageBase, OwnText::CertificateIssuer) + " " + certificate.Issuer,
+      OwnString(languageBase, OwnText::CertificateValidFrom) + " " + certificate.ValidFrom,
+      OwnString(languageBase, OwnText::CertificateValidUntil) + " " + certificate.ValidUntil,
+      OwnString(languageBase, OwnText::CertificateFingerprint) + " " +
+          FingerprintWithColons(certificate.Fingerprint),
+  };
 }
 
 std::string HandshakeLogText(const TlsHandshake& result) {

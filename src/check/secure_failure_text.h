@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "check/secure_start.h"
 #include "check/tls_handshake.h"
@@ -13,6 +14,10 @@ namespace postvane {
 // fingerprint, so the user can compare it with the one the provider publishes.
 std::string SecureFailureText(int16_t languageBase, SecureFailure failure,
                               const TlsCertificate& certificate);
+
+// Subject, issuer, validity and fingerprint, one labelled line each; none for an empty one.
+std::vector<std::string> CertificateDetails(int16_t languageBase,
+                                            const TlsCertificate& certificate);
 
 // One line: protocol, cipher, subject and fingerprint, or the failure and the TLS layer's words.
 std::string HandshakeLogText(const TlsHandshake& result);

@@ -1,0 +1,36 @@
+// Postvane's own texts, beside the design's table: ids are the offsets of own_strings.tsv.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace postvane {
+
+// Offsets are handed out in blocks, so that work on different features never collides.
+enum class OwnText : int {
+  Security = 20,
+  SecurityNone = 21,
+  SecurityTls = 22,
+  SecurityStartTls = 23,
+  TrustCertificate = 24,
+  CertificateNotTrusted = 25,
+  CertificateNameMismatch = 26,
+  CertificateExpired = 27,
+  TlsHandshakeFailed = 28,
+  StlsNotOffered = 29,
+  StlsRefused = 30,
+  DataBeforeTls = 31,
+  CertificateSubject = 32,
+  CertificateIssuer = 33,
+  CertificateValidFrom = 34,
+  CertificateValidUntil = 35,
+  CertificateFingerprint = 36,
+  TrustCertificateQuestion = 37,
+  ServerCertificate = 38,
+};
+
+// The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
+// English for any other base, empty for an id the table does not hold.
+std::string OwnString(int16_t languageBase, OwnText id);
+
+}  // namespace postvane
