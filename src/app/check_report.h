@@ -8,7 +8,7 @@
 
 #include "app/program_state.h"
 #include "check/connection_security.h"
-#include "check/tls_handshake.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "check/local_date_time.h"
-#include "check/tls_handshake.h"
+#include "ports/local_date_time.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "check/secure_start.h"
-#include "check/tls_handshake.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 

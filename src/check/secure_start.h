@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "check/connection_security.h"
-#include "check/tls_handshake.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 

@@ -8,12 +8,17 @@ namespace postvane {
 
 // Offsets are handed out in blocks, so that work on different features never collides.
 enum class OwnText : int {
+  ConnectionClosedByServer = 1,
+  NoAnswerInTimeLimit = 2,
+  NotCheckedSwitchedOff = 3,
+  SocketError = 4,  // '#' stands for the error number
+  // Secure connections.
   Security = 20,
   SecurityNone = 21,
   SecurityTls = 22,
   SecurityStartTls = 23,
   TrustCertificate = 24,
-  CertificateNotTrusted = 25,
+  CertificateNotTrusted = 25,  // '#' stands for the fingerprint
   CertificateNameMismatch = 26,
   CertificateExpired = 27,
   TlsHandshakeFailed = 28,

@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "check/socket.h"
+#include "ports/socket.h"
 
 class QSslSocket;
 class QSslCertificate;

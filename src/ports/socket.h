@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "check/tls_handshake.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 
