@@ -3,13 +3,11 @@
 
 #include "check/connection_security.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 
 namespace {
-
-constexpr int kStringNotReady = 58;
 
 // The table's texts carry '#' where the value goes.
 std::string WithValue(std::string text, const std::string& value) {
@@ -27,7 +25,7 @@ std::string SecureFailureText(int16_t languageBase, SecureFailure failure,
       return {};
     case SecureFailure::GreetingRefused:
       // The same outcome as on a plain connection.
-      return LocalString(languageBase, kStringNotReady);
+      return LocalString(languageBase, StringId::MailServerNotReady);
     case SecureFailure::StlsNotOffered:
       return OwnString(languageBase, OwnText::StlsNotOffered);
     case SecureFailure::StlsRefused:
