@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "check/connection_security.h"
+#include "desktop/net/qt_text.h"
 
 namespace postvane {
 namespace {
@@ -30,11 +31,6 @@ constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatf
 #else
 constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::ReuseAddressHint;
 #endif
-
-std::string ToStd(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
-}
 
 const char kRemoteClosedText[] = "The remote host closed the connection";
 const char kUnreadBeforeTlsText[] = "Data arrived before the secure connection began";
