@@ -191,8 +191,7 @@ TEST(CheckReport, JsonHoldsEveryField) {
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
   MailboxReport home = Box(3, "Home", 0, 0, "Password is wrong!");
   home.Security = SecurityMode::StartTls;
-  report.Mailboxes = {work, home,
-                      Disabled(Box(5, "Old", 4, 4))};
+  report.Mailboxes = {work, home, Disabled(Box(5, "Old", 4, 4))};
   EXPECT_EQ(RenderJsonReport(report),
             "{\"mailboxes\":["
             "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"newCount\":2,"
@@ -202,8 +201,8 @@ TEST(CheckReport, JsonHoldsEveryField) {
             "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
             "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
             "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"newCount\":0,\"messageCount\":0,"
-            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"security\":\"starttls\","
-            "\"headers\":[]},"
+            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\","
+            "\"security\":\"starttls\",\"headers\":[]},"
             "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"newCount\":4,\"messageCount\":4,"
             "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
             "\"security\":\"none\",\"headers\":[]}"
@@ -233,7 +232,8 @@ TEST(CheckReport, PlainTextListsARejectedCertificateUnderItsMailbox) {
   box.RejectedCertificate = {"CN=pop\x1b.test", "CN=CA", "2026-01-01 00:00:00 UTC",
                              "2027-01-01 00:00:00 UTC", std::string(64, 'F')};
   report.Mailboxes = {box};
-  std::string expected = "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
+  std::string expected =
+      "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
   for (const std::string& line : CertificateDetails(report.LanguageBase, box.RejectedCertificate)) {
     expected += "    " + PlainText(line) + "\n";
   }

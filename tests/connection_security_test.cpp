@@ -31,19 +31,17 @@ TEST_P(FingerprintTest, NormalizesToUpperCaseDigitsOrNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, FingerprintTest,
-    ::testing::Values(FingerprintCase{"Plain", kDigits, true},
-                      FingerprintCase{"LowerCase", Lower(kDigits), true},
-                      FingerprintCase{"Colons", FingerprintWithColons(kDigits), true},
-                      FingerprintCase{"LowerWithColons", Lower(FingerprintWithColons(kDigits)),
-                                      true},
-                      FingerprintCase{"Blanks", "  " + kDigits + " ", true},
-                      FingerprintCase{"Empty", "", false},
-                      FingerprintCase{"OneShort", kDigits.substr(1), false},
-                      FingerprintCase{"OneLong", kDigits + "0", false},
-                      FingerprintCase{"Sha1Length", kDigits.substr(0, 40), false},
-                      FingerprintCase{"NotHex", "G" + kDigits.substr(1), false},
-                      FingerprintCase{"Prefixed", "SHA256:" + kDigits, false},
-                      FingerprintCase{"HugeText", std::string(100000, 'A'), false}),
+    ::testing::Values(
+        FingerprintCase{"Plain", kDigits, true}, FingerprintCase{"LowerCase", Lower(kDigits), true},
+        FingerprintCase{"Colons", FingerprintWithColons(kDigits), true},
+        FingerprintCase{"LowerWithColons", Lower(FingerprintWithColons(kDigits)), true},
+        FingerprintCase{"Blanks", "  " + kDigits + " ", true}, FingerprintCase{"Empty", "", false},
+        FingerprintCase{"OneShort", kDigits.substr(1), false},
+        FingerprintCase{"OneLong", kDigits + "0", false},
+        FingerprintCase{"Sha1Length", kDigits.substr(0, 40), false},
+        FingerprintCase{"NotHex", "G" + kDigits.substr(1), false},
+        FingerprintCase{"Prefixed", "SHA256:" + kDigits, false},
+        FingerprintCase{"HugeText", std::string(100000, 'A'), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FingerprintTest, ColonsJoinEachPair) {

@@ -46,12 +46,12 @@ TEST_P(CapabilitiesTest, ListedKeywordsInUpperCase) {
   EXPECT_EQ(ParseCapabilities(reply), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, CapabilitiesTest,
-    ::testing::Values(CapaCase{"None", {}}, CapaCase{"One", {"STLS"}},
-                      CapaCase{"Several", {"TOP", "UIDL", "STLS", "PIPELINING"}},
-                      CapaCase{"LowerCase", {"stls", "Pipelining"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, CapabilitiesTest,
+                         ::testing::Values(CapaCase{"None", {}}, CapaCase{"One", {"STLS"}},
+                                           CapaCase{"Several",
+                                                    {"TOP", "UIDL", "STLS", "PIPELINING"}},
+                                           CapaCase{"LowerCase", {"stls", "Pipelining"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CapabilitiesTest, ErrIsNoCapabilityAtAll) {
   EXPECT_TRUE(ParseCapabilities("-ERR no CAPA here\r\n").empty());
@@ -133,15 +133,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"GreetingRefused", {"-ERR go away\r\n"}, SecureFailure::GreetingRefused},
         FailureCase{"GreetingLowerCase", {"+ok\r\n"}, SecureFailure::GreetingRefused},
-        FailureCase{"CapaWithoutStls", {"+OK\r\n", "+OK\r\nUSER\r\nUIDL\r\n.\r\n"},
+        FailureCase{"CapaWithoutStls",
+                    {"+OK\r\n", "+OK\r\nUSER\r\nUIDL\r\n.\r\n"},
                     SecureFailure::StlsNotOffered},
-        FailureCase{"StlsOnlyAsArgument", {"+OK\r\n", "+OK\r\nSASL STLS\r\n.\r\n"},
+        FailureCase{"StlsOnlyAsArgument",
+                    {"+OK\r\n", "+OK\r\nSASL STLS\r\n.\r\n"},
                     SecureFailure::StlsNotOffered},
-        FailureCase{"CapaRefused", {"+OK\r\n", "-ERR unknown command\r\n"},
-                    SecureFailure::StlsNotOffered},
-        FailureCase{"StlsRefused", {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "-ERR not now\r\n"},
+        FailureCase{
+            "CapaRefused", {"+OK\r\n", "-ERR unknown command\r\n"}, SecureFailure::StlsNotOffered},
+        FailureCase{"StlsRefused",
+                    {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "-ERR not now\r\n"},
                     SecureFailure::StlsRefused},
-        FailureCase{"StlsLowerCaseOk", {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "+ok\r\n"},
+        FailureCase{"StlsLowerCaseOk",
+                    {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "+ok\r\n"},
                     SecureFailure::StlsRefused},
         FailureCase{"InjectedAfterOk",
                     {"+OK\r\n", "+OK\r\nSTLS\r\n.\r\n", "+OK begin\r\n+OK forged\r\n"},
@@ -209,8 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     SecureFailure::NameMismatch},
                       HandshakeCase{"Expired", TlsFailure::Expired, SecureFailure::Expired},
                       HandshakeCase{"Handshake", TlsFailure::Handshake, SecureFailure::Handshake},
-                      HandshakeCase{"Injection", TlsFailure::Injection,
-                                    SecureFailure::Injection}),
+                      HandshakeCase{"Injection", TlsFailure::Injection, SecureFailure::Injection}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SecureStartTest, DataDuringTheHandshakeIsRefused) {

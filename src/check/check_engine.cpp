@@ -241,7 +241,7 @@ void CheckEngine::FailSecure(MailboxRecord& record, SecureFailure failure) {
 void CheckEngine::OnTimeout() {
   MailboxRecord* record = Current();
   const bool waiting = record != nullptr && (record->State == MailboxState::Connecting ||
-                                              (secure_.Active() && IsChecking(*record)));
+                                             (secure_.Active() && IsChecking(*record)));
   if (!waiting || !socketInUse_) {
     // A tick left over from an abandoned cycle.
     timeout_.Stop();

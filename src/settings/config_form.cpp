@@ -53,14 +53,15 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.RemotePort = std::to_string(record.RemotePort);
   fields.Enabled = record.Enabled != kFalse;
   fields.LastMail = record.LastMail != kFalse;
-  fields.Security = record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
+  fields.Security =
+      record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
   return fields;
 }
 
 std::string PortForSecurity(int from, int to, const std::string& port) {
   const auto usualPort = [](int security) {
     return EffectiveSecurity(static_cast<int16_t>(security)) == SecurityMode::Tls ? kTlsPop3Port
-                                                                                 : kPlainPop3Port;
+                                                                                  : kPlainPop3Port;
   };
   const std::optional<int32_t> number = ParsePort(port);
   if (!number || *number != usualPort(from)) return port;

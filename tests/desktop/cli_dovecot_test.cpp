@@ -14,8 +14,8 @@
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
-#include "support/test_certificates.h"
 #include "support/qt_test_main.h"
+#include "support/test_certificates.h"
 
 namespace postvane::test {
 namespace {

@@ -19,9 +19,9 @@
 #include <functional>
 #include <vector>
 
+#include "check/secure_failure_text.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
-#include "check/secure_failure_text.h"
 #include "desktop/gui_test_main.h"
 #include "settings/ini_file.h"
 #include "settings/std_file_system.h"
@@ -509,8 +509,8 @@ TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
     int choice;
     const char* port;
   };
-  for (const Step step : {Step{1, "995"}, Step{2, "110"}, Step{1, "995"}, Step{0, "110"},
-                          Step{1, "995"}}) {
+  for (const Step step :
+       {Step{1, "995"}, Step{2, "110"}, Step{1, "995"}, Step{0, "110"}, Step{1, "995"}}) {
     form->cmbSecurity->setCurrentIndex(step.choice);
     emit form->cmbSecurity->activated(step.choice);
     EXPECT_EQ(form->RemotePort->text().toStdString(), step.port) << step.choice;

@@ -193,10 +193,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(QtTlsSocketTest, IssuerNamesTheAuthority) {
-  Handshake(Pop3Script()
-                .StartTls({Certificates().Good().Certificate, Certificates().Good().Key})
-                .Hold(),
-            {"127.0.0.1", ""});
+  Handshake(
+      Pop3Script().StartTls({Certificates().Good().Certificate, Certificates().Good().Key}).Hold(),
+      {"127.0.0.1", ""});
   if (HasFatalFailure()) return;
   EXPECT_NE(client->Result->Certificate.Issuer.find("Postvane Test Authority"), std::string::npos);
   EXPECT_NE(client->Result->Certificate.Subject.find("localhost"), std::string::npos);
@@ -243,7 +242,8 @@ TEST_F(QtTlsSocketTest, UnreadBytesBeforeTheHandshakeRefuseIt) {
   socket.SetRemoteHost("127.0.0.1");
   socket.SetRemotePort(server->Port());
   ASSERT_FALSE(socket.Connect());
-  ASSERT_TRUE(SpinUntil([&] { return !client->Events.empty() && client->Events.back() == "data"; }));
+  ASSERT_TRUE(
+      SpinUntil([&] { return !client->Events.empty() && client->Events.back() == "data"; }));
   const SocketError error = socket.StartTls({"127.0.0.1", ""});
   EXPECT_EQ(error.Number, kSocketInvalidState);
   EXPECT_FALSE(error.Description.empty());

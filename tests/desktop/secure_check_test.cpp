@@ -132,8 +132,9 @@ Pop3Script LoginAfterUpgrade(Pop3Script script) {
 std::vector<ServerCase> ServerCases() {
   const std::string capa = "+OK\r\nTOP\r\nSTLS\r\n.\r\n";
   return {
-      {"WrongName", 1, [] { return Pop3Script().StartTls(Side(Certificates().WrongName())).Hold(); },
-       "", SecureFailure::NameMismatch, &TestCertificates::WrongName},
+      {"WrongName", 1,
+       [] { return Pop3Script().StartTls(Side(Certificates().WrongName())).Hold(); }, "",
+       SecureFailure::NameMismatch, &TestCertificates::WrongName},
       {"Expired", 1, [] { return Pop3Script().StartTls(Side(Certificates().Expired())).Hold(); },
        "", SecureFailure::Expired, &TestCertificates::Expired},
       {"SelfSigned", 1,
@@ -165,8 +166,8 @@ std::vector<ServerCase> ServerCases() {
          return Pop3Script().StartTls(old).Hold();
        },
        "", SecureFailure::Handshake, nullptr},
-      {"PlainServerOnTlsPort", 1, [] { return Pop3Script().Send("+OK POP3 ready\r\n").Hold(); },
-       "", SecureFailure::Handshake, nullptr},
+      {"PlainServerOnTlsPort", 1, [] { return Pop3Script().Send("+OK POP3 ready\r\n").Hold(); }, "",
+       SecureFailure::Handshake, nullptr},
       {"TlsServerOnPlainPort", 2,
        [] { return Pop3Script().StartTls(Side(Certificates().Good())).Hold(); }, "",
        SecureFailure::Handshake, nullptr},
@@ -218,7 +219,8 @@ TEST_P(SecureServerTest, EndsWithItsOutcomeAndTheNextMailboxIsChecked) {
   box.Security = c.security;
   const std::string right = Certificates().SelfSigned().Fingerprint;
   if (std::string(c.fingerprint) == "right") box.CertFingerprint = right;
-  if (std::string(c.fingerprint) == "wrong") box.CertFingerprint = Certificates().Good().Fingerprint;
+  if (std::string(c.fingerprint) == "wrong")
+    box.CertFingerprint = Certificates().Good().Fingerprint;
   MailboxRecord& after = rig.Enable(1, next.Port());
 
   ASSERT_TRUE(rig.RunCycle(30s)) << rig.Log();

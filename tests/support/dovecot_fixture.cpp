@@ -151,8 +151,7 @@ bool DovecotFixture::WriteConfig() {
        << "log_path = " << t << "/dovecot.log\n"
        << "protocols = pop3\n"
        << "listen = 127.0.0.1\n"
-       << TlsSettings()
-       << "disable_plaintext_auth = no\n"
+       << TlsSettings() << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login\n"
        << "auth_failure_delay = 0\n"
        << "mail_location = maildir:" << t << "/mail/%u\n"

@@ -4,12 +4,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -346,8 +346,7 @@ bool ScriptedPop3Server::Handshake(Connection& connection, const TlsServerSide& 
   }
 }
 
-bool ScriptedPop3Server::ReadLine(Connection& connection, std::string& pending,
-                                  std::string& line) {
+bool ScriptedPop3Server::ReadLine(Connection& connection, std::string& pending, std::string& line) {
   for (;;) {
     const std::size_t end = pending.find("\r\n");
     if (end != std::string::npos) {

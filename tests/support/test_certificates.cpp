@@ -107,10 +107,10 @@ bool TestCertificates::Issue(const std::string& name, const std::string& altName
                  {"-subj", "/CN=" + name, "-keyout", files.Key, "-out", base + ".csr"});
   if (!Run(request)) return false;
   ::setenv("POSTVANE_TEST_ALT_NAMES", altNames.c_str(), 1);
-  const bool issued = Run({"ca", "-batch", "-config", "openssl.cnf", "-notext", "-extensions",
-                           "server", "-cert", authority_.Certificate, "-keyfile", authority_.Key,
-                           "-startdate", start, "-enddate", end, "-in", base + ".csr", "-out",
-                           files.Certificate});
+  const bool issued =
+      Run({"ca", "-batch", "-config", "openssl.cnf", "-notext", "-extensions", "server", "-cert",
+           authority_.Certificate, "-keyfile", authority_.Key, "-startdate", start, "-enddate", end,
+           "-in", base + ".csr", "-out", files.Certificate});
   return issued && ReadFingerprint(files);
 }
 
@@ -127,8 +127,8 @@ bool TestCertificates::Make() {
 
   authority_.Certificate = (folder / "authority.pem").string();
   authority_.Key = (folder / "authority.key").string();
-  std::vector<std::string> authority = {"req", "-config", "openssl.cnf", "-x509", "-days", "2",
-                                        "-extensions", "authority"};
+  std::vector<std::string> authority = {"req",   "-config", "openssl.cnf", "-x509",
+                                        "-days", "2",       "-extensions", "authority"};
   authority.insert(authority.end(), kNewKey.begin(), kNewKey.end());
   authority.insert(authority.end(), {"-subj", "/O=Postvane Tests/CN=Postvane Test Authority",
                                      "-keyout", authority_.Key, "-out", authority_.Certificate});
@@ -147,8 +147,8 @@ bool TestCertificates::Make() {
   selfSigned_.Certificate = (folder / "self-signed.pem").string();
   selfSigned_.Key = (folder / "self-signed.key").string();
   ::setenv("POSTVANE_TEST_ALT_NAMES", local.c_str(), 1);
-  std::vector<std::string> self = {"req", "-config", "openssl.cnf", "-x509", "-days", "2",
-                                   "-extensions", "server"};
+  std::vector<std::string> self = {"req",   "-config", "openssl.cnf", "-x509",
+                                   "-days", "2",       "-extensions", "server"};
   self.insert(self.end(), kNewKey.begin(), kNewKey.end());
   self.insert(self.end(), {"-subj", "/CN=localhost", "-keyout", selfSigned_.Key, "-out",
                            selfSigned_.Certificate});

@@ -211,7 +211,8 @@ void frmConfig::Form_Load() {
   const int16_t language = state_.LanguageBase;
   lblSecurity->setText(Q(OwnString(language, OwnText::Security)) + QLatin1Char(':'));
   cmbSecurity->clear();
-  for (const OwnText entry : {OwnText::SecurityNone, OwnText::SecurityTls, OwnText::SecurityStartTls}) {
+  for (const OwnText entry :
+       {OwnText::SecurityNone, OwnText::SecurityTls, OwnText::SecurityStartTls}) {
     cmbSecurity->addItem(Q(OwnString(language, entry)));
   }
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));

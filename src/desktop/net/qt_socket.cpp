@@ -70,8 +70,8 @@ TlsCertificate Describe(const QSslCertificate& certificate) {
   details.Issuer = DistinguishedName(certificate, true);
   details.ValidFrom = UtcText(certificate.effectiveDate());
   details.ValidUntil = UtcText(certificate.expiryDate());
-  details.Fingerprint = ToStd(QString::fromLatin1(
-      certificate.digest(QCryptographicHash::Sha256).toHex().toUpper()));
+  details.Fingerprint =
+      ToStd(QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex().toUpper()));
   return details;
 }
 
