@@ -253,7 +253,7 @@ void frmConfig::TabStrip1_Click(int index) {
 }
 
 void frmConfig::cmbSecurity_Click(int index) {
-  RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, S(RemotePort->text()))));
+  RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, ToStd(RemotePort->text()))));
   shownSecurity_ = index;
 }
 
