@@ -12,6 +12,8 @@ enum class OwnText : int {
   NoAnswerInTimeLimit = 2,
   NotCheckedSwitchedOff = 3,
   SocketError = 4,  // '#' stands for the error number
+  MailboxInUse = 5,
+  NotChecked = 6,
   // Secure connections.
   Security = 20,
   SecurityNone = 21,
