@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/check_options.h"
-#include "text/display_text.h"
 #include "check/secure_failure_text.h"
+#include "text/display_text.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -317,7 +317,7 @@ TEST(CheckReport, PlainTextListsARejectedCertificateUnderItsMailbox) {
   std::string expected =
       "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
   for (const std::string& line : CertificateDetails(report.LanguageBase, box.RejectedCertificate)) {
-    expected += "    " + PlainText(line) + "\n";
+    expected += "    " + DisplayText(line) + "\n";
   }
   EXPECT_EQ(RenderPlainReport(report), expected);
   // What the server put into its certificate cannot steer the terminal.
