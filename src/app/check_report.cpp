@@ -111,7 +111,7 @@ std::string RenderPlainReport(const CheckReport& report) {
     // Counts that were not renewed are not shown as if they were.
     if (mailbox.Result == MailboxResult::NotChecked) {
       out += OwnString(base, OwnText::NotChecked);
-      if (!mailbox.StatusText.empty()) out += " - " + PlainText(mailbox.StatusText);
+      if (!mailbox.StatusText.empty()) out += " - " + DisplayText(mailbox.StatusText);
       out += "\n";
       continue;
     }
