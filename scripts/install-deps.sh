@@ -8,12 +8,19 @@ packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimed
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+  # Secure connections: the openssl tool makes the tests' certificates; the scripted TLS servers
+  # link the OpenSSL library.
+  packages="$packages openssl libssl-dev"
   # The caption-fit test measures captions in the fonts a Debian desktop has, condensed faces included.
   packages="$packages fonts-dejavu-core fonts-dejavu-extra"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"
 fi
+
+# The header test: Python's email test messages, and npm for the public mail corpus.
+if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi
+if [ "$kind" = test ] && ! command -v npm >/dev/null 2>&1; then packages="$packages npm"; fi
 
 missing=""
 for p in $packages; do

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "check/secure_failure_text.h"
+#include "text/display_text.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -52,7 +54,7 @@ class TextEscaping : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(TextEscaping, JsonAndPlain) {
   EXPECT_EQ(JsonString(GetParam().Bytes), GetParam().Json);
-  EXPECT_EQ(PlainText(GetParam().Bytes), GetParam().Plain);
+  EXPECT_EQ(DisplayText(GetParam().Bytes), GetParam().Plain);
 }
 
 const EscapeCase kEscapeCases[] = {
@@ -85,8 +87,26 @@ const EscapeCase kEscapeCases[] = {
      "a\xE2\x80\xA8"
      "b\xE2\x80\xA9",
      "\"a\\u2028b\\u2029\"",
-     "a\xE2\x80\xA8"
-     "b\xE2\x80\xA9"},
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    // A subject cannot turn the rest of the line around or hide characters.
+    {"RightToLeftOverride",
+     "txt.\xE2\x80\xAE"
+     "exe",
+     "\"txt.\\u202eexe\"",
+     "txt.\xEF\xBF\xBD"
+     "exe"},
+    {"IsolatesAndMarks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C",
+     "\"\\u2066x\\u2069\\u200f\\u061c\"", "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"ZeroWidthAndBom",
+     "a\xE2\x80\x8B"
+     "b\xEF\xBB\xBF",
+     "\"a\\u200bb\\ufeff\"",
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    {"NeighboursStay", "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0",
+     "\"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0\"",
+     "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TextEscaping, testing::ValuesIn(kEscapeCases),
@@ -178,6 +198,17 @@ TEST(CheckReport, PlainTextListsMailboxesAndTheirNewMessages) {
             "5 Old: not checked (switched off)\n");
 }
 
+TEST(CheckReport, PlainTextShowsDisplayNamesUnquotedJsonKeepsThem) {
+  CheckReport report;
+  MailboxReport box = Box(0, "W", 1, 1);
+  const std::string from = "\"Dan \\\"the Man\\\"\" <dan@example.org>";
+  box.Headers = {Header(from, "S", "D")};
+  report.Mailboxes = {box};
+  EXPECT_NE(RenderPlainReport(report).find("From: Dan \"the Man\" <dan@example.org> |"),
+            std::string::npos);
+  EXPECT_NE(RenderJsonReport(report).find("\"from\":" + JsonString(from)), std::string::npos);
+}
+
 TEST(CheckReport, PlainTextSpeaksTheUsersLanguage) {
   CheckReport report;
   report.LanguageBase = 700;
@@ -211,23 +242,25 @@ TEST(CheckReport, JsonHoldsEveryField) {
   MailboxReport work = Box(0, "Work \"A\"", 2, 7);
   work.NewestUidl = "u7";
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
-  report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
-                      Disabled(Box(5, "Old", 4, 4))};
+  MailboxReport home = Box(3, "Home", 0, 0, "Password is wrong!");
+  home.Security = SecurityMode::StartTls;
+  report.Mailboxes = {work, home, Disabled(Box(5, "Old", 4, 4))};
   EXPECT_EQ(
       RenderJsonReport(report),
       "{\"mailboxes\":["
       "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"checked\":true,\"newCount\":2,"
       "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
-      "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+      "\"security\":\"none\",\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
       "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
       "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
       "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"checked\":false,\"newCount\":0,"
       "\"messageCount\":0,"
-      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\","
+      "\"security\":\"starttls\",\"headers\":[]},"
       "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"checked\":false,\"newCount\":4,"
       "\"messageCount\":4,"
       "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-      "\"headers\":[]}"
+      "\"security\":\"none\",\"headers\":[]}"
       "],\"newTotal\":2}\n");
 }
 
@@ -259,6 +292,39 @@ TEST(CheckReport, NotCheckedMailboxSaysSoInBothRenderings) {
         << json;
     EXPECT_EQ(CheckExitStatus(report), kExitFailed);
   }
+}
+
+TEST(CheckReport, JsonDescribesARejectedCertificate) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.Security = SecurityMode::Tls;
+  box.RejectedCertificate = {"CN=pop.example.org", "CN=\"Own\" CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", "A1B2" + std::string(60, '0')};
+  report.Mailboxes = {box, Box(2, "Home", 0, 0)};
+  const std::string json = RenderJsonReport(report);
+  EXPECT_NE(json.find("\"security\":\"tls\",\"certificate\":{\"subject\":\"CN=pop.example.org\","
+                      "\"issuer\":\"CN=\\\"Own\\\" CA\",\"validFrom\":\"2026-01-01 00:00:00 UTC\","
+                      "\"validUntil\":\"2027-01-01 00:00:00 UTC\",\"sha256\":\"A1:B2:00:"),
+            std::string::npos)
+      << json;
+  // Only the mailbox that failed on a certificate has one.
+  EXPECT_EQ(json.find("certificate", json.find("\"index\":2")), std::string::npos);
+}
+
+TEST(CheckReport, PlainTextListsARejectedCertificateUnderItsMailbox) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.RejectedCertificate = {"CN=pop\x1b.test", "CN=CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", std::string(64, 'F')};
+  report.Mailboxes = {box};
+  std::string expected =
+      "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
+  for (const std::string& line : CertificateDetails(report.LanguageBase, box.RejectedCertificate)) {
+    expected += "    " + DisplayText(line) + "\n";
+  }
+  EXPECT_EQ(RenderPlainReport(report), expected);
+  // What the server put into its certificate cannot steer the terminal.
+  EXPECT_EQ(expected.find('\x1b'), std::string::npos);
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {

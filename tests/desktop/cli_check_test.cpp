@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "check/connection_security.h"
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
+#include "support/test_certificates.h"
 
 namespace postvane::test {
 namespace {
@@ -152,14 +154,15 @@ TEST_F(CliCheck, JsonStaysValidWhateverTheHeadersHold) {
   EXPECT_TRUE(IsValidUtf8(result.Out));
 
   // Python's reader: the document parses, and the subject comes back as the server's bytes
-  // read as Windows-1252 (they are not UTF-8).
+  // read as Windows-1252 (they are not UTF-8). A bare LF ends the From line; the tab is
+  // white space, which becomes one blank.
   const CheckResult python = RunPython(
       "import json,sys\n"
       "d=json.load(sys.stdin)\n"
       "h=d['mailboxes'][0]['headers'][0]\n"
-      "assert h['subject']=='\"quoted\" back\\\\slash \\x01\\x1b[31m\\ttab caf\\u00e9 \\u00ff end'"
+      "assert h['subject']=='\"quoted\" back\\\\slash \\x01\\x1b[31m tab caf\\u00e9 \\u00ff end'"
       ", ascii(h['subject'])\n"
-      "assert h['from']=='line\\nbreak <x@example.org>', ascii(h['from'])\n"
+      "assert h['from']=='line', ascii(h['from'])\n"
       "assert h['priority']=='1\\x00z', ascii(h['priority'])\n"
       "assert h['to']=='\\u00fc@example.org', ascii(h['to'])\n"
       "print(d['newTotal'], d['mailboxes'][0]['name'], d['mailboxes'][0]['newestUidl'])\n",
@@ -182,7 +185,7 @@ TEST_F(CliCheck, JsonStaysValidWhateverTheHeadersHold) {
   EXPECT_FALSE(mailbox["error"].toBool(true));
   const QJsonObject header = mailbox["headers"].toArray()[0].toObject();
   EXPECT_EQ(header["subject"].toString().toStdString(),
-            "\"quoted\" back\\slash \x01\x1b[31m\ttab caf\xC3\xA9 \xC3\xBF end");
+            "\"quoted\" back\\slash \x01\x1b[31m tab caf\xC3\xA9 \xC3\xBF end");
   EXPECT_EQ(header["date"].toString(), QStringLiteral("today"));
 }
 
@@ -371,6 +374,49 @@ TEST(CliInfo, VersionAndHelp) {
   ASSERT_TRUE(help.Finished);
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_EQ(help.Out.rfind("Usage: postvane-check [--settings FILE]", 0), 0u);
+}
+
+// Secure mailboxes: the same settings keys as the tray program; the command never asks.
+
+TEST_F(CliCheck, RefusedCertificateFailsWithItsDetailsAndTrustingItByHandWorks) {
+  static const TestCertificates certificates;
+  if (!certificates.Ready()) GTEST_SKIP() << certificates.Failure();
+  const TlsServerSide side{certificates.SelfSigned().Certificate, certificates.SelfSigned().Key};
+  ScriptedPop3Server server([&side](int connection) {
+    Pop3Script script = Pop3Script().StartTls(side);
+    // The first run refuses the certificate; the second trusts it.
+    if (connection == 0) return script.Hold();
+    return script.LoginThroughUidl("alice", "secret", kUids).Quit();
+  });
+  ASSERT_NE(server.Port(), 0);
+  MailboxSettings box = Mailbox(0, "Own", server.Port(), "u3");
+  box.Extra = "Security=1\r\n";
+  WriteSettings({box});
+
+  const CheckResult refused = RunCheck({"--settings", SettingsArgument(), "--json"});
+  ASSERT_TRUE(refused.Finished) << refused.Err;
+  EXPECT_EQ(refused.ExitCode, 2) << refused.Out;
+  const QJsonObject mailbox =
+      QJsonDocument::fromJson(QByteArray::fromStdString(refused.Out))["mailboxes"][0].toObject();
+  EXPECT_EQ(mailbox["security"].toString(), "tls");
+  EXPECT_TRUE(mailbox["error"].toBool());
+  const QJsonObject certificate = mailbox["certificate"].toObject();
+  EXPECT_EQ(NormalizeFingerprint(certificate["sha256"].toString().toStdString()),
+            NormalizeFingerprint(certificates.SelfSigned().Fingerprint));
+  EXPECT_TRUE(certificate["subject"].toString().contains("localhost"));
+  EXPECT_FALSE(certificate["validUntil"].toString().isEmpty());
+
+  // The fingerprint as the openssl tool prints it, written into the file by hand.
+  box.Extra += "CertFingerprint=" + certificates.SelfSigned().Fingerprint + "\r\n";
+  WriteSettings({box});
+  const CheckResult trusted = RunCheck({"--settings", SettingsArgument()});
+  ASSERT_TRUE(trusted.Finished) << trusted.Err;
+  EXPECT_EQ(trusted.ExitCode, 1) << trusted.Out;
+  EXPECT_EQ(trusted.Out, "0 Own: 0 new message(s), 3 message(s) in mailbox - no Error\n");
+  for (const ScriptedPop3Server::Session& session : server.Sessions()) {
+    EXPECT_EQ(session.ReceivedInClear.find("PASS"), std::string::npos);
+  }
+  EXPECT_TRUE(server.Problems().empty());
 }
 
 }  // namespace
