@@ -27,11 +27,15 @@ cmake --preset windows $launcher >/dev/null
 cmake --build build-windows -j "$jobs"
 
 echo "== Wine prefix"
-# The first start makes the prefix (about ten seconds); a persistent wineserver spares every
-# later start from making its own.
+# A persistent wineserver spares every later start from making its own; the first start
+# makes the prefix (ten to twenty seconds).
 started=$(date +%s)
-/usr/lib/wine/wine64 wineboot --init >"$work/wineboot.log" 2>&1
+mkdir -p "$WINEPREFIX"
 wineserver -p
+/usr/lib/wine/wine64 wineboot --init >"$work/wineboot.log" 2>&1 || {
+  cat "$work/wineboot.log" >&2
+  exit 1
+}
 echo "prefix ready in $(( $(date +%s) - started )) s"
 
 echo "== Windows tests under Wine"

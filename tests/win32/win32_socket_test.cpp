@@ -46,13 +46,14 @@ class WinsockTest : public testing::Test {
     WSACleanup();
   }
 
-  // A socket bound to 127.0.0.1 on a port the system picks; listening when asked.
-  SOCKET Bound(bool listening, u_short& port) {
+  // A socket bound on a port the system picks (to 127.0.0.1, or to every address); listening
+  // when asked.
+  SOCKET Bound(bool listening, u_short& port, u_long address4 = INADDR_LOOPBACK) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     opened_.push_back(s);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(address4);
     EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     if (listening) {
       EXPECT_EQ(listen(s, 4), 0);
@@ -110,8 +111,9 @@ TEST_F(WinsockTest, TalksBothWaysAndHearsThePeerClose) {
 }
 
 TEST_F(WinsockTest, TakenLocalPortFailsAtOnceUntilClosed) {
+  // A listener on every address holds the port, as another program's server would.
   u_short taken = 0;
-  Bound(false, taken);
+  Bound(true, taken, INADDR_ANY);
   Win32Socket client;
   EventLog log;
   client.SetListener(&log);
