@@ -40,6 +40,20 @@ echo "prefix ready in $(( $(date +%s) - started )) s"
 
 echo "== Windows tests under Wine"
 (cd build-windows && ctest --output-on-failure -j "$jobs" "$@")
-cases=$(grep -ho '\[  PASSED  \] [0-9]* test' build-windows/Testing/Temporary/LastTest.log |
+windows_cases=$(grep -ho '\[  PASSED  \] [0-9]* test' build-windows/Testing/Temporary/LastTest.log |
   awk '{ n += $4 } END { print n + 0 }')
-echo "== Windows tests passed ($cases test cases)"
+
+echo "== postvane-check.exe beside the native one"
+# The native side comes from the plain build (build/); its own ctest skips this test.
+if [ -d build ]; then
+  cmake --build build -j "$jobs" --target cli_wine_test postvane-check
+  POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe" QT_QPA_PLATFORM=offscreen \
+    build/tests/desktop/cli_wine_test >"$work/cli_wine.log" 2>&1 || {
+    cat "$work/cli_wine.log"
+    exit 1
+  }
+  grep -h '^\[  PASSED  \]' "$work/cli_wine.log"
+else
+  echo "no native build in build/; skipped"
+fi
+echo "== Windows tests passed ($windows_cases test cases under Wine)"

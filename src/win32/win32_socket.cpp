@@ -50,7 +50,7 @@ SocketError Win32Socket::Connect() {
     return {number, SystemErrorText(static_cast<unsigned long>(number))};
   }
   // From here on the socket is non-blocking and speaks only through the message loop.
-  WSAAsyncSelect(socket_, window_.Handle(), kSocketMessage,
+  WSAAsyncSelect(socket_, window_.Handle(), SocketMessage(),
                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
   if (remotePort_ < 1 || remotePort_ > 65535) {
     PostFailure(WSAEADDRNOTAVAIL);
@@ -84,10 +84,11 @@ void Win32Socket::PostFailure(int number) {
 }
 
 void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= kFirstSocketMessage) {
+    if (message == SocketMessage()) OnSocketEvent(wParam, lParam);
+    return;
+  }
   switch (message) {
-    case kSocketMessage:
-      OnSocketEvent(wParam, lParam);
-      break;
     case kLookupMessage:
       OnLookupDone(wParam, lParam);
       break;

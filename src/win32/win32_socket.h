@@ -38,9 +38,16 @@ class Win32Socket : public Socket {
   void Close() override;
 
  private:
-  static constexpr UINT kSocketMessage = WM_APP + 1;
-  static constexpr UINT kLookupMessage = WM_APP + 2;
-  static constexpr UINT kFailMessage = WM_APP + 3;
+  static constexpr UINT kLookupMessage = WM_APP + 1;
+  static constexpr UINT kFailMessage = WM_APP + 2;
+  // Each connection's events come under a message number of their own: a new socket often
+  // gets the handle of the one just closed, whose events may still wait in the queue.
+  static constexpr UINT kFirstSocketMessage = WM_APP + 16;
+  static constexpr UINT kSocketMessages = 0x1000;
+
+  UINT SocketMessage() const {
+    return kFirstSocketMessage + static_cast<UINT>(generation_ % kSocketMessages);
+  }
 
   void OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSocketEvent(WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,9 @@
 // postvane-check.exe: one check cycle over the mailboxes of a settings file, printed, then exit.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 
 #include <iostream>
 #include <string>
@@ -21,8 +25,11 @@
 
 int main() {
   using namespace postvane;
-  // The report is UTF-8, as on every other system; the console shows it as such.
+  // The report is UTF-8 with line feeds, byte for byte as on every other system; the console
+  // shows it as such.
   SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 
   const ParsedArguments parsed = ParseCheckArguments(CommandArguments());
   if (!parsed.Error.empty()) {
