@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "ui/caption_model.h"
 #include "ui/string_table.h"
 #include "win32/wide_text.h"
 
@@ -45,16 +46,15 @@ ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
 }
 
 std::wstring ConfigWindow::Caption(const std::string& code) const {
-  if (code.rfind("res", 0) == 0 && code.size() > 3) {
-    return Widen(LocalString(state_.LanguageBase, std::stoi(code.substr(3))));
-  }
+  if (IsCaptionCode(code)) return Widen(LocalString(state_.LanguageBase, CaptionCodeOffset(code)));
   return Widen(code);
 }
 
 HWND ConfigWindow::Add(int page, const wchar_t* className, const std::string& caption, DWORD style,
                        int x, int y, int width, int height, int id) {
-  HWND control = AddControl(className, Caption(caption), style, kFrameX + x, kFrameY + y, width,
-                            height, id);
+  // Labels of the design overlap their boxes by a few pixels; clipping keeps the boxes whole.
+  HWND control = AddControl(className, Caption(caption), style | WS_CLIPSIBLINGS, kFrameX + x,
+                            kFrameY + y, width, height, id);
   // Over the tab strip, not inside it: it must be drawn above it.
   SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   pages_[static_cast<std::size_t>(page)].push_back(control);
@@ -193,6 +193,12 @@ void ConfigWindow::OnClose() {
 }
 
 LRESULT ConfigWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+    // Labels, boxes and frames take the tab page's colour, not the dialog's.
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
   if (message == WM_NOTIFY) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "ui/caption_model.h"
 #include "ui/string_table.h"
 #include "win32/gui/about_window.h"
 #include "win32/gui/config_window.h"
@@ -14,12 +15,12 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"PostvaneMain";
 constexpr UINT kTrayMessage = WM_APP + 100;
-// Menu commands are the string offsets of their captions, plus this.
+// Menu commands are the numbers of their caption codes, plus this.
 constexpr UINT kMenuBase = 1000;
-constexpr int kMdaemonOffset = 137;
+constexpr int kMdaemonEntry = 137;
 
 struct MenuEntry {
-  int offset;
+  int code;  // caption "res" + code
   void (PostvaneApp::*handler)();
 };
 
@@ -142,12 +143,13 @@ void MainWindow::BuildMenu() {
   if (menu_ != nullptr) DestroyMenu(menu_);
   menu_ = CreatePopupMenu();
   for (const MenuEntry& entry : kMenu) {
-    if (entry.offset == kMdaemonOffset && !mdaemonVisible_) continue;
+    if (entry.code == kMdaemonEntry && !mdaemonVisible_) continue;
     // Before the captions are localized the entries show their codes, as the design's do.
+    const std::string code = "res" + std::to_string(entry.code);
     const std::string caption = state_.LanguageBase != 0
-                                    ? LocalString(state_.LanguageBase, entry.offset)
-                                    : "res" + std::to_string(entry.offset);
-    AppendMenuW(menu_, MF_STRING, kMenuBase + static_cast<UINT>(entry.offset),
+                                    ? LocalString(state_.LanguageBase, CaptionCodeOffset(code))
+                                    : code;
+    AppendMenuW(menu_, MF_STRING, kMenuBase + static_cast<UINT>(entry.code),
                 Widen(caption).c_str());
   }
 }
@@ -215,7 +217,7 @@ void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
 void MainWindow::OnMenuCommand(UINT id) {
   if (app_ == nullptr) return;
   for (const MenuEntry& entry : kMenu) {
-    if (kMenuBase + static_cast<UINT>(entry.offset) == id) (app_->*entry.handler)();
+    if (kMenuBase + static_cast<UINT>(entry.code) == id) (app_->*entry.handler)();
   }
 }
 
