@@ -9,9 +9,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 work=$(mktemp -d "${TMPDIR:-/tmp}/postvane-wine.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+xvfb=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -27,6 +29,14 @@ cmake --preset windows $launcher >/dev/null
 cmake --build build-windows -j "$jobs"
 
 echo "== Wine prefix"
+# The tray program needs a display, and Wine must have it from the prefix's first start on: it
+# shows the icons in a tray window of its own.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 640x400x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+exec 3>&-
+while [ ! -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
 # A persistent wineserver spares every later start from making its own; the first start
 # makes the prefix (ten to twenty seconds).
 started=$(date +%s)
@@ -43,16 +53,23 @@ echo "== Windows tests under Wine"
 windows_cases=$(grep -ho '\[  PASSED  \] [0-9]* test' build-windows/Testing/Temporary/LastTest.log |
   awk '{ n += $4 } END { print n + 0 }')
 
-echo "== postvane-check.exe beside the native one"
-# The native side comes from the plain build (build/); its own ctest skips this test.
-if [ -d build ]; then
-  cmake --build build -j "$jobs" --target cli_wine_test postvane-check
-  POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe" QT_QPA_PLATFORM=offscreen \
-    build/tests/desktop/cli_wine_test >"$work/cli_wine.log" 2>&1 || {
-    cat "$work/cli_wine.log"
+echo "== The .exe files end to end, beside the native programs"
+# The native side comes from the plain build (build/); its own ctest skips these tests.
+run_native_test() {
+  name=$1
+  shift
+  env "$@" "build/tests/desktop/$name" >"$work/$name.log" 2>&1 || {
+    cat "$work/$name.log"
     exit 1
   }
-  grep -h '^\[  PASSED  \]' "$work/cli_wine.log"
+  grep -h '^\[  PASSED  \]' "$work/$name.log"
+}
+if [ -d build ]; then
+  cmake --build build -j "$jobs" --target cli_wine_test tray_wine_test postvane-check
+  run_native_test cli_wine_test QT_QPA_PLATFORM=offscreen \
+    POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe"
+  run_native_test tray_wine_test QT_QPA_PLATFORM=offscreen \
+    POSTVANE_WINDOWS_TRAY_PROGRAM="$PWD/build-windows/postvane.exe"
 else
   echo "no native build in build/; skipped"
 fi
