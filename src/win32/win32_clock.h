@@ -1,8 +1,8 @@
 // The local date and time from GetLocalTime, and the user's date and time formats.
 #pragma once
 
-#include "check/clock.h"
-#include "ui/date_text.h"
+#include "ports/clock.h"
+#include "ports/date_text.h"
 
 namespace postvane {
 

@@ -1,7 +1,7 @@
 // The core's file access on the Windows API: wide paths, whole-file replacement, owner-only files.
 #pragma once
 
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 
 namespace postvane {
 

@@ -1,7 +1,7 @@
 // Starts the mail reader from its command line with CreateProcessW, without waiting for it.
 #pragma once
 
-#include "app/program_starter.h"
+#include "ports/program_starter.h"
 
 namespace postvane {
 

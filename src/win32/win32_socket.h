@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "check/socket.h"
+#include "ports/socket.h"
 #include "win32/hidden_window.h"
 
 namespace postvane {

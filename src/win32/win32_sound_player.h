@@ -1,7 +1,7 @@
 // Plays WAV files with PlaySoundW, in the background.
 #pragma once
 
-#include "app/sound_player.h"
+#include "ports/sound_player.h"
 
 namespace postvane {
 

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "check/timer.h"
+#include "ports/timer.h"
 #include "win32/hidden_window.h"
 
 namespace postvane {

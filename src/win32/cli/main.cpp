@@ -15,7 +15,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "settings/settings_store.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
 #include "win32/win32_clock.h"

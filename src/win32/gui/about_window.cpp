@@ -1,8 +1,7 @@
 // Positions are the design's, at 96 dpi.
 #include "win32/gui/about_window.h"
 
-#include "ui/caption_model.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 #include "ui/version_line.h"
 #include "win32/wide_text.h"
 
@@ -10,7 +9,7 @@ namespace postvane {
 
 AboutWindow::AboutWindow(int16_t languageBase) {
   dark_ = CreateSolidBrush(RGB(0, 0, 0));
-  Create(Widen(LocalString(languageBase, CaptionCodeOffset("res133"))), 269, 157, WS_CAPTION | WS_SYSMENU);
+  Create(Widen(LocalString(languageBase, StringId::About)), 269, 157, WS_CAPTION | WS_SYSMENU);
   AddControl(L"STATIC", L"", SS_WHITEFRAME, 7, 7, 254, 141);
   HWND picture = AddControl(L"STATIC", L"", SS_ICON, 14, 21, 32, 32);
   SendMessageW(picture, STM_SETICON,

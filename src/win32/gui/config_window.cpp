@@ -8,8 +8,7 @@
 
 #include <utility>
 
-#include "ui/caption_model.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 #include "win32/wide_text.h"
 
 namespace postvane {
@@ -28,10 +27,10 @@ constexpr DWORD kGroup = BS_GROUPBOX;
 ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
                            std::function<void(bool)> setMDaemonMenuVisible)
     : state_(state), store_(store), setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)) {
-  Create(Caption("res132"), 335, 320, WS_CAPTION | WS_SYSMENU);
+  Create(Caption(StringId::Configuration), 335, 320, WS_CAPTION | WS_SYSMENU);
   tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281, kTabStrip);
   int tab = 0;
-  for (const char* caption : {"res101", "res110", "res126"}) {
+  for (StringId caption : {StringId::Mailboxes, StringId::General1, StringId::General2}) {
     std::wstring text = Caption(caption);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -41,19 +40,18 @@ ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
-  AddControl(L"BUTTON", Caption("res131"), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22, kOk);
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22, kOk);
   Form_Load();
 }
 
-std::wstring ConfigWindow::Caption(const std::string& code) const {
-  if (IsCaptionCode(code)) return Widen(LocalString(state_.LanguageBase, CaptionCodeOffset(code)));
-  return Widen(code);
+std::wstring ConfigWindow::Caption(StringId id) const {
+  return Widen(LocalString(state_.LanguageBase, id));
 }
 
-HWND ConfigWindow::Add(int page, const wchar_t* className, const std::string& caption, DWORD style,
-                       int x, int y, int width, int height, int id) {
+HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& caption,
+                       DWORD style, int x, int y, int width, int height, int id) {
   // Labels of the design overlap their boxes by a few pixels; clipping keeps the boxes whole.
-  HWND control = AddControl(className, Caption(caption), style | WS_CLIPSIBLINGS, kFrameX + x,
+  HWND control = AddControl(className, caption, style | WS_CLIPSIBLINGS, kFrameX + x,
                             kFrameY + y, width, height, id);
   // Over the tab strip, not inside it: it must be drawn above it.
   SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -62,65 +60,66 @@ HWND ConfigWindow::Add(int page, const wchar_t* className, const std::string& ca
 }
 
 void ConfigWindow::BuildMailboxesTab() {
-  Add(0, L"BUTTON", "res102", kGroup, 7, 14, 85, 232);
+  Add(0, L"BUTTON", Caption(StringId::Mailbox), kGroup, 7, 14, 85, 232);
   for (int i = 0; i < kUserMailboxes; ++i) {
-    Add(0, L"BUTTON", std::to_string(i + 1),
+    Add(0, L"BUTTON", std::to_wstring(i + 1),
         BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 7 + 14, 14 + 21 + 21 * i, 64,
         15, kOption1 + i);
   }
-  mailboxPicture_ = Add(0, L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
-  Add(0, L"STATIC", "res103", 0, 105, 77, 85, 15);
-  Add(0, L"EDIT", "", kTextBox, 182, 77, 113, 19, kMailBoxName);
-  Add(0, L"STATIC", "res104", 0, 105, 105, 85, 15);
-  Add(0, L"EDIT", "", kTextBox, 182, 105, 113, 19, kUser);
-  Add(0, L"STATIC", "res105", 0, 105, 133, 92, 15);
-  Add(0, L"EDIT", "", kTextBox | ES_PASSWORD, 182, 133, 113, 19, kPassword);
-  Add(0, L"STATIC", "res106", 0, 105, 161, 85, 15);
-  Add(0, L"EDIT", "", kTextBox, 182, 161, 113, 19, kRemoteHost);
-  Add(0, L"STATIC", "res107", 0, 105, 189, 92, 15);
-  Add(0, L"EDIT", "", kTextBox, 182, 189, 36, 19, kRemotePort);
-  Add(0, L"STATIC", "res108", 0, 224, 192, 51, 15);
-  Add(0, L"BUTTON", "", kCheckBox, 280, 192, 15, 15, kEnabled);
-  Add(0, L"STATIC", "res109", 0, 104, 217, 167, 29);
-  Add(0, L"BUTTON", "", kCheckBox, 280, 224, 15, 15, kLastMail);
+  mailboxPicture_ = Add(0, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
+  Add(0, L"STATIC", Caption(StringId::MailboxName), 0, 105, 77, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 77, 113, 19, kMailBoxName);
+  Add(0, L"STATIC", Caption(StringId::UserName), 0, 105, 105, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 105, 113, 19, kUser);
+  Add(0, L"STATIC", Caption(StringId::Password), 0, 105, 133, 92, 15);
+  Add(0, L"EDIT", L"", kTextBox | ES_PASSWORD, 182, 133, 113, 19, kPassword);
+  Add(0, L"STATIC", Caption(StringId::MailServer), 0, 105, 161, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 161, 113, 19, kRemoteHost);
+  Add(0, L"STATIC", Caption(StringId::ServerPort), 0, 105, 189, 92, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 189, 36, 19, kRemotePort);
+  Add(0, L"STATIC", Caption(StringId::Enabled), 0, 224, 192, 51, 15);
+  Add(0, L"BUTTON", L"", kCheckBox, 280, 192, 15, 15, kEnabled);
+  Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217, 167, 29);
+  Add(0, L"BUTTON", L"", kCheckBox, 280, 224, 15, 15, kLastMail);
 }
 
 void ConfigWindow::BuildGeneral1Tab() {
-  Add(1, L"BUTTON", "res111", kGroup, 7, 14, 134, 36);
-  Add(1, L"STATIC", "res112", 0, 7 + 7, 14 + 14, 43, 15);
-  Add(1, L"EDIT", "", kTextBox, 7 + 56, 14 + 14, 29, 16, kInterval);
-  Add(1, L"STATIC", "min.", 0, 7 + 91, 14 + 14, 36, 15);
+  Add(1, L"BUTTON", Caption(StringId::Interval), kGroup, 7, 14, 134, 36);
+  Add(1, L"STATIC", Caption(StringId::IntervalLabel), 0, 7 + 7, 14 + 14, 43, 15);
+  Add(1, L"EDIT", L"", kTextBox, 7 + 56, 14 + 14, 29, 16, kInterval);
+  Add(1, L"STATIC", L"min.", 0, 7 + 91, 14 + 14, 36, 15);
 
-  Add(1, L"BUTTON", "res113", kGroup, 161, 14, 141, 36);
-  Add(1, L"BUTTON", "res114", kCheckBox, 161 + 7, 14 + 14, 113, 15, kAdvancedTrayIcon);
+  Add(1, L"BUTTON", Caption(StringId::TrayIcon), kGroup, 161, 14, 141, 36);
+  Add(1, L"BUTTON", Caption(StringId::AdvancedFunction), kCheckBox, 161 + 7, 14 + 14, 113, 15, kAdvancedTrayIcon);
 
-  Add(1, L"BUTTON", "res115", kGroup, 7, 56, 295, 50);
-  HWND list = Add(1, WC_COMBOBOXW, "", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 7 + 7, 56 + 21,
+  Add(1, L"BUTTON", Caption(StringId::DoubleClickOptions), kGroup, 7, 56, 295, 50);
+  HWND list = Add(1, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 7 + 7, 56 + 21,
                   281, 100, kDoubleClick);
-  for (const char* item : {"res122", "res123", "res124"}) {
+  for (StringId item :
+       {StringId::RunMailReaderAction, StringId::ShowStatusAction, StringId::CheckMailAction}) {
     SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(item).c_str()));
   }
 
-  Add(1, L"BUTTON", "Notify Options", kGroup, 8, 112, 295, 85);
-  Add(1, L"BUTTON", "res117", kCheckBox, 8 + 14, 112 + 21, 99, 15, kPlaySound);
-  Add(1, L"EDIT", "", kTextBox, 8 + 133, 112 + 21, 155, 16, kSoundFile);
-  Add(1, L"BUTTON", "res118", kCheckBox, 8 + 14, 112 + 42, 197, 15, kPopUpWindow);
-  Add(1, L"BUTTON", "res164", kCheckBox | BS_MULTILINE | BS_TOP, 8 + 133, 112 + 42, 78, 36,
+  Add(1, L"BUTTON", L"Notify Options", kGroup, 8, 112, 295, 85);
+  Add(1, L"BUTTON", Caption(StringId::PlaySound), kCheckBox, 8 + 14, 112 + 21, 99, 15, kPlaySound);
+  Add(1, L"EDIT", L"", kTextBox, 8 + 133, 112 + 21, 155, 16, kSoundFile);
+  Add(1, L"BUTTON", Caption(StringId::PopUpWindow), kCheckBox, 8 + 14, 112 + 42, 197, 15, kPopUpWindow);
+  Add(1, L"BUTTON", Caption(StringId::ReplaySound), kCheckBox | BS_MULTILINE | BS_TOP, 8 + 133, 112 + 42, 78, 36,
       kReplaySound);
-  Add(1, L"BUTTON", "res120", WS_TABSTOP, 8 + 217, 112 + 42, 71, 22, kBrowseSound);
-  Add(1, L"BUTTON", "res119", kCheckBox, 8 + 14, 112 + 63, 120, 15, kRunMailReader);
+  Add(1, L"BUTTON", Caption(StringId::BrowseMailProgram), WS_TABSTOP, 8 + 217, 112 + 42, 71, 22, kBrowseSound);
+  Add(1, L"BUTTON", Caption(StringId::RunMailReader), kCheckBox, 8 + 14, 112 + 63, 120, 15, kRunMailReader);
 
-  Add(1, L"BUTTON", "res121", kGroup, 7, 203, 295, 43);
-  Add(1, L"EDIT", "", kTextBox, 7 + 7, 203 + 21, 204, 16, kMailProgram);
-  Add(1, L"BUTTON", "res125", WS_TABSTOP, 7 + 217, 203 + 14, 71, 22, kBrowseMailProgram);
+  Add(1, L"BUTTON", Caption(StringId::MailProgram), kGroup, 7, 203, 295, 43);
+  Add(1, L"EDIT", L"", kTextBox, 7 + 7, 203 + 21, 204, 16, kMailProgram);
+  Add(1, L"BUTTON", Caption(StringId::BrowseSound), WS_TABSTOP, 7 + 217, 203 + 14, 71, 22, kBrowseMailProgram);
 }
 
 void ConfigWindow::BuildGeneral2Tab() {
-  Add(2, L"BUTTON", "res127", kGroup, 7, 14, 295, 99);
-  Add(2, L"BUTTON", "res128", kCheckBox, 7 + 14, 14 + 21, 162, 22, kMDaemonActivate);
-  Add(2, L"BUTTON", "res130", WS_TABSTOP, 7 + 196, 14 + 42, 85, 22, kMDaemonBrowse);
-  Add(2, L"STATIC", "res129", 0, 7 + 14, 14 + 49, 134, 15);
-  Add(2, L"EDIT", "", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
+  Add(2, L"BUTTON", Caption(StringId::OnlyForMDaemon), kGroup, 7, 14, 295, 99);
+  Add(2, L"BUTTON", Caption(StringId::ActivateMDaemon), kCheckBox, 7 + 14, 14 + 21, 162, 22, kMDaemonActivate);
+  Add(2, L"BUTTON", Caption(StringId::BrowseMDaemon), WS_TABSTOP, 7 + 196, 14 + 42, 85, 22, kMDaemonBrowse);
+  Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
+  Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
 }
 
 void ConfigWindow::Form_Load() {

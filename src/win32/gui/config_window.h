@@ -11,6 +11,7 @@
 #include "app/program_state.h"
 #include "settings/config_form.h"
 #include "settings/settings_store.h"
+#include "text/string_id.h"
 #include "win32/gui/form_window.h"
 
 namespace postvane {
@@ -55,9 +56,9 @@ class ConfigWindow : public FormWindow {
   void BuildGeneral1Tab();
   void BuildGeneral2Tab();
   // A control on one of the tabs, at the tab frame's coordinates.
-  HWND Add(int page, const wchar_t* className, const std::string& caption, DWORD style, int x,
+  HWND Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style, int x,
            int y, int width, int height, int id = 0);
-  std::wstring Caption(const std::string& code) const;
+  std::wstring Caption(StringId id) const;
 
   void Form_Load();
   void Option1_Click(int index);

@@ -3,8 +3,7 @@
 
 #include <utility>
 
-#include "ui/caption_model.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 #include "win32/gui/about_window.h"
 #include "win32/gui/config_window.h"
 #include "win32/gui/status_window.h"
@@ -15,21 +14,25 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"PostvaneMain";
 constexpr UINT kTrayMessage = WM_APP + 100;
-// Menu commands are the numbers of their caption codes, plus this.
+// Menu commands are the string ids of their captions, plus this.
 constexpr UINT kMenuBase = 1000;
-constexpr int kMdaemonEntry = 137;
 
 struct MenuEntry {
-  int code;  // caption "res" + code
+  StringId caption;
   void (PostvaneApp::*handler)();
 };
 
 constexpr MenuEntry kMenu[] = {
-    {134, &PostvaneApp::mnuCheckNow_Click}, {135, &PostvaneApp::mnuMailReader_Click},
-    {136, &PostvaneApp::mnuStatus_Click},   {137, &PostvaneApp::mnuMdaemon_Click},
-    {138, &PostvaneApp::mnuConfig_Click},   {139, &PostvaneApp::mnuAbout_Click},
-    {140, &PostvaneApp::mnuExit_Click},
+    {StringId::MenuCheckNow, &PostvaneApp::mnuCheckNow_Click},
+    {StringId::MenuRunMailReader, &PostvaneApp::mnuMailReader_Click},
+    {StringId::MenuShowStatus, &PostvaneApp::mnuStatus_Click},
+    {StringId::MenuProcessMDaemon, &PostvaneApp::mnuMdaemon_Click},
+    {StringId::MenuConfiguration, &PostvaneApp::mnuConfig_Click},
+    {StringId::MenuAbout, &PostvaneApp::mnuAbout_Click},
+    {StringId::MenuExit, &PostvaneApp::mnuExit_Click},
 };
+
+UINT CommandOf(StringId caption) { return kMenuBase + static_cast<UINT>(caption); }
 
 HICON TrayIcon(int iconId) {
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId),
@@ -143,13 +146,12 @@ void MainWindow::BuildMenu() {
   if (menu_ != nullptr) DestroyMenu(menu_);
   menu_ = CreatePopupMenu();
   for (const MenuEntry& entry : kMenu) {
-    if (entry.code == kMdaemonEntry && !mdaemonVisible_) continue;
+    if (entry.caption == StringId::MenuProcessMDaemon && !mdaemonVisible_) continue;
     // Before the captions are localized the entries show their codes, as the design's do.
-    const std::string code = "res" + std::to_string(entry.code);
-    const std::string caption = state_.LanguageBase != 0
-                                    ? LocalString(state_.LanguageBase, CaptionCodeOffset(code))
-                                    : code;
-    AppendMenuW(menu_, MF_STRING, kMenuBase + static_cast<UINT>(entry.code),
+    const std::string caption =
+        state_.LanguageBase != 0 ? LocalString(state_.LanguageBase, entry.caption)
+                                 : "res1" + std::to_string(static_cast<int>(entry.caption));
+    AppendMenuW(menu_, MF_STRING, CommandOf(entry.caption),
                 Widen(caption).c_str());
   }
 }
@@ -217,7 +219,7 @@ void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
 void MainWindow::OnMenuCommand(UINT id) {
   if (app_ == nullptr) return;
   for (const MenuEntry& entry : kMenu) {
-    if (kMenuBase + static_cast<UINT>(entry.code) == id) (app_->*entry.handler)();
+    if (CommandOf(entry.caption) == id) (app_->*entry.handler)();
   }
 }
 

@@ -13,8 +13,8 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
-#include "app/tray_icons.h"
-#include "app/windows.h"
+#include "ports/tray_icons.h"
+#include "ports/windows.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
