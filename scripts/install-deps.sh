@@ -13,6 +13,11 @@ elif [ "$kind" = headless ]; then
   packages="$packages xvfb trayer xdotool imagemagick python3"
 fi
 
+# The Windows programs: cross-compiler, Wine to run them, icon tools (tests and CI only).
+if [ "$kind" = test ]; then
+  packages="$packages g++-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils"
+fi
+
 missing=""
 for p in $packages; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -40,6 +40,9 @@ run_suite() {
 echo "== plain build and tests"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+echo "== Windows build and tests under Wine"
+scripts/test-windows.sh
+
 if [ "$quick" -eq 0 ]; then
   echo "== sanitizer build and tests"
   export UBSAN_OPTIONS=print_stacktrace=1
