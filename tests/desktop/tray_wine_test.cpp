@@ -128,6 +128,20 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
   // Nothing was acknowledged or configured: the settings file is as it was.
   EXPECT_EQ(ReadBytes(settings), before);
 
+  // A second start ends at once, before it reads a setting or checks a mailbox.
+  {
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.setStandardOutputFile(QString::fromStdString(folder.File("second-out.txt")));
+    second.setStandardErrorFile(QString::fromStdString(folder.File("second-err.txt")));
+    second.start(QStringLiteral("/usr/lib/wine/wine64"),
+                 {QString::fromStdString(WinePath(exe.string()))});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(work.Sessions().size(), 1u);
+    EXPECT_EQ(home.Sessions().size(), 1u);
+  }
+
   // The icons show in Wine's tray window: more than its plain ground on a picture of it.
   QString tray;
   ASSERT_TRUE(WaitFor([&] { return !(tray = WindowNamed(QStringLiteral("Wine System Tray"))).isEmpty(); }));
@@ -152,6 +166,16 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
     shown = WaitFor([&] { return !WindowNamed(QStringLiteral("^Status$")).isEmpty(); }, 3000);
   }
   EXPECT_TRUE(shown);
+
+  // A click on the icon acknowledges the new mail: only the UIDL key of the first mailbox
+  // changes in the file, to the newest message's id.
+  std::string expected = before;
+  const std::size_t uidl = expected.find("UIDL=u1");
+  ASSERT_NE(uidl, std::string::npos);
+  expected.replace(uidl, 7, "UIDL=u3");
+  Tool(QStringLiteral("xdotool"), {"mousemove", "--window", tray, "8", "10", "click", "1"});
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(settings) == expected; }, 30000))
+      << ReadBytes(settings);
 }
 
 }  // namespace
