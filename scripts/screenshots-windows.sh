@@ -94,11 +94,13 @@ mkdir -p docs/screenshots
 open_entry 3
 xdotool search --sync --name '^Status$' >/dev/null
 status=$(xdotool search --name '^Status$' | head -n 1)
-xdotool mousemove --window "$status" 30 20 click 1 key Right sleep 1
+xdotool mousemove --window "$status" 30 20 click 1 key Right Down Right Down Right mousemove 630 390 \
+  sleep 1
 import -window root "$root/docs/screenshots/windows-status.png"
 xdotool key --window "$status" alt+F4 sleep 1
 open_entry 4
 xdotool search --sync --name 'Configuration' >/dev/null
-sleep 1
+# The pointer leaves the tray, so that no tool tip covers the dialog.
+xdotool mousemove 630 390 sleep 1
 import -window root "$root/docs/screenshots/windows-tray-config.png"
 echo "pictures in docs/screenshots/windows-*.png"
