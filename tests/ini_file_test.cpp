@@ -111,13 +111,15 @@ TEST_P(IniFileMarkTest, ReadsThroughTheMarkAndWritesTheSameForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, IniFileMarkTest,
-    testing::Values(
-        MarkedFileCase{"Utf8Mark", "\xEF\xBB\xBF[A]\r\nk=Z\xC3\xBCrich\r\n", "Z\xC3\xBCrich"},
-        MarkedFileCase{"Utf16Latin", Utf16Le(u"[A]\r\nk=Z\u00FCrich\r\n"), "Z\xFCrich"},
-        MarkedFileCase{"Utf16Wide", Utf16Le(u"[A]\r\nk=\u65E5\u672C \U0001F600\r\n"),
-                       "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
-        MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"}),
-    [](const testing::TestParamInfo<MarkedFileCase>& info) { return std::string(info.param.name); });
+    testing::Values(MarkedFileCase{"Utf8Mark", "\xEF\xBB\xBF[A]\r\nk=Z\xC3\xBCrich\r\n",
+                                   "Z\xC3\xBCrich"},
+                    MarkedFileCase{"Utf16Latin", Utf16Le(u"[A]\r\nk=Z\u00FCrich\r\n"), "Z\xFCrich"},
+                    MarkedFileCase{"Utf16Wide", Utf16Le(u"[A]\r\nk=\u65E5\u672C \U0001F600\r\n"),
+                                   "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
+                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"}),
+    [](const testing::TestParamInfo<MarkedFileCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(IniFileMarkTest, BrokenUtf16IsReadSafely) {
   // A lone surrogate becomes U+FFFD; an odd last byte is dropped; a bare mark is an empty file.

@@ -60,7 +60,8 @@ std::u32string CodePointsOf(std::u16string_view text) {
     const char16_t unit = text[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
-      out.push_back(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      out.push_back(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                    (text[i + 1] - 0xDC00));
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       out.push_back(0xFFFD);

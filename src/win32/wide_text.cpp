@@ -17,7 +17,8 @@ std::wstring Widen(std::string_view utf8) {
 std::string Narrow(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int length = static_cast<int>(wide.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, out.data(), size, nullptr, nullptr);
   return out;

@@ -3,6 +3,8 @@
 
 #include <ws2tcpip.h>
 
+#include <cstring>
+
 #include "win32/wide_text.h"
 
 namespace postvane {
@@ -42,7 +44,8 @@ SocketError Win32Socket::Connect() {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
+  local.sin_port =
+      htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
   if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
     // The socket stays "not closed" until Close, as the design's socket does after an error.
     const int number = WSAGetLastError();
@@ -93,7 +96,8 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnLookupDone(wParam, lParam);
       break;
     case kFailMessage:
-      if (wParam == generation_ && socket_ != INVALID_SOCKET) EndWithError(static_cast<int>(lParam));
+      if (wParam == generation_ && socket_ != INVALID_SOCKET)
+        EndWithError(static_cast<int>(lParam));
       break;
     default:
       break;

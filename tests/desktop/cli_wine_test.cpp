@@ -152,9 +152,10 @@ TEST(CliWineDovecot, SameJsonThenTheWindowsAckHoldsForTheNativeProgram) {
   WriteBytes(settings, SettingsText({Mailbox(1, "Dovecot", dovecot.Port())}));
   const QString windowsSettings = QString::fromStdString(WinePath(settings));
   auto runWindows = [&](QStringList more) {
-    return RunProgram(QStringLiteral(POSTVANE_WINE_RUN),
-                      QStringList{QString::fromStdString(exe), "--settings", windowsSettings} + more,
-                      QProcessEnvironment::systemEnvironment(), 120000);
+    return RunProgram(
+        QStringLiteral(POSTVANE_WINE_RUN),
+        QStringList{QString::fromStdString(exe), "--settings", windowsSettings} + more,
+        QProcessEnvironment::systemEnvironment(), 120000);
   };
   const QStringList nativeArguments{"--settings", QString::fromStdString(settings), "--json"};
 

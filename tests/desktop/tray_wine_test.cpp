@@ -144,7 +144,8 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
 
   // The icons show in Wine's tray window: more than its plain ground on a picture of it.
   QString tray;
-  ASSERT_TRUE(WaitFor([&] { return !(tray = WindowNamed(QStringLiteral("Wine System Tray"))).isEmpty(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return !(tray = WindowNamed(QStringLiteral("Wine System Tray"))).isEmpty(); }));
   const QString picture = QString::fromStdString(folder.File("tray.png"));
   std::set<QRgb> colours;
   ASSERT_TRUE(WaitFor([&] {
@@ -155,7 +156,8 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
       for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
     }
     return colours.size() > 8;
-  })) << colours.size() << " colours";
+  })) << colours.size()
+      << " colours";
 
   // Right-click on the first icon, then the third entry of the menu: the status window.
   // A try whose menu did not open yet is repeated.

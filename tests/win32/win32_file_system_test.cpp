@@ -50,7 +50,8 @@ AccessList AccessListOf(const std::string& path) {
   PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   PSID system = nullptr;
-  AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system);
+  AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                           &system);
   result.entries = dacl != nullptr ? dacl->AceCount : 0;
   result.allForCurrentUser = result.entries > 0;
   for (int i = 0; i < result.entries; ++i) {

@@ -35,12 +35,14 @@ ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(tab++), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(tab++),
+                 reinterpret_cast<LPARAM>(&item));
   }
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
-  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22, kOk);
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22,
+             kOk);
   Form_Load();
 }
 
@@ -48,11 +50,11 @@ std::wstring ConfigWindow::Caption(StringId id) const {
   return Widen(LocalString(state_.LanguageBase, id));
 }
 
-HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& caption,
-                       DWORD style, int x, int y, int width, int height, int id) {
+HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style,
+                       int x, int y, int width, int height, int id) {
   // Labels of the design overlap their boxes by a few pixels; clipping keeps the boxes whole.
-  HWND control = AddControl(className, caption, style | WS_CLIPSIBLINGS, kFrameX + x,
-                            kFrameY + y, width, height, id);
+  HWND control = AddControl(className, caption, style | WS_CLIPSIBLINGS, kFrameX + x, kFrameY + y,
+                            width, height, id);
   // Over the tab strip, not inside it: it must be drawn above it.
   SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   pages_[static_cast<std::size_t>(page)].push_back(control);
@@ -63,8 +65,8 @@ void ConfigWindow::BuildMailboxesTab() {
   Add(0, L"BUTTON", Caption(StringId::Mailbox), kGroup, 7, 14, 85, 232);
   for (int i = 0; i < kUserMailboxes; ++i) {
     Add(0, L"BUTTON", std::to_wstring(i + 1),
-        BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 7 + 14, 14 + 21 + 21 * i, 64,
-        15, kOption1 + i);
+        BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 7 + 14, 14 + 21 + 21 * i, 64, 15,
+        kOption1 + i);
   }
   mailboxPicture_ = Add(0, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
   Add(0, L"STATIC", Caption(StringId::MailboxName), 0, 105, 77, 85, 15);
@@ -90,7 +92,8 @@ void ConfigWindow::BuildGeneral1Tab() {
   Add(1, L"STATIC", L"min.", 0, 7 + 91, 14 + 14, 36, 15);
 
   Add(1, L"BUTTON", Caption(StringId::TrayIcon), kGroup, 161, 14, 141, 36);
-  Add(1, L"BUTTON", Caption(StringId::AdvancedFunction), kCheckBox, 161 + 7, 14 + 14, 113, 15, kAdvancedTrayIcon);
+  Add(1, L"BUTTON", Caption(StringId::AdvancedFunction), kCheckBox, 161 + 7, 14 + 14, 113, 15,
+      kAdvancedTrayIcon);
 
   Add(1, L"BUTTON", Caption(StringId::DoubleClickOptions), kGroup, 7, 56, 295, 50);
   HWND list = Add(1, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 7 + 7, 56 + 21,
@@ -103,21 +106,27 @@ void ConfigWindow::BuildGeneral1Tab() {
   Add(1, L"BUTTON", L"Notify Options", kGroup, 8, 112, 295, 85);
   Add(1, L"BUTTON", Caption(StringId::PlaySound), kCheckBox, 8 + 14, 112 + 21, 99, 15, kPlaySound);
   Add(1, L"EDIT", L"", kTextBox, 8 + 133, 112 + 21, 155, 16, kSoundFile);
-  Add(1, L"BUTTON", Caption(StringId::PopUpWindow), kCheckBox, 8 + 14, 112 + 42, 197, 15, kPopUpWindow);
-  Add(1, L"BUTTON", Caption(StringId::ReplaySound), kCheckBox | BS_MULTILINE | BS_TOP, 8 + 133, 112 + 42, 78, 36,
-      kReplaySound);
-  Add(1, L"BUTTON", Caption(StringId::BrowseMailProgram), WS_TABSTOP, 8 + 217, 112 + 42, 71, 22, kBrowseSound);
-  Add(1, L"BUTTON", Caption(StringId::RunMailReader), kCheckBox, 8 + 14, 112 + 63, 120, 15, kRunMailReader);
+  Add(1, L"BUTTON", Caption(StringId::PopUpWindow), kCheckBox, 8 + 14, 112 + 42, 197, 15,
+      kPopUpWindow);
+  Add(1, L"BUTTON", Caption(StringId::ReplaySound), kCheckBox | BS_MULTILINE | BS_TOP, 8 + 133,
+      112 + 42, 78, 36, kReplaySound);
+  Add(1, L"BUTTON", Caption(StringId::BrowseMailProgram), WS_TABSTOP, 8 + 217, 112 + 42, 71, 22,
+      kBrowseSound);
+  Add(1, L"BUTTON", Caption(StringId::RunMailReader), kCheckBox, 8 + 14, 112 + 63, 120, 15,
+      kRunMailReader);
 
   Add(1, L"BUTTON", Caption(StringId::MailProgram), kGroup, 7, 203, 295, 43);
   Add(1, L"EDIT", L"", kTextBox, 7 + 7, 203 + 21, 204, 16, kMailProgram);
-  Add(1, L"BUTTON", Caption(StringId::BrowseSound), WS_TABSTOP, 7 + 217, 203 + 14, 71, 22, kBrowseMailProgram);
+  Add(1, L"BUTTON", Caption(StringId::BrowseSound), WS_TABSTOP, 7 + 217, 203 + 14, 71, 22,
+      kBrowseMailProgram);
 }
 
 void ConfigWindow::BuildGeneral2Tab() {
   Add(2, L"BUTTON", Caption(StringId::OnlyForMDaemon), kGroup, 7, 14, 295, 99);
-  Add(2, L"BUTTON", Caption(StringId::ActivateMDaemon), kCheckBox, 7 + 14, 14 + 21, 162, 22, kMDaemonActivate);
-  Add(2, L"BUTTON", Caption(StringId::BrowseMDaemon), WS_TABSTOP, 7 + 196, 14 + 42, 85, 22, kMDaemonBrowse);
+  Add(2, L"BUTTON", Caption(StringId::ActivateMDaemon), kCheckBox, 7 + 14, 14 + 21, 162, 22,
+      kMDaemonActivate);
+  Add(2, L"BUTTON", Caption(StringId::BrowseMDaemon), WS_TABSTOP, 7 + 196, 14 + 42, 85, 22,
+      kMDaemonBrowse);
   Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
 }

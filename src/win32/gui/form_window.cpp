@@ -49,11 +49,10 @@ int FormWindow::Scale(int pixels) const { return Scaled(pixels, dpi_); }
 
 HWND FormWindow::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int x,
                             int y, int width, int height, int id, HWND parent) {
-  HWND control = CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style,
-                                 Scale(x), Scale(y), Scale(width), Scale(height),
-                                 parent != nullptr ? parent : window_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
+  HWND control = CreateWindowExW(
+      0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y), Scale(width),
+      Scale(height), parent != nullptr ? parent : window_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   return control;
 }

@@ -16,8 +16,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HANDLE instance = CreateMutexW(nullptr, TRUE, L"Local\\Postvane.SingleInstance");
   if (instance == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
-                                                      ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
   ProgramState state;

@@ -58,8 +58,8 @@ void RegisterClassOnce() {
 MainWindow::MainWindow(ProgramState& state, FileSystem& files) : state_(state), files_(files) {
   RegisterClassOnce();
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-  window_ = CreateWindowExW(0, kClassName, L"Postvane", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
+  window_ = CreateWindowExW(0, kClassName, L"Postvane", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::Procedure));
   for (int i = 0; i < kTrayIcons; ++i) {
@@ -148,11 +148,10 @@ void MainWindow::BuildMenu() {
   for (const MenuEntry& entry : kMenu) {
     if (entry.caption == StringId::MenuProcessMDaemon && !mdaemonVisible_) continue;
     // Before the captions are localized the entries show their codes, as the design's do.
-    const std::string caption =
-        state_.LanguageBase != 0 ? LocalString(state_.LanguageBase, entry.caption)
-                                 : "res1" + std::to_string(static_cast<int>(entry.caption));
-    AppendMenuW(menu_, MF_STRING, CommandOf(entry.caption),
-                Widen(caption).c_str());
+    const std::string caption = state_.LanguageBase != 0
+                                    ? LocalString(state_.LanguageBase, entry.caption)
+                                    : "res1" + std::to_string(static_cast<int>(entry.caption));
+    AppendMenuW(menu_, MF_STRING, CommandOf(entry.caption), Widen(caption).c_str());
   }
 }
 
@@ -182,8 +181,8 @@ void MainWindow::ShowStatus() {
 void MainWindow::ShowConfig() {
   if (app_ == nullptr) return;
   if (!config_ || !config_->IsOpen()) {
-    config_ = std::make_unique<ConfigWindow>(state_, app_->Settings(),
-                                             [this](bool visible) { SetMDaemonMenuVisible(visible); });
+    config_ = std::make_unique<ConfigWindow>(
+        state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); });
   }
   config_->BringUp();
 }

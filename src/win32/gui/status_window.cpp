@@ -33,8 +33,8 @@ void StatusWindow::Form_Load() {
     insert.item.mask = TVIF_TEXT | TVIF_PARAM;
     insert.item.pszText = text.data();
     insert.item.lParam = static_cast<LPARAM>(i);
-    byKey[node.Key] =
-        reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    byKey[node.Key] = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
   }
 }
 
