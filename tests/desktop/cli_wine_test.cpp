@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ struct WineCase {
   std::function<Pop3Script()> second;  // mailbox 3
   std::vector<std::string> arguments;
 };
+
+void PrintTo(const WineCase& row, std::ostream* out) { *out << row.name; }
 
 // The path as Wine's programs see it: the Unix root is drive Z.
 std::string WinePath(const std::string& path) {
