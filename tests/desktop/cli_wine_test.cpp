@@ -44,6 +44,15 @@ Pop3Script WrongPassword() {
       .Send("-ERR [AUTH] Authentication failed.\r\n");
 }
 
+Pop3Script Locked() {
+  return Pop3Script()
+      .Send("+OK POP3 ready\r\n")
+      .Expect("USER alice")
+      .Send("+OK\r\n")
+      .Expect("PASS secret")
+      .Send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n");
+}
+
 struct WineCase {
   const char* name;
   std::function<Pop3Script()> first;   // mailbox 0
@@ -138,6 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WineCase{"Ack", NewMail, NothingNew, {"--ack", "--json"}},
                     WineCase{"NothingNew", NothingNew, NothingNew, {}},
                     WineCase{"Failure", WrongPassword, NothingNew, {"--mailbox", "0"}},
+                    WineCase{"Locked", NewMail, Locked, {"--json"}},
                     WineCase{"Usage", NothingNew, NothingNew, {"--mailbox", "12"}}),
     [](const testing::TestParamInfo<WineCase>& info) { return std::string(info.param.name); });
 

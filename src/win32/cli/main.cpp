@@ -76,7 +76,7 @@ int main() {
     DispatchMessageW(&message);
   }
 
-  const CheckReport report = MakeCheckReport(state, run.Listed());
+  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
   if (!options.Quiet) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
