@@ -17,6 +17,9 @@ fi
 if [ "$kind" = test ]; then
   packages="$packages g++-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils"
 fi
+# The header test: Python's email test messages, and npm for the public mail corpus.
+if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi
+if [ "$kind" = test ] && ! command -v npm >/dev/null 2>&1; then packages="$packages npm"; fi
 
 missing=""
 for p in $packages; do

@@ -10,7 +10,7 @@
 
 #include "../fakes/temp_folder.h"
 #include "settings/ini_file.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 namespace {
