@@ -18,6 +18,7 @@
 #include "text/string_table.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
+#include "win32/win32_charset_converter.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_socket.h"
@@ -65,7 +66,9 @@ int main() {
   Win32Timer timerQuit(kQuitWaitMs);
   Win32Timer deadline(options.TimeoutSeconds * 1000);
   Win32Clock clock;
+  Win32CharsetConverter charsets;
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
+  run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { PostQuitMessage(0); });
 
   const int16_t language = SelectLanguage(static_cast<int16_t>(UserLanguageId()));

@@ -8,6 +8,7 @@
 #include "win32/gui/main_window.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
+#include "win32/win32_charset_converter.h"
 #include "win32/win32_file_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -24,7 +25,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   state.Paths = MakeProgramPaths(ExecutableFolder());
   Win32FileSystem files;
   MainWindow main(state, files);
+  Win32CharsetConverter charsets;
   PostvaneApp app(state, main.Platform());
+  app.Engine().SetCharsetConverter(charsets);
   main.Attach(&app);
   app.StartUp(UserLanguageId());
 
