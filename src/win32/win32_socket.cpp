@@ -11,6 +11,7 @@ namespace postvane {
 namespace {
 
 constexpr char kInvalidStateText[] = "Invalid operation at current state";
+constexpr char kNoTlsText[] = "TLS is not available in this build";
 
 }  // namespace
 
@@ -94,6 +95,14 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kLookupMessage:
       OnLookupDone(wParam, lParam);
+      break;
+    case kTlsMessage:
+      if (wParam == generation_ && socket_ != INVALID_SOCKET && listener_ != nullptr) {
+        TlsHandshake result;
+        result.Failure = TlsFailure::Handshake;
+        result.Detail = kNoTlsText;
+        listener_->OnTlsHandshake(result);
+      }
       break;
     case kFailMessage:
       if (wParam == generation_ && socket_ != INVALID_SOCKET)
@@ -197,6 +206,15 @@ bool Win32Socket::GetData(std::string& bytes) {
     if (received == 0) return true;
     return WSAGetLastError() == WSAEWOULDBLOCK || !bytes.empty();
   }
+}
+
+SocketError Win32Socket::StartTls(const TlsRequest&) {
+  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
+  // Nothing of this connection reaches the listener after the failed handshake.
+  ended_ = true;
+  pending_.clear();
+  PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+  return {};
 }
 
 void Win32Socket::Close() {

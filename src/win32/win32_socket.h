@@ -35,11 +35,15 @@ class Win32Socket : public Socket {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
+  // This build has no TLS: the handshake fails (from the message loop) and the connection
+  // is over, so a secure mailbox is never checked in clear text.
+  SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
  private:
   static constexpr UINT kLookupMessage = WM_APP + 1;
   static constexpr UINT kFailMessage = WM_APP + 2;
+  static constexpr UINT kTlsMessage = WM_APP + 3;
   // Each connection's events come under a message number of their own: a new socket often
   // gets the handle of the one just closed, whose events may still wait in the queue.
   static constexpr UINT kFirstSocketMessage = WM_APP + 16;

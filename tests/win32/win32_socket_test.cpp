@@ -23,6 +23,9 @@ class EventLog : public SocketListener {
     errorText = description;
   }
   void OnSocketClose() override { events.push_back("close"); }
+  void OnTlsHandshake(const TlsHandshake& result) override {
+    events.push_back(result.Succeeded() ? "tls" : "tls failed");
+  }
 
   bool Has(const std::string& event) const {
     for (const std::string& each : events) {
@@ -132,6 +135,28 @@ TEST_F(WinsockTest, TakenLocalPortFailsAtOnceUntilClosed) {
   client.SetRemotePort(listening);
   EXPECT_FALSE(client.Connect());
   ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
+  client.Close();
+}
+
+TEST_F(WinsockTest, HandshakeFailsAndTheConnectionSaysNoMore) {
+  u_short port = 0;
+  SOCKET listener = Bound(true, port);
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(port);
+  ASSERT_FALSE(client.Connect());
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
+  SOCKET server = Accept(listener);
+  EXPECT_FALSE(client.StartTls({"localhost", ""}));
+  // Whatever the server sends next is not heard: the failed handshake is the last event.
+  send(server, "+OK\r\n", 5, 0);
+  closesocket(server);
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("tls failed"); }));
+  EXPECT_EQ(log.events, (std::vector<std::string>{"connect", "tls failed"}));
+  EXPECT_EQ(client.SendData("PASS secret\r\n").Number, kSocketInvalidState);
+  EXPECT_EQ(client.StartTls({"localhost", ""}).Number, kSocketInvalidState);
   client.Close();
 }
 

@@ -263,6 +263,8 @@ ConfigMailboxFields ConfigWindow::ReadMailbox() const {
   fields.RemotePort = Text(kRemotePort);
   fields.Enabled = Checked(kEnabled);
   fields.LastMail = Checked(kLastMail);
+  // No security list here yet: -1 keeps whatever the mailbox has stored.
+  fields.Security = -1;
   return fields;
 }
 
