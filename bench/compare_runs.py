@@ -302,7 +302,13 @@ def main():
     print("  plain client     ", show(above_floor), " (whole:", show(figures["floor_big"]) + ")")
 
     goals.append(("tray CPU per 10-mailbox cycle", median(figures["tray"]) * 1000, 2.5, "ms"))
+    # The absolute goals were set where the plain client needed 1.8-2.5 ms per cycle; on a busy
+    # machine everything costs more, so the ratio to the plain client in this run counts too.
+    goals.append(("tray cycle / plain client's check", median(figures["tray"]) /
+                  median(figures["floor"]), 1.0, "x"))
     goals.append(("32,000-message listing above start-up", median(above_check) * 1000, 2.5, "ms"))
+    goals.append(("listing / plain client's listing", median(above_check) / median(above_floor),
+                  1.0, "x"))
     goals.append(("postvane-check start-up (--version)", median(figures["startup"]) * 1000,
                   None, "ms"))
 

@@ -347,6 +347,77 @@ TEST(QtSocketTest, CloseInsideAnEventStopsTheRest) {
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data"}));
 }
 
+// Events are delivered as soon as the event loop sees them, but never from inside a call on
+// the socket, even when the listener calls in from its own event and the peer goes away.
+TEST(QtSocketTest, NoEventArrivesFromInsideACallOnTheSocket) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "close");
+    ScriptedPop3Server server([reset](int) {
+      Pop3Script script;
+      script.Send("+OK hi\r\n").Expect("ONE").Send("+OK one\r\n");
+      return reset ? script.Reset() : script.Drop();
+    });
+    QtSocket socket;
+    int depth = 0;
+    int reentered = 0;
+    struct Guard : SocketListener {
+      std::function<void(const char*)> event;
+      void OnConnect() override { event("connect"); }
+      void OnDataArrival() override { event("data"); }
+      void OnSocketError(int, const std::string&) override { event("error"); }
+      void OnSocketClose() override { event("close"); }
+    } listener;
+    std::vector<std::string> events;
+    const auto call = [&](const std::function<void()>& body) {
+      ++depth;
+      body();
+      --depth;
+    };
+    listener.event = [&](const char* name) {
+      if (depth > 0) ++reentered;
+      events.emplace_back(name);
+      if (std::string(name) != "data") return;
+      std::string bytes;
+      call([&] { socket.GetData(bytes); });
+      // Each reply is answered at once, into a connection the server is about to end.
+      for (int i = 0; i < 20; ++i) {
+        call([&] {
+          socket.SendData(i == 0 && bytes.starts_with("+OK hi") ? "ONE\r\n" : "TWO\r\n");
+        });
+      }
+    };
+    socket.SetListener(&listener);
+    socket.SetLocalPort(0);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.Port());
+    call([&] { ASSERT_FALSE(socket.Connect()); });
+    ASSERT_TRUE(SpinUntil([&] { return Count(events, "close") + Count(events, "error") > 0; }));
+    EXPECT_EQ(reentered, 0);
+    EXPECT_EQ(events.front(), "connect");
+    call([&] { socket.Close(); });
+    socket.SetListener(nullptr);
+  }
+}
+
+// Digits connect in their own family; a name is looked up and connects all the same.
+TEST(QtSocketTest, ConnectsByAddressAndByName) {
+  for (const char* host : {"127.0.0.1", "localhost"}) {
+    SCOPED_TRACE(host);
+    ScriptedPop3Server server = GreetAndWait();
+    QtSocket socket;
+    RecordingListener listener(socket);
+    socket.SetLocalPort(0);
+    socket.SetRemoteHost(host);
+    socket.SetRemotePort(server.Port());
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty() || !listener.ErrorText.empty(); }));
+    // "localhost" may name ::1 first, where this server does not listen: Qt then tries the
+    // next address, so only a failure of all of them is an error.
+    EXPECT_EQ(listener.Data, "+OK hi\r\n") << listener.ErrorText;
+    socket.Close();
+  }
+}
+
 TEST(QtSocketTest, ErrorNumbersFollowTheWindowsSocketNumbers) {
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::AddressInUseError), kSocketAddressInUse);
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::OperationError), kSocketInvalidState);

@@ -83,6 +83,7 @@ int QtSocket::ErrorNumber(QAbstractSocket::SocketError error) {
 
 SocketError QtSocket::Connect() {
   if (socket_ != nullptr) return {kSocketInvalidState, kInvalidStateText};
+  const CallScope scope(*this);
 
   ++generation_;
   ended_ = false;
@@ -91,12 +92,22 @@ SocketError QtSocket::Connect() {
   const quint16 port =
       localPort_ >= 0 && localPort_ <= 65535 ? static_cast<quint16>(localPort_) : 0;
 
-  // Dual-stack first, so that host names that resolve to IPv6 work too; IPv4 alone where the
-  // system has no IPv6. No signals are watched yet: a failed bind is reported only here.
+  // An address in digits needs no lookup: its own family, and no dual-stack option call. A
+  // name is looked up only after the bind, whose failure must come back from here: dual-stack
+  // first, so that names that resolve to IPv6 work too; IPv4 alone where the system has no
+  // IPv6. No signals are watched yet: a failed bind is reported only here.
+  const QString host = QString::fromUtf8(remoteHost_.data(), qsizetype(remoteHost_.size()));
+  QHostAddress literal;
+  const bool isLiteral = literal.setAddress(host);
+  const bool ipv4 = isLiteral && literal.protocol() == QAbstractSocket::IPv4Protocol;
+  const bool ipv6 = isLiteral && literal.protocol() == QAbstractSocket::IPv6Protocol;
   socket_ = new QTcpSocket(&context_);
   socket_->setProxy(QNetworkProxy::NoProxy);
-  bool bound = socket_->bind(QHostAddress::Any, port, kBindMode);
-  if (!bound && socket_->error() != QAbstractSocket::AddressInUseError) {
+  bool bound = socket_->bind(ipv4   ? QHostAddress(QHostAddress::AnyIPv4)
+                             : ipv6 ? QHostAddress(QHostAddress::AnyIPv6)
+                                    : QHostAddress(QHostAddress::Any),
+                             port, kBindMode);
+  if (!bound && !isLiteral && socket_->error() != QAbstractSocket::AddressInUseError) {
     delete socket_;
     socket_ = new QTcpSocket(&context_);
     socket_->setProxy(QNetworkProxy::NoProxy);
@@ -115,18 +126,29 @@ SocketError QtSocket::Connect() {
     PostEnd([number](SocketListener& l) { l.OnSocketError(number, kInvalidPortText); });
     return {};
   }
-  socket_->connectToHost(QString::fromUtf8(remoteHost_.data(), qsizetype(remoteHost_.size())),
-                         static_cast<quint16>(remotePort_));
+  if (isLiteral) {
+    socket_->connectToHost(literal, static_cast<quint16>(remotePort_));
+  } else {
+    socket_->connectToHost(host, static_cast<quint16>(remotePort_));
+  }
   return {};
 }
 
 void QtSocket::Watch(QTcpSocket* socket) {
   QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
     established_ = true;
+    // Commands are single short writes, each awaited: without this each would wait on the
+    // acknowledgement of the one before.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    Post([](SocketListener& l) { l.OnConnect(); });
+    Deliver([](SocketListener& l) { l.OnConnect(); });
   });
   QObject::connect(socket, &QTcpSocket::readyRead, &context_, [this] {
+    if (MayDeliverNow()) {
+      if (listener_ != nullptr && socket_ != nullptr && socket_->bytesAvailable() > 0) {
+        listener_->OnDataArrival();
+      }
+      return;
+    }
     Post([this](SocketListener& l) {
       // Several notices may be queued for one read that took everything.
       if (socket_ != nullptr && socket_->bytesAvailable() > 0) l.OnDataArrival();
@@ -164,14 +186,24 @@ bool QtSocket::PortStillWindingDown(QAbstractSocket::SocketError error) const {
 
 void QtSocket::PostEnd(std::function<void(SocketListener&)> event) {
   ended_ = true;
-  Post(std::move(event));
+  Deliver(std::move(event));
+}
+
+void QtSocket::Deliver(std::function<void(SocketListener&)> event) {
+  if (!MayDeliverNow()) {
+    Post(std::move(event));
+    return;
+  }
+  if (listener_ != nullptr) event(*listener_);
 }
 
 void QtSocket::Post(std::function<void(SocketListener&)> event) {
   const uint64_t generation = generation_;
+  ++queued_;
   QMetaObject::invokeMethod(
       &context_,
       [this, generation, event = std::move(event)] {
+        --queued_;
         if (generation != generation_ || listener_ == nullptr) return;
         event(*listener_);
       },
@@ -179,6 +211,7 @@ void QtSocket::Post(std::function<void(SocketListener&)> event) {
 }
 
 SocketError QtSocket::SendData(const std::string& bytes) {
+  const CallScope scope(*this);
   if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState) {
     return {kSocketInvalidState, kInvalidStateText};
   }
@@ -191,13 +224,18 @@ SocketError QtSocket::SendData(const std::string& bytes) {
 }
 
 bool QtSocket::GetData(std::string& bytes) {
+  const CallScope scope(*this);
   if (socket_ == nullptr) return false;
-  const QByteArray data = socket_->readAll();
-  bytes.assign(data.constData(), static_cast<size_t>(data.size()));
-  return true;
+  // Straight into the caller's string, without a QByteArray in between.
+  const qint64 available = socket_->bytesAvailable();
+  bytes.resize(static_cast<size_t>(available > 0 ? available : 0));
+  const qint64 read = bytes.empty() ? 0 : socket_->read(bytes.data(), available);
+  bytes.resize(static_cast<size_t>(read > 0 ? read : 0));
+  return read >= 0;
 }
 
 void QtSocket::Close() {
+  const CallScope scope(*this);
   ++generation_;
   ended_ = true;
   if (socket_ == nullptr) return;
