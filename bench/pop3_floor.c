@@ -144,8 +144,8 @@ static void Check(const char *host, const char *port, char *spec, int pipeline) 
     }
   }
   size_t headerBytes = 0;
-  /* Without pipelining one TOP waits for its reply; with it a sliding window of commands
-   * stays in flight, bounded in count and bytes, and the replies come back in order. */
+  /* Without pipelining one TOP waits for its reply; with it a window of commands stays in
+   * flight, bounded in count and bytes, and the replies come back in order. */
   long next = first;
   int inFlight = 0;
   size_t bytesInFlight = 0;
@@ -154,7 +154,9 @@ static void Check(const char *host, const char *port, char *spec, int pipeline) 
   while (next <= count || inFlight > 0) {
     char window[kWindowBytes + 64];
     size_t windowUsed = 0;
-    while (next <= count && inFlight < (pipeline ? kWindowCommands : 1) &&
+    /* Refilled once half the window is answered: a few large writes, not one per reply. */
+    int refill = !pipeline || inFlight <= kWindowCommands / 2;
+    while (refill && next <= count && inFlight < (pipeline ? kWindowCommands : 1) &&
            bytesInFlight < kWindowBytes) {
       int n = snprintf(window + windowUsed, sizeof window - windowUsed, "TOP %ld 0\r\n", next);
       windowUsed += (size_t)n;
