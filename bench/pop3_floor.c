@@ -154,8 +154,8 @@ static void Check(const char *host, const char *port, char *spec, int pipeline) 
   while (next <= count || inFlight > 0) {
     char window[kWindowBytes + 64];
     size_t windowUsed = 0;
-    /* Refilled once half the window is answered: a few large writes, not one per reply. */
-    int refill = !pipeline || inFlight <= kWindowCommands / 2;
+    /* Refilled once an eighth of the window is answered: writes of several commands. */
+    int refill = !pipeline || inFlight + kWindowCommands / 8 <= kWindowCommands;
     while (refill && next <= count && inFlight < (pipeline ? kWindowCommands : 1) &&
            bytesInFlight < kWindowBytes) {
       int n = snprintf(window + windowUsed, sizeof window - windowUsed, "TOP %ld 0\r\n", next);

@@ -127,9 +127,9 @@ TEST(TopPipeline, RepliesMatchTheirCommandsInOrderHoweverTheBytesAreCut) {
   }
 }
 
-TEST(TopPipeline, RefillsOnlyOnceHalfTheWindowIsAnswered) {
-  TopPipeline pipeline(1, 100, {8, 16384, 0});
-  ASSERT_EQ(pipeline.Start().size(), 8u);
+TEST(TopPipeline, RefillsOnlyOnceAnEighthOfTheWindowIsAnswered) {
+  TopPipeline pipeline(1, 100, {32, 16384, 0});
+  ASSERT_EQ(pipeline.Start().size(), 32u);
   std::size_t sent = 0;
   for (int n = 1; n <= 4; ++n) {
     const std::vector<PipelineEvent> events = pipeline.Feed(Reply(n));
@@ -141,7 +141,7 @@ TEST(TopPipeline, RefillsOnlyOnceHalfTheWindowIsAnswered) {
     }
   }
   EXPECT_EQ(sent, 4u);  // back to a full window in one write
-  EXPECT_EQ(pipeline.CommandsInFlight(), 8u);
+  EXPECT_EQ(pipeline.CommandsInFlight(), 32u);
 }
 
 TEST(TopPipeline, StopSendingLetsTheRepliesInFlightEndTheFetch) {

@@ -26,8 +26,10 @@ std::vector<PipelineEvent> TopPipeline::Start() {
 
 void TopPipeline::Refill(std::vector<PipelineEvent>& events) {
   if (stopped_ || failed_) return;
-  // Half a window answered, or nothing left in flight: a few large writes, not one per reply.
-  if (!inFlight_.empty() && inFlight_.size() > limits_.Commands / 2) return;
+  // An eighth of the window free: writes of several commands rather than one per reply, and
+  // still nearly a full window in flight at each round trip.
+  const std::size_t batch = std::max<std::size_t>(limits_.Commands / 8, 1);
+  if (!inFlight_.empty() && inFlight_.size() + batch > limits_.Commands) return;
   while (next_ <= last_ && inFlight_.size() < limits_.Commands) {
     std::string line = "TOP " + std::to_string(next_) + " 0";
     line += kLineEnd;

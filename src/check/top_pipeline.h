@@ -26,8 +26,8 @@ struct PipelineLimits {
   std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
 };
 
-// "TOP n 0" for messages first..last. The window is refilled once half of it has been
-// answered, so that commands go out in a few large writes rather than one per reply. Replies
+// "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been
+// answered, so that commands go out in writes of several rather than one per reply. Replies
 // are matched to commands strictly in order; only the bytes that arrived since the last call
 // are searched for the end of a reply.
 class TopPipeline {
