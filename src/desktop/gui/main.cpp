@@ -4,15 +4,17 @@
 #include <cstdlib>
 
 #include "desktop/gui/desktop_program.h"
-#include "desktop/net/language_id.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
+#include "desktop/net/event_loop_choice.h"
+#include "desktop/net/language_id.h"
 
 int main(int argc, char* argv[]) {
   // A second instance ends here, before it opens the display or reads a setting.
   const postvane::SingleInstanceLock lock;
   if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
 
+  postvane::ChooseEventLoop();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);
