@@ -108,7 +108,7 @@ class CheckEngine : public SocketListener {
 
   // Completion tests of the collected replies, fed only with what each block added.
   ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
-  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCase};
+  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCaseAtLineStart};
   ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
   ReplyWatch topError_{"-ERR", CaseRule::Exact};
   ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};
