@@ -20,7 +20,7 @@
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
 #include "settings/std_file_system.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace {
 
