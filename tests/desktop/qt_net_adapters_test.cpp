@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -433,20 +432,12 @@ TEST(QtSocketTest, ErrorNumbersFollowTheWindowsSocketNumbers) {
 }
 
 // The programs choose the loop before their application object, as the test main does.
-TEST(EventLoopTest, QtsOwnLoopRunsUnlessTheEnvironmentChoseAnother) {
+TEST(EventLoopTest, QtsOwnLoopRuns) {
   const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   ASSERT_NE(dispatcher, nullptr);
   const bool glib = dispatcher->inherits("QEventDispatcherGlib");
   // Qt takes any value as "no GLib".
   EXPECT_EQ(glib, qgetenv("QT_NO_GLIB").isEmpty()) << dispatcher->metaObject()->className();
-  const QByteArray before = qgetenv("QT_NO_GLIB");
-  qputenv("QT_NO_GLIB", QByteArrayLiteral("0"));
-  ChooseEventLoop();
-  EXPECT_EQ(qgetenv("QT_NO_GLIB"), "0");
-  qunsetenv("QT_NO_GLIB");
-  ChooseEventLoop();
-  EXPECT_EQ(qgetenv("QT_NO_GLIB"), "1");
-  qputenv("QT_NO_GLIB", before);
 }
 
 TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {

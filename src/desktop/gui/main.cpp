@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "desktop/gui/desktop_program.h"
+#include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
 #include "desktop/net/event_loop_choice.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
   if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
 
   postvane::ChooseEventLoop();
+  postvane::ChooseImageTransfer();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);
