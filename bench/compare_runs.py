@@ -169,7 +169,8 @@ class Tray:
         self.pid = self.process.pid
         wait_for(lambda: logouts(DOVECOT_LOG) >= before + 10, 30, "the start-up check")
         wait_for(lambda: len(visible_windows()) > 0, 10, "a tray icon")
-        settle(self.pid, 0.3)
+        # Past the tray tick that shows the start-up check's outcome.
+        settle(self.pid, 1.6)
 
     def stop(self):
         self.process.terminate()

@@ -40,6 +40,14 @@ class Socket {
   virtual SocketError SendData(const std::string& bytes) = 0;
   // Everything that has arrived, bytes as they came. False when the read fails.
   virtual bool GetData(std::string& bytes) = 0;
+  // The same bytes added to the end of `buffer`: a socket that can reads them straight into
+  // it, so a long reply collected there is copied once. False when the read fails.
+  virtual bool AppendData(std::string& buffer) {
+    std::string bytes;
+    if (!GetData(bytes)) return false;
+    buffer += bytes;
+    return true;
+  }
   virtual void Close() = 0;
 };
 

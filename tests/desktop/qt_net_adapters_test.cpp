@@ -400,6 +400,37 @@ TEST(QtSocketTest, NoEventArrivesFromInsideACallOnTheSocket) {
   }
 }
 
+// A reply collected block by block: each read lands after what the buffer already held.
+TEST(QtSocketTest, AppendDataAddsEachArrivalToTheBuffer) {
+  ScriptedPop3Server server([](int) {
+    return Pop3Script().SendSplit("+OK\r\n1 u1\r\n2 u2\r\n.\r\n", {4, 9, 15}, 20ms).Hold();
+  });
+  QtSocket socket;
+  std::string buffer = "kept:";
+  int arrivals = 0;
+  struct Appender : SocketListener {
+    std::function<void()> data;
+    void OnConnect() override {}
+    void OnDataArrival() override { data(); }
+    void OnSocketError(int, const std::string&) override {}
+    void OnSocketClose() override {}
+  } listener;
+  listener.data = [&] {
+    ASSERT_TRUE(socket.AppendData(buffer));
+    ++arrivals;
+  };
+  socket.SetListener(&listener);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return buffer.ends_with("\r\n.\r\n"); }));
+  EXPECT_EQ(buffer, "kept:+OK\r\n1 u1\r\n2 u2\r\n.\r\n");
+  EXPECT_GE(arrivals, 2);
+  socket.Close();
+  socket.SetListener(nullptr);
+}
+
 // Digits connect in their own family; a name is looked up and connects all the same.
 TEST(QtSocketTest, ConnectsByAddressAndByName) {
   for (const char* host : {"127.0.0.1", "localhost"}) {

@@ -224,13 +224,20 @@ SocketError QtSocket::SendData(const std::string& bytes) {
 }
 
 bool QtSocket::GetData(std::string& bytes) {
+  bytes.clear();
+  return AppendData(bytes);
+}
+
+bool QtSocket::AppendData(std::string& buffer) {
   const CallScope scope(*this);
   if (socket_ == nullptr) return false;
   // Straight into the caller's string, without a QByteArray in between.
   const qint64 available = socket_->bytesAvailable();
-  bytes.resize(static_cast<size_t>(available > 0 ? available : 0));
-  const qint64 read = bytes.empty() ? 0 : socket_->read(bytes.data(), available);
-  bytes.resize(static_cast<size_t>(read > 0 ? read : 0));
+  if (available <= 0) return true;
+  const std::size_t oldSize = buffer.size();
+  buffer.resize(oldSize + static_cast<std::size_t>(available));
+  const qint64 read = socket_->read(buffer.data() + oldSize, available);
+  buffer.resize(oldSize + static_cast<std::size_t>(read > 0 ? read : 0));
   return read >= 0;
 }
 

@@ -55,6 +55,7 @@ class QtSocket : public Socket {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
+  bool AppendData(std::string& buffer) override;
   void Close() override;
 
   static int ErrorNumber(QAbstractSocket::SocketError error);
