@@ -41,7 +41,7 @@ void PostvaneApp::OnTrayClick(int index) {
   postvane::OnTrayClick(state_, *this, index);
   TrayStateChanged();
 }
-void PostvaneApp::OnTrayMenuRequest(int /*index*/) { postvane::OnTrayMenuRequest(platform_.Forms); }
+void PostvaneApp::OnTrayMenuRequest(int /*index*/) { platform_.Forms.ShowTrayMenu(); }
 void PostvaneApp::OnTrayDoubleClick(int /*index*/) {
   postvane::OnTrayDoubleClick(state_, platform_.Forms, *this);
   TrayStateChanged();
@@ -57,14 +57,14 @@ void PostvaneApp::mnuCheckNow_Click() {
   if (TrayTimerHasWork()) TrayStateChanged();
 }
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
-void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
+void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
 void PostvaneApp::mnuMdaemon_Click() {
   postvane::mnuMdaemon_Click(state_);
   TrayStateChanged();
 }
-void PostvaneApp::mnuConfig_Click() { postvane::mnuConfig_Click(platform_.Forms); }
-void PostvaneApp::mnuAbout_Click() { postvane::mnuAbout_Click(platform_.Forms); }
-void PostvaneApp::mnuExit_Click() { postvane::mnuExit_Click(platform_.Forms); }
+void PostvaneApp::mnuConfig_Click() { platform_.Forms.ShowConfig(); }
+void PostvaneApp::mnuAbout_Click() { platform_.Forms.ShowAbout(); }
+void PostvaneApp::mnuExit_Click() { platform_.Forms.ExitProgram(); }
 
 void PostvaneApp::RefreshTray() {
   postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);
@@ -82,6 +82,18 @@ bool PostvaneApp::TrayTimerHasWork() const {
 
 void PostvaneApp::NotifyNewMail() {
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs);
+}
+
+void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {
+  if (outcome.Result == MailboxResult::Failed ||
+      outcome.Reason == NotCheckedReason::MaildropLocked) {
+    RefreshTray();
+  }
+}
+
+void PostvaneApp::CycleEnded() {
+  RefreshTray();
+  NotifyNewMail();
 }
 
 void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }

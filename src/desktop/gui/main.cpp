@@ -9,6 +9,7 @@
 #include "desktop/gui/single_instance.h"
 #include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_text.h"
 
 int main(int argc, char* argv[]) {
   // A second instance ends here, before it opens the display or reads a setting.
@@ -22,7 +23,7 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   postvane::QtPickers pickers;
-  postvane::DesktopProgram program(QApplication::applicationDirPath().toStdString(), pickers);
+  postvane::DesktopProgram program(postvane::ToStd(QApplication::applicationDirPath()), pickers);
   // Exit ends the program at once: no window closes, so nothing is saved.
   program.MainWindow().SetExitHandler([] { std::_Exit(EXIT_SUCCESS); });
   program.StartUp(postvane::WindowsLanguageId(QLocale::system().language()));
