@@ -99,8 +99,10 @@ class CheckEngine : public SocketListener {
   void OnPassReply(MailboxRecord& record, const std::string& reply);
   void OnStatReply(MailboxRecord& record, const std::string& reply);
   void OnLastReply(MailboxRecord& record, const std::string& reply);
-  void OnUidlBlock(MailboxRecord& record, const std::string& block);
-  void OnTopBlock(MailboxRecord& record, const std::string& block);
+  void OnCollectedBlock(MailboxRecord& record);
+  // The buffer already ends with the new bytes; oldSize is its size before them.
+  void OnUidlBlock(MailboxRecord& record, std::size_t oldSize);
+  void OnTopBlock(MailboxRecord& record, std::size_t oldSize);
   void OnQuitReply(const std::string& reply);
   void DecideHeaders(MailboxRecord& record);
 
