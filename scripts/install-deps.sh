@@ -15,6 +15,10 @@ fi
 # The side-by-side bench (bench/compare.sh) also runs fetchmail as a peer.
 if [ "$kind" = bench ]; then packages="$packages fetchmail"; fi
 
+# The header test: Python's email test messages, and npm for the public mail corpus.
+if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi
+if [ "$kind" = test ] && ! command -v npm >/dev/null 2>&1; then packages="$packages npm"; fi
+
 missing=""
 for p in $packages; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

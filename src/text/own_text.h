@@ -12,6 +12,8 @@ enum class OwnText : int {
   NoAnswerInTimeLimit = 2,
   NotCheckedSwitchedOff = 3,
   SocketError = 4,  // '#' stands for the error number
+  MailboxInUse = 5,
+  NotChecked = 6,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

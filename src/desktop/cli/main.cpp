@@ -15,6 +15,7 @@
 #include "app/program_state.h"
 #include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
@@ -68,14 +69,16 @@ int main(int argc, char** argv) {
   QtTimer timerQuit(kQuitWaitMs);
   QtTimer deadline(options.TimeoutSeconds * 1000);
   QtClock clock;
+  const QtCharsetConverter charsets;  // outlives the run that uses it
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
+  run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
   const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
   run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
   if (!run.Finished()) QCoreApplication::exec();
 
-  const CheckReport report = MakeCheckReport(state, run.Listed());
+  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
   if (!options.Quiet) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
