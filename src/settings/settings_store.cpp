@@ -187,6 +187,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
+  const std::string security = reader.Raw(section, "Security", "0");
+  std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
 
@@ -198,6 +200,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
   record.LastMail = Boolean(lastMail);
+  record.Security = ReadInt16(security);
+  record.CertFingerprint = std::move(certFingerprint);
   record.UIDL = std::move(uidl);
 }
 
@@ -234,7 +238,10 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
     bytes.clear();
   }
   IniFile ini(bytes);
-  for (const KeyUpdate& update : updates) ini.Write(update.Section, update.Key, update.Value);
+  for (const KeyUpdate& update : updates) {
+    if (update.OnlyIfPresent && !ini.Read(update.Section, update.Key)) continue;
+    ini.Write(update.Section, update.Key, update.Value);
+  }
   return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
 }
 
@@ -248,6 +255,9 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
+      // A file that never had these keys stays as it was while they hold their defaults.
+      {section, "Security", Decimal(record.Security), record.Security == 0},
+      {section, "CertFingerprint", record.CertFingerprint, record.CertFingerprint.empty()},
   });
 }
 

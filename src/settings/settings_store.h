@@ -41,6 +41,8 @@ class SettingsStore {
     std::string Section;
     std::string Key;
     std::string Value;
+    // Written only over a key the file already has.
+    bool OnlyIfPresent = false;
   };
   // Applies the key writes in order to the file's current content and replaces the file.
   bool Update(const std::vector<KeyUpdate>& updates);
