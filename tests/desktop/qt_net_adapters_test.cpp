@@ -390,6 +390,7 @@ TEST(QtSocketTest, NoEventArrivesFromInsideACallOnTheSocket) {
       void OnDataArrival() override { event("data"); }
       void OnSocketError(int, const std::string&) override { event("error"); }
       void OnSocketClose() override { event("close"); }
+      void OnTlsHandshake(const TlsHandshake&) override { event("tls"); }
     } listener;
     std::vector<std::string> events;
     const auto call = [&](const std::function<void()>& body) {
@@ -437,6 +438,7 @@ TEST(QtSocketTest, AppendDataAddsEachArrivalToTheBuffer) {
     void OnDataArrival() override { data(); }
     void OnSocketError(int, const std::string&) override {}
     void OnSocketClose() override {}
+    void OnTlsHandshake(const TlsHandshake&) override {}
   } listener;
   listener.data = [&] {
     ASSERT_TRUE(socket.AppendData(buffer));
