@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <set>
 #include <string>
@@ -28,6 +29,11 @@ namespace {
 constexpr NodeColor kNone = NodeColor::None;
 constexpr NodeColor kMagenta = NodeColor::Magenta;
 constexpr NodeColor kRed = NodeColor::DarkRed;
+
+struct DisplayCase {
+  const char* key;
+  std::string text;
+};
 
 class StatusTreeTest : public ::testing::Test {
  protected:
@@ -138,6 +144,34 @@ TEST_F(StatusTreeTest, RejectedCertificateIsDetailedUnderTheStatusLine) {
   EXPECT_NE(details[0].find("CN=pop.test"), std::string::npos);
   // A mailbox without one has no such lines.
   for (const StatusNode& node : nodes) EXPECT_NE(node.Parent, "Eintrag 43");
+}
+
+// Header texts come from strangers: quoting is dropped from display names, and no control
+// character can reorder or hide what the window shows.
+TEST_F(StatusTreeTest, HeaderTextsAreShownSafely) {
+  Box(1).Enabled = kTrue;
+  Box(1).NewCount = 1;
+  Box(1).Headers = {{},
+                    {"\"Dan \\\"the Man\\\"\" <dan@example.org>", "\"B, A\" <a@x.org>",
+                     "Invoice \xE2\x80\xAE"
+                     "fdp.exe\t(1)",
+                     "1\x1B[2J", "Mon\r\n"}};
+  const DisplayCase cases[] = {
+      {"Eintrag 711", "From: Dan \"the Man\" <dan@example.org>"},
+      {"Eintrag 811", "To: B, A <a@x.org>"},
+      {"Eintrag 911",
+       "Subject: Invoice \xEF\xBF\xBD"
+       "fdp.exe (1)"},
+      {"Eintrag 1011", "Date: Mon\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"Eintrag 1111", "Priority: 1\xEF\xBF\xBD[2J"},
+  };
+  const std::vector<StatusNode> nodes = Build();
+  for (const DisplayCase& c : cases) {
+    const auto node = std::find_if(nodes.begin(), nodes.end(),
+                                   [&](const StatusNode& n) { return n.Key == c.key; });
+    ASSERT_NE(node, nodes.end()) << c.key;
+    EXPECT_EQ(node->Text, c.text);
+  }
 }
 
 TEST_F(StatusTreeTest, DisabledMailboxIsAbsentEvenWithNewMail) {

@@ -14,6 +14,7 @@
 #include "check/receive_log.h"
 #include "check/reply_watch.h"
 #include "check/secure_start.h"
+#include "ports/charset_converter.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -66,6 +67,9 @@ class CheckEngine : public SocketListener {
 
   // What the current server said it can do, learnt over TLS; empty on plain connections.
   const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
+
+  // Header texts in charsets beyond the built-in ones are converted by this from now on.
+  void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
 
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
@@ -122,6 +126,7 @@ class CheckEngine : public SocketListener {
   Clock& clock_;
   FileSystem& files_;
   CycleHooks& hooks_;
+  const CharsetConverter* charsets_ = nullptr;
   ReceiveLogTarget log_;
   ConnectFailurePolicy connectPolicy_;
 
