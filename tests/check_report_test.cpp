@@ -90,7 +90,10 @@ const EscapeCase kEscapeCases[] = {
      "a\xEF\xBF\xBD"
      "b\xEF\xBF\xBD"},
     // A subject cannot turn the rest of the line around or hide characters.
-    {"RightToLeftOverride", "txt.\xE2\x80\xAE" "exe", "\"txt.\\u202eexe\"",
+    {"RightToLeftOverride",
+     "txt.\xE2\x80\xAE"
+     "exe",
+     "\"txt.\\u202eexe\"",
      "txt.\xEF\xBF\xBD"
      "exe"},
     {"IsolatesAndMarks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C",

@@ -13,8 +13,8 @@
 #include "check/cycle_hooks.h"
 #include "check/receive_log.h"
 #include "check/reply_watch.h"
-#include "check/secure_start.h"
 #include "ports/charset_converter.h"
+#include "check/secure_start.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -65,11 +65,10 @@ class CheckEngine : public SocketListener {
   // True while some mailbox's connection or dialogue is under way.
   bool DialogueRunning() const;
 
-  // What the current server said it can do, learnt over TLS; empty on plain connections.
-  const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
-
   // Header texts in charsets beyond the built-in ones are converted by this from now on.
   void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
+  // What the current server said it can do, learnt over TLS; empty on plain connections.
+  const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
 
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);

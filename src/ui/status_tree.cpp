@@ -2,8 +2,8 @@
 #include "ui/status_tree.h"
 
 #include "check/mailbox_table.h"
-#include "check/secure_failure_text.h"
 #include "text/display_text.h"
+#include "check/secure_failure_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -116,8 +116,7 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
     const std::vector<std::string> details =
         CertificateDetails(state.LanguageBase, mailbox.RejectedCertificate);
     for (std::size_t k = 0; k < details.size(); ++k) {
-      nodes.push_back(
-          {statusKey, "Eintrag 12" + digit + "." + std::to_string(k), DisplayText(details[k])});
+      nodes.push_back({statusKey, "Eintrag 12" + digit + "." + std::to_string(k), details[k]});
     }
   }
   return nodes;
