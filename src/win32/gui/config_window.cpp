@@ -25,8 +25,12 @@ constexpr DWORD kGroup = BS_GROUPBOX;
 }  // namespace
 
 ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
-                           std::function<void(bool)> setMDaemonMenuVisible)
-    : state_(state), store_(store), setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)) {
+                           std::function<void(bool)> setMDaemonMenuVisible,
+                           std::function<void()> closed)
+    : state_(state),
+      store_(store),
+      setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
+      closed_(std::move(closed)) {
   Create(Caption(StringId::Configuration), 335, 320, WS_CAPTION | WS_SYSMENU);
   tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281, kTabStrip);
   int tab = 0;
@@ -198,6 +202,7 @@ void ConfigWindow::OnClose() {
   unloaded_ = true;
   const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
   if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
+  if (closed_) closed_();
 }
 
 LRESULT ConfigWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

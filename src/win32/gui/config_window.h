@@ -18,11 +18,14 @@ namespace postvane {
 
 class ConfigWindow : public FormWindow {
  public:
+  // `closed` runs once the dialog has saved its fields, so the program can react to new logins.
   ConfigWindow(ProgramState& state, SettingsStore& store,
-               std::function<void(bool)> setMDaemonMenuVisible);
+               std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {});
 
   // Which tab is showing, 0..2.
   int VisibleFrame() const { return visibleFrame_; }
+  // Brings tab 0..2 to the front, as a click on it does.
+  void ShowTab(int index) { TabStrip1_Click(index); }
 
  private:
   enum Control : int {
@@ -81,6 +84,7 @@ class ConfigWindow : public FormWindow {
   ProgramState& state_;
   SettingsStore& store_;
   std::function<void(bool)> setMDaemonMenuVisible_;
+  std::function<void()> closed_;
   std::unique_ptr<ConfigForm> form_;
   HWND tabs_ = nullptr;
   HWND mailboxPicture_ = nullptr;

@@ -182,9 +182,17 @@ void MainWindow::ShowConfig() {
   if (app_ == nullptr) return;
   if (!config_ || !config_->IsOpen()) {
     config_ = std::make_unique<ConfigWindow>(
-        state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); });
+        state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); },
+        [this] {
+          if (app_ != nullptr) app_->OnConfigClosed();
+        });
   }
   config_->BringUp();
+}
+
+void MainWindow::ShowConfigOn(ConfigTab tab) {
+  ShowConfig();
+  if (config_) config_->ShowTab(static_cast<int>(tab));
 }
 
 void MainWindow::ShowAbout() {

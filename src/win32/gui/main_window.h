@@ -49,6 +49,7 @@ class MainWindow : public TrayIcons, public Windows {
   void LocalizeMainCaptions() override;
   void ShowStatus() override;
   void ShowConfig() override;
+  void ShowConfigOn(ConfigTab tab) override;
   void ShowAbout() override;
   void ShowTrayMenu() override;
   void SetMDaemonMenuVisible(bool visible) override;
