@@ -5,9 +5,13 @@ set -eu
 
 kind=${1:-test}
 packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6"
+# Installing: icons rendered from the logo, the Debian package and its checks.
+packages="$packages librsvg2-bin dpkg-dev"
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+  # The install test's validators.
+  packages="$packages desktop-file-utils appstream lintian"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"
