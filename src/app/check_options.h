@@ -46,4 +46,7 @@ std::string CheckUsage();
 // "postvane-check 1.2.0"
 std::string CheckVersionLine();
 
+// The second line of --version: which settings file a run would use.
+std::string SettingsFileLine(const std::string& settingsFile);
+
 }  // namespace postvane

@@ -1,6 +1,5 @@
 // postvane-check: one check cycle over the mailboxes of a settings file, printed, then exit.
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -13,8 +12,10 @@
 #include "app/check_run.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
+#include "app/settings_place.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
@@ -47,21 +48,24 @@ int main(int argc, char** argv) {
     std::cout << CheckUsage() << std::flush;
     return 0;
   }
+
+  // Found as the tray program finds it, so both work on the same file.
+  QtPathProbe probe;
+  const ChosenPaths chosen = ChooseProgramPaths(ToStd(QCoreApplication::applicationDirPath()),
+                                                options.SettingsFile, probe);
   if (options.Version) {
-    std::cout << CheckVersionLine() << '\n' << std::flush;
+    std::cout << CheckVersionLine() << '\n'
+              << SettingsFileLine(chosen.Paths.SettingsFile) << '\n'
+              << std::flush;
     return 0;
   }
 
-  ProgramState state;
-  state.Paths = MakeProgramPaths(ToStd(QCoreApplication::applicationDirPath()));
-  if (options.SettingsFile) {
-    // The receive log goes beside the settings file it belongs to; by default both are
-    // beside the program, as for the tray program.
-    state.Paths.SettingsFile = *options.SettingsFile;
-    const QString file = QString::fromUtf8(options.SettingsFile->data(),
-                                           static_cast<qsizetype>(options.SettingsFile->size()));
-    state.Paths.ReceiveLog = JoinPath(ToStd(QFileInfo(file).absolutePath()), "receive.log");
+  if (chosen.FolderFailed) {
+    std::cerr << "postvane-check: cannot make the settings folder of " << chosen.Paths.SettingsFile
+              << " private to its owner\n";
   }
+  ProgramState state;
+  state.Paths = chosen.Paths;
 
   StdFileSystem files;
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {

@@ -5,18 +5,19 @@ namespace postvane {
 
 namespace {
 
-ProgramState StateFor(const std::string& programFolder) {
+ProgramState StateFor(const ProgramPaths& paths) {
   ProgramState state;
-  state.Paths = MakeProgramPaths(programFolder);
+  state.Paths = paths;
   return state;
 }
 
 }  // namespace
 
 DesktopProgram::DesktopProgram(const std::string& programFolder, Pickers& pickers)
-    : state_(StateFor(programFolder)),
-      main_(state_, files_, pickers),
-      app_(state_, main_.Platform()) {
+    : DesktopProgram(MakeProgramPaths(programFolder), pickers) {}
+
+DesktopProgram::DesktopProgram(const ProgramPaths& paths, Pickers& pickers)
+    : state_(StateFor(paths)), main_(state_, files_, pickers), app_(state_, main_.Platform()) {
   main_.Attach(&app_);
 }
 

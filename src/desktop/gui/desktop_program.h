@@ -17,6 +17,8 @@ class DesktopProgram {
  public:
   // programFolder holds the settings file, the receive log and the default sound.
   DesktopProgram(const std::string& programFolder, Pickers& pickers);
+  // Settings and log where the paths say (see ChooseProgramPaths).
+  DesktopProgram(const ProgramPaths& paths, Pickers& pickers);
   ~DesktopProgram();
   DesktopProgram(const DesktopProgram&) = delete;
   DesktopProgram& operator=(const DesktopProgram&) = delete;

@@ -35,6 +35,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
   return label;
 }
 
+constexpr int kSettingsLineHeight = 18;
+
 }  // namespace
 
 frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
@@ -46,7 +48,8 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
   setWindowTitle(QStringLiteral("res133"));
   setWindowIcon(ProgramIcon(1));
   UseFormFont(*this);
-  setFixedSize(269, 157);
+  // One line below the frame for the settings file.
+  setFixedSize(269, 157 + kSettingsLineHeight);
 
   // Dark ground, light text and line, whatever the desktop's colours are.
   QPalette colours = palette();
@@ -84,6 +87,16 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
   Label4 =
       MakeLabel(Frame1, "Label4", QStringLiteral("https://postvane.invalid/"), 7, 105, 239, 15);
   Label5 = MakeLabel(Frame1, "Label5", QStringLiteral("team@postvane.invalid"), 7, 119, 239, 15);
+
+  SettingsFileLabel = MakeLabel(this, "SettingsFileLabel", QString(), 7, 152, 254, 15);
+}
+
+void frmInfo::ShowSettingsFile(const std::string& settingsFile) {
+  const QString full = QString::fromStdString(settingsFile);
+  // A long path keeps its start and its file name.
+  SettingsFileLabel->setText(SettingsFileLabel->fontMetrics().elidedText(
+      full, Qt::ElideMiddle, SettingsFileLabel->width()));
+  SettingsFileLabel->setToolTip(full);
 }
 
 void frmInfo::Form_Load() {

@@ -174,6 +174,7 @@ void frmMain::ShowAbout() {
   if (!info_) {
     info_ = new frmInfo(state_.LanguageBase);
     info_->Form_Load();
+    info_->ShowSettingsFile(state_.Paths.SettingsFile);
     CenterOnScreen(*info_);
   }
   BringUp(*info_);
