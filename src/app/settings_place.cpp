@@ -6,13 +6,13 @@
 #include <string_view>
 #include <system_error>
 
+#include "settings/user_config_home.h"
+
 namespace postvane {
 
 namespace {
 
 constexpr const char* kSettingsName = "Postvane.ini";
-
-bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() == '/'; }
 
 // "<prefix>/bin" beside "<prefix>/share": the layout `cmake --install` and the package make.
 std::string ShareFolder(const std::string& programFolder) {
@@ -25,14 +25,9 @@ bool IsInstalled(const std::string& programFolder, PathProbe& probe) {
   return probe.IsPlainFile(metainfo);
 }
 
-// Empty when neither XDG_CONFIG_HOME nor HOME gives an absolute folder.
 std::string UserSettingsFolder(PathProbe& probe) {
-  const std::string configHome = probe.EnvironmentValue("XDG_CONFIG_HOME");
-  // The XDG rules say a relative value is to be ignored.
-  if (IsAbsolute(configHome)) return JoinPath(configHome, "postvane");
-  const std::string home = probe.EnvironmentValue("HOME");
-  if (IsAbsolute(home)) return JoinPath(JoinPath(home, ".config"), "postvane");
-  return {};
+  const std::string configHome = UserConfigHome(probe);
+  return configHome.empty() ? std::string() : JoinPath(configHome, "postvane");
 }
 
 std::string FolderOf(const std::string& file) {

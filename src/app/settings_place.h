@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "app/program_paths.h"
+#include "settings/app_id.h"
 #include "settings/path_probe.h"
 
 namespace postvane {
-
-// The menu entry's and AppStream data's name; an installed copy is recognised by the latter.
-inline constexpr const char* kAppId = "org.postvane.Postvane";
 
 enum class SettingsPlace { Given, BesideProgram, UserFolder };
 

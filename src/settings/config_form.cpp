@@ -98,8 +98,15 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
 }
 
-ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store)
-    : mailboxes_(mailboxes), general_(general), store_(store) {}
+ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
+                       AutostartEntry* autostart)
+    : mailboxes_(mailboxes), general_(general), store_(store), autostart_(autostart) {}
+
+ConfigGeneralFields ConfigForm::LoadGeneral() const {
+  ConfigGeneralFields fields = ShowGeneral(general_);
+  fields.StartWithDesktop = autostart_ && autostart_->Exists();
+  return fields;
+}
 
 void ConfigForm::StoreShown(const ConfigMailboxFields& shown) {
   if (shownMailbox_ < 0 || shownMailbox_ >= kUserMailboxes) return;
@@ -119,6 +126,10 @@ bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFie
   StoreShown(shown);
   StoreGeneral(general, general_);
   store_.SaveGeneral(general_);
+  // Only a change touches the entry: one the user edited by hand stays as it is.
+  if (autostart_ && general.StartWithDesktop != autostart_->Exists()) {
+    autostart_->Set(general.StartWithDesktop);
+  }
   return general_.MDaemonActivate != 0;
 }
 

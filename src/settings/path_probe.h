@@ -1,4 +1,5 @@
-// What the program asks of the system to decide where its settings live.
+// What the program asks of the system about the user's folders: where the settings live, and
+// the desktop's autostart entry.
 #pragma once
 
 #include <string>
@@ -17,6 +18,10 @@ class PathProbe {
   // Creates the folder and missing parents; the folder itself ends up readable, writable and
   // listable by its owner only. False when it cannot be made so.
   virtual bool MakeOwnerOnlyFolder(const std::string& path) = 0;
+  // Creates the folder and missing parents with the usual rights. True when it exists.
+  virtual bool MakeFolder(const std::string& path) = 0;
+  // Removes a file. True when it is gone afterwards, also when it never existed.
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 }  // namespace postvane

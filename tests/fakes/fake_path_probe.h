@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_file_system.h"
 #include "settings/path_probe.h"
 
 namespace postvane::test {
@@ -26,11 +27,25 @@ class FakePathProbe : public PathProbe {
     return !FolderFails;
   }
 
+  bool MakeFolder(const std::string& path) override {
+    FoldersMade.push_back(path);
+    return !FolderFails;
+  }
+  bool RemoveFile(const std::string& path) override {
+    if (RemoveFails) return false;
+    Files.erase(path);
+    if (Backing) Backing->Files.erase(path);
+    return true;
+  }
+
   std::set<std::string> Files;
   std::set<std::string> WritableFolders;
   std::map<std::string, std::string> Environment;
   std::vector<std::string> FoldersMade;
   bool FolderFails = false;
+  bool RemoveFails = false;
+  // Files written through this file system are removed through the probe too.
+  FakeFileSystem* Backing = nullptr;
 };
 
 }  // namespace postvane::test

@@ -73,6 +73,7 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
       store_(store),
       pickers_(pickers),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
+      autostart_(userFolders_, autostartFiles_, JoinPath(state.Paths.ProgramFolder, "postvane")),
       commonDialog1_(pickers) {
   setObjectName(QStringLiteral("frmConfig"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -186,11 +187,14 @@ void frmConfig::BuildGeneral2Tab() {
   cmdMDaemonBrowse = MakeButton(frame7, "cmdMDaemonBrowse", "res130", 196, 42, 85, 22);
   MakeLabel(frame7, "Label9", "res129", 14, 49, 134, 15);
   txtMDaemonPath = MakeTextBox(frame7, "txtMDaemonPath", 14, 70, 267, 18);
+
+  // Below the MDaemon frame, in the tab's free space.
+  chkStartWithDesktop = MakeCheckBox(f, "chkStartWithDesktop", "", 14, 126, 281, 15);
 }
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
-  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
     Option1_Click(0);
@@ -296,6 +300,7 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.SoundFile = S(txtSoundFile->text());
   fields.MDaemonPath = S(txtMDaemonPath->text());
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
+  fields.StartWithDesktop = chkStartWithDesktop->isChecked();
   return fields;
 }
 
@@ -312,6 +317,7 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   txtSoundFile->setText(Q(fields.SoundFile));
   txtMDaemonPath->setText(Q(fields.MDaemonPath));
   chkMDaemonActivate->setChecked(fields.MDaemonActivate);
+  chkStartWithDesktop->setChecked(fields.StartWithDesktop);
 }
 
 }  // namespace postvane

@@ -9,8 +9,11 @@
 
 #include "app/program_state.h"
 #include "desktop/gui/pickers.h"
+#include "desktop/net/qt_path_probe.h"
+#include "settings/autostart_entry.h"
 #include "settings/config_form.h"
 #include "settings/settings_store.h"
+#include "settings/std_file_system.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -76,6 +79,8 @@ class frmConfig : public QWidget {
   QCheckBox* chkMDaemonActivate = nullptr;
   QPushButton* cmdMDaemonBrowse = nullptr;
   QLineEdit* txtMDaemonPath = nullptr;
+  // Ours, not the design's: the desktop's autostart entry.
+  QCheckBox* chkStartWithDesktop = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -103,6 +108,9 @@ class frmConfig : public QWidget {
   SettingsStore& store_;
   Pickers& pickers_;
   std::function<void(bool)> setMDaemonMenuVisible_;
+  QtPathProbe userFolders_;
+  StdFileSystem autostartFiles_;
+  AutostartEntry autostart_;
   std::unique_ptr<ConfigForm> form_;
   // CommonDialog1: lives and dies with this opening of the dialog.
   FileOpenDialog commonDialog1_;

@@ -54,4 +54,12 @@ bool QtPathProbe::MakeOwnerOnlyFolder(const std::string& path) {
   return made.isDir() && !(made.permissions() & kOthers);
 }
 
+bool QtPathProbe::MakeFolder(const std::string& path) { return QDir().mkpath(FromStd(path)); }
+
+bool QtPathProbe::RemoveFile(const std::string& path) {
+  const QString file = FromStd(path);
+  QFile::remove(file);
+  return !QFileInfo::exists(file);
+}
+
 }  // namespace postvane

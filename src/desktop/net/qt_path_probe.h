@@ -11,6 +11,8 @@ class QtPathProbe : public PathProbe {
   bool IsWritableFolder(const std::string& path) override;
   std::string EnvironmentValue(const std::string& name) override;
   bool MakeOwnerOnlyFolder(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
 };
 
 }  // namespace postvane
