@@ -334,5 +334,18 @@ TEST_F(ConfigFormTest, WithoutAnAutostartEntryTheBoxIsClearAndChangesNothing) {
   EXPECT_EQ(files_.Files.size(), 1u);  // the settings file only
 }
 
+TEST_F(ConfigFormTest, DesktopNotificationIsTheFourthNotifyBit) {
+  for (const int16_t type : {int16_t{0}, int16_t{5}, int16_t{8}, int16_t{15}}) {
+    SCOPED_TRACE(type);
+    general_.NotifyType = type;
+    const ConfigGeneralFields fields = form_.LoadGeneral();
+    EXPECT_EQ(fields.DesktopNotification, (type & kNotifyDesktop) != 0);
+    GeneralSettings stored = general_;
+    stored.NotifyType = -1;
+    StoreGeneral(fields, stored);
+    EXPECT_EQ(stored.NotifyType, type);
+  }
+}
+
 }  // namespace
 }  // namespace postvane

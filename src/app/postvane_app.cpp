@@ -17,12 +17,18 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
               platform.Files, *this) {
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
+  // A click on the desktop notice acknowledges like a click on the single tray icon.
+  platform_.Notices.SetClickHandler([this] {
+    postvane::AcknowledgeAll(state_, *this);
+    RefreshTray();
+  });
 }
 
 PostvaneApp::~PostvaneApp() {
   // The timers may outlive the program's logic; their ticks must not reach a dead object.
   platform_.MinuteTimer.SetTickHandler(nullptr);
   platform_.TrayTimer.SetTickHandler(nullptr);
+  platform_.Notices.SetClickHandler(nullptr);
 }
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
@@ -54,7 +60,8 @@ void PostvaneApp::RefreshTray() {
 }
 
 void PostvaneApp::NotifyNewMail() {
-  postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs);
+  postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
+                          platform_.Notices);
 }
 
 void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_actions.h"
+#include "app/desktop_notifier.h"
 #include "app/program_starter.h"
 #include "app/program_state.h"
 #include "app/sound_player.h"
@@ -39,6 +40,7 @@ struct AppPlatform {
   SoundPlayer& Sound;
   ProgramStarter& Programs;
   Windows& Forms;
+  DesktopNotifier& Notices;
 };
 
 // Order for the front end, on creating the hidden main window:

@@ -75,6 +75,7 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
   fields.ReplaySound = general.ReplaySound != kFalse;
   fields.PopUpWindow = (general.NotifyType & kNotifyPopUp) != 0;
   fields.RunMailReader = (general.NotifyType & kNotifyMailProgram) != 0;
+  fields.DesktopNotification = (general.NotifyType & kNotifyDesktop) != 0;
   fields.MailProgram = general.MailProgram;
   fields.SoundFile = general.SoundFile;
   fields.MDaemonPath = general.MDaemonPath;
@@ -87,7 +88,8 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.TrayType = fields.AdvancedTrayIcon ? 1 : 0;
   general.NotifyType = static_cast<int16_t>((fields.PlaySound ? kNotifySound : 0) +
                                             (fields.PopUpWindow ? kNotifyPopUp : 0) +
-                                            (fields.RunMailReader ? kNotifyMailProgram : 0));
+                                            (fields.RunMailReader ? kNotifyMailProgram : 0) +
+                                            (fields.DesktopNotification ? kNotifyDesktop : 0));
   general.MailProgram = fields.MailProgram;
   general.SoundFile = fields.SoundFile;
   if (fields.DoubleClick >= 0 && fields.DoubleClick < kDoubleClickEntries) {

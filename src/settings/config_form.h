@@ -40,6 +40,7 @@ struct ConfigGeneralFields {
   bool ReplaySound = false;
   bool PopUpWindow = false;
   bool RunMailReader = false;
+  bool DesktopNotification = false;
   std::string MailProgram;
   std::string SoundFile;
   std::string MDaemonPath;

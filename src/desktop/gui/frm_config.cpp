@@ -190,6 +190,7 @@ void frmConfig::BuildGeneral2Tab() {
 
   // Below the MDaemon frame, in the tab's free space.
   chkStartWithDesktop = MakeCheckBox(f, "chkStartWithDesktop", "", 14, 126, 281, 15);
+  chkDesktopNotification = MakeCheckBox(f, "chkDesktopNotification", "", 14, 147, 281, 15);
 }
 
 void frmConfig::Form_Load() {
@@ -301,6 +302,7 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.MDaemonPath = S(txtMDaemonPath->text());
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
   fields.StartWithDesktop = chkStartWithDesktop->isChecked();
+  fields.DesktopNotification = chkDesktopNotification->isChecked();
   return fields;
 }
 
@@ -318,6 +320,7 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   txtMDaemonPath->setText(Q(fields.MDaemonPath));
   chkMDaemonActivate->setChecked(fields.MDaemonActivate);
   chkStartWithDesktop->setChecked(fields.StartWithDesktop);
+  chkDesktopNotification->setChecked(fields.DesktopNotification);
 }
 
 }  // namespace postvane

@@ -81,6 +81,8 @@ class frmConfig : public QWidget {
   QLineEdit* txtMDaemonPath = nullptr;
   // Ours, not the design's: the desktop's autostart entry.
   QCheckBox* chkStartWithDesktop = nullptr;
+  // Ours: the fourth notify option; General 1's notify frame has no room left.
+  QCheckBox* chkDesktopNotification = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

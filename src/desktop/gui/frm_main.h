@@ -14,6 +14,7 @@
 #include "app/program_state.h"
 #include "app/tray_icons.h"
 #include "app/windows.h"
+#include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -95,6 +96,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;
+  DBusDesktopNotifier notices_;
   QtProgramStarter programs_;
 
   std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
