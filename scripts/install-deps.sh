@@ -10,8 +10,8 @@ packages="$packages librsvg2-bin dpkg-dev"
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
-  # The install test's validators.
-  packages="$packages desktop-file-utils appstream lintian"
+  # The install test's validators; a private session bus with a stand-in notification service.
+  packages="$packages desktop-file-utils appstream lintian dbus-daemon python3-dbus python3-gi"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"

@@ -20,8 +20,9 @@ class DBusDesktopNotifier : public QObject, public DesktopNotifier {
   void Show(const DesktopNotice& notice) override;
   void SetClickHandler(std::function<void()> handler) override;
 
-  // Notify calls sent so far; for tests.
+  // Notify calls sent so far, and the service's id of the notice on screen (0: none); for tests.
   int SentCount() const { return sent_; }
+  uint ShownId() const { return shownId_; }
 
  private slots:
   void OnActionInvoked(uint id, const QString& actionKey);
