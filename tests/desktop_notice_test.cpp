@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -73,16 +73,17 @@ TEST_F(DesktopNoticeTest, ListsEachMailboxWithItsNewestFiveMessages) {
       if (count == 0) continue;
       total += count;
       expected.push_back("Box" + std::to_string(i) + ": " + std::to_string(count) + " " +
-                         LocalString(state.LanguageBase, 41));
+                         LocalString(state.LanguageBase, StringId::NewMessages));
       for (int k = count; k > count - std::min(count, kNoticeMessagesPerMailbox); --k) {
-        expected.push_back(LocalString(state.LanguageBase, 43) + " sender" + std::to_string(k) +
-                           "@example.org | " + LocalString(state.LanguageBase, 45) + " Subject " +
+        expected.push_back(LocalString(state.LanguageBase, StringId::From) + " sender" +
+                           std::to_string(k) + "@example.org | " +
+                           LocalString(state.LanguageBase, StringId::Subject) + " Subject " +
                            std::to_string(k));
       }
     }
     const DesktopNotice notice = MakeDesktopNotice(state);
-    EXPECT_EQ(notice.Summary,
-              "Postvane: " + std::to_string(total) + " " + LocalString(state.LanguageBase, 41));
+    EXPECT_EQ(notice.Summary, "Postvane: " + std::to_string(total) + " " +
+                                  LocalString(state.LanguageBase, StringId::NewMessages));
     EXPECT_EQ(Lines(notice.Body), expected);
   }
 }
@@ -115,7 +116,7 @@ TEST_F(DesktopNoticeTest, SpeaksTheUsersLanguage) {
   state.LanguageBase = 900;
   const DesktopNotice english = MakeDesktopNotice(state);
   EXPECT_NE(german.Body, english.Body);
-  EXPECT_NE(german.Summary.find(LocalString(700, 41)), std::string::npos);
+  EXPECT_NE(german.Summary.find(LocalString(700, StringId::NewMessages)), std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
+#include "text/own_text.h"
 
 namespace postvane {
 
@@ -126,8 +127,8 @@ std::string CheckVersionLine() {
          std::to_string(POSTVANE_VERSION_MINOR) + "." + std::to_string(POSTVANE_VERSION_PATCH);
 }
 
-std::string SettingsFileLine(const std::string& settingsFile) {
-  return "Settings file: " + settingsFile;
+std::string SettingsFileLine(int16_t languageBase, const std::string& settingsFile) {
+  return OwnString(languageBase, OwnText::SettingsFile) + " " + settingsFile;
 }
 
 }  // namespace postvane

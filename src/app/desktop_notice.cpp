@@ -6,17 +6,9 @@
 #include <string>
 
 #include "app/check_report.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
-
-namespace {
-
-constexpr int kStringNewMessages = 41;
-constexpr int kStringFrom = 43;
-constexpr int kStringSubject = 45;
-
-}  // namespace
 
 DesktopNotice MakeDesktopNotice(const ProgramState& state) {
   const int16_t base = state.LanguageBase;
@@ -28,17 +20,17 @@ DesktopNotice MakeDesktopNotice(const ProgramState& state) {
     total += mailbox.NewCount;
     if (!notice.Body.empty()) notice.Body += '\n';
     notice.Body += PlainText(mailbox.Name) + ": " + std::to_string(mailbox.NewCount) + " " +
-                   LocalString(base, kStringNewMessages);
+                   LocalString(base, StringId::NewMessages);
     // Element 1 is the newest message; element 0 is never filled.
     const int upper = std::min(HeadersUpperBound(mailbox), kNoticeMessagesPerMailbox);
     for (int k = 1; k <= upper; ++k) {
       const MessageHeader& header = mailbox.Headers[static_cast<std::size_t>(k)];
-      notice.Body += "\n" + LocalString(base, kStringFrom) + " " + PlainText(header.From) + " | " +
-                     LocalString(base, kStringSubject) + " " + PlainText(header.Subject);
+      notice.Body += "\n" + LocalString(base, StringId::From) + " " + PlainText(header.From) +
+                     " | " + LocalString(base, StringId::Subject) + " " + PlainText(header.Subject);
     }
   }
   notice.Summary =
-      "Postvane: " + std::to_string(total) + " " + LocalString(base, kStringNewMessages);
+      "Postvane: " + std::to_string(total) + " " + LocalString(base, StringId::NewMessages);
   return notice;
 }
 

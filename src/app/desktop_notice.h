@@ -1,7 +1,7 @@
 // What the desktop notification says after a cycle with new mail.
 #pragma once
 
-#include "app/desktop_notifier.h"
+#include "ports/desktop_notifier.h"
 #include "app/program_state.h"
 
 namespace postvane {

@@ -2,11 +2,11 @@
 // notice.
 #pragma once
 
-#include "app/desktop_notifier.h"
-#include "app/program_starter.h"
 #include "app/program_state.h"
-#include "app/sound_player.h"
-#include "app/windows.h"
+#include "ports/desktop_notifier.h"
+#include "ports/program_starter.h"
+#include "ports/sound_player.h"
+#include "ports/windows.h"
 
 namespace postvane {
 

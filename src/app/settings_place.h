@@ -8,7 +8,7 @@
 
 #include "app/program_paths.h"
 #include "settings/app_id.h"
-#include "settings/path_probe.h"
+#include "ports/path_probe.h"
 
 namespace postvane {
 

@@ -32,11 +32,10 @@ std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
 }
 
 void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
-  if (state_.General.ReceiveLog == 0) return;
+  if (log_.Enabled == 0) return;
   // The log is a trace only: whatever goes wrong writing it must not touch the check.
   try {
-    files_.AppendFile(state_.Paths.ReceiveLog,
-                      FormatReceiveLogRecord(stateCode, clock_.Now(), text));
+    files_.AppendFile(log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
   } catch (const std::exception&) {
   }
 }

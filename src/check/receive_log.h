@@ -5,9 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "check/local_date_time.h"
+#include "ports/local_date_time.h"
 
 namespace postvane {
+
+// Where the engine writes its trace. Both are read at every write, so that a change in the
+// settings takes effect with the next record.
+struct ReceiveLogTarget {
+  const int16_t& Enabled;  // 0: no trace
+  const std::string& Path;
+};
 
 // "#yyyy-mm-dd hh:mm:ss#", or "#yyyy-mm-dd#" at exactly midnight.
 std::string FormatLogDateTime(const LocalDateTime& when);

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "settings/file_system.h"
-#include "settings/path_probe.h"
+#include "ports/file_system.h"
+#include "ports/path_probe.h"
 
 namespace postvane {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "settings/path_probe.h"
+#include "ports/path_probe.h"
 
 namespace postvane {
 

@@ -68,6 +68,7 @@ TEST(InfoWindowTest, NamesTheSettingsFileInUse) {
     const QString shown = info.SettingsFileLabel->text();
     EXPECT_EQ(info.SettingsFileLabel->toolTip().toStdString(), path);
     // A long path is shortened in the middle: the file name stays readable, the label fits.
+    EXPECT_TRUE(shown.startsWith("Settings file: ")) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith("Postvane.ini")) << shown.toStdString();
     EXPECT_LE(info.SettingsFileLabel->fontMetrics().horizontalAdvance(shown),
               info.SettingsFileLabel->width());

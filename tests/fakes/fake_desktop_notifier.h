@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/desktop_notifier.h"
+#include "ports/desktop_notifier.h"
 
 namespace postvane {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 
 namespace postvane {
 

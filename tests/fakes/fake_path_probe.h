@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fakes/fake_file_system.h"
-#include "settings/path_probe.h"
+#include "ports/path_probe.h"
 
 namespace postvane::test {
 

@@ -20,7 +20,7 @@
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
 #include "settings/std_file_system.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -49,13 +49,15 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const int16_t languageBase =
+      static_cast<int16_t>(SelectLanguage(WindowsLanguageId(QLocale::system().language())) * 100);
   // Found as the tray program finds it, so both work on the same file.
   QtPathProbe probe;
   const ChosenPaths chosen = ChooseProgramPaths(ToStd(QCoreApplication::applicationDirPath()),
                                                 options.SettingsFile, probe);
   if (options.Version) {
     std::cout << CheckVersionLine() << '\n'
-              << SettingsFileLine(chosen.Paths.SettingsFile) << '\n'
+              << SettingsFileLine(languageBase, chosen.Paths.SettingsFile) << '\n'
               << std::flush;
     return 0;
   }
@@ -81,8 +83,7 @@ int main(int argc, char** argv) {
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
-  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
-  run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
+  run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
   const CheckReport report = MakeCheckReport(state, run.Listed());

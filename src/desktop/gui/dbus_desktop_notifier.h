@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/desktop_notifier.h"
+#include "ports/desktop_notifier.h"
 
 namespace postvane {
 

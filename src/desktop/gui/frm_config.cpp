@@ -17,6 +17,7 @@
 #include "desktop/gui/password_style.h"
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui/wrapping_check_box.h"
+#include "text/own_text.h"
 
 namespace postvane {
 
@@ -195,6 +196,8 @@ void frmConfig::BuildGeneral2Tab() {
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
+  chkStartWithDesktop->setText(Q(OwnString(state_.LanguageBase, OwnText::StartWithDesktop)));
+  chkDesktopNotification->setText(Q(OwnString(state_.LanguageBase, OwnText::DesktopNotification)));
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {

@@ -8,6 +8,7 @@
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/widget_captions.h"
+#include "text/own_text.h"
 #include "ui/version_line.h"
 
 namespace postvane {
@@ -92,11 +93,15 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
 }
 
 void frmInfo::ShowSettingsFile(const std::string& settingsFile) {
-  const QString full = QString::fromStdString(settingsFile);
-  // A long path keeps its start and its file name.
-  SettingsFileLabel->setText(SettingsFileLabel->fontMetrics().elidedText(
-      full, Qt::ElideMiddle, SettingsFileLabel->width()));
-  SettingsFileLabel->setToolTip(full);
+  const QString caption =
+      QString::fromStdString(OwnString(languageBase_, OwnText::SettingsFile)) + QLatin1Char(' ');
+  const QString path = QString::fromStdString(settingsFile);
+  const QFontMetrics metrics = SettingsFileLabel->fontMetrics();
+  // A long path keeps its start and its file name; the tool tip holds all of it.
+  SettingsFileLabel->setText(caption + metrics.elidedText(path, Qt::ElideMiddle,
+                                                          SettingsFileLabel->width() -
+                                                              metrics.horizontalAdvance(caption)));
+  SettingsFileLabel->setToolTip(path);
 }
 
 void frmInfo::Form_Load() {

@@ -12,8 +12,6 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
-#include "app/tray_icons.h"
-#include "app/windows.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
@@ -25,7 +23,9 @@
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
-#include "settings/file_system.h"
+#include "ports/file_system.h"
+#include "ports/tray_icons.h"
+#include "ports/windows.h"
 
 class QAction;
 class QMenu;

@@ -1,7 +1,7 @@
 // The settings-place questions answered through QtCore, for both programs.
 #pragma once
 
-#include "settings/path_probe.h"
+#include "ports/path_probe.h"
 
 namespace postvane {
 
