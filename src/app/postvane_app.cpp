@@ -47,7 +47,13 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
   postvane::AcknowledgeMailbox(state_, *this, index);
 }
 
-void PostvaneApp::mnuCheckNow_Click() { engine_.mnuCheckNow_Click(); }
+void PostvaneApp::mnuCheckNow_Click() {
+  // A keyring that was locked at start-up may be open by now.
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+  }
+  engine_.mnuCheckNow_Click();
+}
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
 void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
 void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }

@@ -57,7 +57,11 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   record.Name = fields.Name;
   record.User = fields.User;
-  record.Password = fields.Password;
+  // A password the keyring could not give shows empty; only a typed one replaces it.
+  if (!record.PasswordUnknown || !fields.Password.empty()) {
+    record.Password = fields.Password;
+    record.PasswordUnknown = false;
+  }
   record.RemoteHost = fields.RemoteHost;
   if (const std::optional<int32_t> port = ParsePort(fields.RemotePort)) record.RemotePort = *port;
   record.Enabled = fields.Enabled ? kTrue : kFalse;
@@ -80,6 +84,7 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
   fields.SoundFile = general.SoundFile;
   fields.MDaemonPath = general.MDaemonPath;
   fields.MDaemonActivate = general.MDaemonActivate != 0;
+  fields.Keyring = general.Keyring != kFalse;
   return fields;
 }
 
@@ -98,6 +103,7 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.MDaemonPath = fields.MDaemonPath;
   general.MDaemonActivate = fields.MDaemonActivate ? 1 : 0;
   general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
+  general.Keyring = fields.Keyring ? kTrue : kFalse;
 }
 
 ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
@@ -126,6 +132,9 @@ ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailbox
 
 bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
   StoreShown(shown);
+  // Every password follows the box, before the box itself is saved.
+  if (general.Keyring != (general_.Keyring != kFalse))
+    store_.MovePasswords(mailboxes_, general.Keyring);
   StoreGeneral(general, general_);
   store_.SaveGeneral(general_);
   // Only a change touches the entry: one the user edited by hand stays as it is.

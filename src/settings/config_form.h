@@ -47,6 +47,8 @@ struct ConfigGeneralFields {
   bool MDaemonActivate = false;
   // Not a setting: whether the desktop's autostart entry exists.
   bool StartWithDesktop = false;
+  // "Keep passwords in the desktop keyring".
+  bool Keyring = false;
   bool operator==(const ConfigGeneralFields&) const = default;
 };
 

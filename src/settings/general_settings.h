@@ -26,6 +26,8 @@ struct GeneralSettings {
   int16_t MDaemonActivate = 0;
   int16_t ReceiveLog = kFalse;
   int16_t ReplaySound = kFalse;
+  // Ours: new passwords go to the desktop keyring instead of the file.
+  int16_t Keyring = kFalse;
 };
 
 }  // namespace postvane

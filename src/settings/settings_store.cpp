@@ -187,6 +187,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
+  const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
 
@@ -199,6 +200,56 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.Enabled = Boolean(enabled);
   record.LastMail = Boolean(lastMail);
   record.UIDL = std::move(uidl);
+  record.PasswordInKeyring = Boolean(inKeyring);
+  record.PasswordUnknown = false;
+  if (record.PasswordInKeyring != kFalse) {
+    // Whatever the file holds under Password is not the password then.
+    record.Password.clear();
+    record.PasswordUnknown = true;
+    FetchPassword(record, index);
+  }
+}
+
+std::string SettingsStore::SecretKey(int16_t index) const {
+  return settingsFile_ + " mailbox " + std::to_string(index);
+}
+
+bool SettingsStore::FetchPassword(MailboxRecord& record, int16_t index) {
+  if (record.PasswordInKeyring == kFalse || !record.PasswordUnknown) return true;
+  std::string secret;
+  if (secrets_ == nullptr || secrets_->Read(SecretKey(index), secret) != SecretResult::Ok) {
+    return false;
+  }
+  record.Password = LastCodePoints(DecodeUtf8OrWindows1252(secret), kValueLimit);
+  record.PasswordUnknown = false;
+  return true;
+}
+
+int SettingsStore::MovePasswords(MailboxTable& mailboxes, bool intoKeyring) {
+  int stuck = 0;
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    MailboxRecord& record = mailboxes[static_cast<std::size_t>(i)];
+    if ((record.PasswordInKeyring != kFalse) == intoKeyring) continue;
+    if (intoKeyring) {
+      // The secret must be safe in the keyring before the file lets go of it.
+      if (secrets_ == nullptr ||
+          secrets_->Write(SecretKey(i), record.Password) != SecretResult::Ok) {
+        ++stuck;
+        continue;
+      }
+      record.PasswordInKeyring = kTrue;
+      SaveMailbox(record, i);
+    } else {
+      if (!FetchPassword(record, i)) {
+        ++stuck;
+        continue;
+      }
+      record.PasswordInKeyring = kFalse;
+      SaveMailbox(record, i);
+      if (lastWriteSucceeded_ && secrets_ != nullptr) secrets_->Remove(SecretKey(i));
+    }
+  }
+  return stuck;
 }
 
 void SettingsStore::LoadGeneral(GeneralSettings& general) {
@@ -213,6 +264,7 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   const std::string mdaemonActivate = reader.Raw(kGeneral, "MDaemonActivate", "");
   const std::string receiveLog = reader.Raw(kGeneral, "ReceiveLog", "");
   const std::string replaySound = reader.Raw(kGeneral, "ReplaySound", "");
+  const std::string keyring = reader.Raw(kGeneral, "Keyring", "");
 
   general.Interval = ReadInt16(interval);
   general.NotifyType = ReadInt16(notifyType);
@@ -224,6 +276,7 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.MDaemonActivate = ReadInt16(mdaemonActivate);
   general.ReceiveLog = Boolean(receiveLog);
   general.ReplaySound = Boolean(replaySound);
+  general.Keyring = Boolean(keyring);
 }
 
 bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
@@ -234,16 +287,29 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
     bytes.clear();
   }
   IniFile ini(bytes);
-  for (const KeyUpdate& update : updates) ini.Write(update.Section, update.Key, update.Value);
+  for (const KeyUpdate& update : updates) {
+    if (update.Remove) {
+      ini.Remove(update.Section, update.Key);
+    } else {
+      ini.Write(update.Section, update.Key, update.Value);
+    }
+  }
   return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
 }
 
 void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   const std::string section = MailboxSection(index);
+  const bool inKeyring = record.PasswordInKeyring != kFalse;
+  if (inKeyring && !record.PasswordUnknown) {
+    // A keyring that refuses keeps the old secret; the file never gets the password instead.
+    if (secrets_ != nullptr) secrets_->Write(SecretKey(index), record.Password);
+  }
   Update({
       {section, "Name", record.Name},
       {section, "User", record.User},
-      {section, "Password", TransformPassword(record.Password)},
+      {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password)},
+      // Only a keyring user's file gets the marker; everyone else's keeps its old keys.
+      {section, "PasswordInKeyring", "1", !inKeyring},
       {section, "RemoteHost", record.RemoteHost},
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
@@ -266,6 +332,7 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonPath", general.MDaemonPath},
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
+      {kGeneral, "Keyring", "1", general.Keyring == kFalse},
   });
 }
 

@@ -16,6 +16,8 @@ enum class OwnText : int {
   StartWithDesktop = 60,
   DesktopNotification = 61,
   SettingsFile = 62,
+  KeepPasswordsInKeyring = 63,
+  KeyringUnavailable = 64,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -13,6 +13,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "app/settings_place.h"
+#include "desktop/net/keychain_secret_store.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_path_probe.h"
@@ -75,6 +76,11 @@ int main(int argc, char** argv) {
               << "; no mailbox to check\n";
   }
   SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  // Passwords kept in the keyring are read from it, as the tray program does.
+  KeychainSecretStore secrets;
+  settings.UseSecretStore(&secrets);
+#endif
   QtSocket socket;
   QtTimer timeout(kConnectTimeoutMs);
   QtTimer timerQuit(kQuitWaitMs);

@@ -18,6 +18,9 @@ DesktopProgram::DesktopProgram(const std::string& programFolder, Pickers& picker
 
 DesktopProgram::DesktopProgram(const ProgramPaths& paths, Pickers& pickers)
     : state_(StateFor(paths)), main_(state_, files_, pickers), app_(state_, main_.Platform()) {
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  app_.Settings().UseSecretStore(&secrets_);
+#endif
   main_.Attach(&app_);
 }
 

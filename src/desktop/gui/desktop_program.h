@@ -10,6 +10,9 @@
 #include "desktop/gui/frm_main.h"
 #include "desktop/gui/pickers.h"
 #include "settings/std_file_system.h"
+#ifdef POSTVANE_HAVE_KEYCHAIN
+#include "desktop/net/keychain_secret_store.h"
+#endif
 
 namespace postvane {
 
@@ -33,6 +36,9 @@ class DesktopProgram {
  private:
   ProgramState state_;
   StdFileSystem files_;
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  KeychainSecretStore secrets_;
+#endif
   frmMain main_;
   PostvaneApp app_;
 };

@@ -192,12 +192,17 @@ void frmConfig::BuildGeneral2Tab() {
   // Below the MDaemon frame, in the tab's free space.
   chkStartWithDesktop = MakeCheckBox(f, "chkStartWithDesktop", "", 14, 126, 281, 15);
   chkDesktopNotification = MakeCheckBox(f, "chkDesktopNotification", "", 14, 147, 281, 15);
+  chkKeyring = MakeCheckBox(f, "chkKeyring", "", 14, 168, 281, 15);
+#ifndef POSTVANE_HAVE_KEYCHAIN
+  chkKeyring->hide();
+#endif
 }
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
   chkStartWithDesktop->setText(Q(OwnString(state_.LanguageBase, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(Q(OwnString(state_.LanguageBase, OwnText::DesktopNotification)));
+  chkKeyring->setText(Q(OwnString(state_.LanguageBase, OwnText::KeepPasswordsInKeyring)));
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
@@ -306,6 +311,7 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
   fields.StartWithDesktop = chkStartWithDesktop->isChecked();
   fields.DesktopNotification = chkDesktopNotification->isChecked();
+  fields.Keyring = chkKeyring->isChecked();
   return fields;
 }
 
@@ -324,6 +330,7 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   chkMDaemonActivate->setChecked(fields.MDaemonActivate);
   chkStartWithDesktop->setChecked(fields.StartWithDesktop);
   chkDesktopNotification->setChecked(fields.DesktopNotification);
+  chkKeyring->setChecked(fields.Keyring);
 }
 
 }  // namespace postvane

@@ -83,6 +83,8 @@ class frmConfig : public QWidget {
   QCheckBox* chkStartWithDesktop = nullptr;
   // Ours: the fourth notify option; General 1's notify frame has no room left.
   QCheckBox* chkDesktopNotification = nullptr;
+  // Ours: passwords in the desktop keyring; hidden in a build without keyring support.
+  QCheckBox* chkKeyring = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
