@@ -132,9 +132,9 @@ ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailbox
 
 bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
   StoreShown(shown);
-  // Every password follows the box, before the box itself is saved.
-  if (general.Keyring != (general_.Keyring != kFalse))
-    store_.MovePasswords(mailboxes_, general.Keyring);
+  // Every password follows the box before the box itself is saved; ones that could not move
+  // last time (a locked keyring) are tried again.
+  store_.MovePasswords(mailboxes_, general.Keyring);
   StoreGeneral(general, general_);
   store_.SaveGeneral(general_);
   // Only a change touches the entry: one the user edited by hand stays as it is.
