@@ -17,6 +17,8 @@
 namespace postvane {
 namespace {
 
+#ifdef POSTVANE_HAVE_KEYCHAIN
+
 TEST(KeychainSecretStoreTest, SecretsGoInComeBackAndGoAway) {
   KeyringDaemon keyring;
   ASSERT_TRUE(keyring.WaitUntilReady());
@@ -54,6 +56,10 @@ TEST(KeychainSecretStoreTest, NoKeyringIsUnavailable) {
   EXPECT_EQ(store.Read("test mailbox 2", secret), SecretResult::Unavailable);
   EXPECT_EQ(store.Write("test mailbox 2", "pw"), SecretResult::Unavailable);
 }
+
+#else
+TEST(Keyring, NeedsQtKeychain) { GTEST_SKIP() << "built without QtKeychain"; }
+#endif
 
 }  // namespace
 }  // namespace postvane
