@@ -3,8 +3,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "settings/ini_file.h"
 #include "settings/text_encoding.h"
@@ -211,7 +213,11 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
 }
 
 std::string SettingsStore::SecretKey(int16_t index) const {
-  return settingsFile_ + " mailbox " + std::to_string(index);
+  // Absolute, so "--settings x.ini" and the same file named otherwise share their secrets.
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(settingsFile_, error);
+  const std::string file = error ? settingsFile_ : absolute.lexically_normal().string();
+  return file + " mailbox " + std::to_string(index);
 }
 
 bool SettingsStore::FetchPassword(MailboxRecord& record, int16_t index) {
