@@ -149,6 +149,11 @@ TEST(KeyringCheckTest, UnknownPasswordFailsTheMailboxWithoutALogin) {
     rig.Engine.mnuCheckNow_Click();
 
     EXPECT_EQ(locked.StatusText, OwnString(language, OwnText::KeyringUnavailable));
+    // Reported as a failure with that text, so the command line lists it like any other.
+    ASSERT_FALSE(rig.Hooks.Outcomes.empty());
+    EXPECT_EQ(rig.Hooks.Outcomes[0].first, 0);
+    EXPECT_EQ(rig.Hooks.Outcomes[0].second.Result, MailboxResult::Failed);
+    EXPECT_EQ(rig.Hooks.Outcomes[0].second.Text, locked.StatusText);
     EXPECT_EQ(locked.State, MailboxState::Idle);
     ASSERT_EQ(rig.Socket.Connects.size(), 1u);
     EXPECT_EQ(rig.Socket.Connects[0].RemoteHost, "pop1.test");

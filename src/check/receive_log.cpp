@@ -2,9 +2,6 @@
 #include "check/receive_log.h"
 
 #include <cstdio>
-#include <exception>
-
-#include "check/check_engine.h"
 
 namespace postvane {
 
@@ -29,15 +26,6 @@ std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
   record.append(text.data(), text.size());
   record += "\"\r\n";
   return record;
-}
-
-void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
-  if (log_.Enabled == 0) return;
-  // The log is a trace only: whatever goes wrong writing it must not touch the check.
-  try {
-    files_.AppendFile(log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
-  } catch (const std::exception&) {
-  }
 }
 
 }  // namespace postvane

@@ -18,19 +18,11 @@
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_text.h"
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
 #include "settings/std_file_system.h"
 #include "text/string_table.h"
-
-namespace {
-
-std::string ToStd(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace postvane;

@@ -9,6 +9,7 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include "desktop/net/qt_text.h"
 #include "settings/app_id.h"
 
 namespace postvane {
@@ -19,10 +20,6 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kDefaultAction = QStringLiteral("default");
-
-QString FromStd(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -72,7 +69,7 @@ void DBusDesktopNotifier::Show(const DesktopNotice& notice) {
 }
 
 void DBusDesktopNotifier::Send(const DesktopNotice& notice, const QStringList& capabilities) {
-  QString body = FromStd(notice.Body);
+  QString body = ToQt(notice.Body);
   if (capabilities.contains(QStringLiteral("body-markup"))) body = body.toHtmlEscaped();
   QStringList actions;
   // The label is not shown by most services for the default action; the program's name is
@@ -87,7 +84,7 @@ void DBusDesktopNotifier::Send(const DesktopNotice& notice, const QStringList& c
   QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
   call << QStringLiteral("Postvane") << shownId_ << QString::fromLatin1(kAppId)
-       << FromStd(notice.Summary) << body << actions << hints << -1;
+       << ToQt(notice.Summary) << body << actions << hints << -1;
   ++sent_;
   auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -17,6 +17,7 @@
 #include "desktop/gui/password_style.h"
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui/wrapping_check_box.h"
+#include "desktop/net/qt_text.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -29,7 +30,6 @@ constexpr int kFirstMailboxIcon = 124;
 constexpr int kMailboxIconPixels = 32;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
 
 template <typename W>
 W* Place(W* widget, const char* name, int x, int y, int width, int height) {
@@ -200,9 +200,10 @@ void frmConfig::BuildGeneral2Tab() {
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
-  chkStartWithDesktop->setText(Q(OwnString(state_.LanguageBase, OwnText::StartWithDesktop)));
-  chkDesktopNotification->setText(Q(OwnString(state_.LanguageBase, OwnText::DesktopNotification)));
-  chkKeyring->setText(Q(OwnString(state_.LanguageBase, OwnText::KeepPasswordsInKeyring)));
+  chkStartWithDesktop->setText(ToQt(OwnString(state_.LanguageBase, OwnText::StartWithDesktop)));
+  chkDesktopNotification->setText(
+      ToQt(OwnString(state_.LanguageBase, OwnText::DesktopNotification)));
+  chkKeyring->setText(ToQt(OwnString(state_.LanguageBase, OwnText::KeepPasswordsInKeyring)));
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
@@ -276,11 +277,11 @@ void frmConfig::Form_Unload() {
 
 ConfigMailboxFields frmConfig::ReadMailbox() const {
   ConfigMailboxFields fields;
-  fields.Name = S(MailBoxName->text());
-  fields.User = S(User->text());
-  fields.Password = S(Password->text());
-  fields.RemoteHost = S(RemoteHost->text());
-  fields.RemotePort = S(RemotePort->text());
+  fields.Name = ToStd(MailBoxName->text());
+  fields.User = ToStd(User->text());
+  fields.Password = ToStd(Password->text());
+  fields.RemoteHost = ToStd(RemoteHost->text());
+  fields.RemotePort = ToStd(RemotePort->text());
   fields.Enabled = chkEnabled->isChecked();
   fields.LastMail = chkLastMail->isChecked();
   return fields;
@@ -298,16 +299,16 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
 
 ConfigGeneralFields frmConfig::ReadGeneral() const {
   ConfigGeneralFields fields;
-  fields.Interval = S(txtInterval->text());
+  fields.Interval = ToStd(txtInterval->text());
   fields.DoubleClick = cmbDoubleClick->currentIndex();
   fields.AdvancedTrayIcon = chkAdvancedTrayIcon->isChecked();
   fields.PlaySound = chkPlaySound->isChecked();
   fields.ReplaySound = chkReplaySound->isChecked();
   fields.PopUpWindow = chkPopUpWindow->isChecked();
   fields.RunMailReader = chkRunMailReader->isChecked();
-  fields.MailProgram = S(txtMailProgram->text());
-  fields.SoundFile = S(txtSoundFile->text());
-  fields.MDaemonPath = S(txtMDaemonPath->text());
+  fields.MailProgram = ToStd(txtMailProgram->text());
+  fields.SoundFile = ToStd(txtSoundFile->text());
+  fields.MDaemonPath = ToStd(txtMDaemonPath->text());
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
   fields.StartWithDesktop = chkStartWithDesktop->isChecked();
   fields.DesktopNotification = chkDesktopNotification->isChecked();

@@ -12,6 +12,7 @@
 #include "desktop/gui/single_instance.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_path_probe.h"
+#include "desktop/net/qt_text.h"
 
 int main(int argc, char* argv[]) {
   // A second instance ends here, before it opens the display or reads a setting.
@@ -24,10 +25,10 @@ int main(int argc, char* argv[]) {
 
   std::vector<std::string> arguments;
   const QStringList given = QApplication::arguments();
-  for (qsizetype i = 1; i < given.size(); ++i) arguments.push_back(given[i].toStdString());
+  for (qsizetype i = 1; i < given.size(); ++i) arguments.push_back(postvane::ToStd(given[i]));
   postvane::QtPathProbe probe;
   const postvane::ChosenPaths chosen =
-      postvane::ChooseProgramPaths(QApplication::applicationDirPath().toStdString(),
+      postvane::ChooseProgramPaths(postvane::ToStd(QApplication::applicationDirPath()),
                                    postvane::SettingsFileArgument(arguments), probe);
 
   postvane::QtPickers pickers;

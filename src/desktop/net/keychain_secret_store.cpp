@@ -8,6 +8,8 @@
 #include <QEventLoop>
 #include <QString>
 
+#include "desktop/net/qt_text.h"
+
 namespace postvane {
 
 namespace {
@@ -15,10 +17,6 @@ namespace {
 const QString kService = QStringLiteral("Postvane");
 
 bool waiting = false;
-
-QString FromStd(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 SecretResult Outcome(const QKeychain::Job& job) {
   switch (job.error()) {
@@ -49,7 +47,7 @@ bool RunToEnd(QKeychain::Job& job) {
 SecretResult KeychainSecretStore::Read(const std::string& key, std::string& secret) {
   QKeychain::ReadPasswordJob job(kService);
   job.setInsecureFallback(false);
-  job.setKey(FromStd(key));
+  job.setKey(ToQt(key));
   if (!RunToEnd(job)) return SecretResult::Unavailable;
   const SecretResult result = Outcome(job);
   if (result == SecretResult::Ok) secret = job.textData().toStdString();
@@ -59,8 +57,8 @@ SecretResult KeychainSecretStore::Read(const std::string& key, std::string& secr
 SecretResult KeychainSecretStore::Write(const std::string& key, const std::string& secret) {
   QKeychain::WritePasswordJob job(kService);
   job.setInsecureFallback(false);
-  job.setKey(FromStd(key));
-  job.setTextData(FromStd(secret));
+  job.setKey(ToQt(key));
+  job.setTextData(ToQt(secret));
   if (!RunToEnd(job)) return SecretResult::Unavailable;
   const SecretResult result = Outcome(job);
   return result == SecretResult::NotFound ? SecretResult::Unavailable : result;
@@ -69,7 +67,7 @@ SecretResult KeychainSecretStore::Write(const std::string& key, const std::strin
 SecretResult KeychainSecretStore::Remove(const std::string& key) {
   QKeychain::DeletePasswordJob job(kService);
   job.setInsecureFallback(false);
-  job.setKey(FromStd(key));
+  job.setKey(ToQt(key));
   if (!RunToEnd(job)) return SecretResult::Unavailable;
   const SecretResult result = Outcome(job);
   return result == SecretResult::NotFound ? SecretResult::Ok : result;

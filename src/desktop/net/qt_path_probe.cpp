@@ -7,13 +7,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "desktop/net/qt_text.h"
+
 namespace postvane {
 
 namespace {
-
-QString FromStd(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                 QFileDevice::ExeOwner | QFileDevice::ReadUser |
@@ -22,12 +20,12 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 }  // namespace
 
 bool QtPathProbe::IsPlainFile(const std::string& path) {
-  const QFileInfo info(FromStd(path));
+  const QFileInfo info(ToQt(path));
   return info.exists() && info.isFile();
 }
 
 bool QtPathProbe::IsWritableFolder(const std::string& path) {
-  const QFileInfo info(FromStd(path));
+  const QFileInfo info(ToQt(path));
   return info.isDir() && info.isWritable();
 }
 
@@ -37,7 +35,7 @@ std::string QtPathProbe::EnvironmentValue(const std::string& name) {
 }
 
 bool QtPathProbe::MakeOwnerOnlyFolder(const std::string& path) {
-  const QString folder = FromStd(path);
+  const QString folder = ToQt(path);
   const QFileInfo info(folder);
   // Made owner-only at birth, so there is no moment when others may look in.
   if (!info.exists() && (!QDir().mkpath(info.absolutePath()) ||
@@ -54,10 +52,10 @@ bool QtPathProbe::MakeOwnerOnlyFolder(const std::string& path) {
   return made.isDir() && !(made.permissions() & kOthers);
 }
 
-bool QtPathProbe::MakeFolder(const std::string& path) { return QDir().mkpath(FromStd(path)); }
+bool QtPathProbe::MakeFolder(const std::string& path) { return QDir().mkpath(ToQt(path)); }
 
 bool QtPathProbe::RemoveFile(const std::string& path) {
-  const QString file = FromStd(path);
+  const QString file = ToQt(path);
   QFile::remove(file);
   return !QFileInfo::exists(file);
 }
