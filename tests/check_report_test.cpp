@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "text/display_text.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -20,6 +22,18 @@ MailboxReport Box(int16_t index, const std::string& name, int16_t newCount, int1
   box.NewCount = newCount;
   box.MessageCount = messages;
   box.StatusText = status;
+  if (!status.empty()) {
+    box.Result = MailboxResult::Failed;
+  } else {
+    box.Result = newCount > 0 ? MailboxResult::NewMail : MailboxResult::NoNewMail;
+  }
+  return box;
+}
+
+// Another client held the mailbox: the server was never asked for counts.
+MailboxReport Locked(int16_t index, const std::string& name) {
+  MailboxReport box = Box(index, name, 0, 0, OwnString(900, OwnText::MailboxInUse));
+  box.Result = MailboxResult::NotChecked;
   return box;
 }
 
@@ -39,7 +53,7 @@ class TextEscaping : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(TextEscaping, JsonAndPlain) {
   EXPECT_EQ(JsonString(GetParam().Bytes), GetParam().Json);
-  EXPECT_EQ(PlainText(GetParam().Bytes), GetParam().Plain);
+  EXPECT_EQ(DisplayText(GetParam().Bytes), GetParam().Plain);
 }
 
 const EscapeCase kEscapeCases[] = {
@@ -72,8 +86,23 @@ const EscapeCase kEscapeCases[] = {
      "a\xE2\x80\xA8"
      "b\xE2\x80\xA9",
      "\"a\\u2028b\\u2029\"",
-     "a\xE2\x80\xA8"
-     "b\xE2\x80\xA9"},
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    // A subject cannot turn the rest of the line around or hide characters.
+    {"RightToLeftOverride", "txt.\xE2\x80\xAE" "exe", "\"txt.\\u202eexe\"",
+     "txt.\xEF\xBF\xBD"
+     "exe"},
+    {"IsolatesAndMarks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C",
+     "\"\\u2066x\\u2069\\u200f\\u061c\"", "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"ZeroWidthAndBom",
+     "a\xE2\x80\x8B"
+     "b\xEF\xBB\xBF",
+     "\"a\\u200bb\\ufeff\"",
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    {"NeighboursStay", "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0",
+     "\"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0\"",
+     "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TextEscaping, testing::ValuesIn(kEscapeCases),
@@ -131,6 +160,16 @@ const ExitCase kExitCases[] = {
      kExitFailed},
     {"SwitchedOffDoesNotCount", {Disabled(Box(0, "a", 3, 3)), Box(1, "b", 0, 0)}, kExitNoNewMail},
     {"SwitchedOffFailureDoesNotCount", {Disabled(Box(0, "a", 0, 0, "x"))}, kExitNoNewMail},
+    {"NotCheckedIsAFailure", {Box(0, "a", 0, 2), Locked(1, "b")}, kExitFailed},
+    {"NewMailBeatsNotChecked", {Locked(0, "a"), Box(1, "b", 1, 1)}, kExitNewMail},
+    {"UnfinishedIsAFailure",
+     {Box(0, "a", 0, 2),
+      [] {
+        MailboxReport box = Box(1, "b", 0, 0);
+        box.Result = MailboxResult::Failed;
+        return box;
+      }()},
+     kExitFailed},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExitStatus, testing::ValuesIn(kExitCases),
@@ -153,6 +192,17 @@ TEST(CheckReport, PlainTextListsMailboxesAndTheirNewMessages) {
             "+0200\n"
             "3 Home: 0 new message(s), 0 message(s) in mailbox - Password is wrong!\n"
             "5 Old: not checked (switched off)\n");
+}
+
+TEST(CheckReport, PlainTextShowsDisplayNamesUnquotedJsonKeepsThem) {
+  CheckReport report;
+  MailboxReport box = Box(0, "W", 1, 1);
+  const std::string from = "\"Dan \\\"the Man\\\"\" <dan@example.org>";
+  box.Headers = {Header(from, "S", "D")};
+  report.Mailboxes = {box};
+  EXPECT_NE(RenderPlainReport(report).find("From: Dan \"the Man\" <dan@example.org> |"),
+            std::string::npos);
+  EXPECT_NE(RenderJsonReport(report).find("\"from\":" + JsonString(from)), std::string::npos);
 }
 
 TEST(CheckReport, PlainTextSpeaksTheUsersLanguage) {
@@ -190,19 +240,52 @@ TEST(CheckReport, JsonHoldsEveryField) {
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
   report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
                       Disabled(Box(5, "Old", 4, 4))};
-  EXPECT_EQ(RenderJsonReport(report),
-            "{\"mailboxes\":["
-            "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"newCount\":2,"
-            "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
-            "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
-            "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
-            "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
-            "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"newCount\":0,\"messageCount\":0,"
-            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
-            "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"newCount\":4,\"messageCount\":4,"
-            "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-            "\"headers\":[]}"
-            "],\"newTotal\":2}\n");
+  EXPECT_EQ(
+      RenderJsonReport(report),
+      "{\"mailboxes\":["
+      "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"checked\":true,\"newCount\":2,"
+      "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
+      "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+      "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
+      "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
+      "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"checked\":false,\"newCount\":0,"
+      "\"messageCount\":0,"
+      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+      "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"checked\":false,\"newCount\":4,"
+      "\"messageCount\":4,"
+      "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
+      "\"headers\":[]}"
+      "],\"newTotal\":2}\n");
+}
+
+// A mailbox whose counts were not renewed never reads like an empty one.
+TEST(CheckReport, NotCheckedMailboxSaysSoInBothRenderings) {
+  for (int16_t base : {int16_t{900}, int16_t{700}}) {
+    SCOPED_TRACE(base);
+    CheckReport report;
+    report.LanguageBase = base;
+    MailboxReport locked = Locked(1, "Home");
+    locked.StatusText = OwnString(base, OwnText::MailboxInUse);
+    report.Mailboxes = {Box(0, "Work", 0, 3), locked};
+    const std::string plain = RenderPlainReport(report);
+    const std::string line = "1 Home: " + OwnString(base, OwnText::NotChecked) + " - " +
+                             OwnString(base, OwnText::MailboxInUse) + "\n";
+    EXPECT_NE(plain.find(line), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("1 Home: 0 "), std::string::npos) << plain;
+
+    const std::string json = RenderJsonReport(report);
+    EXPECT_NE(json.find("\"index\":0,\"name\":\"Work\",\"enabled\":true,\"checked\":true"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"index\":1,\"name\":\"Home\",\"enabled\":true,\"checked\":false"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"status\":" + JsonString(OwnString(base, OwnText::MailboxInUse)) +
+                        ",\"error\":true"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(CheckExitStatus(report), kExitFailed);
+  }
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {
@@ -225,7 +308,10 @@ TEST(CheckReport, MadeFromTheTableNewestMessageFirst) {
   box.NewestUidl = "z";
   box.Headers = {Header("never shown", "", ""), Header("newest", "", ""), Header("older", "", "")};
   state.Mailboxes[6].Enabled = kFalse;
-  const CheckReport report = MakeCheckReport(state, {4, 6, 10, -1});
+  MailboxResults results{};
+  results.fill(MailboxResult::Failed);
+  results[4] = MailboxResult::NewMail;
+  const CheckReport report = MakeCheckReport(state, {4, 6, 10, -1}, results);
   EXPECT_EQ(report.LanguageBase, 1000);
   ASSERT_EQ(report.Mailboxes.size(), 2u);
   const MailboxReport& first = report.Mailboxes[0];
@@ -235,6 +321,9 @@ TEST(CheckReport, MadeFromTheTableNewestMessageFirst) {
   EXPECT_EQ(first.NewCount, 2);
   EXPECT_EQ(first.MessageCount, 9);
   EXPECT_EQ(first.NewestUidl, "z");
+  EXPECT_EQ(first.Result, MailboxResult::NewMail);
+  EXPECT_TRUE(Checked(first));
+  EXPECT_FALSE(Checked(report.Mailboxes[1]));
   ASSERT_EQ(first.Headers.size(), 2u);
   EXPECT_EQ(first.Headers[0].From, "newest");
   EXPECT_EQ(first.Headers[1].From, "older");

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/check_report.h"
+#include "text/display_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -19,14 +19,15 @@ DesktopNotice MakeDesktopNotice(const ProgramState& state) {
     if (mailbox.Enabled == kFalse || mailbox.NewCount <= 0) continue;
     total += mailbox.NewCount;
     if (!notice.Body.empty()) notice.Body += '\n';
-    notice.Body += PlainText(mailbox.Name) + ": " + std::to_string(mailbox.NewCount) + " " +
+    notice.Body += DisplayText(mailbox.Name) + ": " + std::to_string(mailbox.NewCount) + " " +
                    LocalString(base, StringId::NewMessages);
     // Element 1 is the newest message; element 0 is never filled.
     const int upper = std::min(HeadersUpperBound(mailbox), kNoticeMessagesPerMailbox);
     for (int k = 1; k <= upper; ++k) {
       const MessageHeader& header = mailbox.Headers[static_cast<std::size_t>(k)];
-      notice.Body += "\n" + LocalString(base, StringId::From) + " " + PlainText(header.From) +
-                     " | " + LocalString(base, StringId::Subject) + " " + PlainText(header.Subject);
+      notice.Body += "\n" + LocalString(base, StringId::From) + " " +
+                     DisplayAddresses(header.From) + " | " + LocalString(base, StringId::Subject) +
+                     " " + DisplayText(header.Subject);
     }
   }
   notice.Summary =

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "settings/ini_file.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 

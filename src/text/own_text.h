@@ -12,6 +12,8 @@ enum class OwnText : int {
   NoAnswerInTimeLimit = 2,
   NotCheckedSwitchedOff = 3,
   SocketError = 4,  // '#' stands for the error number
+  MailboxInUse = 5,
+  NotChecked = 6,
   // Installed like a desktop program.
   StartWithDesktop = 60,
   DesktopNotification = 61,

@@ -15,6 +15,7 @@
 #include "app/settings_place.h"
 #include "desktop/net/keychain_secret_store.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
@@ -78,13 +79,15 @@ int main(int argc, char** argv) {
   QtTimer timerQuit(kQuitWaitMs);
   QtTimer deadline(options.TimeoutSeconds * 1000);
   QtClock clock;
+  const QtCharsetConverter charsets;  // outlives the run that uses it
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
+  run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
   run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
-  const CheckReport report = MakeCheckReport(state, run.Listed());
+  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
   if (!options.Quiet) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;

@@ -22,6 +22,7 @@ DesktopProgram::DesktopProgram(const ProgramPaths& paths, Pickers& pickers)
   app_.Settings().UseSecretStore(&secrets_);
 #endif
   main_.Attach(&app_);
+  app_.Engine().SetCharsetConverter(charsets_);
 }
 
 DesktopProgram::~DesktopProgram() { main_.Attach(nullptr); }

@@ -9,6 +9,7 @@
 #include "app/program_state.h"
 #include "desktop/gui/frm_main.h"
 #include "desktop/gui/pickers.h"
+#include "desktop/net/qt_charset_converter.h"
 #include "settings/std_file_system.h"
 #ifdef POSTVANE_HAVE_KEYCHAIN
 #include "desktop/net/keychain_secret_store.h"
@@ -36,6 +37,7 @@ class DesktopProgram {
  private:
   ProgramState state_;
   StdFileSystem files_;
+  QtCharsetConverter charsets_;
 #ifdef POSTVANE_HAVE_KEYCHAIN
   KeychainSecretStore secrets_;
 #endif
