@@ -13,6 +13,9 @@ dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
   # The install test's validators; a private session bus with a stand-in notification service.
   packages="$packages desktop-file-utils appstream lintian dbus-daemon python3-dbus python3-gi \
 gnome-keyring"
+  # Secure connections: the openssl tool makes the tests' certificates; the scripted TLS servers
+  # link the OpenSSL library.
+  packages="$packages openssl libssl-dev"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"

@@ -189,6 +189,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
+  const std::string security = reader.Raw(section, "Security", "0");
+  std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
@@ -201,6 +203,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
   record.LastMail = Boolean(lastMail);
+  record.Security = ReadInt16(security);
+  record.CertFingerprint = std::move(certFingerprint);
   record.UIDL = std::move(uidl);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
@@ -296,9 +300,10 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
   for (const KeyUpdate& update : updates) {
     if (update.Remove) {
       ini.Remove(update.Section, update.Key);
-    } else {
-      ini.Write(update.Section, update.Key, update.Value);
+      continue;
     }
+    if (update.OnlyIfPresent && !ini.Read(update.Section, update.Key)) continue;
+    ini.Write(update.Section, update.Key, update.Value);
   }
   return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
 }
@@ -315,11 +320,14 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       {section, "User", record.User},
       {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password)},
       // Only a keyring user's file gets the marker; everyone else's keeps its old keys.
-      {section, "PasswordInKeyring", "1", !inKeyring},
+      {section, "PasswordInKeyring", "1", false, !inKeyring},
       {section, "RemoteHost", record.RemoteHost},
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
+      // A file that never had these keys stays as it was while they hold their defaults.
+      {section, "Security", Decimal(record.Security), record.Security == 0},
+      {section, "CertFingerprint", record.CertFingerprint, record.CertFingerprint.empty()},
   });
 }
 
@@ -338,7 +346,7 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonPath", general.MDaemonPath},
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
-      {kGeneral, "Keyring", "1", general.Keyring == kFalse},
+      {kGeneral, "Keyring", "1", false, general.Keyring == kFalse},
   });
 }
 

@@ -51,6 +51,8 @@ class SettingsStore {
     std::string Section;
     std::string Key;
     std::string Value;
+    // Written only over a key the file already has.
+    bool OnlyIfPresent = false;
     bool Remove = false;  // takes the key out instead of writing Value
   };
   // Applies the key writes in order to the file's current content and replaces the file.

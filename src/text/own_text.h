@@ -14,6 +14,26 @@ enum class OwnText : int {
   SocketError = 4,  // '#' stands for the error number
   MailboxInUse = 5,
   NotChecked = 6,
+  // Secure connections.
+  Security = 20,
+  SecurityNone = 21,
+  SecurityTls = 22,
+  SecurityStartTls = 23,
+  TrustCertificate = 24,
+  CertificateNotTrusted = 25,  // '#' stands for the fingerprint
+  CertificateNameMismatch = 26,
+  CertificateExpired = 27,
+  TlsHandshakeFailed = 28,
+  StlsNotOffered = 29,
+  StlsRefused = 30,
+  DataBeforeTls = 31,
+  CertificateSubject = 32,
+  CertificateIssuer = 33,
+  CertificateValidFrom = 34,
+  CertificateValidUntil = 35,
+  CertificateFingerprint = 36,
+  TrustCertificateQuestion = 37,
+  ServerCertificate = 38,
   // Installed like a desktop program.
   StartWithDesktop = 60,
   DesktopNotification = 61,
