@@ -61,6 +61,74 @@ TEST(IniFileReadTest, OnePairOfQuotesIsRemoved) {
   EXPECT_EQ(ReadOf(file, "S", "F"), "");
 }
 
+TEST(IniFileReadTest, SingleQuotesAreAPairToo) {
+  const std::string file = "[S]\nA=' spaced '\nB='mixed\"\nC=\"'inner'\"\nD='\n";
+  EXPECT_EQ(ReadOf(file, "S", "A"), " spaced ");
+  EXPECT_EQ(ReadOf(file, "S", "B"), "'mixed\"");
+  EXPECT_EQ(ReadOf(file, "S", "C"), "'inner'");
+  EXPECT_EQ(ReadOf(file, "S", "D"), "'");
+}
+
+std::string Utf16Le(const std::u16string& text) {
+  std::string out = "\xFF\xFE";
+  for (char16_t unit : text) {
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>(unit >> 8));
+  }
+  return out;
+}
+
+std::string Utf16Be(const std::u16string& text) {
+  std::string out = "\xFE\xFF";
+  for (char16_t unit : text) {
+    out.push_back(static_cast<char>(unit >> 8));
+    out.push_back(static_cast<char>(unit & 0xFF));
+  }
+  return out;
+}
+
+struct MarkedFileCase {
+  const char* name;
+  std::string bytes;
+  std::string expected;  // value of [A] k
+};
+
+class IniFileMarkTest : public testing::TestWithParam<MarkedFileCase> {};
+
+TEST_P(IniFileMarkTest, ReadsThroughTheMarkAndWritesTheSameForm) {
+  const MarkedFileCase& row = GetParam();
+  EXPECT_EQ(ReadOf(row.bytes, "A", "k"), row.expected);
+  IniFile ini(row.bytes);
+  EXPECT_EQ(ini.Bytes(), row.bytes) << "an untouched file keeps every byte";
+  ini.Write("A", "j", "caf\xE9");
+  ini.Write("B", "n", "\xE6\x97\xA5");
+  const std::string written = ini.Bytes();
+  EXPECT_EQ(written.substr(0, 2), row.bytes.substr(0, 2)) << "same byte-order mark";
+  EXPECT_EQ(IniFile(written).Read("A", "k"), row.expected);
+  EXPECT_EQ(IniFile(written).Read("A", "j"), "caf\xE9");
+  EXPECT_EQ(IniFile(written).Read("B", "n"), "\xE6\x97\xA5");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, IniFileMarkTest,
+    testing::Values(MarkedFileCase{"Utf8Mark", "\xEF\xBB\xBF[A]\r\nk=Z\xC3\xBCrich\r\n",
+                                   "Z\xC3\xBCrich"},
+                    MarkedFileCase{"Utf16Latin", Utf16Le(u"[A]\r\nk=Z\u00FCrich\r\n"), "Z\xFCrich"},
+                    MarkedFileCase{"Utf16Wide", Utf16Le(u"[A]\r\nk=\u65E5\u672C \U0001F600\r\n"),
+                                   "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
+                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"}),
+    [](const testing::TestParamInfo<MarkedFileCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST(IniFileMarkTest, BrokenUtf16IsReadSafely) {
+  // A lone surrogate becomes U+FFFD; an odd last byte is dropped; a bare mark is an empty file.
+  EXPECT_EQ(ReadOf(Utf16Le(u"[A]\nk=x\xD800y\n"), "A", "k"), "x\xEF\xBF\xBDy");
+  EXPECT_EQ(ReadOf(Utf16Le(u"[A]\nk=1") + "\x41", "A", "k"), "1");
+  EXPECT_EQ(ReadOf("\xFF\xFE", "A", "k"), std::nullopt);
+  EXPECT_EQ(IniFile("\xFF\xFE").Bytes(), "\xFF\xFE");
+}
+
 TEST(IniFileReadTest, FirstOfDuplicatesWins) {
   const std::string file = "[S]\nName=first\nname=second\n[s]\nName=third\nUser=only here\n";
   EXPECT_EQ(ReadOf(file, "S", "Name"), "first");

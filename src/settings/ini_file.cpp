@@ -1,6 +1,8 @@
 // Private-profile parsing and line-by-line updates.
 #include "settings/ini_file.h"
 
+#include "text/text_encoding.h"
+
 namespace postvane {
 
 namespace {
@@ -55,13 +57,73 @@ ParsedLine Parse(std::string_view text) {
   return parsed;
 }
 
+// One pair of the same quote mark, double or single, around the value.
 bool Quoted(std::string_view value) {
-  return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
+
+// Any ASCII character in UTF-16 has a zero byte, and a settings file starts with some; an 8-bit
+// file whose first two bytes happen to look like a mark has none.
+bool LooksLikeUtf16(std::string_view afterMark) {
+  return afterMark.empty() || afterMark.substr(0, 16).find('\0') != kNone;
+}
+
+// UTF-16 bytes (after the mark) as 8-bit lines, each converted on its own; an odd last byte is
+// dropped.
+std::string NarrowFromUtf16(std::string_view bytes, bool big) {
+  std::string out;
+  std::u16string line;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    const auto unit = static_cast<char16_t>(big ? (first << 8) | second : (second << 8) | first);
+    line.push_back(unit);
+    if (unit == u'\n') {
+      out += Utf16ToNarrow(line);
+      line.clear();
+    }
+  }
+  out += Utf16ToNarrow(line);
+  return out;
+}
+
+std::string Utf16FromNarrow(std::string_view text, bool big) {
+  std::string out(big ? kUtf16BigMark : kUtf16LittleMark);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    end = end == kNone ? text.size() : end + 1;
+    for (char16_t unit : NarrowToUtf16(text.substr(start, end - start))) {
+      const auto high = static_cast<char>(unit >> 8);
+      const auto low = static_cast<char>(unit & 0xFF);
+      out.push_back(big ? high : low);
+      out.push_back(big ? low : high);
+    }
+    start = end;
+  }
+  return out;
 }
 
 }  // namespace
 
-IniFile::IniFile(std::string_view bytes) {
+IniFile::IniFile(std::string_view fileBytes) {
+  std::string converted;
+  std::string_view bytes = fileBytes;
+  if (bytes.starts_with(kUtf8Mark)) {
+    form_ = Form::Utf8Marked;
+    bytes.remove_prefix(kUtf8Mark.size());
+  } else if ((bytes.starts_with(kUtf16LittleMark) || bytes.starts_with(kUtf16BigMark)) &&
+             LooksLikeUtf16(bytes.substr(2))) {
+    const bool big = bytes.starts_with(kUtf16BigMark);
+    form_ = big ? Form::Utf16Big : Form::Utf16Little;
+    converted = NarrowFromUtf16(bytes.substr(2), big);
+    bytes = converted;
+  }
   bool endSeen = false;
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -169,10 +231,14 @@ std::string IniFile::Bytes() const {
   std::size_t size = 0;
   for (const Line& line : lines_) size += line.text.size() + line.end.size();
   std::string out;
-  out.reserve(size);
+  out.reserve(size + kUtf8Mark.size());
+  if (form_ == Form::Utf8Marked) out += kUtf8Mark;
   for (const Line& line : lines_) {
     out += line.text;
     out += line.end;
+  }
+  if (form_ == Form::Utf16Little || form_ == Form::Utf16Big) {
+    return Utf16FromNarrow(out, form_ == Form::Utf16Big);
   }
   return out;
 }

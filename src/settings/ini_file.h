@@ -13,6 +13,10 @@ namespace postvane {
 // values are dropped, one pair of enclosing double quotes is removed from a value, a NUL ends a
 // value. Writing a key rewrites only that key's line; every other line is kept byte for byte,
 // and the file keeps its line ends (CR LF for a new file).
+// A file that starts with a byte-order mark (UTF-8, UTF-16 little or big endian) is read as the
+// platform reads it and written back in the same form; values of a UTF-16 file come out as
+// Windows-1252 bytes when every character has one, UTF-8 otherwise. (An 8-bit file that only
+// starts with the bytes of a UTF-16 mark, without the zero bytes of UTF-16 text, stays 8-bit.)
 class IniFile {
  public:
   IniFile() = default;
@@ -44,7 +48,10 @@ class IniFile {
   // Index of the first key line of the section that starts at sectionLine, or npos.
   std::size_t FindKey(std::size_t sectionLine, std::string_view key) const;
 
+  enum class Form { Bytes, Utf8Marked, Utf16Little, Utf16Big };
+
   std::vector<Line> lines_;
+  Form form_ = Form::Bytes;
   std::string newLineEnd_ = "\r\n";
 };
 

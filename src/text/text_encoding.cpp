@@ -37,11 +37,55 @@ void AppendUtf8(std::string& out, char32_t cp) {
   } else if (cp < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
+  } else if (cp < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
     out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
+}
+
+// The Windows-1252 byte of a character, or -1 when the code page has none.
+int Windows1252Byte(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kHighControls[i] == cp) return 0x80 + i;
+  }
+  return -1;
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<char16_t>(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+// Code points of UTF-16 text; an unpaired surrogate becomes U+FFFD.
+std::u32string CodePointsOf(std::u16string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      out.push_back(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                    (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out.push_back(0xFFFD);
+    } else {
+      out.push_back(unit);
+    }
+  }
+  return out;
 }
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -163,6 +207,47 @@ char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length)
     cp = (cp << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
   }
   return cp;
+}
+
+std::string Utf16ToNarrow(std::u16string_view text) {
+  const std::u32string codePoints = CodePointsOf(text);
+  std::string out;
+  out.reserve(codePoints.size());
+  for (char32_t cp : codePoints) {
+    const int byte = Windows1252Byte(cp);
+    if (byte < 0) {
+      out.clear();
+      for (char32_t each : codePoints) AppendUtf8(out, each);
+      return out;
+    }
+    out.push_back(static_cast<char>(byte));
+  }
+  return out;
+}
+
+std::u16string NarrowToUtf16(std::string_view bytes) {
+  const bool utf8 = IsValidUtf8(bytes);
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+    } else if (!utf8) {
+      out.push_back(lead < 0xA0 ? kHighControls[lead - 0x80] : lead);
+      ++i;
+    } else {
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      char32_t cp = lead & (0x7F >> length);
+      for (std::size_t k = 1; k < length; ++k) {
+        cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+      }
+      AppendUtf16(out, cp);
+      i += length;
+    }
+  }
+  return out;
 }
 
 std::string CutToCodePoints(std::string_view text, std::size_t n) {

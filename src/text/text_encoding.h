@@ -22,6 +22,12 @@ std::string Iso885916ToUtf8(std::string_view bytes);
 // is taken as Windows-1252. The result is always valid UTF-8.
 std::string DecodeUtf8OrWindows1252(std::string_view bytes);
 
+// One line of a UTF-16 file as the 8-bit text the settings code reads: Windows-1252 when every
+// character has a code there, UTF-8 otherwise. An unpaired surrogate becomes U+FFFD.
+std::string Utf16ToNarrow(std::u16string_view text);
+// The way back: valid UTF-8 is read as UTF-8, anything else as Windows-1252.
+std::u16string NarrowToUtf16(std::string_view bytes);
+
 // Valid UTF-8 kept; every byte of a malformed sequence becomes U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view bytes);
 

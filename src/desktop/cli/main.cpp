@@ -13,6 +13,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "app/settings_place.h"
+#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/keychain_secret_store.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_charset_converter.h"
@@ -27,6 +28,7 @@
 
 int main(int argc, char** argv) {
   using namespace postvane;
+  ChooseEventLoop();
   QCoreApplication app(argc, argv);
 
   std::vector<std::string> arguments;

@@ -8,8 +8,10 @@
 
 #include "app/settings_place.h"
 #include "desktop/gui/desktop_program.h"
+#include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
+#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_text.h"
@@ -19,6 +21,8 @@ int main(int argc, char* argv[]) {
   const postvane::SingleInstanceLock lock;
   if (lock.AnotherInstanceRunning()) return EXIT_SUCCESS;
 
+  postvane::ChooseEventLoop();
+  postvane::ChooseImageTransfer();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);
