@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_path_probe.h"
 #include "settings/ini_file.h"
 
 namespace postvane {
@@ -285,6 +286,65 @@ TEST_F(ConfigFormTest, SelectingOutsideTheTableChangesNothing) {
   EXPECT_EQ(form_.ShownMailbox(), 1);
   EXPECT_TRUE(Sections().empty());
   EXPECT_EQ(mailboxes_[1].Name, "Box 1");
+}
+
+TEST(ConfigFormAutostart, BoxShowsTheEntryAndClosingAppliesOnlyAChange) {
+  FakeFileSystem files;
+  test::FakePathProbe probe;
+  probe.Backing = &files;
+  probe.Environment["HOME"] = "/home/ann";
+  AutostartEntry autostart(probe, files, "/usr/bin/postvane");
+  MailboxTable mailboxes{};
+  GeneralSettings general{};
+  SettingsStore store(files, kIni, "/prog/NewMail.wav");
+  const std::string entryFile = autostart.EntryFile();
+
+  struct Step {
+    const char* Name;
+    bool Ticked;       // the box when the dialog closes
+    bool ExpectEntry;  // afterwards
+  };
+  const Step steps[] = {{"ClearStaysClear", false, false},
+                        {"TickWrites", true, true},
+                        {"TickedStaysTicked", true, true},
+                        {"ClearRemoves", false, false}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.Name);
+    ConfigForm form(mailboxes, general, store, &autostart);
+    ConfigGeneralFields fields = form.LoadGeneral();
+    EXPECT_EQ(fields.StartWithDesktop, files.Files.count(entryFile) == 1);
+    fields.StartWithDesktop = step.Ticked;
+    form.Unload(form.SelectMailbox(0, ConfigMailboxFields{}), fields);
+    EXPECT_EQ(files.Files.count(entryFile) == 1, step.ExpectEntry);
+  }
+
+  // An entry the user edited by hand survives a dialog that leaves the box ticked.
+  ASSERT_TRUE(autostart.Set(true));
+  files.Files[entryFile] += "X-Mine=1\n";
+  ConfigForm form(mailboxes, general, store, &autostart);
+  form.Unload(form.SelectMailbox(0, ConfigMailboxFields{}), form.LoadGeneral());
+  EXPECT_NE(files.Files[entryFile].find("X-Mine=1"), std::string::npos);
+}
+
+TEST_F(ConfigFormTest, WithoutAnAutostartEntryTheBoxIsClearAndChangesNothing) {
+  ConfigGeneralFields general = form_.LoadGeneral();
+  EXPECT_FALSE(general.StartWithDesktop);
+  general.StartWithDesktop = true;
+  form_.Unload(form_.SelectMailbox(0, ConfigMailboxFields{}), general);
+  EXPECT_EQ(files_.Files.size(), 1u);  // the settings file only
+}
+
+TEST_F(ConfigFormTest, DesktopNotificationIsTheFourthNotifyBit) {
+  for (const int16_t type : {int16_t{0}, int16_t{5}, int16_t{8}, int16_t{15}}) {
+    SCOPED_TRACE(type);
+    general_.NotifyType = type;
+    const ConfigGeneralFields fields = form_.LoadGeneral();
+    EXPECT_EQ(fields.DesktopNotification, (type & kNotifyDesktop) != 0);
+    GeneralSettings stored = general_;
+    stored.NotifyType = -1;
+    StoreGeneral(fields, stored);
+    EXPECT_EQ(stored.NotifyType, type);
+  }
 }
 
 // Security choice and trusting a certificate.

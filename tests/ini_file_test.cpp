@@ -270,5 +270,27 @@ TEST(IniFileWriteTest, MegabyteLineIsKept) {
   EXPECT_EQ(AfterWrite(file, "S", "A", "2"), "[S]\n" + big + "\nA=2\n");
 }
 
+TEST(IniFileRemove, TakesOnlyThatKeyOutOfItsSection) {
+  struct Case {
+    const char* Name;
+    const char* Before;
+    const char* After;
+  };
+  const Case cases[] = {
+      {"Middle", "[A]\r\nx=1\r\nk=2\r\ny=3\r\n", "[A]\r\nx=1\r\ny=3\r\n"},
+      {"AnyCaseAndRepeated", "[a]\nK=1\nk=2\n[B]\nk=3\n", "[a]\n[B]\nk=3\n"},
+      {"OtherSectionOnly", "[B]\nk=3\n", "[B]\nk=3\n"},
+      {"Missing", "[A]\nx=1\n", "[A]\nx=1\n"},
+      {"Empty", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    IniFile ini(c.Before);
+    ini.Remove("A", "k");
+    EXPECT_EQ(ini.Bytes(), c.After);
+    EXPECT_FALSE(ini.Read("A", "k").has_value());
+  }
+}
+
 }  // namespace
 }  // namespace postvane

@@ -9,6 +9,7 @@
 #include "app/tray_commands.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_app_actions.h"
+#include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_program_starter.h"
 #include "fakes/fake_sound_player.h"
 #include "fakes/fake_windows.h"
@@ -24,7 +25,7 @@ class NotifierTest : public ::testing::Test {
     state.General.NotifyType = kNotifySound;
   }
 
-  void Cycle() { NotifyNewMail(state, sound, forms, programs); }
+  void Cycle() { NotifyNewMail(state, sound, forms, programs, desktop); }
   MailboxRecord& Box(int i) { return state.Mailboxes[i]; }
 
   ProgramState state;
@@ -32,6 +33,7 @@ class NotifierTest : public ::testing::Test {
   FakeSoundPlayer sound;
   FakeWindows forms;
   FakeProgramStarter programs;
+  FakeDesktopNotifier desktop;
 };
 
 TEST_F(NotifierTest, FirstCycleWithNewMailPlaysTheSoundOnce) {
@@ -181,6 +183,29 @@ TEST_F(NotifierTest, RunMailProgramStartsTheCommandLineAndIgnoresFailure) {
   state.General.MailProgram.clear();
   RunMailProgram(state, programs);
   EXPECT_EQ(programs.Started.size(), 1u);
+}
+
+TEST_F(NotifierTest, DesktopNoticeOncePerNotifyingCycleAndOnlyWhenChosen) {
+  struct Step {
+    const char* Name;
+    int16_t NotifyType;
+    int16_t NewCount;
+    std::size_t ExpectShown;  // notices so far
+  };
+  const Step steps[] = {{"NotChosen", kNotifySound, 1, 0},
+                        {"ChosenAndCountChanged", kNotifySound | kNotifyDesktop, 2, 1},
+                        {"SameCountQuiet", kNotifyDesktop, 2, 1},
+                        {"MoreMail", kNotifyDesktop, 3, 2},
+                        {"Acknowledged", kNotifyDesktop, 0, 2}};
+  Box(0).Enabled = kTrue;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.Name);
+    state.General.NotifyType = step.NotifyType;
+    Box(0).NewCount = step.NewCount;
+    Cycle();
+    EXPECT_EQ(desktop.Shown.size(), step.ExpectShown);
+  }
+  EXPECT_NE(desktop.Shown.back().Summary.find(" 3 "), std::string::npos);
 }
 
 }  // namespace

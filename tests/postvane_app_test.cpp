@@ -13,6 +13,7 @@
 #include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_date_text.h"
+#include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_program_starter.h"
 #include "fakes/fake_socket.h"
@@ -50,7 +51,7 @@ class PostvaneAppTest : public ::testing::Test {
   void Make() {
     app = std::make_unique<PostvaneApp>(
         state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
-                           programs, forms});
+                           programs, forms, notices});
   }
 
   // Start-up as the front end runs it.
@@ -89,6 +90,7 @@ class PostvaneAppTest : public ::testing::Test {
   FakeSoundPlayer sound;
   FakeProgramStarter programs;
   FakeWindows forms;
+  FakeDesktopNotifier notices;
   std::unique_ptr<PostvaneApp> app;
 };
 
@@ -455,6 +457,23 @@ TEST_F(PostvaneAppTest, PerMailboxClickAcknowledgesOnlyThatMailbox) {
   EXPECT_EQ(Box(6).NewCount, 2);
   EXPECT_NE(Ini().find("UIDL=u4"), std::string::npos);
   EXPECT_EQ(Ini().find("UIDL=u6"), std::string::npos);
+}
+
+TEST_F(PostvaneAppTest, ClickOnTheDesktopNoticeAcknowledgesLikeTheTrayIcon) {
+  Start("");
+  for (int i : {1, 4}) {
+    state.Mailboxes[i].Enabled = kTrue;
+    state.Mailboxes[i].NewCount = 2;
+    state.Mailboxes[i].NewestUidl = "u" + std::to_string(i);
+  }
+  ASSERT_TRUE(notices.HasClickHandler());
+  notices.Click();
+  for (int i : {1, 4}) {
+    EXPECT_EQ(state.Mailboxes[i].NewCount, 0);
+    EXPECT_EQ(state.Mailboxes[i].UIDL, "u" + std::to_string(i));
+  }
+  app.reset();
+  EXPECT_FALSE(notices.HasClickHandler());
 }
 
 // Another client holds the mailbox: the counts stay, but its tool tip and check-result line

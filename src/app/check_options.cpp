@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
+#include "text/own_text.h"
 
 namespace postvane {
 
@@ -108,14 +109,14 @@ std::string CheckUsage() {
          "                      [--timeout SECONDS]\n"
          "Checks the POP3 mailboxes once, prints what it found and exits.\n"
          "\n"
-         "  --settings FILE     settings file (default: Postvane.ini beside the program)\n"
+         "  --settings FILE     settings file (default: the tray program's Postvane.ini)\n"
          "  --json              print one JSON object instead of text\n"
          "  --ack               acknowledge the new mail found, as a click on the tray icon does\n"
          "  --mailbox N         check only mailbox N (0 to 9); may be repeated\n"
          "  --quiet             print nothing; only the exit status tells\n"
          "  --timeout SECONDS   end the run after this many seconds (default 60)\n"
          "  --help              print this text\n"
-         "  --version           print the version\n"
+         "  --version           print the version and the settings file in use\n"
          "\n"
          "Exit status: 0 new mail, 1 no new mail, 2 a mailbox failed and none has new mail,\n"
          "64 usage error.\n";
@@ -124,6 +125,10 @@ std::string CheckUsage() {
 std::string CheckVersionLine() {
   return std::string(kProgram) + " " + std::to_string(POSTVANE_VERSION_MAJOR) + "." +
          std::to_string(POSTVANE_VERSION_MINOR) + "." + std::to_string(POSTVANE_VERSION_PATCH);
+}
+
+std::string SettingsFileLine(int16_t languageBase, const std::string& settingsFile) {
+  return OwnString(languageBase, OwnText::SettingsFile) + " " + settingsFile;
 }
 
 }  // namespace postvane

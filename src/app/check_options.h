@@ -46,4 +46,7 @@ std::string CheckUsage();
 // "postvane-check 1.2.0"
 std::string CheckVersionLine();
 
+// The second line of --version: which settings file a run would use, in the user's language.
+std::string SettingsFileLine(int16_t languageBase, const std::string& settingsFile);
+
 }  // namespace postvane

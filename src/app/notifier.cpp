@@ -1,13 +1,14 @@
 // New-mail notification and the mail program start.
 #include "app/notifier.h"
 
+#include "app/desktop_notice.h"
 #include "check/mailbox_table.h"
 #include "settings/general_settings.h"
 
 namespace postvane {
 
 void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
-                   ProgramStarter& programs) {
+                   ProgramStarter& programs, DesktopNotifier& desktop) {
   bool notify = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int16_t count = state.Mailboxes[i].NewCount;
@@ -27,6 +28,7 @@ void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
   if ((kinds & kNotifySound) != 0) sound.PlayAsync(state.General.SoundFile);
   if ((kinds & kNotifyPopUp) != 0) forms.ShowStatus();
   if ((kinds & kNotifyMailProgram) != 0) RunMailProgram(state, programs);
+  if ((kinds & kNotifyDesktop) != 0) desktop.Show(MakeDesktopNotice(state));
 }
 
 void RunMailProgram(const ProgramState& state, ProgramStarter& programs) {

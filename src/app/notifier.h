@@ -1,7 +1,9 @@
-// New-mail notification once per check cycle: sound, status window, mail program.
+// New-mail notification once per check cycle: sound, status window, mail program, desktop
+// notice.
 #pragma once
 
 #include "app/program_state.h"
+#include "ports/desktop_notifier.h"
 #include "ports/program_starter.h"
 #include "ports/sound_player.h"
 #include "ports/windows.h"
@@ -11,7 +13,7 @@ namespace postvane {
 // Notifies when some mailbox's non-zero count changed since it last took part in a decision
 // (with ReplaySound on: whenever some mailbox has new mail). NotifiedCount follows the counts.
 void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
-                   ProgramStarter& programs);
+                   ProgramStarter& programs, DesktopNotifier& desktop);
 
 // Starts MailProgram without waiting; an empty command line starts nothing.
 void RunMailProgram(const ProgramState& state, ProgramStarter& programs);

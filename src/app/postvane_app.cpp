@@ -17,12 +17,18 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
               platform.Files, *this, {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
+  // A click on the desktop notice acknowledges like a click on the single tray icon.
+  platform_.Notices.SetClickHandler([this] {
+    postvane::AcknowledgeAll(state_, *this);
+    RefreshTray();
+  });
 }
 
 PostvaneApp::~PostvaneApp() {
   // The timers may outlive the program's logic; their ticks must not reach a dead object.
   platform_.MinuteTimer.SetTickHandler(nullptr);
   platform_.TrayTimer.SetTickHandler(nullptr);
+  platform_.Notices.SetClickHandler(nullptr);
 }
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
@@ -61,6 +67,10 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
 }
 
 void PostvaneApp::mnuCheckNow_Click() {
+  // A keyring that was locked at start-up may be open by now.
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+  }
   engine_.mnuCheckNow_Click();
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
@@ -96,7 +106,8 @@ bool PostvaneApp::TrayTimerHasWork() const {
 }
 
 void PostvaneApp::NotifyNewMail() {
-  postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs);
+  postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
+                          platform_.Notices);
 }
 
 void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {

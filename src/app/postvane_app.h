@@ -15,6 +15,7 @@
 #include "check/cycle_hooks.h"
 #include "ports/clock.h"
 #include "ports/date_text.h"
+#include "ports/desktop_notifier.h"
 #include "ports/file_system.h"
 #include "ports/program_starter.h"
 #include "ports/socket.h"
@@ -40,6 +41,7 @@ struct AppPlatform {
   SoundPlayer& Sound;
   ProgramStarter& Programs;
   Windows& Forms;
+  DesktopNotifier& Notices;
 };
 
 // Order for the front end, on creating the hidden main window:

@@ -112,6 +112,16 @@ void CheckEngine::CheckNow() {
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);
       continue;
     }
+    if (record.PasswordInKeyring != kFalse && record.PasswordUnknown) {
+      // Never a login without the password, and never the server's "wrong password" for it.
+      record.StatusText = OwnString(state_.LanguageBase, OwnText::KeyringUnavailable);
+      record.State = MailboxState::Idle;
+      record.LastCheck = clock_.Now();
+      hooks_.MailboxFinished(index,
+                             {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
     socket_.SetLocalPort(kFirstLocalPort);
     socket_.SetRemoteHost(record.RemoteHost);
     socket_.SetRemotePort(record.RemotePort);

@@ -55,6 +55,10 @@ struct MailboxRecord {
   int16_t LastAccessed = 0;
   int16_t Enabled = kFalse;
   int16_t LastMail = kFalse;
+  // Ours: the password lives in the desktop keyring and the file holds none. Unknown while the
+  // keyring could not give it (locked, absent); such a mailbox is not checked.
+  int16_t PasswordInKeyring = kFalse;
+  bool PasswordUnknown = false;
   // `Security` as read, unknown codes included (see EffectiveSecurity); 0 is plain POP3.
   int16_t Security = 0;
   // A certificate the user trusts although it failed verification; text as read.

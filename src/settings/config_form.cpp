@@ -77,7 +77,11 @@ bool CanTrustCertificate(const MailboxRecord& record) {
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   record.Name = fields.Name;
   record.User = fields.User;
-  record.Password = fields.Password;
+  // A password the keyring could not give shows empty; only a typed one replaces it.
+  if (!record.PasswordUnknown || !fields.Password.empty()) {
+    record.Password = fields.Password;
+    record.PasswordUnknown = false;
+  }
   record.RemoteHost = fields.RemoteHost;
   if (const std::optional<int32_t> port = ParsePort(fields.RemotePort)) record.RemotePort = *port;
   record.Enabled = fields.Enabled ? kTrue : kFalse;
@@ -98,10 +102,12 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
   fields.ReplaySound = general.ReplaySound != kFalse;
   fields.PopUpWindow = (general.NotifyType & kNotifyPopUp) != 0;
   fields.RunMailReader = (general.NotifyType & kNotifyMailProgram) != 0;
+  fields.DesktopNotification = (general.NotifyType & kNotifyDesktop) != 0;
   fields.MailProgram = general.MailProgram;
   fields.SoundFile = general.SoundFile;
   fields.MDaemonPath = general.MDaemonPath;
   fields.MDaemonActivate = general.MDaemonActivate != 0;
+  fields.Keyring = general.Keyring != kFalse;
   return fields;
 }
 
@@ -110,7 +116,8 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.TrayType = fields.AdvancedTrayIcon ? 1 : 0;
   general.NotifyType = static_cast<int16_t>((fields.PlaySound ? kNotifySound : 0) +
                                             (fields.PopUpWindow ? kNotifyPopUp : 0) +
-                                            (fields.RunMailReader ? kNotifyMailProgram : 0));
+                                            (fields.RunMailReader ? kNotifyMailProgram : 0) +
+                                            (fields.DesktopNotification ? kNotifyDesktop : 0));
   general.MailProgram = fields.MailProgram;
   general.SoundFile = fields.SoundFile;
   if (fields.DoubleClick >= 0 && fields.DoubleClick < kDoubleClickEntries) {
@@ -119,10 +126,18 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.MDaemonPath = fields.MDaemonPath;
   general.MDaemonActivate = fields.MDaemonActivate ? 1 : 0;
   general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
+  general.Keyring = fields.Keyring ? kTrue : kFalse;
 }
 
-ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store)
-    : mailboxes_(mailboxes), general_(general), store_(store) {}
+ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
+                       AutostartEntry* autostart)
+    : mailboxes_(mailboxes), general_(general), store_(store), autostart_(autostart) {}
+
+ConfigGeneralFields ConfigForm::LoadGeneral() const {
+  ConfigGeneralFields fields = ShowGeneral(general_);
+  fields.StartWithDesktop = autostart_ && autostart_->Exists();
+  return fields;
+}
 
 void ConfigForm::StoreShown(const ConfigMailboxFields& shown) {
   if (shownMailbox_ < 0 || shownMailbox_ >= kUserMailboxes) return;
@@ -149,8 +164,15 @@ bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {
 
 bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
   StoreShown(shown);
+  // Every password follows the box before the box itself is saved; ones that could not move
+  // last time (a locked keyring) are tried again.
+  store_.MovePasswords(mailboxes_, general.Keyring);
   StoreGeneral(general, general_);
   store_.SaveGeneral(general_);
+  // Only a change touches the entry: one the user edited by hand stays as it is.
+  if (autostart_ && general.StartWithDesktop != autostart_->Exists()) {
+    autostart_->Set(general.StartWithDesktop);
+  }
   return general_.MDaemonActivate != 0;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
+#include "settings/autostart_entry.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
 
@@ -52,10 +53,15 @@ struct ConfigGeneralFields {
   bool ReplaySound = false;
   bool PopUpWindow = false;
   bool RunMailReader = false;
+  bool DesktopNotification = false;
   std::string MailProgram;
   std::string SoundFile;
   std::string MDaemonPath;
   bool MDaemonActivate = false;
+  // Not a setting: whether the desktop's autostart entry exists.
+  bool StartWithDesktop = false;
+  // "Keep passwords in the desktop keyring".
+  bool Keyring = false;
   bool operator==(const ConfigGeneralFields&) const = default;
 };
 
@@ -81,7 +87,10 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general);
 // switches mailboxes and closes it.
 class ConfigForm {
  public:
-  ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store);
+  // autostart: the entry behind "Start with the desktop"; without one the box stays clear
+  // and changes nothing.
+  ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
+             AutostartEntry* autostart = nullptr);
 
   // -1 until the first mailbox is shown.
   int16_t ShownMailbox() const { return shownMailbox_; }
@@ -91,15 +100,16 @@ class ConfigForm {
   // returns `shown` unchanged.
   ConfigMailboxFields SelectMailbox(int16_t index, const ConfigMailboxFields& shown);
 
-  ConfigGeneralFields LoadGeneral() const { return ShowGeneral(general_); }
+  ConfigGeneralFields LoadGeneral() const;
 
   // The user confirmed trusting the certificate the shown mailbox's last check rejected:
   // its fingerprint is stored and saved at once with the shown controls. False when there
   // was none to trust.
   bool TrustRejectedCertificate(const ConfigMailboxFields& shown);
 
-  // Form_Unload: the shown mailbox, then the general section. Returns whether the tray
-  // menu's MDaemon entry is to be visible.
+  // Form_Unload: the shown mailbox, then the general section, then the autostart entry when
+  // the box no longer matches it. Returns whether the tray menu's MDaemon entry is to be
+  // visible.
   bool Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general);
 
  private:
@@ -108,6 +118,7 @@ class ConfigForm {
   MailboxTable& mailboxes_;
   GeneralSettings& general_;
   SettingsStore& store_;
+  AutostartEntry* autostart_;
   int16_t shownMailbox_ = -1;
 };
 

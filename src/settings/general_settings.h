@@ -12,6 +12,8 @@ namespace postvane {
 constexpr int16_t kNotifySound = 1;
 constexpr int16_t kNotifyPopUp = 2;
 constexpr int16_t kNotifyMailProgram = 4;
+// Ours, beside the design's three: a notice through the desktop's notification service.
+constexpr int16_t kNotifyDesktop = 8;
 
 struct GeneralSettings {
   int16_t Interval = 5;
@@ -24,6 +26,8 @@ struct GeneralSettings {
   int16_t MDaemonActivate = 0;
   int16_t ReceiveLog = kFalse;
   int16_t ReplaySound = kFalse;
+  // Ours: new passwords go to the desktop keyring instead of the file.
+  int16_t Keyring = kFalse;
 };
 
 }  // namespace postvane

@@ -164,6 +164,15 @@ std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) cons
   return kNone;
 }
 
+void IniFile::Remove(std::string_view section, std::string_view key) {
+  const std::size_t sectionLine = FindSection(section);
+  if (sectionLine == kNone) return;
+  for (std::size_t line = FindKey(sectionLine, key); line != kNone;
+       line = FindKey(sectionLine, key)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+  }
+}
+
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
   const std::size_t sectionLine = FindSection(section);
   if (sectionLine == kNone) return std::nullopt;

@@ -32,6 +32,9 @@ class IniFile {
   // cut at its first NUL or line feed, which the format cannot hold.
   void Write(std::string_view section, std::string_view key, std::string_view value);
 
+  // Removes the key's line (every copy of it in the first such section); nothing else changes.
+  void Remove(std::string_view section, std::string_view key);
+
   std::string Bytes() const;
 
  private:

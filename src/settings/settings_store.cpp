@@ -3,8 +3,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "settings/ini_file.h"
 #include "text/text_encoding.h"
@@ -194,6 +196,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string lastMail = reader.Raw(section, "LastMail", "");
   const std::string security = reader.Raw(section, "Security", "0");
   std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
+  const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
 
@@ -208,6 +211,60 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.Security = ReadInt16(security);
   record.CertFingerprint = std::move(certFingerprint);
   record.UIDL = std::move(uidl);
+  record.PasswordInKeyring = Boolean(inKeyring);
+  record.PasswordUnknown = false;
+  if (record.PasswordInKeyring != kFalse) {
+    // Whatever the file holds under Password is not the password then.
+    record.Password.clear();
+    record.PasswordUnknown = true;
+    FetchPassword(record, index);
+  }
+}
+
+std::string SettingsStore::SecretKey(int16_t index) const {
+  // Absolute, so "--settings x.ini" and the same file named otherwise share their secrets.
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(settingsFile_, error);
+  const std::string file = error ? settingsFile_ : absolute.lexically_normal().string();
+  return file + " mailbox " + std::to_string(index);
+}
+
+bool SettingsStore::FetchPassword(MailboxRecord& record, int16_t index) {
+  if (record.PasswordInKeyring == kFalse || !record.PasswordUnknown) return true;
+  std::string secret;
+  if (secrets_ == nullptr || secrets_->Read(SecretKey(index), secret) != SecretResult::Ok) {
+    return false;
+  }
+  record.Password = LastCodePoints(DecodeUtf8OrWindows1252(secret), kValueLimit);
+  record.PasswordUnknown = false;
+  return true;
+}
+
+int SettingsStore::MovePasswords(MailboxTable& mailboxes, bool intoKeyring) {
+  int stuck = 0;
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    MailboxRecord& record = mailboxes[static_cast<std::size_t>(i)];
+    if ((record.PasswordInKeyring != kFalse) == intoKeyring) continue;
+    if (intoKeyring) {
+      // The secret must be safe in the keyring before the file lets go of it.
+      if (secrets_ == nullptr ||
+          secrets_->Write(SecretKey(i), record.Password) != SecretResult::Ok) {
+        ++stuck;
+        continue;
+      }
+      record.PasswordInKeyring = kTrue;
+      SaveMailbox(record, i);
+    } else {
+      if (!FetchPassword(record, i)) {
+        ++stuck;
+        continue;
+      }
+      record.PasswordInKeyring = kFalse;
+      SaveMailbox(record, i);
+      if (lastWriteSucceeded_ && secrets_ != nullptr) secrets_->Remove(SecretKey(i));
+    }
+  }
+  return stuck;
 }
 
 void SettingsStore::LoadGeneral(GeneralSettings& general) {
@@ -222,6 +279,7 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   const std::string mdaemonActivate = reader.Raw(kGeneral, "MDaemonActivate", "");
   const std::string receiveLog = reader.Raw(kGeneral, "ReceiveLog", "");
   const std::string replaySound = reader.Raw(kGeneral, "ReplaySound", "");
+  const std::string keyring = reader.Raw(kGeneral, "Keyring", "");
 
   general.Interval = ReadInt16(interval);
   general.NotifyType = ReadInt16(notifyType);
@@ -233,6 +291,7 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.MDaemonActivate = ReadInt16(mdaemonActivate);
   general.ReceiveLog = Boolean(receiveLog);
   general.ReplaySound = Boolean(replaySound);
+  general.Keyring = Boolean(keyring);
 }
 
 bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
@@ -244,6 +303,10 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
   }
   IniFile ini(bytes);
   for (const KeyUpdate& update : updates) {
+    if (update.Remove) {
+      ini.Remove(update.Section, update.Key);
+      continue;
+    }
     if (update.OnlyIfPresent && !ini.Read(update.Section, update.Key)) continue;
     ini.Write(update.Section, update.Key, update.Value);
   }
@@ -252,10 +315,17 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
 
 void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   const std::string section = MailboxSection(index);
+  const bool inKeyring = record.PasswordInKeyring != kFalse;
+  if (inKeyring && !record.PasswordUnknown) {
+    // A keyring that refuses keeps the old secret; the file never gets the password instead.
+    if (secrets_ != nullptr) secrets_->Write(SecretKey(index), record.Password);
+  }
   Update({
       {section, "Name", record.Name},
       {section, "User", record.User},
-      {section, "Password", TransformPassword(record.Password)},
+      {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password)},
+      // Only a keyring user's file gets the marker; everyone else's keeps its old keys.
+      {section, "PasswordInKeyring", "1", false, !inKeyring},
       {section, "RemoteHost", record.RemoteHost},
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
@@ -281,6 +351,7 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonPath", general.MDaemonPath},
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
+      {kGeneral, "Keyring", "1", false, general.Keyring == kFalse},
   });
 }
 

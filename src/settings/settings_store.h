@@ -10,6 +10,7 @@
 
 #include "check/mailbox_table.h"
 #include "ports/file_system.h"
+#include "ports/secret_store.h"
 #include "settings/general_settings.h"
 
 namespace postvane {
@@ -27,7 +28,16 @@ class SettingsStore {
  public:
   SettingsStore(FileSystem& files, std::string settingsFile, std::string defaultSoundFile);
 
+  // Passwords marked as kept in the keyring go to and come from `secrets`; without one they
+  // stay unknown and are never written anywhere.
+  void UseSecretStore(SecretStore* secrets) { secrets_ = secrets; }
+
   void LoadMailbox(MailboxRecord& record, int16_t index);
+  // Asks the keyring again for a password it could not give before. True when it is known.
+  bool FetchPassword(MailboxRecord& record, int16_t index);
+  // Moves every mailbox's password into the keyring (on) or back into the file (off). A
+  // password the keyring cannot give stays there. Returns how many mailboxes could not move.
+  int MovePasswords(MailboxTable& mailboxes, bool intoKeyring);
   void SaveMailbox(const MailboxRecord& record, int16_t index);
   void SaveUidl(int16_t index, const std::string& uidl);
   void LoadGeneral(GeneralSettings& general);
@@ -43,6 +53,7 @@ class SettingsStore {
     std::string Value;
     // Written only over a key the file already has.
     bool OnlyIfPresent = false;
+    bool Remove = false;  // takes the key out instead of writing Value
   };
   // Applies the key writes in order to the file's current content and replaces the file.
   bool Update(const std::vector<KeyUpdate>& updates);
@@ -50,7 +61,10 @@ class SettingsStore {
   FileSystem& files_;
   std::string settingsFile_;
   std::string defaultSoundFile_;
+  SecretStore* secrets_ = nullptr;
   bool lastWriteSucceeded_ = true;
+  // The key of a mailbox's password: the settings file and the slot, so two files never share.
+  std::string SecretKey(int16_t index) const;
 };
 
 }  // namespace postvane

@@ -34,6 +34,12 @@ enum class OwnText : int {
   CertificateFingerprint = 36,
   TrustCertificateQuestion = 37,
   ServerCertificate = 38,
+  // Installed like a desktop program.
+  StartWithDesktop = 60,
+  DesktopNotification = 61,
+  SettingsFile = 62,
+  KeepPasswordsInKeyring = 63,
+  KeyringUnavailable = 64,
 
   // First use (80-99).
   NoMailboxEnabled = 80,    // the tray tool tip while no mailbox is enabled

@@ -368,7 +368,9 @@ TEST(CliInfo, VersionAndHelp) {
   const CheckResult version = RunCheck({"--version"});
   ASSERT_TRUE(version.Finished);
   EXPECT_EQ(version.ExitCode, 0);
-  EXPECT_EQ(version.Out, "postvane-check 1.2.0\n");
+  // The version, then the settings file a run would use.
+  EXPECT_EQ(version.Out.rfind("postvane-check 1.2.0\n", 0), 0u);
+  EXPECT_NE(version.Out.find("Postvane.ini"), std::string::npos);
 
   const CheckResult help = RunCheck({"--help"});
   ASSERT_TRUE(help.Finished);

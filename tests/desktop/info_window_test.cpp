@@ -20,7 +20,8 @@ TEST(InfoWindowTest, VersionLineComesFromTheProgramsVersion) {
 TEST(InfoWindowTest, LayoutIsTheDesignsTwipsOverFifteen) {
   frmInfo info(900);
   info.Form_Load();
-  EXPECT_EQ(info.size(), QSize(269, 157));
+  // The design's window, with one line for the settings file below its frame.
+  EXPECT_EQ(info.size(), QSize(269, 157 + 18));
   EXPECT_EQ(info.minimumSize(), info.maximumSize());
   EXPECT_EQ(info.Frame1->geometry(), QRect(7, 7, 254, 141));
   EXPECT_EQ(info.Picture1->geometry(), QRect(7, 14, 32, 32));
@@ -54,6 +55,25 @@ TEST(InfoWindowTest, ShowsTheProgramIconAndTheYearNotice) {
   for (QLabel* label : {info.Label1, info.Label4, info.Label5}) {
     EXPECT_FALSE(label->text().isEmpty());
     EXPECT_FALSE(label->text().contains(QRegularExpression("\\.(com|org|net|de)\\b")));
+  }
+}
+
+TEST(InfoWindowTest, NamesTheSettingsFileInUse) {
+  frmInfo info(900);
+  info.Form_Load();
+  const std::string shortPath = "/home/ann/.config/postvane/Postvane.ini";
+  const std::string longPath = "/home/" + std::string(200, 'a') + "/.config/postvane/Postvane.ini";
+  for (const std::string& path : {shortPath, longPath}) {
+    info.ShowSettingsFile(path);
+    const QString shown = info.SettingsFileLabel->text();
+    EXPECT_EQ(info.SettingsFileLabel->toolTip().toStdString(), path);
+    // A long path is shortened in the middle: the file name stays readable, the label fits.
+    EXPECT_TRUE(shown.startsWith("Settings file: ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("Postvane.ini")) << shown.toStdString();
+    EXPECT_LE(info.SettingsFileLabel->fontMetrics().horizontalAdvance(shown),
+              info.SettingsFileLabel->width());
+    EXPECT_GE(info.SettingsFileLabel->y(), info.Frame1->geometry().bottom());
+    EXPECT_LE(info.SettingsFileLabel->geometry().bottom(), info.height());
   }
 }
 

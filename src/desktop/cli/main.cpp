@@ -1,6 +1,5 @@
 // postvane-check: one check cycle over the mailboxes of a settings file, printed, then exit.
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -13,10 +12,13 @@
 #include "app/check_run.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
+#include "app/settings_place.h"
 #include "desktop/net/event_loop_choice.h"
+#include "desktop/net/keychain_secret_store.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
 #include "desktop/net/qt_timer.h"
@@ -42,21 +44,26 @@ int main(int argc, char** argv) {
     std::cout << CheckUsage() << std::flush;
     return 0;
   }
+
+  const int16_t languageBase =
+      static_cast<int16_t>(SelectLanguage(WindowsLanguageId(QLocale::system().language())) * 100);
+  // Found as the tray program finds it, so both work on the same file.
+  QtPathProbe probe;
+  const ChosenPaths chosen = ChooseProgramPaths(ToStd(QCoreApplication::applicationDirPath()),
+                                                options.SettingsFile, probe);
   if (options.Version) {
-    std::cout << CheckVersionLine() << '\n' << std::flush;
+    std::cout << CheckVersionLine() << '\n'
+              << SettingsFileLine(languageBase, chosen.Paths.SettingsFile) << '\n'
+              << std::flush;
     return 0;
   }
 
-  ProgramState state;
-  state.Paths = MakeProgramPaths(ToStd(QCoreApplication::applicationDirPath()));
-  if (options.SettingsFile) {
-    // The receive log goes beside the settings file it belongs to; by default both are
-    // beside the program, as for the tray program.
-    state.Paths.SettingsFile = *options.SettingsFile;
-    const QString file = QString::fromUtf8(options.SettingsFile->data(),
-                                           static_cast<qsizetype>(options.SettingsFile->size()));
-    state.Paths.ReceiveLog = JoinPath(ToStd(QFileInfo(file).absolutePath()), "receive.log");
+  if (chosen.FolderFailed) {
+    std::cerr << "postvane-check: cannot make the settings folder of " << chosen.Paths.SettingsFile
+              << " private to its owner\n";
   }
+  ProgramState state;
+  state.Paths = chosen.Paths;
 
   StdFileSystem files;
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
@@ -64,6 +71,11 @@ int main(int argc, char** argv) {
               << "; no mailbox to check\n";
   }
   SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  // Passwords kept in the keyring are read from it, as the tray program does.
+  KeychainSecretStore secrets;
+  settings.UseSecretStore(&secrets);
+#endif
   QtSocket socket;
   QtTimer timeout(kConnectTimeoutMs);
   QtTimer timerQuit(kQuitWaitMs);
@@ -74,8 +86,7 @@ int main(int argc, char** argv) {
   run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
-  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
-  run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
+  run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
   const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());

@@ -7,18 +7,22 @@ namespace postvane {
 
 namespace {
 
-ProgramState StateFor(const std::string& programFolder) {
+ProgramState StateFor(const ProgramPaths& paths) {
   ProgramState state;
-  state.Paths = MakeProgramPaths(programFolder);
+  state.Paths = paths;
   return state;
 }
 
 }  // namespace
 
 DesktopProgram::DesktopProgram(const std::string& programFolder, Pickers& pickers)
-    : state_(StateFor(programFolder)),
-      main_(state_, files_, pickers),
-      app_(state_, main_.Platform()) {
+    : DesktopProgram(MakeProgramPaths(programFolder), pickers) {}
+
+DesktopProgram::DesktopProgram(const ProgramPaths& paths, Pickers& pickers)
+    : state_(StateFor(paths)), main_(state_, files_, pickers), app_(state_, main_.Platform()) {
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  app_.Settings().UseSecretStore(&secrets_);
+#endif
   main_.Attach(&app_);
   app_.Engine().SetCharsetConverter(charsets_);
 }

@@ -14,6 +14,9 @@
 #include "desktop/gui/pickers.h"
 #include "desktop/net/qt_charset_converter.h"
 #include "settings/std_file_system.h"
+#ifdef POSTVANE_HAVE_KEYCHAIN
+#include "desktop/net/keychain_secret_store.h"
+#endif
 
 namespace postvane {
 
@@ -21,6 +24,8 @@ class DesktopProgram {
  public:
   // programFolder holds the settings file, the receive log and the default sound.
   DesktopProgram(const std::string& programFolder, Pickers& pickers);
+  // Settings and log where the paths say (see ChooseProgramPaths).
+  DesktopProgram(const ProgramPaths& paths, Pickers& pickers);
   ~DesktopProgram();
   DesktopProgram(const DesktopProgram&) = delete;
   DesktopProgram& operator=(const DesktopProgram&) = delete;
@@ -41,6 +46,9 @@ class DesktopProgram {
   ProgramState state_;
   StdFileSystem files_;
   QtCharsetConverter charsets_;
+#ifdef POSTVANE_HAVE_KEYCHAIN
+  KeychainSecretStore secrets_;
+#endif
   frmMain main_;
   PostvaneApp app_;
   bool noTrayTold_ = false;

@@ -80,6 +80,7 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
       store_(store),
       pickers_(pickers),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
+      autostart_(userFolders_, autostartFiles_, JoinPath(state.Paths.ProgramFolder, "postvane")),
       commonDialog1_(pickers) {
   ConfirmTrust = [this](QWidget* parent, const QString& details) {
     const QString title = Q(OwnString(state_.LanguageBase, OwnText::ServerCertificate));
@@ -206,6 +207,14 @@ void frmConfig::BuildGeneral2Tab() {
   cmdMDaemonBrowse = MakeButton(frame7, "cmdMDaemonBrowse", "res130", 196, 42, 85, 22);
   MakeLabel(frame7, "Label9", "res129", 14, 49, 134, 15);
   txtMDaemonPath = MakeTextBox(frame7, "txtMDaemonPath", 14, 70, 267, 18);
+
+  // Below the MDaemon frame, in the tab's free space.
+  chkStartWithDesktop = MakeCheckBox(f, "chkStartWithDesktop", "", 14, 126, 281, 15);
+  chkDesktopNotification = MakeCheckBox(f, "chkDesktopNotification", "", 14, 147, 281, 15);
+  chkKeyring = MakeCheckBox(f, "chkKeyring", "", 14, 168, 281, 15);
+#ifndef POSTVANE_HAVE_KEYCHAIN
+  chkKeyring->hide();
+#endif
 }
 
 void frmConfig::Form_Load() {
@@ -218,9 +227,12 @@ void frmConfig::Form_Load() {
     cmbSecurity->addItem(Q(OwnString(language, entry)));
   }
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
+  chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
+  chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
+  chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
   // Once every caption, the security controls' too, is in the user's language.
   FitCaptions(*this);
-  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
     Option1_Click(0);
@@ -380,6 +392,9 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.SoundFile = ToStd(txtSoundFile->text());
   fields.MDaemonPath = ToStd(txtMDaemonPath->text());
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
+  fields.StartWithDesktop = chkStartWithDesktop->isChecked();
+  fields.DesktopNotification = chkDesktopNotification->isChecked();
+  fields.Keyring = chkKeyring->isChecked();
   return fields;
 }
 
@@ -396,6 +411,9 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   txtSoundFile->setText(Q(fields.SoundFile));
   txtMDaemonPath->setText(Q(fields.MDaemonPath));
   chkMDaemonActivate->setChecked(fields.MDaemonActivate);
+  chkStartWithDesktop->setChecked(fields.StartWithDesktop);
+  chkDesktopNotification->setChecked(fields.DesktopNotification);
+  chkKeyring->setChecked(fields.Keyring);
 }
 
 }  // namespace postvane

@@ -9,8 +9,11 @@
 
 #include "app/program_state.h"
 #include "desktop/gui/pickers.h"
+#include "desktop/net/qt_path_probe.h"
+#include "settings/autostart_entry.h"
 #include "settings/config_form.h"
 #include "settings/settings_store.h"
+#include "settings/std_file_system.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -86,6 +89,12 @@ class frmConfig : public QWidget {
   QCheckBox* chkMDaemonActivate = nullptr;
   QPushButton* cmdMDaemonBrowse = nullptr;
   QLineEdit* txtMDaemonPath = nullptr;
+  // Ours, not the design's: the desktop's autostart entry.
+  QCheckBox* chkStartWithDesktop = nullptr;
+  // Ours: the fourth notify option; General 1's notify frame has no room left.
+  QCheckBox* chkDesktopNotification = nullptr;
+  // Ours: passwords in the desktop keyring; hidden in a build without keyring support.
+  QCheckBox* chkKeyring = nullptr;
 
  signals:
   // Everything shown has been stored and saved; the dialog is about to go.
@@ -122,6 +131,9 @@ class frmConfig : public QWidget {
   SettingsStore& store_;
   Pickers& pickers_;
   std::function<void(bool)> setMDaemonMenuVisible_;
+  QtPathProbe userFolders_;
+  StdFileSystem autostartFiles_;
+  AutostartEntry autostart_;
   std::unique_ptr<ConfigForm> form_;
   // CommonDialog1: lives and dies with this opening of the dialog.
   FileOpenDialog commonDialog1_;

@@ -9,6 +9,7 @@
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/widget_captions.h"
+#include "text/own_text.h"
 #include "ui/version_line.h"
 
 namespace postvane {
@@ -36,6 +37,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
   return label;
 }
 
+constexpr int kSettingsLineHeight = 18;
+
 }  // namespace
 
 frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
@@ -47,7 +50,8 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
   setWindowTitle(QStringLiteral("res133"));
   setWindowIcon(ProgramIcon(1));
   UseFormFont(*this);
-  setFixedSize(269, 157);
+  // One line below the frame for the settings file.
+  setFixedSize(269, 157 + kSettingsLineHeight);
 
   // Dark ground, light text and line, whatever the desktop's colours are.
   QPalette colours = palette();
@@ -85,6 +89,20 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
   Label4 =
       MakeLabel(Frame1, "Label4", QStringLiteral("https://postvane.invalid/"), 7, 105, 239, 15);
   Label5 = MakeLabel(Frame1, "Label5", QStringLiteral("team@postvane.invalid"), 7, 119, 239, 15);
+
+  SettingsFileLabel = MakeLabel(this, "SettingsFileLabel", QString(), 7, 152, 254, 15);
+}
+
+void frmInfo::ShowSettingsFile(const std::string& settingsFile) {
+  const QString caption =
+      QString::fromStdString(OwnString(languageBase_, OwnText::SettingsFile)) + QLatin1Char(' ');
+  const QString path = QString::fromStdString(settingsFile);
+  const QFontMetrics metrics = SettingsFileLabel->fontMetrics();
+  // A long path keeps its start and its file name; the tool tip holds all of it.
+  SettingsFileLabel->setText(caption + metrics.elidedText(path, Qt::ElideMiddle,
+                                                          SettingsFileLabel->width() -
+                                                              metrics.horizontalAdvance(caption)));
+  SettingsFileLabel->setToolTip(path);
 }
 
 void frmInfo::Form_Load() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -16,6 +17,8 @@ class frmInfo : public QWidget {
 
   // Title in the user's language and the version line.
   void Form_Load();
+  // The line under the frame that names the settings file in use.
+  void ShowSettingsFile(const std::string& settingsFile);
 
   QFrame* Frame1 = nullptr;
   QLabel* Picture1 = nullptr;
@@ -26,6 +29,7 @@ class frmInfo : public QWidget {
   QLabel* Label1 = nullptr;
   QLabel* Label4 = nullptr;
   QLabel* Label5 = nullptr;
+  QLabel* SettingsFileLabel = nullptr;
 
  private:
   int16_t languageBase_;

@@ -78,8 +78,8 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{winsock1_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this};
+  return AppPlatform{winsock1_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
+                     files_,    *this,  sound_,     programs_, *this,      notices_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {
@@ -185,6 +185,7 @@ void frmMain::ShowAbout() {
   if (!info_) {
     info_ = new frmInfo(state_.LanguageBase);
     info_->Form_Load();
+    info_->ShowSettingsFile(state_.Paths.SettingsFile);
     CenterOnScreen(*info_);
   }
   BringUp(*info_);

@@ -12,6 +12,7 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -96,6 +97,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;
+  DBusDesktopNotifier notices_;
   QtProgramStarter programs_;
 
   std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};

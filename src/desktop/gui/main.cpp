@@ -1,17 +1,22 @@
 // Postvane: a POP3 mail checker in the notification area. Wires things together, nothing more.
 #include <QApplication>
 #include <QLocale>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/settings_place.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/gui/single_instance.h"
 #include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_text.h"
 
 namespace {
@@ -31,8 +36,16 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);
 
+  std::vector<std::string> arguments;
+  const QStringList given = QApplication::arguments();
+  for (qsizetype i = 1; i < given.size(); ++i) arguments.push_back(postvane::ToStd(given[i]));
+  postvane::QtPathProbe probe;
+  const postvane::ChosenPaths chosen =
+      postvane::ChooseProgramPaths(postvane::ToStd(QApplication::applicationDirPath()),
+                                   postvane::SettingsFileArgument(arguments), probe);
+
   postvane::QtPickers pickers;
-  postvane::DesktopProgram program(postvane::ToStd(QApplication::applicationDirPath()), pickers);
+  postvane::DesktopProgram program(chosen.Paths, pickers);
   // Exit ends the program at once: no window closes, so nothing is saved.
   program.MainWindow().SetExitHandler([] { std::_Exit(EXIT_SUCCESS); });
   program.StartUp(postvane::WindowsLanguageId(QLocale::system().language()));
