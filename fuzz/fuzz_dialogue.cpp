@@ -291,32 +291,46 @@ class Checker {
     }
   }
 
-  // Every write is one known command line; TOP asks only for messages that are there.
+  // Every write is whole known command lines, several only for pipelined TOP commands; TOP
+  // asks only for messages that are there.
   void CheckSent() {
     const std::vector<std::string>& sent = rig_.Socket.Sent;
     for (; sentChecked_ < sent.size(); ++sentChecked_) {
       const std::string& bytes = sent[sentChecked_];
       POSTVANE_FUZZ_CHECK(bytes.size() >= 2 && bytes.ends_with("\r\n"));
-      const std::string line = bytes.substr(0, bytes.size() - 2);
-      POSTVANE_FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
-      if (line.starts_with("TOP ")) {
-        const MailboxRecord* box = rig_.Current();
-        POSTVANE_FUZZ_CHECK(box != nullptr);
-        const int n = std::stoi(line.substr(4));
-        POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0");
-        POSTVANE_FUZZ_CHECK(n >= 1 && n <= box->MessageCount);
-        continue;
+      std::size_t start = 0;
+      std::size_t lines = 0;
+      for (std::size_t end = bytes.find("\r\n"); end != std::string::npos;
+           end = bytes.find("\r\n", start)) {
+        const std::string line = bytes.substr(start, end - start);
+        start = end + 2;
+        ++lines;
+        POSTVANE_FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
+        POSTVANE_FUZZ_CHECK(lines == 1 || line.starts_with("TOP "));
+        CheckLine(line);
       }
-      const bool secret = line.starts_with("USER user") || line.starts_with("PASS Pw!Zq7Xk");
-      const bool known = secret || line == "STAT" || line == "LAST" || line == "UIDL" ||
-                         line == "QUIT" || line == "CAPA" || line == "STLS";
-      POSTVANE_FUZZ_CHECK(known);
-      if (secret) {
-        const MailboxRecord* box = rig_.Current();
-        POSTVANE_FUZZ_CHECK(box != nullptr);
-        POSTVANE_FUZZ_CHECK(EffectiveSecurity(box->Security) == SecurityMode::None ||
-                            rig_.Socket.Encrypted);
-      }
+      POSTVANE_FUZZ_CHECK(start == bytes.size());
+    }
+  }
+
+  void CheckLine(const std::string& line) {
+    if (line.starts_with("TOP ")) {
+      const MailboxRecord* box = rig_.Current();
+      POSTVANE_FUZZ_CHECK(box != nullptr);
+      const int n = std::stoi(line.substr(4));
+      POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0");
+      POSTVANE_FUZZ_CHECK(n >= 1 && n <= box->MessageCount);
+      return;
+    }
+    const bool secret = line.starts_with("USER user") || line.starts_with("PASS Pw!Zq7Xk");
+    const bool known = secret || line == "STAT" || line == "LAST" || line == "UIDL" ||
+                       line == "QUIT" || line == "CAPA" || line == "STLS";
+    POSTVANE_FUZZ_CHECK(known);
+    if (secret) {
+      const MailboxRecord* box = rig_.Current();
+      POSTVANE_FUZZ_CHECK(box != nullptr);
+      POSTVANE_FUZZ_CHECK(EffectiveSecurity(box->Security) == SecurityMode::None ||
+                          rig_.Socket.Encrypted);
     }
   }
 

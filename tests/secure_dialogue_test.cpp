@@ -103,9 +103,23 @@ TEST_F(SecureDialogueTest, TlsHandshakesBeforeTheGreetingWithinTheConnectTimeOut
   rig.Socket.FinishHandshake(Handshake());
   EXPECT_FALSE(rig.Timeout.Running);
   EXPECT_EQ(box0().State, MailboxState::Connected);
-  rig.DriveTo(MailboxState::PassSent);
-  EXPECT_EQ(rig.SentLines(), (Lines{"USER user0", "PASS secret0"}));
+  // CAPA after the greeting tells whether the server pipelines.
+  rig.Socket.Receive("+OK ready\r\n");
+  rig.Socket.Receive("+OK\r\nUIDL\r\npipelining\r\n.\r\n");
+  rig.Socket.Receive("+OK user\r\n");
+  EXPECT_EQ(rig.SentLines(), (Lines{"CAPA", "USER user0", "PASS secret0"}));
+  EXPECT_EQ(rig.Engine.ServerCapabilities(), (Lines{"UIDL", "PIPELINING"}));
   EXPECT_TRUE(rig.Socket.SentInClear.empty());
+}
+
+TEST_F(SecureDialogueTest, TlsCapaRefusedStillLogsIn) {
+  box0().Security = 1;
+  rig.StartAndConnect();
+  rig.Socket.FinishHandshake(Handshake());
+  rig.Socket.Receive("+OK ready\r\n");
+  rig.Socket.Receive("-ERR unknown command\r\n");
+  EXPECT_EQ(rig.SentLines(), (Lines{"CAPA", "USER user0"}));
+  EXPECT_TRUE(rig.Engine.ServerCapabilities().empty());
 }
 
 TEST_F(SecureDialogueTest, StartTlsUpgradesThenAsksAgainAndLogsIn) {

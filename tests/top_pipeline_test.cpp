@@ -157,6 +157,30 @@ TEST(TopPipeline, StopSendingLetsTheRepliesInFlightEndTheFetch) {
   EXPECT_FALSE(pipeline.Failed());
 }
 
+TEST(TopPipeline, StopAtRefusalSendsNothingAfterTheRefusedReply) {
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stops" : "goes on");
+    TopPipeline pipeline(1, 100, {8, 16384, 0, stop});
+    pipeline.Start();
+    std::string replies;
+    for (int n = 1; n <= 8; ++n) replies += n == 3 ? std::string("-ERR gone\r\n") : Reply(n);
+    std::size_t commands = 0;  // after the refused reply
+    bool refused = false;
+    for (const PipelineEvent& event : pipeline.Feed(replies)) {
+      if (event.What == Kind::Reply && !event.Accepted) refused = true;
+      if (refused && event.What == Kind::Command) ++commands;
+    }
+    ASSERT_TRUE(refused);
+    // Without the stop the window is refilled; with it, the fetch ends with the replies.
+    EXPECT_EQ(commands == 0, stop);
+    if (stop) {
+      // The commands sent before the refusal are still answered.
+      pipeline.Feed(Reply(9) + Reply(10));
+      EXPECT_TRUE(pipeline.Done());
+    }
+  }
+}
+
 TEST(TopPipeline, BadInputFailsInsteadOfGrowing) {
   {
     SCOPED_TRACE("a reply past the bound");

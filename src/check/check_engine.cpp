@@ -70,6 +70,8 @@ void CheckEngine::CloseSocket() {
   // Cleared first: anything the socket reports while closing belongs to the old connection.
   socketInUse_ = false;
   secure_.Begin(SecurityMode::None);
+  // A window cut off here is fetched again next time; its partial reply is of no use.
+  pipeline_.reset();
   socket_.Close();
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "check/reply_watch.h"
 #include "ports/charset_converter.h"
 #include "check/secure_start.h"
+#include "check/top_pipeline.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -119,6 +121,12 @@ class CheckEngine : public SocketListener {
   void OnTopBlock(MailboxRecord& record, std::size_t oldSize);
   void OnQuitReply(const std::string& reply);
   void DecideHeaders(MailboxRecord& record);
+  // The server listed PIPELINING in its reply to CAPA.
+  bool ServerPipelines() const;
+  void OnPipelinedData(MailboxRecord& record);
+  void ApplyPipelineEvents(MailboxRecord& record, const std::vector<PipelineEvent>& events);
+  // The fetch ran as far as this server allows: nothing is left to fetch next time.
+  void EndHeaderFetch();
 
   CheckState& state_;
   Socket& socket_;
@@ -143,6 +151,10 @@ class CheckEngine : public SocketListener {
   std::string uidlBuffer_;
   std::string headerBuffer_;
   int16_t currentMessage_ = 0;
+  // The header fetch of a server that pipelines; empty for one TOP at a time.
+  std::optional<TopPipeline> pipeline_;
+  // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
+  bool pipelineEnding_ = false;
 
   SecureStart secure_;
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "check/check_engine.h"
+#include "check/connection_security.h"
 #include "check/new_mail_rules.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
@@ -30,6 +31,10 @@ void CheckEngine::OnDataArrival() {
   MailboxRecord* current = Current();
   if (current != nullptr && socketInUse_ &&
       (current->State == MailboxState::UidlSent || current->State == MailboxState::TopSent)) {
+    if (current->State == MailboxState::TopSent && pipeline_) {
+      OnPipelinedData(*current);
+      return;
+    }
     OnCollectedBlock(*current);
     return;
   }
@@ -70,6 +75,11 @@ void CheckEngine::OnDataArrival() {
 void CheckEngine::OnGreeting(MailboxRecord& record, const std::string& reply) {
   if (!Accepted(reply)) {
     FailWith(StringId::MailServerNotReady);
+    return;
+  }
+  // Over TLS from the first byte, CAPA tells whether the TOP commands may be pipelined.
+  if (EffectiveSecurity(record.Security) == SecurityMode::Tls) {
+    ApplySecure(record, secure_.AskCapabilities());
     return;
   }
   SendUser(record);
@@ -183,7 +193,71 @@ void CheckEngine::DecideHeaders(MailboxRecord& record) {
   Release(headerBuffer_);
   topError_.Reset();
   topTerminator_.Reset();
+  pipeline_.reset();
+  pipelineEnding_ = false;
+  if (ServerPipelines()) {
+    pipeline_.emplace(currentMessage_, record.MessageCount,
+                      PipelineLimits{.ReplyBytes = headerLimit_, .StopAtRefusal = true});
+    ApplyPipelineEvents(record, pipeline_->Start());
+    return;
+  }
   SendTop();
+}
+
+bool CheckEngine::ServerPipelines() const {
+  const std::vector<std::string>& keywords = secure_.Capabilities();
+  return std::find(keywords.begin(), keywords.end(), "PIPELINING") != keywords.end();
+}
+
+void CheckEngine::EndHeaderFetch() {
+  headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)] = false;
+  SendQuit();
+}
+
+void CheckEngine::OnPipelinedData(MailboxRecord& record) {
+  std::string data;
+  if (!socket_.GetData(data)) return;
+  std::vector<PipelineEvent> events = pipeline_->Feed(data);
+  // A reply past the bound, or bytes nobody asked for: logged as they came, and the fetch ends.
+  if (pipeline_->Failed()) WriteReceiveLog(StateCode(record.State), data);
+  ApplyPipelineEvents(record, events);
+}
+
+// Replies are logged and read in order; the commands that refill the window go out in one
+// write, and each is logged as one record.
+void CheckEngine::ApplyPipelineEvents(MailboxRecord& record,
+                                      const std::vector<PipelineEvent>& events) {
+  const int16_t mailbox = state_.CurrentMailbox;
+  const int16_t stateCode = StateCode(record.State);
+  std::string commands;
+  for (const PipelineEvent& event : events) {
+    // Every command the window let out is written, so that its reply is expected.
+    if (event.What == PipelineEvent::Kind::Command) {
+      commands += event.Text;
+      WriteReceiveLog(stateCode, std::string_view(event.Text).substr(0, event.Text.size() - 2));
+      continue;
+    }
+    WriteReceiveLog(stateCode, event.Text);
+    if (pipelineEnding_) continue;
+    // As for one TOP at a time: "-ERR" anywhere in a reply ends the fetch.
+    if (!event.Accepted || Contains(event.Text, "-ERR")) {
+      pipelineEnding_ = true;
+      pipeline_->StopSending();
+      headerFetchUnfinished_[static_cast<std::size_t>(mailbox)] = false;
+      continue;
+    }
+    ExtractHeaders(record, event.Text, ClampCount(event.Message), charsets_);
+    currentMessage_ = ClampCount(event.Message + 1);
+  }
+  if (!commands.empty()) {
+    socket_.SendData(commands);
+    // An error event raised during the write may already have moved the cycle on.
+    if (!socketInUse_ || state_.CurrentMailbox != mailbox) return;
+  }
+  if (pipeline_->Failed() || pipeline_->Done()) {
+    pipeline_.reset();
+    EndHeaderFetch();
+  }
 }
 
 void CheckEngine::OnTopBlock(MailboxRecord& record, std::size_t oldSize) {

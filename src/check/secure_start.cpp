@@ -177,6 +177,13 @@ SecureStart::Action SecureStart::OnStlsReply(std::string_view block) {
   return Do(Action::Kind::StartTls);
 }
 
+SecureStart::Action SecureStart::AskCapabilities() {
+  step_ = Step::Recapa;
+  buffer_.clear();
+  capabilities_.clear();
+  return Send("CAPA");
+}
+
 SecureStart::Action SecureStart::OnHandshake(const TlsHandshake& result) {
   if (!Handshaking()) return {};
   const bool upgrade = step_ == Step::Upgrade;

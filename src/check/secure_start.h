@@ -67,6 +67,9 @@ class SecureStart {
 
   Action OnData(std::string_view block);
   Action OnHandshake(const TlsHandshake& result);
+  // TLS from the first byte, after the greeting: asks the server what it can do; the reply
+  // ends in Login whatever it says.
+  Action AskCapabilities();
 
   // Keywords of the last CAPA reply that arrived over TLS (upper case), for callers that
   // adapt to the server; empty for plain connections and before the upgrade.

@@ -51,7 +51,10 @@ std::vector<PipelineEvent> TopPipeline::Feed(std::string_view bytes) {
   }
   pending_.append(bytes);
   std::size_t taken = 0;
-  while (!inFlight_.empty() && TakeReply(taken, events)) Refill(events);
+  while (!inFlight_.empty() && TakeReply(taken, events)) {
+    if (limits_.StopAtRefusal && !events.back().Accepted) stopped_ = true;
+    Refill(events);
+  }
   // One erase for all the replies this block completed.
   pending_.erase(0, taken);
   if (!failed_ && inFlight_.empty() && !pending_.empty()) failed_ = true;

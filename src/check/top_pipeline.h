@@ -24,6 +24,7 @@ struct PipelineLimits {
   std::size_t Commands = 64;      // commands in flight at most
   std::size_t Bytes = 16 * 1024;  // bytes of commands in flight at most
   std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
+  bool StopAtRefusal = false;     // a refused command sends no more (as StopSending)
 };
 
 // "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been

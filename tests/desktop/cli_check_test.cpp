@@ -388,7 +388,11 @@ TEST_F(CliCheck, RefusedCertificateFailsWithItsDetailsAndTrustingItByHandWorks) 
     Pop3Script script = Pop3Script().StartTls(side);
     // The first run refuses the certificate; the second trusts it.
     if (connection == 0) return script.Hold();
-    return script.LoginThroughUidl("alice", "secret", kUids).Quit();
+    return script.Send("+OK POP3 ready\r\n")
+        .Expect("CAPA")
+        .Send("-ERR\r\n")
+        .LoginAfterGreeting("alice", "secret", kUids)
+        .Quit();
   });
   ASSERT_NE(server.Port(), 0);
   MailboxSettings box = Mailbox(0, "Own", server.Port(), "u3");

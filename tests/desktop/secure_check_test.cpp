@@ -96,6 +96,45 @@ TEST_F(SecureCheckTest, DovecotOverTlsAndStartTlsFetchesHeadersAndAcknowledges) 
   EXPECT_EQ(startTls.StatusText, "");
 }
 
+TEST_F(SecureCheckTest, DovecotPipelinesTheHeaderFetchOverTlsAndStartTls) {
+  DovecotOptions options;
+  options.TlsCertificate = Certificates().Good().Certificate;
+  options.TlsKey = Certificates().Good().Key;
+  DovecotFixture dovecot(options);
+  ASSERT_TRUE(dovecot.Running()) << dovecot.Failure();
+  // More than two windows of TOP commands.
+  const int messages = 150;
+  for (int n = 1; n <= messages; ++n) ASSERT_TRUE(dovecot.Deliver(Message(n)));
+
+  QtCheckRig rig;
+  MailboxRecord& tls = rig.Enable(0, dovecot.TlsPort());
+  tls.Security = 1;
+  MailboxRecord& startTls = rig.Enable(1, dovecot.Port());
+  startTls.Security = 2;
+  ASSERT_TRUE(rig.RunCycle()) << rig.Log();
+  for (const MailboxRecord* box : {&tls, &startTls}) {
+    EXPECT_EQ(box->StatusText, "") << dovecot.ServerLog();
+    EXPECT_EQ(box->NewCount, messages);
+    ASSERT_EQ(box->Headers.size(), static_cast<std::size_t>(messages) + 1);
+    for (int n = 1; n <= messages; ++n) {
+      EXPECT_EQ(box->Headers[static_cast<std::size_t>(messages - n + 1)].Subject,
+                "Secure " + std::to_string(n));
+    }
+  }
+  // Pipelined: the second command went out before the first reply came, on both connections.
+  const std::string log = rig.Log();
+  std::size_t from = 0;
+  for (int connection = 0; connection < 2; ++connection) {
+    const std::size_t second = log.find("\"TOP 2 0\"", from);
+    const std::size_t firstReply = log.find("Subject: Secure 1\r\n", from);
+    ASSERT_NE(second, std::string::npos) << connection;
+    ASSERT_NE(firstReply, std::string::npos) << connection;
+    EXPECT_LT(second, firstReply) << connection;
+    from = log.find("QUIT", firstReply);
+    ASSERT_NE(from, std::string::npos);
+  }
+}
+
 struct ServerCase {
   const char* name;
   int16_t security;
@@ -119,7 +158,8 @@ Pop3Script LoginAndQuit(Pop3Script script) {
   return script.LoginThroughUidl("alice", "secret", {}).Quit();
 }
 
-// The same after STARTTLS, where no second greeting comes.
+// The same from USER on: after STARTTLS, where no second greeting comes, or after the
+// greeting and CAPA over TLS.
 Pop3Script LoginAfterUpgrade(Pop3Script script) {
   return script.Expect("USER alice")
       .Send("+OK\r\n")
@@ -149,7 +189,13 @@ std::vector<ServerCase> ServerCases() {
        [] { return Pop3Script().StartTls(Side(Certificates().SelfSigned())).Hold(); }, "wrong",
        SecureFailure::Untrusted, &TestCertificates::SelfSigned},
       {"SelfSignedTrusted", 1,
-       [] { return LoginAndQuit(Pop3Script().StartTls(Side(Certificates().SelfSigned()))); },
+       [capa] {
+         return LoginAfterUpgrade(Pop3Script()
+                                      .StartTls(Side(Certificates().SelfSigned()))
+                                      .Send("+OK ready\r\n")
+                                      .Expect("CAPA")
+                                      .Send(capa));
+       },
        "right", SecureFailure::None, nullptr},
       {"StartTlsSelfSignedTrusted", 2,
        [capa] {

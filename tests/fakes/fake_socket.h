@@ -42,6 +42,7 @@ class FakeSocket : public Socket {
   SocketError StartTlsError;
   // A handshake succeeded on the open connection; what was sent while it was not.
   bool Encrypted = false;
+  bool HandshakePending = false;
   std::vector<std::string> SentInClear;
   bool FailGetData = false;
   // Bytes that arrived and were not read yet.
@@ -77,6 +78,7 @@ class FakeSocket : public Socket {
   SocketError StartTls(const TlsRequest& request) override {
     TlsRequests.push_back(request);
     if (Log != nullptr) Log->push_back("StartTls " + request.HostName);
+    HandshakePending = Open && !StartTlsError;
     return StartTlsError;
   }
 
@@ -91,6 +93,7 @@ class FakeSocket : public Socket {
     ++CloseCount;
     Open = false;
     Encrypted = false;
+    HandshakePending = false;
     if (Log != nullptr) Log->push_back("Close");
   }
 
@@ -109,7 +112,9 @@ class FakeSocket : public Socket {
     if (Listener != nullptr) Listener->OnSocketClose();
   }
   void FinishHandshake(const TlsHandshake& result) {
-    Encrypted = Open && result.Succeeded();
+    // Only the handshake under way decides; an event for an earlier one changes nothing.
+    if (HandshakePending) Encrypted = Open && result.Succeeded();
+    HandshakePending = false;
     if (Listener != nullptr) Listener->OnTlsHandshake(result);
   }
 

@@ -116,8 +116,13 @@ Pop3Script& Pop3Script::Reset() {
 Pop3Script& Pop3Script::LoginThroughUidl(const std::string& user, const std::string& password,
                                          const std::vector<std::string>& uids,
                                          const std::string& lastReply) {
-  return Send("+OK POP3 ready\r\n")
-      .Expect("USER " + user)
+  return Send("+OK POP3 ready\r\n").LoginAfterGreeting(user, password, uids, lastReply);
+}
+
+Pop3Script& Pop3Script::LoginAfterGreeting(const std::string& user, const std::string& password,
+                                           const std::vector<std::string>& uids,
+                                           const std::string& lastReply) {
+  return Expect("USER " + user)
       .Send("+OK\r\n")
       .Expect("PASS " + password)
       .Send("+OK Logged in.\r\n")

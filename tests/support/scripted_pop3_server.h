@@ -62,6 +62,10 @@ class Pop3Script {
   Pop3Script& LoginThroughUidl(const std::string& user, const std::string& password,
                                const std::vector<std::string>& uids,
                                const std::string& lastReply = "+OK 0\r\n");
+  // The same from USER on, for a script that greeted (and answered CAPA) itself.
+  Pop3Script& LoginAfterGreeting(const std::string& user, const std::string& password,
+                                 const std::vector<std::string>& uids,
+                                 const std::string& lastReply = "+OK 0\r\n");
   // Greeting, USER, PASS and STAT accepted, LAST answered, then waits for "UIDL" and leaves its
   // reply to the caller.
   Pop3Script& LoginUntilUidl(const std::string& user, const std::string& password,
