@@ -1,11 +1,16 @@
 // Private-profile parsing and line-by-line updates.
 #include "settings/ini_file.h"
 
+#include "settings/text_encoding.h"
+
 namespace postvane {
 
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -62,20 +67,31 @@ bool Quoted(std::string_view value) {
 }  // namespace
 
 IniFile::IniFile(std::string_view bytes) {
+  std::string decoded;
+  if (bytes.starts_with(kUtf8Mark)) {
+    encoding_ = Encoding::Utf8Mark;
+    bytes.remove_prefix(kUtf8Mark.size());
+  } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
+    const bool little = bytes.starts_with(kUtf16LeMark);
+    encoding_ = little ? Encoding::Utf16Le : Encoding::Utf16Be;
+    decoded = Utf16ToUtf8(bytes.substr(2), little ? ByteOrder::LittleEndian : ByteOrder::BigEndian);
+    bytes = decoded;
+  }
+
   bool endSeen = false;
   std::size_t start = 0;
   while (start < bytes.size()) {
-    const std::size_t feed = bytes.find('\n', start);
+    const std::size_t stop = bytes.find_first_of("\r\n", start);
     Line line;
-    if (feed == kNone) {
+    if (stop == kNone) {
       line.text = std::string(bytes.substr(start));
       start = bytes.size();
     } else {
-      std::size_t textEnd = feed;
-      if (textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
-      line.text = std::string(bytes.substr(start, textEnd - start));
-      line.end = std::string(bytes.substr(textEnd, feed + 1 - textEnd));
-      start = feed + 1;
+      const bool crLf = bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n';
+      const std::size_t endLength = crLf ? 2 : 1;
+      line.text = std::string(bytes.substr(start, stop - start));
+      line.end = std::string(bytes.substr(stop, endLength));
+      start = stop + endLength;
       if (!endSeen) {
         newLineEnd_ = line.end;
         endSeen = true;
@@ -112,8 +128,27 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
   return std::string(value.substr(0, value.find('\0')));
 }
 
+bool IniFile::HasSection(std::string_view section) const { return FindSection(section) != kNone; }
+
+std::optional<std::string> IniFile::ReadBytes(std::string_view section,
+                                              std::string_view key) const {
+  std::optional<std::string> value = Read(section, key);
+  if (value && IsUtf16()) *value = Utf8ToWindows1252(*value);
+  return value;
+}
+
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-  value = value.substr(0, value.find_first_of(std::string_view("\0\n", 2)));
+  if (!IsUtf16()) return WriteLine(section, key, value);
+  WriteLine(section, key, DecodeUtf8OrWindows1252(value));
+}
+
+void IniFile::WriteBytes(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IsUtf16()) return WriteLine(section, key, value);
+  WriteLine(section, key, Windows1252ToUtf8(value));
+}
+
+void IniFile::WriteLine(std::string_view section, std::string_view key, std::string_view value) {
+  value = value.substr(0, value.find_first_of(std::string_view("\0\r\n", 3)));
   std::string text(key);
   text += '=';
   if (Trim(value).size() != value.size() || Quoted(value)) {
@@ -164,6 +199,16 @@ std::string IniFile::Bytes() const {
   for (const Line& line : lines_) {
     out += line.text;
     out += line.end;
+  }
+  switch (encoding_) {
+    case Encoding::Bytes:
+      return out;
+    case Encoding::Utf8Mark:
+      return std::string(kUtf8Mark) + out;
+    case Encoding::Utf16Le:
+      return std::string(kUtf16LeMark) + Utf8ToUtf16(out, ByteOrder::LittleEndian);
+    case Encoding::Utf16Be:
+      return std::string(kUtf16BeMark) + Utf8ToUtf16(out, ByteOrder::BigEndian);
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "settings/ini_file.h"
@@ -16,6 +17,7 @@ namespace {
 // The platform reads a value into a buffer of 256, so at most 255 characters are seen.
 constexpr std::size_t kValueLimit = 255;
 constexpr char kGeneral[] = "General";
+constexpr char kLockSuffix[] = ".lock";
 
 bool IsNumberBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -68,10 +70,11 @@ class Reader {
     return std::move(*value);
   }
 
-  // The value uncut, for the one that must be cut only after it is decoded.
-  std::string Whole(std::string_view section, std::string_view key) {
-    return ini_.Read(section, key).value_or(std::string());
+  // The value's bytes uncut, for the one that must be cut only after it is decoded.
+  std::string WholeBytes(std::string_view section, std::string_view key) {
+    return ini_.ReadBytes(section, key).value_or(std::string());
   }
+
 
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.
   std::string Text(std::string_view section, std::string_view key, std::string_view fallback = {}) {
@@ -182,7 +185,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   std::string user = reader.Text(section, "User");
   // Cut only once decoded, in characters: the stored form is reversed, so the 255 kept are
   // the password's last ones, and a cut in bytes could split a character.
-  const std::string storedPassword = reader.Whole(section, "Password");
+  const std::string storedPassword = reader.WholeBytes(section, "Password");
   std::string remoteHost = reader.Text(section, "RemoteHost");
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
@@ -226,7 +229,33 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.ReplaySound = Boolean(replaySound);
 }
 
+std::array<std::string, kUserMailboxes> SettingsStore::LoadUidls() {
+  Reader reader(files_, settingsFile_);
+  std::array<std::string, kUserMailboxes> uidls;
+  for (int16_t i = 0; i < kUserMailboxes; ++i) uidls[i] = reader.Raw(MailboxSection(i), "UIDL", "");
+  return uidls;
+}
+
+bool SettingsStore::HasMailboxSection() {
+  std::string bytes;
+  if (!files_.ReadFile(settingsFile_, bytes)) return false;
+  const IniFile ini(bytes);
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    if (ini.HasSection(MailboxSection(i))) return true;
+  }
+  return false;
+}
+
+void SettingsStore::RemoveLeftovers() {
+  const std::unique_ptr<FileLock> lock = files_.LockSideFile(settingsFile_ + kLockSuffix);
+  if (lock) files_.RemoveTemporaries(settingsFile_);
+}
+
 bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
+  const std::unique_ptr<FileLock> lock = files_.LockSideFile(settingsFile_ + kLockSuffix);
+  if (!lock) return lastWriteSucceeded_ = false;
+  // Under the lock, any temporary copy beside the file is one that a killed save left.
+  files_.RemoveTemporaries(settingsFile_);
   std::string bytes;
   if (!files_.ReadFile(settingsFile_, bytes)) {
     // A file that exists but cannot be read must not be replaced by one holding only our keys.
@@ -234,7 +263,13 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
     bytes.clear();
   }
   IniFile ini(bytes);
-  for (const KeyUpdate& update : updates) ini.Write(update.Section, update.Key, update.Value);
+  for (const KeyUpdate& update : updates) {
+    if (update.Binary) {
+      ini.WriteBytes(update.Section, update.Key, update.Value);
+    } else {
+      ini.Write(update.Section, update.Key, update.Value);
+    }
+  }
   return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
 }
 
@@ -243,7 +278,7 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   Update({
       {section, "Name", record.Name},
       {section, "User", record.User},
-      {section, "Password", TransformPassword(record.Password)},
+      {section, "Password", TransformPassword(record.Password), true},
       {section, "RemoteHost", record.RemoteHost},
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},

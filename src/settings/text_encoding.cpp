@@ -21,10 +21,49 @@ void AppendUtf8(std::string& out, char32_t cp) {
   } else if (cp < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
+  } else if (cp < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
     out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Code point of the sequence at text[i] in valid UTF-8; advances i past it.
+char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  std::size_t length = 1;
+  char32_t cp = lead;
+  if (lead >= 0xF0) {
+    length = 4;
+    cp = lead & 0x07;
+  } else if (lead >= 0xE0) {
+    length = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xC0) {
+    length = 2;
+    cp = lead & 0x1F;
+  }
+  for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  }
+  i += length;
+  return cp;
+}
+
+void AppendUnit(std::string& out, char32_t unit, ByteOrder order) {
+  const auto high = static_cast<char>((unit >> 8) & 0xFF);
+  const auto low = static_cast<char>(unit & 0xFF);
+  if (order == ByteOrder::BigEndian) {
+    out.push_back(high);
+    out.push_back(low);
+  } else {
+    out.push_back(low);
+    out.push_back(high);
   }
 }
 
@@ -88,6 +127,68 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 std::string DecodeUtf8OrWindows1252(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return Windows1252ToUtf8(bytes);
+}
+
+std::string Utf8ToWindows1252(std::string_view text) {
+  if (!IsValidUtf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char32_t cp = NextCodePoint(text, i);
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    char byte = '?';
+    for (int k = 0; k < 32; ++k) {
+      if (kHighControls[k] == cp) byte = static_cast<char>(0x80 + k);
+    }
+    out.push_back(byte);
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, ByteOrder order) {
+  const std::size_t units = bytes.size() / 2;
+  auto unitAt = [&](std::size_t n) -> char32_t {
+    const auto first = static_cast<unsigned char>(bytes[2 * n]);
+    const auto second = static_cast<unsigned char>(bytes[2 * n + 1]);
+    return order == ByteOrder::BigEndian ? (char32_t{first} << 8) | second
+                                         : (char32_t{second} << 8) | first;
+  };
+  std::string out;
+  out.reserve(units + units / 2);
+  for (std::size_t n = 0; n < units; ++n) {
+    const char32_t unit = unitAt(n);
+    if (unit >= 0xD800 && unit <= 0xDBFF && n + 1 < units) {
+      const char32_t next = unitAt(n + 1);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        ++n;
+        continue;
+      }
+    }
+    AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? char32_t{0xFFFD} : unit);
+  }
+  return out;
+}
+
+std::string Utf8ToUtf16(std::string_view text, ByteOrder order) {
+  const std::string valid = DecodeUtf8OrWindows1252(text);
+  std::string out;
+  out.reserve(valid.size() * 2);
+  std::size_t i = 0;
+  while (i < valid.size()) {
+    const char32_t cp = NextCodePoint(valid, i);
+    if (cp >= 0x10000) {
+      AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), order);
+      AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), order);
+    } else {
+      AppendUnit(out, cp, order);
+    }
+  }
+  return out;
 }
 
 std::string CutToCodePoints(std::string_view text, std::size_t n) {

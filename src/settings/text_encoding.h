@@ -1,4 +1,5 @@
-// Byte encodings of texts from files and servers: UTF-8, with Windows-1252 for older bytes.
+// Byte encodings of texts from files and servers: UTF-8, with Windows-1252 for older bytes,
+// and UTF-16 for settings files saved as "Unicode" by Windows editors.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,21 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // Files written by older versions hold the 8-bit code page; anything that is not valid UTF-8
 // is taken as Windows-1252. The result is always valid UTF-8.
 std::string DecodeUtf8OrWindows1252(std::string_view bytes);
+
+// Windows-1252 bytes of UTF-8 text; the inverse of Windows1252ToUtf8, so any bytes survive the
+// round trip. A character the code page lacks becomes '?'; text that is not valid UTF-8 is
+// returned as it is.
+std::string Utf8ToWindows1252(std::string_view text);
+
+enum class ByteOrder { LittleEndian, BigEndian };
+
+// UTF-16 code units (no byte-order mark) to UTF-8. A lone surrogate becomes U+FFFD and an odd
+// last byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, ByteOrder order);
+
+// UTF-8 to UTF-16 code units (no byte-order mark). Text that is not valid UTF-8 is taken as
+// Windows-1252 first.
+std::string Utf8ToUtf16(std::string_view text, ByteOrder order);
 
 // The first n code points of UTF-8 text; never splits a sequence. A stray continuation byte
 // is counted with the code point before it.
