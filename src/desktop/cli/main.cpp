@@ -14,11 +14,11 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "desktop/net/language_id.h"
+#include "desktop/posix/posix_file_system.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
-#include "settings/std_file_system.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     state.Paths.ReceiveLog = JoinPath(ToStd(QFileInfo(file).absolutePath()), "receive.log");
   }
 
-  StdFileSystem files;
+  PosixFileSystem files;
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
     std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
               << "; no mailbox to check\n";

@@ -9,7 +9,7 @@
 #include "app/program_state.h"
 #include "desktop/gui/frm_main.h"
 #include "desktop/gui/pickers.h"
-#include "settings/std_file_system.h"
+#include "desktop/posix/posix_file_system.h"
 
 namespace postvane {
 
@@ -30,7 +30,7 @@ class DesktopProgram {
 
  private:
   ProgramState state_;
-  StdFileSystem files_;
+  PosixFileSystem files_;
   frmMain main_;
   PostvaneApp app_;
 };
