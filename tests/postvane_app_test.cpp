@@ -189,6 +189,32 @@ TEST_F(PostvaneAppTest, AcknowledgingWithoutAListingKeepsTheSavedPosition) {
   EXPECT_EQ(files.WriteCount + files.ReplaceCount + files.AppendCount, writes);
 }
 
+// postvane-check acknowledged mail while the tray ran: the next cycle counts from there, and a
+// later acknowledgement in the tray does not undo the other mailbox's.
+TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
+  Start(
+      "[MailBox0]\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[MailBox1]\r\nUIDL=b1\r\n[General]\r\nInterval=0\r\n");
+  EXPECT_EQ(files.TemporaryCleanups, std::vector<std::string>{state.Paths.SettingsFile});
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 2);
+
+  SettingsStore other(files, state.Paths.SettingsFile, "");
+  other.SaveUidl(0, "u3");
+  other.SaveUidl(1, "b7");
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(Box(0).UIDL, "u3");
+  EXPECT_EQ(Box(1).UIDL, "b7");
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 0);
+
+  // A failed save of the tray's own acknowledgement is not undone by the file's older id.
+  Box(0).UIDL = "u9";
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(Box(0).UIDL, "u9");
+  EXPECT_NE(Ini().find("UIDL=b7"), std::string::npos);
+}
+
 TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {
   Start("[MailBox3]\r\nRemoteHost=pop3.test\r\nEnabled=1\r\n[General]\r\nInterval=1\r\n");
   ASSERT_EQ(socket.Connects.size(), 1u);

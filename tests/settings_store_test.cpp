@@ -708,10 +708,15 @@ TEST_F(SettingsStoreTest, SavesRemoveLeftoverTemporariesUnderTheLock) {
 TEST_F(SettingsStoreTest, LoadUidlsReadsEveryMailbox) {
   File() = "[MailBox3]\r\nUIDL=three\r\n[MailBox9]\r\nUIDL=nine\r\n";
   const auto uidls = store.LoadUidls();
+  ASSERT_TRUE(uidls);
   for (int i = 0; i < kUserMailboxes; ++i) {
     const std::string expected = i == 3 ? "three" : (i == 9 ? "nine" : "");
-    EXPECT_EQ(uidls[i], expected) << i;
+    EXPECT_EQ((*uidls)[i], expected) << i;
   }
+  files.Unreadable.insert(kIni);
+  EXPECT_EQ(store.LoadUidls(), std::nullopt);
+  files.Files.clear();
+  EXPECT_EQ(store.LoadUidls(), std::nullopt);
 }
 
 TEST_F(SettingsStoreTest, HasMailboxSection) {

@@ -26,6 +26,7 @@ PostvaneApp::~PostvaneApp() {
 }
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
+  settings_.RemoveLeftovers();
   postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
 }
 
@@ -41,7 +42,10 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
   postvane::AcknowledgeMailbox(state_, *this, index);
 }
 
-void PostvaneApp::mnuCheckNow_Click() { engine_.mnuCheckNow_Click(); }
+void PostvaneApp::mnuCheckNow_Click() {
+  AdoptUidlsSavedElsewhere();
+  engine_.mnuCheckNow_Click();
+}
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
 void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
 void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }
@@ -75,12 +79,24 @@ std::optional<std::string> PostvaneApp::StatusNodeTextOnCollapse(std::string_vie
 
 void PostvaneApp::LoadMailbox(int16_t index) {
   settings_.LoadMailbox(state_.Mailboxes[index], index);
+  fileUidls_[index] = state_.Mailboxes[index].UIDL;
 }
 
 void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
 
 void PostvaneApp::SaveUidl(int16_t index, const std::string& uidl) {
   settings_.SaveUidl(index, uidl);
+  if (settings_.LastWriteSucceeded()) fileUidls_[index] = uidl;
+}
+
+void PostvaneApp::AdoptUidlsSavedElsewhere() {
+  const auto saved = settings_.LoadUidls();
+  if (!saved) return;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    if ((*saved)[i] == fileUidls_[i]) continue;
+    fileUidls_[i] = (*saved)[i];
+    state_.Mailboxes[i].UIDL = (*saved)[i];
+  }
 }
 
 // The QUIT wait counts too: its reply or time-out moves the cycle on from CurrentMailbox.

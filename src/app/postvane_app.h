@@ -2,6 +2,7 @@
 // notification and MDaemon requests, wired to the platform through interfaces.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -94,11 +95,16 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void LoadGeneral() override;
   void SaveUidl(int16_t index, const std::string& uidl) override;
   bool CheckUnderWay() const override;
+  // Another program (postvane-check --ack) may have acknowledged mail since the file was read;
+  // its unique-id counts, or that mail would show as new again.
+  void AdoptUidlsSavedElsewhere();
 
   ProgramState& state_;
   AppPlatform platform_;
   SettingsStore settings_;
   CheckEngine engine_;
+  // Each mailbox's unique-id as this program last read or wrote it in the file.
+  std::array<std::string, kUserMailboxes> fileUidls_;
 };
 
 }  // namespace postvane

@@ -59,8 +59,11 @@ class Reader {
  public:
   Reader(FileSystem& files, const std::string& path) {
     std::string bytes;
-    if (files.ReadFile(path, bytes)) ini_ = IniFile(bytes);
+    read_ = files.ReadFile(path, bytes);
+    if (read_) ini_ = IniFile(bytes);
   }
+
+  bool Read() const { return read_; }
 
   // Raw bytes as the platform would hand them over: cut to 255 bytes.
   std::string Raw(std::string_view section, std::string_view key, std::string_view fallback) {
@@ -85,6 +88,7 @@ class Reader {
 
  private:
   IniFile ini_;
+  bool read_ = false;
 };
 
 }  // namespace
@@ -229,8 +233,10 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.ReplaySound = Boolean(replaySound);
 }
 
-std::array<std::string, kUserMailboxes> SettingsStore::LoadUidls() {
+std::optional<std::array<std::string, kUserMailboxes>> SettingsStore::LoadUidls() {
+  if (!files_.IsPlainFile(settingsFile_)) return std::nullopt;
   Reader reader(files_, settingsFile_);
+  if (!reader.Read()) return std::nullopt;
   std::array<std::string, kUserMailboxes> uidls;
   for (int16_t i = 0; i < kUserMailboxes; ++i) uidls[i] = reader.Raw(MailboxSection(i), "UIDL", "");
   return uidls;

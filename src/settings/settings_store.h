@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,9 @@ class SettingsStore {
   void LoadGeneral(GeneralSettings& general);
   void SaveGeneral(const GeneralSettings& general);
 
-  // The saved unique-id of every user mailbox, from one read of the file.
-  std::array<std::string, kUserMailboxes> LoadUidls();
+  // The saved unique-id of every user mailbox, from one read of the file; nullopt when the
+  // file cannot be read.
+  std::optional<std::array<std::string, kUserMailboxes>> LoadUidls();
 
   // The file exists and holds at least one mailbox section. A file that does not is left
   // alone, but the user is told.

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -316,7 +317,7 @@ TEST_F(PosixFileSystemTest, TwoWritersInALoopLoseNoKey) {
   // Every mailbox's last acknowledgement from each writer is the last one it made.
   PosixFileSystem own;
   SettingsStore store(own, file, "");
-  const auto uidls = store.LoadUidls();
+  const auto uidls = store.LoadUidls().value_or(std::array<std::string, kUserMailboxes>{});
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int writerOf = i % 2;
     int lastRound = -1;
