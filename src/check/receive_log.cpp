@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "check/check_engine.h"
 
@@ -26,17 +27,29 @@ std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
   record += ",";
   record += FormatLogDateTime(when);
   record += ",\"";
-  record.append(text.data(), text.size());
+  if (text.size() > kReceiveLogTextLimit) {
+    record.append(text.data(), kReceiveLogTextLimit);
+    record += kReceiveLogCutMarker;
+  } else {
+    record.append(text.data(), text.size());
+  }
   record += "\"\r\n";
   return record;
+}
+
+bool AppendReceiveLog(FileSystem& files, const std::string& path, std::string_view record,
+                      std::uintmax_t limit) {
+  const std::optional<std::uintmax_t> size = files.FileSize(path);
+  if (size && *size > 0 && *size + record.size() > limit) files.RenameFile(path, path + ".1");
+  return files.AppendFile(path, std::string(record));
 }
 
 void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
   if (state_.General.ReceiveLog == 0) return;
   // The log is a trace only: whatever goes wrong writing it must not touch the check.
   try {
-    files_.AppendFile(state_.Paths.ReceiveLog,
-                      FormatReceiveLogRecord(stateCode, clock_.Now(), text));
+    AppendReceiveLog(files_, state_.Paths.ReceiveLog,
+                     FormatReceiveLogRecord(stateCode, clock_.Now(), text));
   } catch (const std::exception&) {
   }
 }
