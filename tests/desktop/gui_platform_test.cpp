@@ -12,10 +12,10 @@
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
-#include "desktop/gui/single_instance.h"
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "desktop/net/language_id.h"
+#include "desktop/posix/single_instance_lock.h"
 
 namespace postvane {
 namespace {
@@ -128,28 +128,6 @@ TEST(SoundTest, MissingFilesPlayNothingAndAPlayReturnsAtOnce) {
   while (clock.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-TEST(SingleInstanceTest, ASecondLockSeesTheFirst) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("postvane.lock");
-  {
-    SingleInstanceLock first(path);
-    EXPECT_FALSE(first.AnotherInstanceRunning());
-    SingleInstanceLock second(path);
-    EXPECT_TRUE(second.AnotherInstanceRunning());
-  }
-  SingleInstanceLock again(path);
-  EXPECT_FALSE(again.AnotherInstanceRunning());
-}
-
-TEST(SingleInstanceTest, ALockThatCannotBeMadeDoesNotStopTheProgram) {
-  SingleInstanceLock lock("/nonexistent folder/postvane.lock");
-  EXPECT_FALSE(lock.AnotherInstanceRunning());
-}
-
-TEST(SingleInstanceTest, LockLivesInTheRuntimeOrTemporaryFolder) {
-  EXPECT_TRUE(SingleInstanceLockPath().endsWith("/postvane.lock"));
-}
-
 // The real program, copied into a folder of its own so its settings file is private.
 class ProgramProcessTest : public testing::Test {
  protected:
@@ -204,7 +182,7 @@ TEST_F(ProgramProcessTest, SecondStartEndsAtOnceWhileTheFirstRuns) {
 }
 
 TEST_F(ProgramProcessTest, HeldLockEndsTheProgramWithSuccess) {
-  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock"));
+  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock").toStdString());
   ASSERT_FALSE(held.AnotherInstanceRunning());
   QProcess process;
   Start(process);
@@ -215,7 +193,7 @@ TEST_F(ProgramProcessTest, HeldLockEndsTheProgramWithSuccess) {
 }
 
 TEST_F(ProgramProcessTest, SecondStartEndsBeforeItTouchesTheDisplay) {
-  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock"));
+  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock").toStdString());
   ASSERT_FALSE(held.AnotherInstanceRunning());
   QProcess process;
   Start(process, /*display=*/false);
