@@ -27,6 +27,7 @@ PostvaneApp::~PostvaneApp() {
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
   settings_.RemoveLeftovers();
+  NoteMailboxSections();
   postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
 }
 
@@ -43,6 +44,7 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
 }
 
 void PostvaneApp::mnuCheckNow_Click() {
+  NoteMailboxSections();
   AdoptUidlsSavedElsewhere();
   engine_.mnuCheckNow_Click();
 }
@@ -87,6 +89,11 @@ void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
 void PostvaneApp::SaveUidl(int16_t index, const std::string& uidl) {
   settings_.SaveUidl(index, uidl);
   if (settings_.LastWriteSucceeded()) fileUidls_[index] = uidl;
+}
+
+void PostvaneApp::NoteMailboxSections() {
+  state_.SettingsWithoutMailbox =
+      platform_.Files.IsPlainFile(state_.Paths.SettingsFile) && !settings_.HasMailboxSection();
 }
 
 void PostvaneApp::AdoptUidlsSavedElsewhere() {

@@ -98,6 +98,8 @@ class PostvaneApp : public CycleHooks, private AppActions {
   // Another program (postvane-check --ack) may have acknowledged mail since the file was read;
   // its unique-id counts, or that mail would show as new again.
   void AdoptUidlsSavedElsewhere();
+  // Re-read before every cycle: the configuration dialog may have added the first mailbox.
+  void NoteMailboxSections();
 
   ProgramState& state_;
   AppPlatform platform_;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "text/own_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -38,7 +39,11 @@ void WriteIfChanged(TrayIcons& tray, int index, int picture, const std::string& 
 }
 
 std::string IdleText(const ProgramState& state, const DateText& dateText) {
-  return dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
+  std::string text = dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
+  if (state.SettingsWithoutMailbox) {
+    text += ": " + OwnString(state.LanguageBase, OwnText::NoMailboxSection);
+  }
+  return text;
 }
 
 void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dateText) {
@@ -111,7 +116,7 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
   } else if (!errorLine.empty()) {
     WriteIfChanged(tray, 0, kIconError, time + " - " + errorLine);
   } else {
-    WriteIfChanged(tray, 0, kIconIdle, time + " - " + std::string(kProductName));
+    WriteIfChanged(tray, 0, kIconIdle, IdleText(state, dateText));
   }
 
   tray.SetTrayVisible(0, true);

@@ -15,10 +15,12 @@
 #include "app/program_state.h"
 #include "desktop/net/language_id.h"
 #include "desktop/posix/posix_file_system.h"
+#include "desktop/posix/process_guard.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -32,6 +34,8 @@ std::string ToStd(const QString& text) {
 
 int main(int argc, char** argv) {
   using namespace postvane;
+  // Before a password is read: a core file would hold it in clear.
+  ForbidCoreDumps();
   QCoreApplication app(argc, argv);
 
   std::vector<std::string> arguments;
@@ -77,8 +81,7 @@ int main(int argc, char** argv) {
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
-  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
-  run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
+  run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
   const CheckReport report = MakeCheckReport(state, run.Listed());
@@ -86,10 +89,10 @@ int main(int argc, char** argv) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
   }
-  const int status = CheckExitStatus(report);
   if (options.Ack && !run.AcknowledgeNewMail()) {
-    std::cerr << "postvane-check: could not save the acknowledgement in "
-              << state.Paths.SettingsFile << '\n';
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::AcknowledgementNotSaved) << '\n';
+    return kExitNotSaved;
   }
-  return status;
+  return CheckExitStatus(report);
 }
