@@ -18,6 +18,7 @@
 #include "fakes/fake_timer.h"
 #include "fakes/fake_tray_icons.h"
 #include "fakes/fake_windows.h"
+#include "text/own_text.h"
 #include "ui/string_table.h"
 
 namespace postvane {
@@ -138,6 +139,27 @@ TEST_F(PostvaneAppTest, StartUpWithoutASettingsFile) {
   EXPECT_EQ(icons.Picture[0], 101);
   EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane");
   EXPECT_TRUE(files.Files.empty());  // start-up writes nothing
+}
+
+// A settings file that yields no mailbox (here UTF-32, which nothing reads) does not pass for a
+// quiet idle program: the tool tip says so, in both tray modes, until a mailbox is saved.
+TEST_F(PostvaneAppTest, SettingsFileWithoutMailboxesIsSaidInTheToolTip) {
+  for (const char* trayType : {"0", "1"}) {
+    SCOPED_TRACE(trayType);
+    const std::string unreadable = std::string("\xFF\xFE\0\0[\0\0\0M\0\0\0", 12);
+    files.Files[state.Paths.SettingsFile] = unreadable;
+    Start("", kGerman);
+    state.General.TrayType = static_cast<int16_t>(std::stoi(trayType));
+    app->RefreshTray();
+    EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane: " + OwnString(700, OwnText::NoMailboxSection));
+    EXPECT_EQ(files.Content(state.Paths.SettingsFile), unreadable) << "left as it was";
+
+    files.Files[state.Paths.SettingsFile] = "[MailBox4]\r\nName=New\r\n";
+    app->mnuCheckNow_Click();
+    app->RefreshTray();
+    EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane");
+    app.reset();
+  }
 }
 
 TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
