@@ -15,6 +15,7 @@
 #include "settings/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
+#include "text/own_text.h"
 
 namespace postvane::test {
 namespace {
@@ -210,6 +211,36 @@ TEST_F(CliCheck, TheDeadlineEndsARunAgainstASilentServer) {
   EXPECT_EQ(silent.Sessions().size(), 1u);
   // The cycle never got past the silent server.
   EXPECT_TRUE(later.Sessions().empty());
+}
+
+// A server that accepts and then says nothing fails its own mailbox after the reply time-out
+// (shortened for the test); the next mailbox is checked in the same run.
+TEST_F(CliCheck, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
+  constexpr int kReplyMs = 1500;
+  ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
+  ScriptedPop3Server later([](int) { return NewMailScript(); });
+  WriteSettings({Mailbox(0, "Silent", silent.Port()), Mailbox(1, "Later", later.Port(), "u1")});
+  QProcessEnvironment environment = EnglishEnvironment();
+  environment.insert("POSTVANE_REPLY_TIMEOUT_MS", QString::number(kReplyMs));
+
+  const CheckResult result = RunCheck({"--settings", SettingsArgument(), "--json"}, environment);
+  ASSERT_TRUE(result.Finished) << "the run did not end on its own";
+  EXPECT_EQ(result.ExitCode, 0) << result.Err;
+  EXPECT_GE(result.Milliseconds, kReplyMs);
+  // The time-out, plus a generous second for start-up and the healthy mailbox.
+  EXPECT_LT(result.Milliseconds, kReplyMs + 1000 + 4000);
+  QJsonParseError error;
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(result.Out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << result.Out;
+  const QJsonArray mailboxes = document.object()["mailboxes"].toArray();
+  ASSERT_EQ(mailboxes.size(), 2);
+  EXPECT_EQ(mailboxes[0].toObject()["status"].toString().toStdString(),
+            OwnString(900, OwnText::NoAnswerFromServer));
+  EXPECT_TRUE(mailboxes[0].toObject()["error"].toBool());
+  EXPECT_EQ(mailboxes[1].toObject()["newCount"].toInt(), 2);
+  EXPECT_FALSE(mailboxes[1].toObject()["error"].toBool());
+  EXPECT_EQ(later.Sessions().size(), 1u);
 }
 
 TEST_F(CliCheck, OnlyTheChosenMailboxesAreChecked) {

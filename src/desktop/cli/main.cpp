@@ -13,12 +13,14 @@
 #include "app/check_run.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
+#include "check/silent_server_guard.h"
 #include "desktop/net/language_id.h"
 #include "desktop/posix/posix_file_system.h"
 #include "desktop/posix/process_guard.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
+#include "desktop/net/reply_timeout.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
 #include "ui/string_table.h"
@@ -67,13 +69,25 @@ int main(int argc, char** argv) {
     state.Paths.ReceiveLog = JoinPath(ToStd(QFileInfo(file).absolutePath()), "receive.log");
   }
 
+  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
+  const auto languageBase = static_cast<int16_t>(language * 100);
   PosixFileSystem files;
+  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
     std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
               << "; no mailbox to check\n";
+  } else if (!settings.HasMailboxSection()) {
+    // A file in an encoding or layout we cannot read must not pass for "no new mail".
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::NoMailboxSection) << '\n';
+    return kExitFailed;
   }
-  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
-  QtSocket socket;
+  settings.RemoveLeftovers();
+  QtSocket qtSocket;
+  QtTimer replyTimeout(ReplyTimeoutMs());
+  SilentServerGuard socket(qtSocket, replyTimeout, [languageBase] {
+    return OwnString(languageBase, OwnText::NoAnswerFromServer);
+  });
   QtTimer timeout(kConnectTimeoutMs);
   QtTimer timerQuit(kQuitWaitMs);
   QtTimer deadline(options.TimeoutSeconds * 1000);

@@ -24,6 +24,9 @@
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
+#include "desktop/net/reply_timeout.h"
+#include "check/silent_server_guard.h"
+#include "text/own_text.h"
 #include "settings/file_system.h"
 
 class QAction;
@@ -92,6 +95,11 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtTimer trayTimer_{kTrayTimerMs};
   QtTimer timeout_{kConnectTimeoutMs};
   QtTimer timerQuit_{kQuitWaitMs};
+  QtTimer replyTimeout_{ReplyTimeoutMs()};
+  // The core's socket: the Qt socket, with the reply time-out for servers that go silent.
+  SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
+    return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
+  }};
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;
