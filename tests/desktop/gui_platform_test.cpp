@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
@@ -16,6 +18,7 @@
 #include "desktop/gui_test_support.h"
 #include "desktop/net/language_id.h"
 #include "desktop/posix/single_instance_lock.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -139,9 +142,15 @@ class ProgramProcessTest : public testing::Test {
   }
 
   // Without a display the program could not even open its windows.
-  void Start(QProcess& process, bool display = true) {
+  void Start(QProcess& process, bool display = true, bool ownRuntime = true) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtime_.path());
+    environment.insert("LC_ALL", "en_US.UTF-8");
+    if (ownRuntime) {
+      environment.insert("XDG_RUNTIME_DIR", runtime_.path());
+    } else {
+      environment.remove("XDG_RUNTIME_DIR");
+      environment.insert("TMPDIR", shared_.path());
+    }
     environment.insert("QT_QPA_PLATFORM", display ? "offscreen" : "xcb");
     if (!display) {
       environment.remove("DISPLAY");
@@ -160,6 +169,7 @@ class ProgramProcessTest : public testing::Test {
   }
 
   QTemporaryDir runtime_;
+  QTemporaryDir shared_;  // a temporary folder open to every user, as /tmp is
   QTemporaryDir folder_;
   QString program_;
 };
@@ -175,6 +185,9 @@ TEST_F(ProgramProcessTest, SecondStartEndsAtOnceWhileTheFirstRuns) {
   EXPECT_TRUE(second.waitForFinished(30000));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_NE(second.readAllStandardError().toStdString().find(
+                OwnString(900, OwnText::AlreadyRunning)),
+            std::string::npos);
   EXPECT_EQ(first.state(), QProcess::Running);
   EXPECT_FALSE(QFile::exists(folder_.filePath("Postvane.ini"))) << "start-up writes nothing";
   Stop(first);
@@ -201,6 +214,35 @@ TEST_F(ProgramProcessTest, SecondStartEndsBeforeItTouchesTheDisplay) {
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   Stop(process);
+}
+
+// Another user made the per-user lock folder's name first, in the shared temporary folder:
+// the program says so and runs all the same instead of ending without a word.
+TEST_F(ProgramProcessTest, ALockFolderOfAnotherUserDoesNotKeepItFromStarting) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  ::chmod(shared_.path().toLocal8Bit().constData(), 01777);
+  const QString squatted = QDir(shared_.path()).filePath(QString("postvane-%1").arg(::geteuid()));
+  QProcess mkdir;
+  mkdir.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "mkdir", "-m",
+                          "0777", squatted});
+  ASSERT_TRUE(mkdir.waitForFinished(20000));
+  ASSERT_EQ(mkdir.exitCode(), 0) << mkdir.readAllStandardError().toStdString();
+
+  QProcess process;
+  Start(process, /*display=*/true, /*ownRuntime=*/false);
+  const std::string warning = OwnString(900, OwnText::InstanceLockUnavailable);
+  std::string err;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        err += process.readAllStandardError().toStdString();
+        return err.find(warning) != std::string::npos;
+      },
+      30000))
+      << err;
+  // The warning comes before the application starts; the program is still there after it.
+  EXPECT_EQ(process.state(), QProcess::Running);
+  Stop(process);
+  QDir(squatted).removeRecursively();
 }
 
 }  // namespace
