@@ -72,7 +72,8 @@ struct Rig {
   FakeClock Clock;
   FakeFileSystem Files;
   FakeCycleHooks Hooks;
-  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks};
+  ReceiveLogTarget LogTarget{State.General.ReceiveLog, State.Paths.ReceiveLog};
+  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget};
   std::size_t UidlLimit = kUidlBufferLimit;
   std::size_t HeaderLimit = kHeaderBufferLimit;
 

@@ -14,6 +14,9 @@ for arg in "$@"; do
   esac
 done
 
+# Seconds, and needs nothing installed: a wrong include fails the run before any build.
+scripts/check-layers.sh
+
 scripts/install-deps.sh test
 
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -224,7 +224,7 @@ TEST(LocalizeCaptionsTest, SecondRunChangesNothing) {
   for (int16_t base : {300, 700, 900, 1000, 1600, 1900}) {
     for (int offset = 1; offset <= kStringCount; ++offset) {
       SCOPED_TRACE(base + offset);
-      EXPECT_FALSE(IsCaptionCode(LocalString(base, offset)));
+      EXPECT_FALSE(IsCaptionCode(LoadResourceString(base + offset)));
     }
     Form form = TrayMenuForm();
     LocalizeCaptions(form, base);

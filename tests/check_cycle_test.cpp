@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "fakes/check_engine_rig.h"
-#include "ui/string_table.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -96,7 +97,8 @@ TEST_F(CheckCycleTest, TimeoutMarksMailboxUnavailableAndMovesOnWithoutLogRecord)
   rig.Engine.mnuCheckNow_Click();
   EXPECT_EQ(rig.Timeout.IntervalMs, 15000);
   EXPECT_TRUE(rig.Timeout.Fire());
-  EXPECT_EQ(rig.Box(0).StatusText, LocalString(rig.State.LanguageBase, 57));
+  EXPECT_EQ(rig.Box(0).StatusText,
+            LocalString(rig.State.LanguageBase, StringId::MailServerNotAvailable));
   EXPECT_EQ(rig.Box(0).StatusText, "Mailserver not avaiable!");
   EXPECT_EQ(rig.Box(0).State, MailboxState::Idle);
   EXPECT_EQ(rig.Socket.CloseCount, 2);
@@ -418,7 +420,8 @@ TEST_P(PeerCloseTest, MidDialogueCloseEndsTheCheckLikeASocketError) {
   ASSERT_EQ(rig.Box(0).State, at);
   const std::string logBefore = rig.Log();
   rig.Socket.RaisePeerClose();
-  EXPECT_EQ(rig.Box(0).StatusText, kRemoteClosedDescription);
+  EXPECT_EQ(rig.Box(0).StatusText,
+            OwnString(rig.State.LanguageBase, OwnText::ConnectionClosedByServer));
   EXPECT_EQ(rig.Box(0).State, MailboxState::Idle);
   EXPECT_EQ(rig.Log(),
             logBefore + "0,#2024-03-05 08:15:00#,\"Connection closed by the server\"\r\n");

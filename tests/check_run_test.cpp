@@ -15,6 +15,7 @@
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -210,10 +211,11 @@ TEST(CheckRun, DeadlineFailsTheUnfinishedMailboxesAndStopsListening) {
   EXPECT_FALSE(rig.Socket.Open);
 
   EXPECT_EQ(rig.Box(0).StatusText, "");
-  EXPECT_EQ(rig.Box(1).StatusText, kDeadlineStatus);
+  EXPECT_EQ(rig.Box(1).StatusText, OwnString(900, OwnText::NoAnswerInTimeLimit));
   EXPECT_EQ(rig.Box(1).State, MailboxState::Idle);
   EXPECT_EQ(rig.Box(2).StatusText, "");
-  EXPECT_EQ(rig.Box(5).StatusText, kDeadlineStatus);
+  // Never reached is not the same as no answer.
+  EXPECT_EQ(rig.Box(5).StatusText, OwnString(900, OwnText::NotReachedInTimeLimit));
   EXPECT_EQ(CheckExitStatus(rig.Report()), kExitFailed);
 
   // A late greeting is not answered, and nothing more ends the run a second time.
@@ -224,7 +226,7 @@ TEST(CheckRun, DeadlineFailsTheUnfinishedMailboxesAndStopsListening) {
   rig.Timeout.Fire();
   EXPECT_EQ(rig.Socket.Sent.size(), sent);
   EXPECT_EQ(rig.Socket.Connects.size(), 2u);
-  EXPECT_EQ(rig.Box(1).StatusText, kDeadlineStatus);
+  EXPECT_EQ(rig.Box(1).StatusText, OwnString(900, OwnText::NoAnswerInTimeLimit));
   EXPECT_EQ(rig.FinishedCalls, 1);
 }
 
@@ -235,7 +237,7 @@ TEST(CheckRun, DeadlineDuringTheHeaderFetchKeepsWhatWasLearned) {
   rig.AnswerTop("Old", "x");
   ASSERT_TRUE(rig.Deadline.Fire());
   const CheckReport report = rig.Report();
-  EXPECT_EQ(report.Mailboxes[0].StatusText, kDeadlineStatus);
+  EXPECT_EQ(report.Mailboxes[0].StatusText, OwnString(900, OwnText::NoAnswerInTimeLimit));
   EXPECT_EQ(report.Mailboxes[0].NewCount, 2);
   EXPECT_EQ(CheckExitStatus(report), kExitNewMail);
 }

@@ -1,19 +1,20 @@
 // The POP3 dialogue: every state's replies, the collected UIDL and TOP replies, QUIT.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "check/new_mail_rules.h"
 #include "fakes/check_engine_rig.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr int kUnchanged = -1;
+constexpr std::optional<StringId> kUnchanged;
 
 std::string Listing(int count) {
   std::string text = "+OK " + std::to_string(count) + " messages\r\n";
@@ -114,7 +115,7 @@ TEST_F(Pop3DialogueTest, GreetingInTwoBlocksSecondIsTakenAsUserReply) {
   EXPECT_EQ(box0().State, MailboxState::UserSent);
   rig.Socket.Receive("server ready\r\n");
   EXPECT_EQ(box0().State, MailboxState::Idle);
-  EXPECT_EQ(box0().StatusText, LocalString(rig.State.LanguageBase, 59));
+  EXPECT_EQ(box0().StatusText, LocalString(rig.State.LanguageBase, StringId::UserNameUnknown));
   EXPECT_EQ(Sent(), (Lines{"USER user0"}));
 }
 
@@ -123,7 +124,7 @@ struct RejectionRow {
   const char* Name;
   MailboxState At;
   const char* Reply;
-  int Offset;  // string offset, or kUnchanged
+  std::optional<StringId> Text;  // the new StatusText, or kUnchanged
 };
 
 class Pop3RejectionTest : public Pop3DialogueTest,
@@ -141,10 +142,10 @@ TEST_P(Pop3RejectionTest, EndsTheCheckAndMovesOn) {
   rig.Socket.Receive(row.Reply);
 
   EXPECT_EQ(box0().State, MailboxState::Idle);
-  if (row.Offset == kUnchanged) {
+  if (!row.Text) {
     EXPECT_EQ(box0().StatusText, "earlier outcome");
   } else {
-    EXPECT_EQ(box0().StatusText, LocalString(rig.State.LanguageBase, row.Offset));
+    EXPECT_EQ(box0().StatusText, LocalString(rig.State.LanguageBase, *row.Text));
     EXPECT_FALSE(box0().StatusText.empty());
   }
   EXPECT_EQ(rig.Socket.Sent.size(), sentBefore);
@@ -159,22 +160,27 @@ TEST_P(Pop3RejectionTest, EndsTheCheckAndMovesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, Pop3RejectionTest,
     ::testing::Values(
-        RejectionRow{"GreetingRefused", MailboxState::Connected, "-ERR busy\r\n", 58},
-        RejectionRow{"GreetingLowerCaseOk", MailboxState::Connected, "+ok ready\r\n", 58},
-        RejectionRow{"GreetingShort", MailboxState::Connected, "+O", 58},
-        RejectionRow{"UserRefused", MailboxState::UserSent, "-ERR no such user\r\n", 59},
+        RejectionRow{"GreetingRefused", MailboxState::Connected, "-ERR busy\r\n",
+                     StringId::MailServerNotReady},
+        RejectionRow{"GreetingLowerCaseOk", MailboxState::Connected, "+ok ready\r\n",
+                     StringId::MailServerNotReady},
+        RejectionRow{"GreetingShort", MailboxState::Connected, "+O", StringId::MailServerNotReady},
+        RejectionRow{"UserRefused", MailboxState::UserSent, "-ERR no such user\r\n",
+                     StringId::UserNameUnknown},
         RejectionRow{"UserLocked", MailboxState::UserSent, "-ERR maildrop lock busy\r\n",
                      kUnchanged},
-        RejectionRow{"UserCapitalLock", MailboxState::UserSent, "-ERR Lock busy\r\n", 59},
-        RejectionRow{"PassRefused", MailboxState::PassSent, "-ERR authentication failed\r\n", 60},
-        RejectionRow{"PassLowerCaseOk", MailboxState::PassSent, "+ok\r\n", 60},
+        RejectionRow{"UserCapitalLock", MailboxState::UserSent, "-ERR Lock busy\r\n",
+                     StringId::UserNameUnknown},
+        RejectionRow{"PassRefused", MailboxState::PassSent, "-ERR authentication failed\r\n",
+                     StringId::PasswordWrong},
+        RejectionRow{"PassLowerCaseOk", MailboxState::PassSent, "+ok\r\n", StringId::PasswordWrong},
         RejectionRow{"PassInUse", MailboxState::PassSent, "-ERR [IN-USE] Internal error\r\n",
                      kUnchanged},
         RejectionRow{"PassLocked", MailboxState::PassSent,
                      "-ERR [IN-USE] Mailbox is locked, try again later\r\n", kUnchanged},
         RejectionRow{"PassMaildropLock", MailboxState::PassSent, "-ERR maildrop lock held\r\n",
                      kUnchanged},
-        RejectionRow{"StatRefused", MailboxState::StatSent, "-ERR\r\n", 61}),
+        RejectionRow{"StatRefused", MailboxState::StatSent, "-ERR\r\n", StringId::NoStatCommand}),
     [](const ::testing::TestParamInfo<RejectionRow>& info) { return info.param.Name; });
 
 TEST_F(Pop3DialogueTest, EnglishTextsOfTheRejections) {
@@ -193,8 +199,8 @@ TEST_F(Pop3DialogueTest, GermanTextFollowsTheLanguage) {
   rig.StartAndConnect();
   rig.DriveTo(MailboxState::StatSent);
   rig.Socket.Receive("-ERR\r\n");
-  EXPECT_EQ(box0().StatusText, LocalString(700, 61));
-  EXPECT_NE(box0().StatusText, LocalString(900, 61));
+  EXPECT_EQ(box0().StatusText, LocalString(700, StringId::NoStatCommand));
+  EXPECT_NE(box0().StatusText, LocalString(900, StringId::NoStatCommand));
 }
 
 class UidlTest : public Pop3DialogueTest {
@@ -562,7 +568,8 @@ TEST(Pop3SendErrorTest, ErrorDuringQuitLeavesNoQuitWaitBehind) {
   FakeClock clock;
   FakeFileSystem files;
   FakeCycleHooks hooks;
-  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks);
+  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks,
+                     {state.General.ReceiveLog, state.Paths.ReceiveLog});
   engine.mnuCheckNow_Click();
   socket.RaiseConnect();
   for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK 0\r\n"}) {

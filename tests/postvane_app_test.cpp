@@ -19,7 +19,7 @@
 #include "fakes/fake_tray_icons.h"
 #include "fakes/fake_windows.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -126,7 +126,7 @@ TEST_F(PostvaneAppTest, StartUpLoadsSettingsAndStartsTheFirstCycle) {
   EXPECT_EQ(socket.Connects[0].RemoteHost, "pop.home.test");
   EXPECT_EQ(state.CurrentMailbox, 1);
   EXPECT_EQ(icons.Picture[0], 135);
-  EXPECT_EQ(icons.ToolTip[0], LocalString(700, 53));
+  EXPECT_EQ(icons.ToolTip[0], LocalString(700, StringId::Checking));
   EXPECT_EQ(icons.CountWrites(FakeTrayIcons::What::Visible), 0);
   EXPECT_TRUE(timeout.IsRunning());
 }

@@ -181,7 +181,8 @@ TEST(ReceiveLogThrowTest, ThrowingWriteDoesNotDisturbTheCheck) {
   FakeClock clock;
   ThrowingFileSystem files;
   FakeCycleHooks hooks;
-  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks);
+  CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks,
+                     {state.General.ReceiveLog, state.Paths.ReceiveLog});
   engine.mnuCheckNow_Click();
   socket.RaiseConnect();
   socket.Receive("+OK\r\n");

@@ -10,6 +10,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
+#include "check/receive_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_cycle_hooks.h"
 #include "fakes/fake_file_system.h"
@@ -32,7 +33,8 @@ struct GuardedRig {
   FakeClock Clock;
   FakeFileSystem Files;
   FakeCycleHooks Hooks;
-  CheckEngine Engine{State, Guard, Timeout, TimerQuit, Clock, Files, Hooks};
+  ReceiveLogTarget LogTarget{State.General.ReceiveLog, State.Paths.ReceiveLog};
+  CheckEngine Engine{State, Guard, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget};
 
   GuardedRig() {
     State.Paths = MakeProgramPaths("pv");

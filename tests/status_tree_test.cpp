@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fakes/fake_date_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 
@@ -41,7 +41,7 @@ class StatusTreeTest : public ::testing::Test {
   std::vector<StatusNode> Build() const { return BuildStatusTree(state, dates); }
   MailboxRecord& Box(int i) { return state.Mailboxes[i]; }
 
-  ProgramState state;
+  CheckState state;
   FakeDateText dates;
 };
 
@@ -205,10 +205,10 @@ TEST_F(StatusTreeTest, TextsFollowTheLanguage) {
   state.LanguageBase = 700;
   Box(1).Enabled = kTrue;
   const std::vector<StatusNode> nodes = Build();
-  const std::string newMessages = LocalString(700, 41);
-  ASSERT_NE(newMessages, LocalString(900, 41));
+  const std::string newMessages = LocalString(700, StringId::NewMessages);
+  ASSERT_NE(newMessages, LocalString(900, StringId::NewMessages));
   EXPECT_EQ(nodes[1].Text, "0 " + newMessages);
-  EXPECT_EQ(nodes[3].Text, LocalString(700, 62));
+  EXPECT_EQ(nodes[3].Text, LocalString(700, StringId::NoError));
 }
 
 TEST_F(StatusTreeTest, ExpandAndCollapseRewriteTheMailboxLineFromCurrentValues) {

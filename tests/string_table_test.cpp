@@ -1,5 +1,5 @@
 // The six-language string table: language choice, ids, and the texts as compiled in.
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/embedded_resources.h"
+#include "text/embedded_resources.h"
 
 namespace postvane {
 namespace {
@@ -82,10 +82,14 @@ TEST(LoadResourceStringTest, TrayMenuInEnglishAndGerman) {
       "Mails überprüfen", "Starte Mailprogramm", "Zeige Statusfenster",
       "Starte MDaemon",   "Konfiguration",       "Info ...",
       "Beenden"};
-  for (int i = 0; i < 7; ++i) {
-    SCOPED_TRACE(34 + i);
-    EXPECT_EQ(LocalString(900, 34 + i), english[i]);
-    EXPECT_EQ(LocalString(700, 34 + i), german[i]);
+  const std::vector<StringId> menu = {StringId::MenuCheckNow,      StringId::MenuRunMailReader,
+                                      StringId::MenuShowStatus,    StringId::MenuProcessMDaemon,
+                                      StringId::MenuConfiguration, StringId::MenuAbout,
+                                      StringId::MenuExit};
+  for (size_t i = 0; i < menu.size(); ++i) {
+    SCOPED_TRACE(static_cast<int>(menu[i]));
+    EXPECT_EQ(LocalString(900, menu[i]), english[i]);
+    EXPECT_EQ(LocalString(700, menu[i]), german[i]);
   }
 }
 
@@ -95,9 +99,9 @@ TEST(LoadResourceStringTest, TextsWithCountPlaceholder) {
   EXPECT_EQ(LoadResourceString(956), "has # new message(s)!");
   // Callers replace every "#", so each language must carry exactly one.
   for (int base : {300, 700, 900, 1000, 1600, 1900}) {
-    for (int offset : {55, 56}) {
-      SCOPED_TRACE(base + offset);
-      const std::string text = LocalString(static_cast<int16_t>(base), offset);
+    for (StringId id : {StringId::ManyNewMessages, StringId::MailboxHasNew}) {
+      SCOPED_TRACE(base + static_cast<int>(id));
+      const std::string text = LocalString(static_cast<int16_t>(base), id);
       EXPECT_EQ(std::count(text.begin(), text.end(), '#'), 1);
     }
   }

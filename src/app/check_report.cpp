@@ -6,21 +6,14 @@
 
 #include "app/check_options.h"
 #include "settings/text_encoding.h"
-#include "ui/string_table.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 
 namespace postvane {
 
 namespace {
 
-constexpr int kStringNewMessages = 41;
-constexpr int kStringAllMessages = 42;
-constexpr int kStringFrom = 43;
-constexpr int kStringSubject = 45;
-constexpr int kStringDate = 46;
-constexpr int kStringNoError = 62;
-
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-constexpr char kNotChecked[] = "not checked (switched off)";
 
 // Length of the UTF-8 sequence at `at`; the decoder gives valid text, but a sequence is
 // never taken past the end whatever it holds.
@@ -50,7 +43,7 @@ void AppendHex4(std::string& out, unsigned value) {
 }
 
 std::string StatusOf(const MailboxReport& mailbox, int16_t languageBase) {
-  if (mailbox.StatusText.empty()) return LocalString(languageBase, kStringNoError);
+  if (mailbox.StatusText.empty()) return LocalString(languageBase, StringId::NoError);
   return mailbox.StatusText;
 }
 
@@ -151,16 +144,17 @@ std::string RenderPlainReport(const CheckReport& report) {
   for (const MailboxReport& mailbox : report.Mailboxes) {
     out += std::to_string(mailbox.Index) + " " + PlainText(mailbox.Name) + ": ";
     if (!mailbox.Enabled) {
-      out += std::string(kNotChecked) + "\n";
+      out += OwnString(base, OwnText::NotCheckedSwitchedOff) + "\n";
       continue;
     }
-    out += std::to_string(mailbox.NewCount) + " " + LocalString(base, kStringNewMessages) + ", " +
-           std::to_string(mailbox.MessageCount) + " " + LocalString(base, kStringAllMessages) +
-           " - " + PlainText(StatusOf(mailbox, base)) + "\n";
+    out += std::to_string(mailbox.NewCount) + " " + LocalString(base, StringId::NewMessages) +
+           ", " + std::to_string(mailbox.MessageCount) + " " +
+           LocalString(base, StringId::MessagesInMailbox) + " - " +
+           PlainText(StatusOf(mailbox, base)) + "\n";
     for (const MessageHeader& header : mailbox.Headers) {
-      out += "    " + LocalString(base, kStringFrom) + " " + PlainText(header.From) + " | " +
-             LocalString(base, kStringSubject) + " " + PlainText(header.Subject) + " | " +
-             LocalString(base, kStringDate) + " " + PlainText(header.Date) + "\n";
+      out += "    " + LocalString(base, StringId::From) + " " + PlainText(header.From) + " | " +
+             LocalString(base, StringId::Subject) + " " + PlainText(header.Subject) + " | " +
+             LocalString(base, StringId::Date) + " " + PlainText(header.Date) + "\n";
     }
   }
   return out;
@@ -177,8 +171,9 @@ std::string RenderJsonReport(const CheckReport& report) {
     out += ",\"enabled\":" + std::string(mailbox.Enabled ? "true" : "false");
     out += ",\"newCount\":" + std::to_string(mailbox.NewCount);
     out += ",\"messageCount\":" + std::to_string(mailbox.MessageCount);
-    out += ",\"status\":" +
-           JsonString(mailbox.Enabled ? StatusOf(mailbox, report.LanguageBase) : kNotChecked);
+    out += ",\"status\":" + JsonString(mailbox.Enabled ? StatusOf(mailbox, report.LanguageBase)
+                                                       : OwnString(report.LanguageBase,
+                                                                   OwnText::NotCheckedSwitchedOff));
     out += ",\"error\":" + std::string(!mailbox.StatusText.empty() ? "true" : "false");
     out += ",\"newestUidl\":" + JsonString(mailbox.NewestUidl);
     out += ",\"headers\":[";

@@ -6,6 +6,8 @@
 
 #include "app/app_actions.h"
 #include "app/tray_commands.h"
+#include "text/own_text.h"
+#include "text/replace_hash.h"
 
 namespace postvane {
 
@@ -97,7 +99,8 @@ CheckRun::CheckRun(ProgramState& state, Socket& socket, Timer& timeout, Timer& t
       runSocket_(socket, *this),
       runTimeout_(timeout, *this),
       runTimerQuit_(timerQuit, *this),
-      engine_(state, runSocket_, runTimeout_, runTimerQuit_, clock, files, *this) {
+      engine_(state, runSocket_, runTimeout_, runTimerQuit_, clock, files, *this,
+              {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
   deadline_.SetTickHandler([this] { OnDeadline(); });
 }
 
@@ -147,7 +150,8 @@ void CheckRun::AfterEvent() {
     // The socket's own words, as for an error that arrives later.
     const SocketError& error = runSocket_.LastConnectError();
     std::string text = error.Description;
-    if (text.empty()) text = "Socket error " + std::to_string(error.Number);
+    if (text.empty())
+      text = ReplaceHash(OwnString(state_.LanguageBase, OwnText::SocketError), error.Number);
     record.StatusText = text;
     record.State = MailboxState::Idle;
     engine_.WriteReceiveLog(StateCode(MailboxState::Idle), text);
@@ -169,7 +173,10 @@ void CheckRun::OnDeadline() {
   for (int16_t i = std::max<int16_t>(current, 0); i < kUserMailboxes; ++i) {
     MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(i)];
     if (record.Enabled == kFalse) continue;
-    record.StatusText = std::string(kDeadlineStatus);
+    // The one under way had no answer in time; the later ones were never asked.
+    record.StatusText = OwnString(state_.LanguageBase, i == current
+                                                           ? OwnText::NoAnswerInTimeLimit
+                                                           : OwnText::NotReachedInTimeLimit);
     record.State = MailboxState::Idle;
   }
   endedByDeadline_ = true;

@@ -10,17 +10,14 @@
 
 #include "app/program_state.h"
 #include "check/check_engine.h"
-#include "check/clock.h"
 #include "check/cycle_hooks.h"
-#include "check/socket.h"
-#include "check/timer.h"
-#include "settings/file_system.h"
+#include "ports/clock.h"
+#include "ports/file_system.h"
+#include "ports/socket.h"
+#include "ports/timer.h"
 #include "settings/settings_store.h"
 
 namespace postvane {
-
-// StatusText of a mailbox that the deadline cut short or never reached.
-inline constexpr std::string_view kDeadlineStatus = "No answer within the time limit";
 
 class CheckRun : public CycleHooks {
  public:

@@ -5,7 +5,7 @@
 
 #include "app/app_actions.h"
 #include "app/program_state.h"
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 
 namespace postvane {
 

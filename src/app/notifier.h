@@ -1,10 +1,10 @@
 // New-mail notification once per check cycle: sound, status window, mail program.
 #pragma once
 
-#include "app/program_starter.h"
 #include "app/program_state.h"
-#include "app/sound_player.h"
-#include "app/windows.h"
+#include "ports/program_starter.h"
+#include "ports/sound_player.h"
+#include "ports/windows.h"
 
 namespace postvane {
 

@@ -14,7 +14,7 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
       platform_(platform),
       settings_(platform.Files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile),
       engine_(state, platform.Winsock1, platform.Timeout, platform.TimerQuit, platform.LocalClock,
-              platform.Files, *this) {
+              platform.Files, *this, {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
 }

@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "app/app_actions.h"
-#include "app/program_starter.h"
 #include "app/program_state.h"
-#include "app/sound_player.h"
-#include "app/tray_icons.h"
-#include "app/windows.h"
 #include "check/check_engine.h"
-#include "check/clock.h"
 #include "check/cycle_hooks.h"
-#include "check/socket.h"
-#include "check/timer.h"
-#include "settings/file_system.h"
+#include "ports/clock.h"
+#include "ports/date_text.h"
+#include "ports/file_system.h"
+#include "ports/program_starter.h"
+#include "ports/socket.h"
+#include "ports/sound_player.h"
+#include "ports/timer.h"
+#include "ports/tray_icons.h"
+#include "ports/windows.h"
 #include "settings/settings_store.h"
-#include "ui/date_text.h"
 #include "ui/status_tree.h"
 
 namespace postvane {

@@ -6,21 +6,13 @@
 #include <string>
 
 #include "app/program_paths.h"
-#include "check/mailbox_table.h"
+#include "check/check_state.h"
 #include "settings/general_settings.h"
 
 namespace postvane {
 
-struct ProgramState {
-  MailboxTable Mailboxes{};
+struct ProgramState : CheckState {
   GeneralSettings General{};
-  int16_t LanguageBase = 900;  // English until start-up selects the user's language
-
-  // The dialogue with the one server being polled.
-  int16_t CurrentMailbox = 0;
-  std::string UidlBuffer;
-  std::string HeaderBuffer;
-  int16_t CurrentMessage = 0;
 
   // Scheduler, notification, tray summary, MDaemon.
   int16_t MinuteCount = 0;

@@ -2,7 +2,7 @@
 #include "app/scheduler.h"
 
 #include "check/mailbox_table.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 

@@ -3,7 +3,7 @@
 
 #include "app/app_actions.h"
 #include "app/program_state.h"
-#include "app/windows.h"
+#include "ports/windows.h"
 
 namespace postvane {
 

@@ -5,15 +5,10 @@
 #include <cstdint>
 
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
-
-constexpr int kStringChecking = 53;
-constexpr int kStringOneNew = 54;
-constexpr int kStringManyNew = 55;
-constexpr int kStringMailboxNew = 56;
 
 int AdvanceAnimation(ProgramState& state) {
   state.AnimationFrame = static_cast<int16_t>(state.AnimationFrame + 1);
@@ -53,13 +48,14 @@ void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dat
     const std::string time = dateText.Format(mailbox.LastCheck);
     if (IsChecking(mailbox)) {
       tray.SetTrayPicture(i, AdvanceAnimation(state));
-      tray.SetTrayToolTip(i, time + " - " + LocalString(state.LanguageBase, kStringChecking));
+      tray.SetTrayToolTip(i, time + " - " + LocalString(state.LanguageBase, StringId::Checking));
       shown[i] = true;
     } else if (mailbox.NewCount != 0) {
       shown[i] = true;
-      tray.SetTrayToolTip(
-          i, time + " - " + mailbox.Name + " " +
-                 ReplaceHash(LocalString(state.LanguageBase, kStringMailboxNew), mailbox.NewCount));
+      tray.SetTrayToolTip(i,
+                          time + " - " + mailbox.Name + " " +
+                              ReplaceHash(LocalString(state.LanguageBase, StringId::MailboxHasNew),
+                                          mailbox.NewCount));
       tray.SetTrayPicture(
           i, state.BlinkPhase == 0 ? CountPicture(mailbox.NewCount) : kIconMarkerBase + i);
     } else if (!mailbox.StatusText.empty()) {
@@ -100,7 +96,7 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
   if (checking) {
     // Visibility stays as it is while a check runs.
     tray.SetTrayPicture(0, AdvanceAnimation(state));
-    tray.SetTrayToolTip(0, LocalString(state.LanguageBase, kStringChecking));
+    tray.SetTrayToolTip(0, LocalString(state.LanguageBase, StringId::Checking));
     return;
   }
 
@@ -108,10 +104,12 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
   if (total > 0) {
     tray.SetTrayPicture(0, CountPicture(total));
     if (total == 1) {
-      tray.SetTrayToolTip(0, time + " - " + LocalString(state.LanguageBase, kStringOneNew));
+      tray.SetTrayToolTip(0,
+                          time + " - " + LocalString(state.LanguageBase, StringId::OneNewMessage));
     } else {
       tray.SetTrayToolTip(
-          0, time + " - " + ReplaceHash(LocalString(state.LanguageBase, kStringManyNew), total));
+          0, time + " - " +
+                 ReplaceHash(LocalString(state.LanguageBase, StringId::ManyNewMessages), total));
     }
   } else if (!errorLine.empty()) {
     WriteIfChanged(tray, 0, kIconError, time + " - " + errorLine);
@@ -129,20 +127,6 @@ int CountPicture(long long count) {
   if (count > 20) return kIconCountMax;
   if (count < 0) return kIconError;
   return kIconError + static_cast<int>(count);
-}
-
-std::string ReplaceHash(std::string_view pattern, long long number) {
-  const std::string digits = std::to_string(number);
-  std::string result;
-  result.reserve(pattern.size() + digits.size());
-  for (char c : pattern) {
-    if (c == '#') {
-      result += digits;
-    } else {
-      result += c;
-    }
-  }
-  return result;
 }
 
 void RefreshTray(ProgramState& state, TrayIcons& tray, const DateText& dateText) {

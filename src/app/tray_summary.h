@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "app/program_state.h"
-#include "app/tray_icons.h"
-#include "ui/date_text.h"
+#include "ports/date_text.h"
+#include "ports/tray_icons.h"
+#include "text/replace_hash.h"
 
 namespace postvane {
 
@@ -21,9 +22,6 @@ constexpr int kIconAnimationBase = 134;
 
 // 103 + n, held to the pictures that exist: 123 ("20") above 20.
 int CountPicture(long long count);
-
-// Every "#" of the pattern replaced by the number in decimal.
-std::string ReplaceHash(std::string_view pattern, long long number);
 
 // Runs every 1.5 s and after each change of a mailbox's check state. Flips BlinkPhase on
 // every call; TrayType 0 shows one summary icon, 1 one icon per mailbox, others change no icon.

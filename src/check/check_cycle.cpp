@@ -2,25 +2,21 @@
 #include <string>
 
 #include "check/check_engine.h"
-#include "ui/string_table.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 
 namespace postvane {
 
-namespace {
-
-constexpr int kStringNotAvailable = 57;
-
-}  // namespace
-
-CheckEngine::CheckEngine(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
-                         Clock& clock, FileSystem& files, CycleHooks& hooks)
+CheckEngine::CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
+                         Clock& clock, FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log)
     : state_(state),
       socket_(socket),
       timeout_(timeout),
       timerQuit_(timerQuit),
       clock_(clock),
       files_(files),
-      hooks_(hooks) {
+      hooks_(hooks),
+      log_(log) {
   socket_.SetListener(this);
   timeout_.SetTickHandler([this] { OnTimeout(); });
   timerQuit_.SetTickHandler([this] { OnQuitTimer(); });
@@ -143,7 +139,7 @@ void CheckEngine::OnTimeout() {
     timeout_.Stop();
     return;
   }
-  record->StatusText = LocalString(state_.LanguageBase, kStringNotAvailable);
+  record->StatusText = LocalString(state_.LanguageBase, StringId::MailServerNotAvailable);
   record->State = MailboxState::Idle;
   CloseSocket();
   timeout_.Stop();
@@ -169,7 +165,7 @@ void CheckEngine::OnSocketClose() {
   const int16_t code = StateCode(record->State);
   if (code >= StateCode(MailboxState::Connected) && code <= StateCode(MailboxState::TopSent)) {
     CloseSocket();
-    AbandonMailbox(std::string(kRemoteClosedDescription));
+    AbandonMailbox(OwnString(state_.LanguageBase, OwnText::ConnectionClosedByServer));
   } else if (record->State == MailboxState::QuitSent) {
     timerQuit_.Stop();
     CloseAndAdvance();

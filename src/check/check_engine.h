@@ -7,18 +7,17 @@
 #include <string>
 #include <string_view>
 
-#include "app/program_state.h"
-#include "check/clock.h"
+#include "check/check_state.h"
 #include "check/cycle_hooks.h"
+#include "check/receive_log.h"
 #include "check/reply_watch.h"
-#include "check/socket.h"
-#include "check/timer.h"
-#include "settings/file_system.h"
+#include "ports/clock.h"
+#include "ports/file_system.h"
+#include "ports/socket.h"
+#include "ports/timer.h"
+#include "text/string_id.h"
 
 namespace postvane {
-
-// StatusText when the server drops the connection in the middle of a dialogue.
-inline constexpr std::string_view kRemoteClosedDescription = "Connection closed by the server";
 
 // Far above any real reply; a server that sends more ends the listing or header fetch.
 inline constexpr std::size_t kUidlBufferLimit = std::size_t{64} * 1024 * 1024;
@@ -34,8 +33,8 @@ constexpr int kInvalidStateRetries = 3;
 class CheckEngine : public SocketListener {
  public:
   // Registers itself as the socket's listener and as the tick handler of both timers.
-  CheckEngine(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit, Clock& clock,
-              FileSystem& files, CycleHooks& hooks);
+  CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit, Clock& clock,
+              FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log);
   ~CheckEngine() override;
   CheckEngine(const CheckEngine&) = delete;
   CheckEngine& operator=(const CheckEngine&) = delete;
@@ -70,7 +69,7 @@ class CheckEngine : public SocketListener {
   bool Send(const std::string& line, std::string_view logText);
   void SendQuit();
   void SendTop();
-  void FailWith(int offset);
+  void FailWith(StringId id);
   void EndMailbox();
   void CloseAndAdvance();
   void Advance();
@@ -88,13 +87,14 @@ class CheckEngine : public SocketListener {
   void OnQuitReply(const std::string& reply);
   void DecideHeaders(MailboxRecord& record);
 
-  ProgramState& state_;
+  CheckState& state_;
   Socket& socket_;
   Timer& timeout_;
   Timer& timerQuit_;
   Clock& clock_;
   FileSystem& files_;
   CycleHooks& hooks_;
+  ReceiveLogTarget log_;
 
   // Set by a successful connect request, cleared by every Close: events that arrive for a
   // connection the engine already gave up are stale and change nothing.

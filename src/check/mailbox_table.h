@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "check/local_date_time.h"
+#include "ports/local_date_time.h"
 
 namespace postvane {
 

@@ -4,16 +4,11 @@
 
 #include "check/check_engine.h"
 #include "check/new_mail_rules.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 
 namespace {
-
-constexpr int kStringNotReady = 58;
-constexpr int kStringUserUnknown = 59;
-constexpr int kStringPasswordWrong = 60;
-constexpr int kStringNoStat = 61;
 
 constexpr std::string_view kLineEnd = "\r\n";
 
@@ -74,7 +69,7 @@ void CheckEngine::OnDataArrival() {
 
 void CheckEngine::OnGreeting(MailboxRecord& record, const std::string& reply) {
   if (!Accepted(reply)) {
-    FailWith(kStringNotReady);
+    FailWith(StringId::MailServerNotReady);
     return;
   }
   record.State = MailboxState::UserSent;
@@ -90,7 +85,7 @@ void CheckEngine::OnUserReply(MailboxRecord& record, const std::string& reply) {
   }
   // A locked maildrop is no unknown user: the previous outcome stays on show.
   if (!Contains(reply, "lock"))
-    record.StatusText = LocalString(state_.LanguageBase, kStringUserUnknown);
+    record.StatusText = LocalString(state_.LanguageBase, StringId::UserNameUnknown);
   EndMailbox();
 }
 
@@ -106,12 +101,12 @@ void CheckEngine::OnPassReply(MailboxRecord& record, const std::string& reply) {
     EndMailbox();
     return;
   }
-  FailWith(kStringPasswordWrong);
+  FailWith(StringId::PasswordWrong);
 }
 
 void CheckEngine::OnStatReply(MailboxRecord& record, const std::string& reply) {
   if (!Accepted(reply)) {
-    FailWith(kStringNoStat);
+    FailWith(StringId::NoStatCommand);
     return;
   }
   record.State = MailboxState::LastSent;
@@ -241,9 +236,9 @@ void CheckEngine::SendQuit() {
   if (Send("QUIT", "QUIT")) timerQuit_.Start();
 }
 
-void CheckEngine::FailWith(int offset) {
+void CheckEngine::FailWith(StringId id) {
   MailboxRecord* record = Current();
-  if (record != nullptr) record->StatusText = LocalString(state_.LanguageBase, offset);
+  if (record != nullptr) record->StatusText = LocalString(state_.LanguageBase, id);
   EndMailbox();
 }
 

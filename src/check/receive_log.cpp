@@ -45,11 +45,10 @@ bool AppendReceiveLog(FileSystem& files, const std::string& path, std::string_vi
 }
 
 void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
-  if (state_.General.ReceiveLog == 0) return;
+  if (log_.Enabled == 0) return;
   // The log is a trace only: whatever goes wrong writing it must not touch the check.
   try {
-    AppendReceiveLog(files_, state_.Paths.ReceiveLog,
-                     FormatReceiveLogRecord(stateCode, clock_.Now(), text));
+    AppendReceiveLog(files_, log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
   } catch (const std::exception&) {
   }
 }

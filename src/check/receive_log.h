@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "check/local_date_time.h"
-#include "settings/file_system.h"
+#include "ports/file_system.h"
+#include "ports/local_date_time.h"
 
 namespace postvane {
 
@@ -17,6 +17,13 @@ inline constexpr std::uintmax_t kReceiveLogLimit = std::uintmax_t{10} * 1024 * 1
 // A record's text beyond this is cut and the marker put in its place.
 inline constexpr std::size_t kReceiveLogTextLimit = std::size_t{64} * 1024;
 inline constexpr std::string_view kReceiveLogCutMarker = "[cut]";
+
+// Where the engine writes its trace. Both are read at every write, so that a change in the
+// settings takes effect with the next record.
+struct ReceiveLogTarget {
+  const int16_t& Enabled;  // 0: no trace
+  const std::string& Path;
+};
 
 // "#yyyy-mm-dd hh:mm:ss#", or "#yyyy-mm-dd#" at exactly midnight.
 std::string FormatLogDateTime(const LocalDateTime& when);

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "check/socket.h"
-#include "check/timer.h"
+#include "ports/socket.h"
+#include "ports/timer.h"
 
 namespace postvane {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "check/mailbox_table.h"
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 #include "settings/general_settings.h"
 
 namespace postvane {

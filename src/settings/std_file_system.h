@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 
 namespace postvane {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {

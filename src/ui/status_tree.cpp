@@ -2,32 +2,19 @@
 #include "ui/status_tree.h"
 
 #include "check/mailbox_table.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
 
-constexpr int kStringNewMessages = 41;
-constexpr int kStringAllMessages = 42;
-constexpr int kStringFrom = 43;
-constexpr int kStringTo = 44;
-constexpr int kStringSubject = 45;
-constexpr int kStringDate = 46;
-constexpr int kStringPriorityVeryLow = 47;  // 47..51 for "5" down to "1"
-constexpr int kStringPriority = 52;
-constexpr int kStringMessage = 63;
-constexpr int kStringNoError = 62;
-
 constexpr std::string_view kAccountSuffix = "Account";
 
-std::string S(const ProgramState& state, int offset) {
-  return LocalString(state.LanguageBase, offset);
-}
+std::string S(const CheckState& state, StringId id) { return LocalString(state.LanguageBase, id); }
 
-std::string LongMailboxText(const ProgramState& state, const MailboxRecord& mailbox,
+std::string LongMailboxText(const CheckState& state, const MailboxRecord& mailbox,
                             const DateText& dateText) {
   return mailbox.Name + " " + std::to_string(mailbox.NewCount) + " " +
-         S(state, kStringNewMessages) + " - " + dateText.Format(mailbox.LastCheck);
+         S(state, StringId::NewMessages) + " - " + dateText.Format(mailbox.LastCheck);
 }
 
 // Index of a mailbox key, or nothing for any other node.
@@ -61,14 +48,15 @@ std::optional<NodeRgb> ColorRgb(NodeColor color) {
   return std::nullopt;
 }
 
-std::string PriorityText(const ProgramState& state, std::string_view priority) {
+std::string PriorityText(const CheckState& state, std::string_view priority) {
   if (priority.size() == 1 && priority[0] >= '1' && priority[0] <= '5') {
-    return S(state, kStringPriorityVeryLow + ('5' - priority[0]));
+    return S(state, static_cast<StringId>(static_cast<int>(StringId::PriorityVeryLow) +
+                                          ('5' - priority[0])));
   }
-  return S(state, kStringPriority) + " " + std::string(priority);
+  return S(state, StringId::Priority) + " " + std::string(priority);
 }
 
-std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateText& dateText) {
+std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText& dateText) {
   std::vector<StatusNode> nodes;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const MailboxRecord& mailbox = state.Mailboxes[i];
@@ -82,7 +70,7 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
     const std::string newKey = "Eintrag 2" + digit;
     const size_t newNode = nodes.size();
     nodes.push_back({mailboxKey, newKey,
-                     std::to_string(mailbox.NewCount) + " " + S(state, kStringNewMessages)});
+                     std::to_string(mailbox.NewCount) + " " + S(state, StringId::NewMessages)});
 
     // Element 1 is the newest message and carries the highest number.
     const int upper = HeadersUpperBound(mailbox);
@@ -92,14 +80,14 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
       const std::string messageKey = "Eintrag 6" + suffix;
       const size_t messageNode = nodes.size();
       nodes.push_back(
-          {newKey, messageKey, S(state, kStringMessage) + " " + std::to_string(upper - k + 1)});
+          {newKey, messageKey, S(state, StringId::Message) + " " + std::to_string(upper - k + 1)});
       nodes.push_back(
-          {messageKey, "Eintrag 7" + suffix, S(state, kStringFrom) + " " + header.From});
-      nodes.push_back({messageKey, "Eintrag 8" + suffix, S(state, kStringTo) + " " + header.To});
+          {messageKey, "Eintrag 7" + suffix, S(state, StringId::From) + " " + header.From});
+      nodes.push_back({messageKey, "Eintrag 8" + suffix, S(state, StringId::To) + " " + header.To});
       nodes.push_back(
-          {messageKey, "Eintrag 9" + suffix, S(state, kStringSubject) + " " + header.Subject});
+          {messageKey, "Eintrag 9" + suffix, S(state, StringId::Subject) + " " + header.Subject});
       nodes.push_back(
-          {messageKey, "Eintrag 10" + suffix, S(state, kStringDate) + " " + header.Date});
+          {messageKey, "Eintrag 10" + suffix, S(state, StringId::Date) + " " + header.Date});
       nodes.push_back({messageKey, "Eintrag 11" + suffix, PriorityText(state, header.Priority)});
       if (header.Priority == "1") {
         nodes[mailboxNode].Color = NodeColor::Magenta;
@@ -108,12 +96,13 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
       }
     }
 
-    nodes.push_back({mailboxKey, "Eintrag 3" + digit,
-                     std::to_string(mailbox.MessageCount) + " " + S(state, kStringAllMessages)});
+    nodes.push_back(
+        {mailboxKey, "Eintrag 3" + digit,
+         std::to_string(mailbox.MessageCount) + " " + S(state, StringId::MessagesInMailbox)});
 
     const bool failed = !mailbox.StatusText.empty();
-    nodes.push_back(
-        {mailboxKey, "Eintrag 4" + digit, failed ? mailbox.StatusText : S(state, kStringNoError)});
+    nodes.push_back({mailboxKey, "Eintrag 4" + digit,
+                     failed ? mailbox.StatusText : S(state, StringId::NoError)});
     // After the messages: a failed check outranks an urgent message on the mailbox line.
     if (failed) {
       nodes[mailboxNode].Color = NodeColor::DarkRed;
@@ -123,7 +112,7 @@ std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateTex
   return nodes;
 }
 
-std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const ProgramState& state,
+std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const CheckState& state,
                                                   const DateText& dateText) {
   const std::optional<int> index = MailboxIndexOfKey(key);
   if (!index) return std::nullopt;
@@ -131,7 +120,7 @@ std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const Pr
   return mailbox.Name + " - " + dateText.Format(mailbox.LastCheck);
 }
 
-std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const ProgramState& state,
+std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const CheckState& state,
                                                     const DateText& dateText) {
   const std::optional<int> index = MailboxIndexOfKey(key);
   if (!index) return std::nullopt;

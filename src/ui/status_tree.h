@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/program_state.h"
-#include "ui/date_text.h"
+#include "check/check_state.h"
+#include "ports/date_text.h"
 
 namespace postvane {
 
@@ -33,16 +33,16 @@ struct StatusNode {
 
 // Nodes in insertion order: every parent comes before its children, children in display order.
 // Only enabled mailboxes appear; every node starts collapsed.
-std::vector<StatusNode> BuildStatusTree(const ProgramState& state, const DateText& dateText);
+std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText& dateText);
 
 // The priority node's text for a raw X-Priority value.
-std::string PriorityText(const ProgramState& state, std::string_view priority);
+std::string PriorityText(const CheckState& state, std::string_view priority);
 
 // Mailbox lines change with expand and collapse, from the table's values at that moment.
 // Nothing for any key that is not a mailbox key ("<index> Account", index 0..9).
-std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const ProgramState& state,
+std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const CheckState& state,
                                                   const DateText& dateText);
-std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const ProgramState& state,
+std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const CheckState& state,
                                                     const DateText& dateText);
 
 }  // namespace postvane

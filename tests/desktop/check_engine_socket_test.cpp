@@ -13,6 +13,7 @@
 #include "support/qt_check_rig.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -374,7 +375,7 @@ TEST(CheckEngineSocketTest, ServerDroppingMidListingEndsThatMailboxAndTheCycleGo
     Forget(dropped);
     Forget(next);
     ASSERT_TRUE(rig.RunCycle());
-    EXPECT_EQ(dropped.StatusText, std::string(kRemoteClosedDescription));
+    EXPECT_EQ(dropped.StatusText, OwnString(900, OwnText::ConnectionClosedByServer));
     EXPECT_EQ(dropped.State, MailboxState::Idle);
     EXPECT_EQ(next.StatusText, "");
     EXPECT_EQ(next.State, MailboxState::QuitSent);
@@ -386,7 +387,7 @@ TEST(CheckEngineSocketTest, ServerDroppingMidListingEndsThatMailboxAndTheCycleGo
     ASSERT_NE(partial, std::string::npos);
     ASSERT_NE(closed, std::string::npos);
     EXPECT_LT(partial, closed);
-    EXPECT_NE(log.find(std::string(kRemoteClosedDescription) + "\"\r\n", closed),
+    EXPECT_NE(log.find(OwnString(900, OwnText::ConnectionClosedByServer) + "\"\r\n", closed),
               std::string::npos);
     EXPECT_EQ(rig.Hooks.Calls,
               (std::vector<std::string>{"RefreshTray", "RefreshTray", "NotifyNewMail"}));

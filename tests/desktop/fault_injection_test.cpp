@@ -31,7 +31,8 @@
 #include "support/qt_check_rig.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
-#include "ui/string_table.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -153,9 +154,7 @@ void ExpectTrayShowsCount(QtCheckRig& rig, int index, int count) {
   EXPECT_NE(tray.ToolTip.find(std::to_string(count)), std::string::npos) << tray.ToolTip;
 }
 
-std::string Text(QtCheckRig& rig, int offset) {
-  return LocalString(rig.State.LanguageBase, offset);
-}
+std::string Text(QtCheckRig& rig, StringId id) { return LocalString(rig.State.LanguageBase, id); }
 
 void ExpectNoProblems(ScriptedPop3Server& server) {
   for (const std::string& problem : server.Problems()) ADD_FAILURE() << problem;
@@ -336,7 +335,7 @@ TEST(FaultInjectionTest, ResetInTheMiddleOfTheListingEndsOnlyThatMailbox) {
   Earlier(box);
   neighbour.Enable(rig);
   ASSERT_TRUE(rig.RunCycle());
-  EXPECT_EQ(box.StatusText, std::string(kRemoteClosedDescription));
+  EXPECT_EQ(box.StatusText, OwnString(900, OwnText::ConnectionClosedByServer));
   EXPECT_EQ(box.State, MailboxState::Idle);
   // STAT was answered: the growth by one message counts. The half listing changed nothing.
   EXPECT_EQ(box.MessageCount, 3);
@@ -358,7 +357,7 @@ TEST(FaultInjectionTest, CloseRightAfterTheGreetingEndsOnlyThatMailbox) {
   Earlier(box);
   neighbour.Enable(rig);
   ASSERT_TRUE(rig.RunCycle());
-  EXPECT_EQ(box.StatusText, std::string(kRemoteClosedDescription));
+  EXPECT_EQ(box.StatusText, OwnString(900, OwnText::ConnectionClosedByServer));
   EXPECT_EQ(box.State, MailboxState::Idle);
   EXPECT_EQ(box.MessageCount, 2);
   ExpectEarlierKept(box);
@@ -417,7 +416,9 @@ TEST(FaultInjectionTest, SlowServerTricklingEveryReplyFailsOnlyThatMailbox) {
   ASSERT_TRUE(rig.RunCycle(60s));
   // Not ready (the greeting's first piece), or unknown user when the greeting's first piece
   // held "+OK" and the rest came as the answer to USER.
-  EXPECT_TRUE(box.StatusText == Text(rig, 58) || box.StatusText == Text(rig, 59)) << box.StatusText;
+  EXPECT_TRUE(box.StatusText == Text(rig, StringId::MailServerNotReady) ||
+              box.StatusText == Text(rig, StringId::UserNameUnknown))
+      << box.StatusText;
   EXPECT_EQ(box.State, MailboxState::Idle);
   EXPECT_EQ(box.MessageCount, 2);
   ExpectEarlierKept(box);
@@ -496,7 +497,7 @@ TEST(FaultInjectionTest, TwoHundredMegabytesWithoutAnEndStayWithinTheBounds) {
     const std::string name = c.Name;
     if (name == "greeting") {
       // The first block is a greeting; the next one, more of the same, answers USER.
-      EXPECT_EQ(box.StatusText, Text(rig, 59));
+      EXPECT_EQ(box.StatusText, Text(rig, StringId::UserNameUnknown));
       EXPECT_EQ(box.State, MailboxState::Idle);
       ExpectEarlierKept(box);
     } else if (name == "listing") {
@@ -648,8 +649,9 @@ TEST(FaultInjectionTest, MegabyteLinesInSingleLineRepliesEndInDefinedOutcomes) {
     neighbour.ExpectChecked(rig);
     EXPECT_LE(rig.State.UidlBuffer.size(), kUidlBufferLimit);
     EXPECT_LE(rig.State.HeaderBuffer.size(), kHeaderBufferLimit);
-    const std::vector<std::string> failures = {Text(rig, 58), Text(rig, 59), Text(rig, 60),
-                                               Text(rig, 61)};
+    const std::vector<std::string> failures = {
+        Text(rig, StringId::MailServerNotReady), Text(rig, StringId::UserNameUnknown),
+        Text(rig, StringId::PasswordWrong), Text(rig, StringId::NoStatCommand)};
     if (box.State == MailboxState::QuitSent) {
       // Taken whole: the check went through.
       EXPECT_EQ(box.StatusText, "");

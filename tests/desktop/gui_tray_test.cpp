@@ -78,7 +78,7 @@ TEST_F(TrayTest, PicturesAndToolTipsReachTheIcons) {
 }
 
 TEST_F(TrayTest, IdleRefreshRewritesNothing) {
-  WriteSettings("[General]\r\nTrayType=0\r\n");
+  WriteSettings("[General]\r\nTrayType=0\r\n[MailBox0]\r\nEnabled=0\r\n");
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   program.StartUp(0x0409);
   program.App().OnTrayTimer();

@@ -23,7 +23,8 @@ struct CheckEngineRig {
   FakeClock Clock;
   FakeFileSystem Files;
   FakeCycleHooks Hooks;
-  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks};
+  ReceiveLogTarget LogTarget{State.General.ReceiveLog, State.Paths.ReceiveLog};
+  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget};
 
   CheckEngineRig() {
     State.Paths = MakeProgramPaths("pv");

@@ -1,7 +1,7 @@
 // Clock for tests: reports whatever date and time the test set.
 #pragma once
 
-#include "check/clock.h"
+#include "ports/clock.h"
 
 namespace postvane {
 

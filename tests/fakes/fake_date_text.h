@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/date_text.h"
+#include "ports/date_text.h"
 
 namespace postvane {
 

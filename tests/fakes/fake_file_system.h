@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/file_system.h"
+#include "ports/file_system.h"
 
 namespace postvane {
 

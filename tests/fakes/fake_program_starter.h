@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_starter.h"
 #include "fakes/call_log.h"
+#include "ports/program_starter.h"
 
 namespace postvane {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "check/socket.h"
 #include "fakes/call_log.h"
+#include "ports/socket.h"
 
 namespace postvane {
 

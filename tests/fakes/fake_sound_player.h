@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/sound_player.h"
 #include "fakes/call_log.h"
+#include "ports/sound_player.h"
 
 namespace postvane {
 

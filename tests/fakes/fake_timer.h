@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "check/timer.h"
+#include "ports/timer.h"
 
 namespace postvane {
 

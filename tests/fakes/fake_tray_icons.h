@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tray_icons.h"
+#include "ports/tray_icons.h"
 
 namespace postvane {
 

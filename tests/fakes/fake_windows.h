@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/windows.h"
 #include "fakes/call_log.h"
+#include "ports/windows.h"
 
 namespace postvane {
 

@@ -37,7 +37,8 @@ class QtCheckRig {
       : Timeout(options.TimeoutMs),
         TimerQuit(options.QuitWaitMs),
         Engine(State, Socket, Timeout, TimerQuit, LocalClock,
-               options.Files != nullptr ? *options.Files : MemoryFiles, Hooks) {
+               options.Files != nullptr ? *options.Files : MemoryFiles, Hooks,
+               {State.General.ReceiveLog, State.Paths.ReceiveLog}) {
     State.Paths = MakeProgramPaths("pv");
     State.General.ReceiveLog = kTrue;
     for (int i = 0; i < kUserMailboxes; ++i) Box(i).Headers.resize(1);

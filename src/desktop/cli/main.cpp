@@ -23,7 +23,7 @@
 #include "desktop/net/reply_timeout.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 namespace {
 

@@ -12,8 +12,6 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
-#include "app/tray_icons.h"
-#include "app/windows.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -27,7 +25,9 @@
 #include "desktop/net/reply_timeout.h"
 #include "check/silent_server_guard.h"
 #include "text/own_text.h"
-#include "settings/file_system.h"
+#include "ports/file_system.h"
+#include "ports/tray_icons.h"
+#include "ports/windows.h"
 
 class QAction;
 class QMenu;

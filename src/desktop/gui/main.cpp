@@ -10,7 +10,7 @@
 #include "desktop/posix/process_guard.h"
 #include "desktop/posix/single_instance_lock.h"
 #include "text/own_text.h"
-#include "ui/string_table.h"
+#include "text/string_table.h"
 
 int main(int argc, char* argv[]) {
   // Before a password is read: a core file would hold it in clear.

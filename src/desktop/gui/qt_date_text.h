@@ -4,7 +4,7 @@
 #include <QLocale>
 #include <QString>
 
-#include "ui/date_text.h"
+#include "ports/date_text.h"
 
 namespace postvane {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/program_starter.h"
+#include "ports/program_starter.h"
 
 namespace postvane {
 

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <memory>
 
-#include "app/sound_player.h"
+#include "ports/sound_player.h"
 
 class QSoundEffect;
 

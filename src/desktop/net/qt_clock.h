@@ -1,7 +1,7 @@
 // The local date and time from Qt.
 #pragma once
 
-#include "check/clock.h"
+#include "ports/clock.h"
 
 namespace postvane {
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "check/socket.h"
+#include "ports/socket.h"
 
 class QTcpSocket;
 

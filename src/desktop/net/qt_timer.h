@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "check/timer.h"
+#include "ports/timer.h"
 
 namespace postvane {
 

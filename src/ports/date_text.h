@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "check/local_date_time.h"
+#include "ports/local_date_time.h"
 
 namespace postvane {
 

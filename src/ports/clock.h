@@ -1,7 +1,7 @@
 // The local date and time.
 #pragma once
 
-#include "check/local_date_time.h"
+#include "ports/local_date_time.h"
 
 namespace postvane {
 

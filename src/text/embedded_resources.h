@@ -9,4 +9,7 @@ namespace postvane {
 // (Catalan, German, English, Spanish, Italian, Dutch), tab-separated, UTF-8, LF line ends.
 std::string_view EmbeddedStringTable();
 
+// The bytes of resources/own_strings.tsv: the same format, offsets ascending with gaps.
+std::string_view EmbeddedOwnStringTable();
+
 }  // namespace postvane

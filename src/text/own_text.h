@@ -1,0 +1,27 @@
+// Postvane's own texts, beside the design's table: ids are the offsets of own_strings.tsv.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace postvane {
+
+// Offsets are handed out in blocks, so that work on different features never collides.
+enum class OwnText : int {
+  ConnectionClosedByServer = 1,
+  NoAnswerInTimeLimit = 2,
+  NotCheckedSwitchedOff = 3,
+  SocketError = 4,  // '#' stands for the error number
+  NoMailboxSection = 40,
+  AlreadyRunning = 41,
+  InstanceLockUnavailable = 42,
+  AcknowledgementNotSaved = 43,
+  NoAnswerFromServer = 44,
+  NotReachedInTimeLimit = 45,
+};
+
+// The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
+// English for any other base, empty for an id the table does not hold.
+std::string OwnString(int16_t languageBase, OwnText id);
+
+}  // namespace postvane

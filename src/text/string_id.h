@@ -1,0 +1,75 @@
+// Ids of the six-language string table: each value is the text's line in strings.tsv.
+#pragma once
+
+namespace postvane {
+
+// Named after the English text. Some texts appear twice in the table (a caption and a
+// menu entry); each line keeps its own id.
+enum class StringId : int {
+  Mailboxes = 1,
+  Mailbox = 2,
+  MailboxName = 3,
+  UserName = 4,
+  Password = 5,
+  MailServer = 6,
+  ServerPort = 7,
+  Enabled = 8,
+  AdvancedFunctionSingleUser = 9,
+  General1 = 10,
+  Interval = 11,
+  IntervalLabel = 12,
+  TrayIcon = 13,
+  AdvancedFunction = 14,
+  DoubleClickOptions = 15,
+  NotifyOptions = 16,
+  PlaySound = 17,
+  PopUpWindow = 18,
+  RunMailReader = 19,
+  BrowseMailProgram = 20,
+  MailProgram = 21,
+  RunMailReaderAction = 22,
+  ShowStatusAction = 23,
+  CheckMailAction = 24,
+  BrowseSound = 25,
+  General2 = 26,
+  OnlyForMDaemon = 27,
+  ActivateMDaemon = 28,
+  MDaemonAppPath = 29,
+  BrowseMDaemon = 30,
+  Ok = 31,
+  Configuration = 32,
+  About = 33,
+  MenuCheckNow = 34,
+  MenuRunMailReader = 35,
+  MenuShowStatus = 36,
+  MenuProcessMDaemon = 37,
+  MenuConfiguration = 38,
+  MenuAbout = 39,
+  MenuExit = 40,
+  NewMessages = 41,
+  MessagesInMailbox = 42,
+  From = 43,
+  To = 44,
+  Subject = 45,
+  Date = 46,
+  PriorityVeryLow = 47,  // 47..51: X-Priority "5" down to "1"
+  PriorityLow = 48,
+  PriorityNormal = 49,
+  PriorityHigh = 50,
+  PriorityVeryHigh = 51,
+  Priority = 52,
+  Checking = 53,
+  OneNewMessage = 54,
+  ManyNewMessages = 55,  // '#' stands for the count
+  MailboxHasNew = 56,    // '#' stands for the count
+  MailServerNotAvailable = 57,
+  MailServerNotReady = 58,
+  UserNameUnknown = 59,
+  PasswordWrong = 60,
+  NoStatCommand = 61,
+  NoError = 62,
+  Message = 63,
+  ReplaySound = 64,
+};
+
+}  // namespace postvane
