@@ -305,9 +305,12 @@ TEST(IniFileEncodingTest, Utf16TextWritesInvalidUtf8AsWindows1252) {
 
 TEST(IniFileEncodingTest, BrokenUtf16IsReadSafely) {
   // A lone surrogate and an odd last byte.
-  const std::string file = "\xFF\xFE"s + AsUtf16Le("[S]\nName=a") + "\x00\xD8"s + AsUtf16Le("b\n") + "X";
+  const std::string file =
+      "\xFF\xFE"s + AsUtf16Le("[S]\nName=a") + "\x00\xD8"s + AsUtf16Le("b\n") + "X";
   IniFile ini(file);
-  EXPECT_EQ(ini.Read("S", "Name"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(ini.Read("S", "Name"),
+            "a\xEF\xBF\xBD"
+            "b");
   ini.Write("S", "User", "u");
   EXPECT_EQ(IniFile(ini.Bytes()).Read("S", "User"), "u");
 }

@@ -151,7 +151,8 @@ TEST_F(PostvaneAppTest, SettingsFileWithoutMailboxesIsSaidInTheToolTip) {
     Start("", kGerman);
     state.General.TrayType = static_cast<int16_t>(std::stoi(trayType));
     app->RefreshTray();
-    EXPECT_EQ(icons.ToolTip[0], "00:00:00 - Postvane: " + OwnString(700, OwnText::NoMailboxSection));
+    EXPECT_EQ(icons.ToolTip[0],
+              "00:00:00 - Postvane: " + OwnString(700, OwnText::NoMailboxSection));
     EXPECT_EQ(files.Content(state.Paths.SettingsFile), unreadable) << "left as it was";
 
     files.Files[state.Paths.SettingsFile] = "[MailBox4]\r\nName=New\r\n";

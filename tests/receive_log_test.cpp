@@ -195,13 +195,13 @@ TEST(ReceiveLogThrowTest, ThrowingWriteDoesNotDisturbTheCheck) {
 TEST(ReceiveLogFormatTest, LongTextIsCutWithAMarker) {
   const LocalDateTime when{2024, 5, 6, 7, 8, 9};
   const std::string head = FormatReceiveLogRecord(2, when, "");
-  for (const std::size_t size : {kReceiveLogTextLimit, kReceiveLogTextLimit + 1,
-                                 std::size_t{68} * 1024 * 1024}) {
+  for (const std::size_t size :
+       {kReceiveLogTextLimit, kReceiveLogTextLimit + 1, std::size_t{68} * 1024 * 1024}) {
     const std::string text(size, 'u');
     const std::string record = FormatReceiveLogRecord(2, when, text);
     const bool cut = size > kReceiveLogTextLimit;
-    EXPECT_EQ(record.size(),
-              head.size() + std::min(size, kReceiveLogTextLimit) + (cut ? kReceiveLogCutMarker.size() : 0));
+    EXPECT_EQ(record.size(), head.size() + std::min(size, kReceiveLogTextLimit) +
+                                 (cut ? kReceiveLogCutMarker.size() : 0));
     EXPECT_EQ(record.find(kReceiveLogCutMarker) != std::string::npos, cut) << size;
     EXPECT_TRUE(record.ends_with("\"\r\n"));
   }

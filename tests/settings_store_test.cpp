@@ -724,10 +724,10 @@ TEST_F(SettingsStoreTest, HasMailboxSection) {
     const char* content;
     bool hasMailbox;
   };
-  for (const Case& c : {Case{"[General]\r\nInterval=5\r\n", false}, Case{"", false},
-                        Case{"[MailBox10]\r\nName=x\r\n", false},
-                        Case{"\xEF\xBB\xBF[MailBox0]\r\n", true},
-                        Case{"[General]\rInterval=5\r[mailbox9]\r", true}}) {
+  for (const Case& c :
+       {Case{"[General]\r\nInterval=5\r\n", false}, Case{"", false},
+        Case{"[MailBox10]\r\nName=x\r\n", false}, Case{"\xEF\xBB\xBF[MailBox0]\r\n", true},
+        Case{"[General]\rInterval=5\r[mailbox9]\r", true}}) {
     File() = c.content;
     EXPECT_EQ(store.HasMailboxSection(), c.hasMailbox) << c.content;
   }
@@ -741,7 +741,8 @@ TEST_F(SettingsStoreTest, Utf16FileKeepsItsEncodingThroughSaves) {
            Utf8ToUtf16("[MailBox0]\r\nName=B\xC3\xBCro\r\nEnabled=1\r\n", ByteOrder::LittleEndian);
   EXPECT_EQ(Load(0).Name, "B\xC3\xBCro");
   MailboxRecord record = SampleMailbox();
-  for (const std::string& password : {"secret"s, "p\xC3\xA4ss \xE2\x82\xAC"s, "\xF0\x9F\x94\x91"s}) {
+  for (const std::string& password :
+       {"secret"s, "p\xC3\xA4ss \xE2\x82\xAC"s, "\xF0\x9F\x94\x91"s}) {
     record.Password = password;
     store.SaveMailbox(record, 0);
     store.SaveUidl(0, "u-9");

@@ -131,8 +131,8 @@ TEST(Utf16Test, EncodesAndDecodesKnownText) {
 }
 
 TEST(Utf16Test, BrokenInputGivesValidUtf8) {
-  for (const std::string& units : {"\x00\xD8"s, "\xFF\xDF"s, "\x00\xD8\x00\xD8"s, "A\0B"s,
-                                  "\x00\xDC\x00\xD8"s}) {
+  for (const std::string& units :
+       {"\x00\xD8"s, "\xFF\xDF"s, "\x00\xD8\x00\xD8"s, "A\0B"s, "\x00\xDC\x00\xD8"s}) {
     const std::string text = Utf16ToUtf8(units, ByteOrder::LittleEndian);
     EXPECT_TRUE(IsValidUtf8(text));
     EXPECT_EQ(text.find('B'), std::string::npos) << "an odd last byte is dropped";

@@ -174,9 +174,9 @@ void CheckRun::OnDeadline() {
     MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(i)];
     if (record.Enabled == kFalse) continue;
     // The one under way had no answer in time; the later ones were never asked.
-    record.StatusText = OwnString(state_.LanguageBase, i == current
-                                                           ? OwnText::NoAnswerInTimeLimit
-                                                           : OwnText::NotReachedInTimeLimit);
+    record.StatusText =
+        OwnString(state_.LanguageBase,
+                  i == current ? OwnText::NoAnswerInTimeLimit : OwnText::NotReachedInTimeLimit);
     record.State = MailboxState::Idle;
   }
   endedByDeadline_ = true;

@@ -78,7 +78,6 @@ class Reader {
     return ini_.ReadBytes(section, key).value_or(std::string());
   }
 
-
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.
   std::string Text(std::string_view section, std::string_view key, std::string_view fallback = {}) {
     std::optional<std::string> value = ini_.Read(section, key);

@@ -163,7 +163,9 @@ TEST_F(CliSettingsFile, AnAckThatCannotBeSavedSaysSoAndGivesSeventyFour) {
 TEST_F(CliSettingsFile, SimultaneousAcksLoseNothing) {
   constexpr int kRounds = 200;
   auto name = [](int round) { return "r" + std::to_string(round); };
-  auto script = [&](int connection) { return OneNewScript(name(connection - 1), name(connection)); };
+  auto script = [&](int connection) {
+    return OneNewScript(name(connection - 1), name(connection));
+  };
   ScriptedPop3Server serverA(script);
   ScriptedPop3Server serverB(script);
   WriteBytes(Settings(), SettingsText({Mailbox(0, "A", serverA.Port(), name(-1)),
@@ -192,7 +194,8 @@ TEST_F(CliSettingsFile, SimultaneousAcksLoseNothing) {
 TEST_F(CliSettingsFile, AckAgainstTheTraysSavesLosesNothing) {
   constexpr int kRounds = 40;
   auto name = [](int round) { return "r" + std::to_string(round); };
-  ScriptedPop3Server server([&](int connection) { return OneNewScript(name(connection - 1), name(connection)); });
+  ScriptedPop3Server server(
+      [&](int connection) { return OneNewScript(name(connection - 1), name(connection)); });
   WriteBytes(Settings(), SettingsText({Mailbox(0, "A", server.Port(), name(-1))}));
   PosixFileSystem disk;
   SettingsStore tray(disk, Settings(), "");

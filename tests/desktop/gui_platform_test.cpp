@@ -1,5 +1,8 @@
 // The desktop's stand-ins for the platform: date text, language, program start, sound, the
 // single-instance lock, and a second start of the real program.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTime>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
@@ -185,9 +186,9 @@ TEST_F(ProgramProcessTest, SecondStartEndsAtOnceWhileTheFirstRuns) {
   EXPECT_TRUE(second.waitForFinished(30000));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_NE(second.readAllStandardError().toStdString().find(
-                OwnString(900, OwnText::AlreadyRunning)),
-            std::string::npos);
+  EXPECT_NE(
+      second.readAllStandardError().toStdString().find(OwnString(900, OwnText::AlreadyRunning)),
+      std::string::npos);
   EXPECT_EQ(first.state(), QProcess::Running);
   EXPECT_FALSE(QFile::exists(folder_.filePath("Postvane.ini"))) << "start-up writes nothing";
   Stop(first);
@@ -223,8 +224,8 @@ TEST_F(ProgramProcessTest, ALockFolderOfAnotherUserDoesNotKeepItFromStarting) {
   ::chmod(shared_.path().toLocal8Bit().constData(), 01777);
   const QString squatted = QDir(shared_.path()).filePath(QString("postvane-%1").arg(::geteuid()));
   QProcess mkdir;
-  mkdir.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "mkdir", "-m",
-                          "0777", squatted});
+  mkdir.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "mkdir", "-m", "0777",
+                          squatted});
   ASSERT_TRUE(mkdir.waitForFinished(20000));
   ASSERT_EQ(mkdir.exitCode(), 0) << mkdir.readAllStandardError().toStdString();
 

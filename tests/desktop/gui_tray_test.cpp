@@ -184,8 +184,9 @@ TEST_F(TrayTest, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
   for (const auto& [index, port, uidl] :
        {std::tuple{0, silent.Port(), ""}, std::tuple{1, healthy.Port(), "u1"}}) {
     settings += "[MailBox" + std::to_string(index) + "]\r\nEnabled=1\r\nRemoteHost=127.0.0.1\r\n" +
-                "RemotePort=" + std::to_string(port) + "\r\nUser=alice\r\nPassword=" +
-                TransformPassword("secret") + "\r\nUIDL=" + uidl + "\r\n";
+                "RemotePort=" + std::to_string(port) +
+                "\r\nUser=alice\r\nPassword=" + TransformPassword("secret") + "\r\nUIDL=" + uidl +
+                "\r\n";
   }
   WriteSettings(settings);
   DesktopProgram program(dir_.path().toStdString(), pickers_);
@@ -194,8 +195,8 @@ TEST_F(TrayTest, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
   clock.start();
   program.StartUp(0x0409);
   // The time-out, plus a generous second for the healthy mailbox on a loaded machine.
-  ASSERT_TRUE(WaitFor([&] { return program.State().Mailboxes[1].NewCount == 1; },
-                      kReplyMs + 1000 + 4000));
+  ASSERT_TRUE(
+      WaitFor([&] { return program.State().Mailboxes[1].NewCount == 1; }, kReplyMs + 1000 + 4000));
   EXPECT_GE(clock.elapsed(), kReplyMs);
   EXPECT_EQ(program.State().Mailboxes[0].StatusText, OwnString(900, OwnText::NoAnswerFromServer));
   EXPECT_EQ(silent.Sessions().size(), 1u);

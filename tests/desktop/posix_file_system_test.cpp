@@ -4,8 +4,8 @@
 #include "desktop/posix/posix_file_system.h"
 
 #include <dirent.h>
-#include <grp.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -149,8 +149,8 @@ TEST_F(PosixFileSystemTest, AnotherUserNeverReadsATemporaryCopy) {
         char buffer[4096];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         ::close(fd);
-        if (n > 0 && std::string(buffer, static_cast<std::size_t>(n)).find(secret) !=
-                         std::string::npos) {
+        if (n > 0 &&
+            std::string(buffer, static_cast<std::size_t>(n)).find(secret) != std::string::npos) {
           ++seen;
         }
       }
@@ -162,8 +162,8 @@ TEST_F(PosixFileSystemTest, AnotherUserNeverReadsATemporaryCopy) {
   char ready = 0;
   ASSERT_TRUE(reader.Receive(ready));
   for (int i = 0; i < 300; ++i) {
-    ASSERT_TRUE(disk.ReplaceFile(file.string(), "[MailBox0]\r\nPassword=" + secret +
-                                                    std::to_string(i) + "\r\n"));
+    ASSERT_TRUE(disk.ReplaceFile(file.string(),
+                                 "[MailBox0]\r\nPassword=" + secret + std::to_string(i) + "\r\n"));
   }
   EXPECT_EQ(reader.Wait(), 0) << "the other user read the password";
 }
@@ -206,13 +206,13 @@ TEST_P(PosixLinkTest, LinkIsReplacedOnlyWhenAllIsTheUsers) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Owners, PosixLinkTest,
-    ::testing::Values(LinkCase{"AllOurs", true, true, true, true},
-                      LinkCase{"TargetOfAnotherUser", true, false, true, false},
-                      LinkCase{"LinkOfAnotherUser", false, true, true, false},
-                      LinkCase{"Dangling", true, true, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Owners, PosixLinkTest,
+                         ::testing::Values(LinkCase{"AllOurs", true, true, true, true},
+                                           LinkCase{"TargetOfAnotherUser", true, false, true,
+                                                    false},
+                                           LinkCase{"LinkOfAnotherUser", false, true, true, false},
+                                           LinkCase{"Dangling", true, true, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PosixFileSystemTest, AppendIsTheOwnersAndNeverFollowsALink) {
   const fs::path log = At("receive.log");
@@ -311,8 +311,9 @@ TEST_F(PosixFileSystemTest, TwoWritersInALoopLoseNoKey) {
   const std::string content = ReadAll(file);
   EXPECT_NE(content.find("Interval=5"), std::string::npos);
   for (int mailbox = 0; mailbox < 2; ++mailbox) {
-    EXPECT_NE(content.find("Name=box-" + std::to_string(mailbox) + "-" + std::to_string(kRounds - 1)),
-              std::string::npos);
+    EXPECT_NE(
+        content.find("Name=box-" + std::to_string(mailbox) + "-" + std::to_string(kRounds - 1)),
+        std::string::npos);
   }
   // Every mailbox's last acknowledgement from each writer is the last one it made.
   PosixFileSystem own;

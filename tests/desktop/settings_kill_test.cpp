@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "check/mailbox_table.h"
+#include "desktop/posix/posix_file_system.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
-#include "desktop/posix/posix_file_system.h"
 #include "settings/std_file_system.h"
 
 namespace postvane {

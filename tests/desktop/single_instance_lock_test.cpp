@@ -100,7 +100,8 @@ TEST_F(SingleInstanceTest, ALockOfAKilledProcessIsFree) {
 }
 
 TEST_F(SingleInstanceTest, ALockThatCannotBeMadeDoesNotStopTheProgram) {
-  for (const std::string& path : {std::string(), (folder.Path() / "missing/postvane.lock").string()}) {
+  for (const std::string& path :
+       {std::string(), (folder.Path() / "missing/postvane.lock").string()}) {
     const SingleInstanceLock lock(path);
     EXPECT_EQ(lock.Result(), SingleInstanceLock::Outcome::Unavailable) << path;
     EXPECT_FALSE(lock.AnotherInstanceRunning());

@@ -101,9 +101,7 @@ class FakeFileSystem : public FileSystem {
     return std::make_unique<HeldLock>(*this, path);
   }
 
-  void RemoveTemporaries(const std::string& path) override {
-    TemporaryCleanups.push_back(path);
-  }
+  void RemoveTemporaries(const std::string& path) override { TemporaryCleanups.push_back(path); }
 
   bool Exists(const std::string& path) const { return Files.count(path) != 0; }
 

@@ -78,7 +78,7 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_,  timer_, trayTimer_, timeout_, timerQuit_, clock_,
+  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
                      dateText_, files_, *this,      sound_,   programs_,  *this};
 }
 

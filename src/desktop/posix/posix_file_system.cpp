@@ -130,8 +130,8 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& by
   Descriptor fd = CreateTemporary(path, temporary);
   if (fd.Get() < 0) return false;
   // The umask may have taken the owner's own bits; the mode is set before any content.
-  bool done = ::fchmod(fd.Get(), kOwnerOnly) == 0 && WriteAll(fd.Get(), bytes) &&
-              ::fsync(fd.Get()) == 0;
+  bool done =
+      ::fchmod(fd.Get(), kOwnerOnly) == 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
   done = fd.Close() && done;
   if (done) done = ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!done) {

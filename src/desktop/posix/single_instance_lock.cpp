@@ -16,8 +16,8 @@ namespace {
 // A real folder (not a link) of this user that no one else may write to.
 bool PrivateFolder(const std::string& path) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+         (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::string Environment(const char* name) {
