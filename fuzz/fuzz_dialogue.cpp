@@ -131,11 +131,12 @@ std::string UidlReply(const MailboxRecord& box, uint8_t variant, uint16_t number
   return text;
 }
 
-std::string TopReply(const ProgramState& state, uint8_t variant) {
+std::string TopReply(const CheckEngine& engine, uint8_t variant) {
   std::string text = "+OK\r\n";
   if ((variant & 4) != 0) text += "Delivered-To: first@test\r\n";
-  text += "From: \"Sender " + std::to_string(state.CurrentMessage) + "\" <s@test>\r\n";
-  text += "To: rcpt@test\r\nSubject:   subject " + std::to_string(state.CurrentMessage) + "  \r\n";
+  text += "From: \"Sender " + std::to_string(engine.CurrentMessage()) + "\" <s@test>\r\n";
+  text +=
+      "To: rcpt@test\r\nSubject:   subject " + std::to_string(engine.CurrentMessage()) + "  \r\n";
   if ((variant & 8) != 0) text += "X-Priority: 1 (Highest)\r\n";
   text += "Date: Tue, 5 Mar 2024 08:15:00 +0100\r\n\r\n";
   if ((variant & 16) == 0) text += ".\r\n";
@@ -171,7 +172,7 @@ std::string Reply(Rig& rig, FuzzInput& in) {
     case MailboxState::UidlSent:
       return accepted ? UidlReply(*box, variant, number) : "-ERR Unknown command: UIDL\r\n";
     case MailboxState::TopSent:
-      return accepted ? TopReply(rig.State, variant) : "-ERR No such message\r\n";
+      return accepted ? TopReply(rig.Engine, variant) : "-ERR No such message\r\n";
     case MailboxState::QuitSent:
       return accepted ? "+OK Logging out.\r\n" : "-ERR Disconnected for inactivity.\r\n";
     default:
@@ -204,9 +205,9 @@ class Checker {
   void AfterEvent() {
     const ProgramState& state = rig_.State;
     POSTVANE_FUZZ_CHECK(state.CurrentMailbox >= 0 && state.CurrentMailbox <= kEndOfCycle);
-    POSTVANE_FUZZ_CHECK(state.CurrentMessage >= 0);
-    POSTVANE_FUZZ_CHECK(state.UidlBuffer.size() <= rig_.UidlLimit);
-    POSTVANE_FUZZ_CHECK(state.HeaderBuffer.size() <= rig_.HeaderLimit);
+    POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() >= 0);
+    POSTVANE_FUZZ_CHECK(rig_.Engine.UidlBuffer().size() <= rig_.UidlLimit);
+    POSTVANE_FUZZ_CHECK(rig_.Engine.HeaderBuffer().size() <= rig_.HeaderLimit);
 
     for (std::size_t i = 0; i < state.Mailboxes.size(); ++i) {
       const MailboxRecord& box = state.Mailboxes[i];
@@ -230,7 +231,7 @@ class Checker {
       if (before == MailboxState::UidlSent && box.State == MailboxState::TopSent) {
         // The header fetch starts: one element per new message, oldest new one first.
         POSTVANE_FUZZ_CHECK(box.NewCount >= 1);
-        POSTVANE_FUZZ_CHECK(state.CurrentMessage == box.MessageCount - box.NewCount + 1);
+        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() == box.MessageCount - box.NewCount + 1);
         fetched_[i] = true;
       }
       if (before == MailboxState::UidlSent && box.State == MailboxState::QuitSent) {
@@ -247,8 +248,8 @@ class Checker {
       }
       if (box.State == MailboxState::TopSent && fetched_[i] &&
           static_cast<int>(i) == state.CurrentMailbox && rig_.Engine.DialogueRunning()) {
-        POSTVANE_FUZZ_CHECK(state.CurrentMessage >= box.MessageCount - box.NewCount + 1);
-        POSTVANE_FUZZ_CHECK(state.CurrentMessage <= box.MessageCount);
+        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() >= box.MessageCount - box.NewCount + 1);
+        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() <= box.MessageCount);
       }
     }
 

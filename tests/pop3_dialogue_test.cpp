@@ -89,13 +89,17 @@ TEST_F(Pop3DialogueTest, StatAcceptedUpdatesCountsAndSendsLast) {
 }
 
 TEST_F(Pop3DialogueTest, LastAcceptedIsReadAndUidlFollows) {
+  // A listing cut short by a new cycle leaves nothing behind.
+  rig.StartAndConnect();
+  rig.DriveTo(MailboxState::UidlSent, 4);
+  rig.Socket.Receive("+OK\r\n1 left-from-before\r\n");
+  ASSERT_FALSE(rig.Engine.UidlBuffer().empty());
   rig.StartAndConnect();
   rig.DriveTo(MailboxState::LastSent, 4);
-  rig.State.UidlBuffer = "left from before";
   rig.Socket.Receive("+OK 3\r\n");
   EXPECT_EQ(box0().LastAccessed, 3);
   EXPECT_EQ(box0().State, MailboxState::UidlSent);
-  EXPECT_TRUE(rig.State.UidlBuffer.empty());
+  EXPECT_TRUE(rig.Engine.UidlBuffer().empty());
   EXPECT_EQ(rig.Socket.Sent.back(), "UIDL\r\n");
 }
 
@@ -220,7 +224,7 @@ TEST_F(UidlTest, IncompleteListingIsCollected) {
   rig.Socket.Receive("2 u2\r\n");
   EXPECT_EQ(box0().State, MailboxState::UidlSent);
   EXPECT_EQ(rig.Socket.Sent.size(), sent);
-  EXPECT_EQ(rig.State.UidlBuffer, "+OK\r\n1 u1\r\n2 u2\r\n");
+  EXPECT_EQ(rig.Engine.UidlBuffer(), "+OK\r\n1 u1\r\n2 u2\r\n");
   EXPECT_TRUE(box0().NewestUidl.empty());
   rig.Socket.Receive(".\r\n");
   EXPECT_EQ(box0().NewestUidl, "u2");
@@ -324,7 +328,7 @@ class TopTest : public UidlTest {
 TEST_F(TopTest, ThreeNewOfTenFetchedOldestFirstStoredFromTheTop) {
   ReachFirstTop();
   EXPECT_EQ(box0().NewCount, 3);
-  EXPECT_EQ(rig.State.CurrentMessage, 8);
+  EXPECT_EQ(rig.Engine.CurrentMessage(), 8);
   ASSERT_EQ(box0().Headers.size(), 4u);
   rig.Socket.Receive(TopReply(8));
   rig.Socket.Receive(TopReply(9));
@@ -382,10 +386,10 @@ TEST_F(TopTest, IncompleteReplyIsCollected) {
   rig.Socket.Receive("+OK\r\nFrom: sender8\r\n");
   rig.Socket.Receive("\r\n.");
   EXPECT_EQ(rig.Socket.Sent.size(), sent);
-  EXPECT_EQ(rig.State.HeaderBuffer, "+OK\r\nFrom: sender8\r\n\r\n.");
+  EXPECT_EQ(rig.Engine.HeaderBuffer(), "+OK\r\nFrom: sender8\r\n\r\n.");
   rig.Socket.Receive("\r\n");
   EXPECT_EQ(rig.Socket.Sent.back(), "TOP 9 0\r\n");
-  EXPECT_TRUE(rig.State.HeaderBuffer.empty());
+  EXPECT_TRUE(rig.Engine.HeaderBuffer().empty());
   EXPECT_EQ(box0().Headers[3].From, "sender8");
 }
 
@@ -492,8 +496,8 @@ TEST_F(Pop3DialogueTest, OversizedListingEndsLikeErr) {
   EXPECT_EQ(box0().State, MailboxState::UidlSent);
   // Still no terminator, and now past the bound: the listing is dropped unread.
   rig.Socket.Receive("2 bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\r\n3 c\r\n.\r\n");
-  EXPECT_TRUE(rig.State.UidlBuffer.empty());
-  EXPECT_EQ(rig.State.UidlBuffer.capacity(), std::string().capacity());
+  EXPECT_TRUE(rig.Engine.UidlBuffer().empty());
+  EXPECT_EQ(rig.Engine.UidlBuffer().capacity(), std::string().capacity());
   EXPECT_EQ(box0().NewestUidl, "kept");
   // The counts rest on STAT, and the header fetch goes ahead on them.
   EXPECT_EQ(box0().NewCount, 3);
@@ -519,7 +523,7 @@ TEST_F(Pop3DialogueTest, OversizedHeaderBlockSendsQuit) {
   EXPECT_EQ(box0().State, MailboxState::TopSent);
   rig.Socket.Receive("Subject: a very long subject line that passes it\r\n\r\n.\r\n");
   EXPECT_EQ(rig.Socket.Sent.back(), "QUIT\r\n");
-  EXPECT_TRUE(rig.State.HeaderBuffer.empty());
+  EXPECT_TRUE(rig.Engine.HeaderBuffer().empty());
   EXPECT_TRUE(box0().Headers[2].From.empty());
 }
 
@@ -532,7 +536,7 @@ TEST_F(Pop3DialogueTest, HighestMessageNumberDoesNotOverflow) {
   ASSERT_EQ(rig.Socket.Sent.back(), "TOP 32767 0\r\n");
   rig.Socket.Receive(TopReply(32767));
   EXPECT_EQ(rig.Socket.Sent.back(), "QUIT\r\n");
-  EXPECT_EQ(rig.State.CurrentMessage, 32767);
+  EXPECT_EQ(rig.Engine.CurrentMessage(), 32767);
   EXPECT_EQ(box0().Headers[1].From, "sender32767");
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_actions.h"
 #include "app/program_state.h"
 #include "app/tray_commands.h"
+#include "app/uidl_store.h"
 #include "check/new_mail_rules.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
@@ -173,21 +173,13 @@ TEST_F(UnwritableSettingsTest, PathUnderAPlainFileFailsQuietly) {
 }
 
 // The acknowledgement's save fails; the program still counts from the new position.
-class SavingActions : public AppActions {
+class SavingActions : public UidlStore {
  public:
   explicit SavingActions(SettingsStore& store) : store_(store) {}
-  void LoadMailbox(int16_t) override {}
-  void LoadGeneral() override {}
   void SaveUidl(int16_t index, const std::string& uidl) override {
     ++Saves;
     store_.SaveUidl(index, uidl);
   }
-  void mnuCheckNow_Click() override {}
-  bool CheckUnderWay() const override { return false; }
-  void OnMinuteTimer() override {}
-  void RefreshTray() override {}
-  void PollMDaemon() override {}
-  void RunMailProgram() override {}
   int Saves = 0;
 
  private:

@@ -114,11 +114,6 @@ TEST_F(TrayCommandsTest, OtherTrayTypesIgnoreTheClick) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST_F(TrayCommandsTest, MenuRequestOpensTheMenu) {
-  OnTrayMenuRequest(forms);
-  EXPECT_EQ(log, CallLog{"ShowTrayMenu"});
-}
-
 TEST_F(TrayCommandsTest, DoubleClickRunMailReaderAcknowledgesFirst) {
   state.General.DoubleClick = 0;
   state.General.TrayType = 1;  // the mode does not matter
@@ -164,18 +159,6 @@ TEST_F(TrayCommandsTest, DoubleClickWithAnUnknownActionOnlyAcknowledges) {
     EXPECT_EQ(log, CallLog{"SaveUidl(1,new-1)"}) << action;
     EXPECT_EQ(state.CurrentMailbox, 5);
   }
-}
-
-TEST_F(TrayCommandsTest, MenuCommands) {
-  mnuCheckNow_Click(actions);
-  mnuMailReader_Click(actions);
-  mnuStatus_Click(forms);
-  mnuConfig_Click(forms);
-  mnuAbout_Click(forms);
-  mnuExit_Click(forms);
-  EXPECT_EQ(log, (CallLog{"mnuCheckNow_Click", "RunMailProgram", "ShowStatus", "ShowConfig",
-                          "ShowAbout", "ExitProgram"}));
-  EXPECT_TRUE(forms.Exited);
 }
 
 TEST_F(TrayCommandsTest, MDaemonCommandRequestsProcessing) {

@@ -4,18 +4,16 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/app_actions.h"
 #include "app/tray_commands.h"
+#include "app/uidl_store.h"
 #include "text/own_text.h"
-#include "text/replace_hash.h"
 
 namespace postvane {
 
 namespace {
 
-// The acknowledgement only saves the unique-id; everything else a tray program would do
-// around it has no place in a one-shot run.
-class UidlSaver final : public AppActions {
+// The acknowledgement only saves the unique-id, and notes whether every save reached the file.
+class UidlSaver final : public UidlStore {
  public:
   explicit UidlSaver(SettingsStore& settings) : settings_(settings) {}
 
@@ -23,14 +21,6 @@ class UidlSaver final : public AppActions {
     settings_.SaveUidl(index, uidl);
     if (!settings_.LastWriteSucceeded()) allSaved_ = false;
   }
-  void LoadMailbox(int16_t) override {}
-  void LoadGeneral() override {}
-  void mnuCheckNow_Click() override {}
-  bool CheckUnderWay() const override { return false; }
-  void OnMinuteTimer() override {}
-  void RefreshTray() override {}
-  void PollMDaemon() override {}
-  void RunMailProgram() override {}
 
   bool AllSaved() const { return allSaved_; }
 
@@ -41,66 +31,14 @@ class UidlSaver final : public AppActions {
 
 }  // namespace
 
-CheckRun::RunSocket::RunSocket(Socket& inner, CheckRun& run) : inner_(inner), run_(run) {
-  inner_.SetListener(this);
-}
-
-CheckRun::RunSocket::~RunSocket() { inner_.SetListener(nullptr); }
-
-SocketError CheckRun::RunSocket::Connect() {
-  lastConnectError_ = inner_.Connect();
-  return lastConnectError_;
-}
-
-void CheckRun::RunSocket::OnConnect() {
-  if (run_.finished_ || listener_ == nullptr) return;
-  listener_->OnConnect();
-  run_.AfterEvent();
-}
-
-void CheckRun::RunSocket::OnDataArrival() {
-  if (run_.finished_ || listener_ == nullptr) return;
-  listener_->OnDataArrival();
-  run_.AfterEvent();
-}
-
-void CheckRun::RunSocket::OnSocketError(int number, const std::string& description) {
-  if (run_.finished_ || listener_ == nullptr) return;
-  listener_->OnSocketError(number, description);
-  run_.AfterEvent();
-}
-
-void CheckRun::RunSocket::OnSocketClose() {
-  if (run_.finished_ || listener_ == nullptr) return;
-  listener_->OnSocketClose();
-  run_.AfterEvent();
-}
-
-void CheckRun::RunTimer::SetTickHandler(std::function<void()> handler) {
-  if (!handler) {
-    inner_.SetTickHandler({});
-    return;
-  }
-  inner_.SetTickHandler([this, handler = std::move(handler)] {
-    if (run_.finished_) return;
-    handler();
-    run_.AfterEvent();
-  });
-}
-
 CheckRun::CheckRun(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
                    Timer& deadline, Clock& clock, FileSystem& files, SettingsStore& settings)
     : state_(state),
-      socket_(socket),
-      timeout_(timeout),
-      timerQuit_(timerQuit),
       deadline_(deadline),
       settings_(settings),
-      runSocket_(socket, *this),
-      runTimeout_(timeout, *this),
-      runTimerQuit_(timerQuit, *this),
-      engine_(state, runSocket_, runTimeout_, runTimerQuit_, clock, files, *this,
-              {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
+      engine_(state, socket, timeout, timerQuit, clock, files, *this,
+              {state.General.ReceiveLog, state.Paths.ReceiveLog},
+              ConnectFailurePolicy::FailAndGoOn) {
   deadline_.SetTickHandler([this] { OnDeadline(); });
 }
 
@@ -134,34 +72,11 @@ void CheckRun::Start(const std::vector<int16_t>& selected, int16_t languageBase)
 
   deadline_.Start();
   engine_.mnuCheckNow_Click();
-  AfterEvent();
 }
 
-void CheckRun::AfterEvent() {
-  while (started_ && !finished_) {
-    const int16_t index = state_.CurrentMailbox;
-    if (index < 0 || index >= kUserMailboxes) return;
-    MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(index)];
-    // Under way: connecting, in the dialogue, or waiting for the reply to QUIT.
-    if (record.Enabled == kFalse || engine_.DialogueRunning() ||
-        record.State == MailboxState::QuitSent) {
-      return;
-    }
-    // The socket's own words, as for an error that arrives later.
-    const SocketError& error = runSocket_.LastConnectError();
-    std::string text = error.Description;
-    if (text.empty())
-      text = ReplaceHash(OwnString(state_.LanguageBase, OwnText::SocketError), error.Number);
-    record.StatusText = text;
-    record.State = MailboxState::Idle;
-    engine_.WriteReceiveLog(StateCode(MailboxState::Idle), text);
-    socket_.Close();
-    state_.CurrentMailbox = static_cast<int16_t>(index + 1);
-    engine_.CheckNow();
-  }
-}
+void CheckRun::MailboxFinished(int16_t /*index*/, const MailboxOutcome& /*outcome*/) {}
 
-void CheckRun::NotifyNewMail() {
+void CheckRun::CycleEnded() {
   if (!started_ || finished_) return;
   Finish();
 }
@@ -186,9 +101,7 @@ void CheckRun::OnDeadline() {
 void CheckRun::Finish() {
   finished_ = true;
   deadline_.Stop();
-  timeout_.Stop();
-  timerQuit_.Stop();
-  socket_.Close();
+  engine_.StopCycle();
   if (finishedHandler_) finishedHandler_();
 }
 

@@ -7,14 +7,14 @@
 
 namespace postvane {
 
-void PollMDaemon(ProgramState& state, FileSystem& files, AppActions& actions) {
+void PollMDaemon(ProgramState& state, FileSystem& files, CycleControl& cycle) {
   if (state.MDaemonRequest == kMDaemonRequested) {
     SignalProcessNow(state, files);
   } else if (state.MDaemonRequest == kMDaemonWaiting) {
     if (MDaemonBusy(state, files)) return;
     state.MDaemonRequest = kMDaemonNoRequest;
     state.CurrentMailbox = 0;
-    actions.mnuCheckNow_Click();
+    cycle.mnuCheckNow_Click();
   }
 }
 

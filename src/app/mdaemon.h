@@ -21,7 +21,7 @@ inline constexpr std::string_view kProcessNowText = "Process Now\r\n";
 
 // On every tray tick: a new request writes the semaphore; a waiting one starts a check
 // cycle on the first tick that finds MDaemon idle.
-void PollMDaemon(ProgramState& state, FileSystem& files, AppActions& actions);
+void PollMDaemon(ProgramState& state, FileSystem& files, CycleControl& cycle);
 
 // Writes the semaphore, replacing any old content; the request then waits whatever happened.
 // An empty MDaemonPath writes nothing: the file would land at the root of the file system.

@@ -35,7 +35,7 @@ void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
 void PostvaneApp::OnTrayTimer() { postvane::OnTrayTimer(*this); }
 
 void PostvaneApp::OnTrayClick(int index) { postvane::OnTrayClick(state_, *this, index); }
-void PostvaneApp::OnTrayMenuRequest(int /*index*/) { postvane::OnTrayMenuRequest(platform_.Forms); }
+void PostvaneApp::OnTrayMenuRequest(int /*index*/) { platform_.Forms.ShowTrayMenu(); }
 void PostvaneApp::OnTrayDoubleClick(int /*index*/) {
   postvane::OnTrayDoubleClick(state_, platform_.Forms, *this);
 }
@@ -49,11 +49,11 @@ void PostvaneApp::mnuCheckNow_Click() {
   engine_.mnuCheckNow_Click();
 }
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
-void PostvaneApp::mnuStatus_Click() { postvane::mnuStatus_Click(platform_.Forms); }
+void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
 void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }
-void PostvaneApp::mnuConfig_Click() { postvane::mnuConfig_Click(platform_.Forms); }
-void PostvaneApp::mnuAbout_Click() { postvane::mnuAbout_Click(platform_.Forms); }
-void PostvaneApp::mnuExit_Click() { postvane::mnuExit_Click(platform_.Forms); }
+void PostvaneApp::mnuConfig_Click() { platform_.Forms.ShowConfig(); }
+void PostvaneApp::mnuAbout_Click() { platform_.Forms.ShowAbout(); }
+void PostvaneApp::mnuExit_Click() { platform_.Forms.ExitProgram(); }
 
 void PostvaneApp::RefreshTray() {
   postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);
@@ -61,6 +61,18 @@ void PostvaneApp::RefreshTray() {
 
 void PostvaneApp::NotifyNewMail() {
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs);
+}
+
+void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {
+  if (outcome.Result == MailboxResult::Failed ||
+      outcome.Reason == NotCheckedReason::MaildropLocked) {
+    RefreshTray();
+  }
+}
+
+void PostvaneApp::CycleEnded() {
+  RefreshTray();
+  NotifyNewMail();
 }
 
 void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }

@@ -77,8 +77,13 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void mnuExit_Click();
 
   void RefreshTray() override;
-  void NotifyNewMail() override;
+  void NotifyNewMail();
   void RunMailProgram() override;
+
+  // The engine's events: a mailbox that failed or was found locked shows at once, and the
+  // end of the cycle brings the tray up to date and the notification.
+  void MailboxFinished(int16_t index, const MailboxOutcome& outcome) override;
+  void CycleEnded() override;
   void PollMDaemon() override;
 
   // The status window's tree and its mailbox-line texts, with this program's date text.

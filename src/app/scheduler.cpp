@@ -24,13 +24,13 @@ void StartUp(ProgramState& state, Windows& forms, AppActions& actions, uint16_t 
   actions.RefreshTray();
 }
 
-void OnMinuteTimer(ProgramState& state, AppActions& actions) {
+void OnMinuteTimer(ProgramState& state, CycleControl& cycle) {
   if (state.MinuteCount < state.General.Interval) {
     ++state.MinuteCount;  // below Interval, so it stays within 16 bits
     return;
   }
   state.MinuteCount = 0;
-  actions.mnuCheckNow_Click();
+  cycle.mnuCheckNow_Click();
 }
 
 void OnTrayTimer(AppActions& actions) {

@@ -15,7 +15,7 @@ void StartUp(ProgramState& state, Windows& forms, AppActions& actions, uint16_t 
 
 // Minute tick: a cycle on every (Interval + 1)-th tick; Interval 0 or below: every tick.
 // Reads Interval anew each tick, so a change takes effect without resetting MinuteCount.
-void OnMinuteTimer(ProgramState& state, AppActions& actions);
+void OnMinuteTimer(ProgramState& state, CycleControl& cycle);
 
 // Tray tick: refresh the tray, then move the MDaemon request on.
 void OnTrayTimer(AppActions& actions);

@@ -1,4 +1,4 @@
-// Tray events and the seven tray menu commands.
+// Tray clicks and double clicks, and the MDaemon menu command.
 #include "app/tray_commands.h"
 
 #include "app/mdaemon.h"
@@ -6,34 +6,32 @@
 
 namespace postvane {
 
-void AcknowledgeMailbox(ProgramState& state, AppActions& actions, int index) {
+void AcknowledgeMailbox(ProgramState& state, UidlStore& uidls, int index) {
   if (index < 0 || index >= kUserMailboxes) return;
   MailboxRecord& mailbox = state.Mailboxes[index];
   // No listing read since start-up: copying the empty id would erase the saved position.
   if (!mailbox.NewestUidl.empty()) {
     mailbox.UIDL = mailbox.NewestUidl;
-    actions.SaveUidl(static_cast<int16_t>(index), mailbox.UIDL);
+    uidls.SaveUidl(static_cast<int16_t>(index), mailbox.UIDL);
   }
   mailbox.NewCount = 0;
   state.NotifiedCount[index] = 0;
 }
 
-void AcknowledgeAll(ProgramState& state, AppActions& actions) {
+void AcknowledgeAll(ProgramState& state, UidlStore& uidls) {
   for (int i = 0; i < kUserMailboxes; ++i) {
-    if (state.Mailboxes[i].NewCount != 0) AcknowledgeMailbox(state, actions, i);
+    if (state.Mailboxes[i].NewCount != 0) AcknowledgeMailbox(state, uidls, i);
   }
 }
 
-void OnTrayClick(ProgramState& state, AppActions& actions, int index) {
+void OnTrayClick(ProgramState& state, UidlStore& uidls, int index) {
   if (state.General.TrayType == 0) {
-    AcknowledgeAll(state, actions);
+    AcknowledgeAll(state, uidls);
   } else if (state.General.TrayType == 1) {
     if (index < 0 || index >= kUserMailboxes) return;
-    if (state.Mailboxes[index].NewCount != 0) AcknowledgeMailbox(state, actions, index);
+    if (state.Mailboxes[index].NewCount != 0) AcknowledgeMailbox(state, uidls, index);
   }
 }
-
-void OnTrayMenuRequest(Windows& forms) { forms.ShowTrayMenu(); }
 
 void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions) {
   const int16_t action = state.General.DoubleClick;
@@ -52,12 +50,6 @@ void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions)
   }
 }
 
-void mnuCheckNow_Click(AppActions& actions) { actions.mnuCheckNow_Click(); }
-void mnuMailReader_Click(AppActions& actions) { actions.RunMailProgram(); }
-void mnuStatus_Click(Windows& forms) { forms.ShowStatus(); }
 void mnuMdaemon_Click(ProgramState& state) { state.MDaemonRequest = kMDaemonRequested; }
-void mnuConfig_Click(Windows& forms) { forms.ShowConfig(); }
-void mnuAbout_Click(Windows& forms) { forms.ShowAbout(); }
-void mnuExit_Click(Windows& forms) { forms.ExitProgram(); }
 
 }  // namespace postvane

@@ -1,4 +1,4 @@
-// What a click, a menu request or a double click on a tray icon does, and the menu commands.
+// What a click or a double click on a tray icon does, and the MDaemon menu command.
 #pragma once
 
 #include "app/app_actions.h"
@@ -15,26 +15,19 @@ constexpr int16_t kDoubleClickCheckMail = 2;
 // Takes over NewestUidl as the acknowledged position (saved at once) and zeroes NewCount and
 // NotifiedCount. Without a NewestUidl the stored position is kept rather than erased.
 // Indices outside 0..9 do nothing.
-void AcknowledgeMailbox(ProgramState& state, AppActions& actions, int index);
+void AcknowledgeMailbox(ProgramState& state, UidlStore& uidls, int index);
 
 // Acknowledges every mailbox with new mail.
-void AcknowledgeAll(ProgramState& state, AppActions& actions);
+void AcknowledgeAll(ProgramState& state, UidlStore& uidls);
 
 // TrayType 0: all mailboxes with new mail; 1: the clicked icon's mailbox; others: nothing.
-void OnTrayClick(ProgramState& state, AppActions& actions, int index);
-
-void OnTrayMenuRequest(Windows& forms);
+void OnTrayClick(ProgramState& state, UidlStore& uidls, int index);
 
 // Acknowledges (except for "show status"), then runs the DoubleClick action. "Check mail"
 // leaves a check under way alone and runs one minute tick out of turn.
 void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions);
 
-void mnuCheckNow_Click(AppActions& actions);
-void mnuMailReader_Click(AppActions& actions);
-void mnuStatus_Click(Windows& forms);
+// Asks for an MDaemon run; the tray timer's poll carries it out.
 void mnuMdaemon_Click(ProgramState& state);
-void mnuConfig_Click(Windows& forms);
-void mnuAbout_Click(Windows& forms);
-void mnuExit_Click(Windows& forms);
 
 }  // namespace postvane

@@ -1,4 +1,5 @@
-// The check cycle over the enabled mailboxes and the POP3 dialogue with each server.
+// The check engine: the cycle over the enabled mailboxes and the POP3 dialogue with each
+// server. It owns everything of a cycle but the mailbox table and reports through its hooks.
 #pragma once
 
 #include <array>
@@ -34,14 +35,19 @@ class CheckEngine : public SocketListener {
  public:
   // Registers itself as the socket's listener and as the tick handler of both timers.
   CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit, Clock& clock,
-              FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log);
+              FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log,
+              ConnectFailurePolicy connectPolicy = ConnectFailurePolicy::RestUntilNextCycle);
   ~CheckEngine() override;
   CheckEngine(const CheckEngine&) = delete;
   CheckEngine& operator=(const CheckEngine&) = delete;
 
   // Starts a cycle from mailbox 0; a running cycle is abandoned.
   void mnuCheckNow_Click();
+  // Goes on from CurrentMailbox.
   void CheckNow();
+  // Ends the cycle where it stands, reporting nothing: the socket is closed, both timers
+  // stop, and whatever the old connection still delivers changes nothing.
+  void StopCycle();
 
   void OnConnect() override;
   void OnDataArrival() override;
@@ -58,10 +64,18 @@ class CheckEngine : public SocketListener {
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
 
+  // The dialogue's collected replies and the message whose header is due, for tests and
+  // checks from outside; only the engine changes them.
+  const std::string& UidlBuffer() const { return uidlBuffer_; }
+  const std::string& HeaderBuffer() const { return headerBuffer_; }
+  int16_t CurrentMessage() const { return currentMessage_; }
+
  private:
   enum class ConnectOutcome { Requested, Rests, InvalidState };
 
   ConnectOutcome ConnectMailbox();
+  // After a connect request that failed at once: rests or fails, as the policy says.
+  void SettleFailedConnect();
   // The record at CurrentMailbox when that is a user mailbox (0..9), else null.
   MailboxRecord* Current();
   const MailboxRecord* Current() const;
@@ -70,8 +84,11 @@ class CheckEngine : public SocketListener {
   void SendQuit();
   void SendTop();
   void FailWith(StringId id);
-  void EndMailbox();
-  void CloseAndAdvance();
+  // Ends the dialogue early: the outcome is reported, then the cycle moves on.
+  void EndMailbox(const MailboxOutcome& outcome);
+  // Ends a dialogue that got as far as QUIT: the counts stand.
+  void FinishCounted();
+  void Report(const MailboxOutcome& outcome);
   void Advance();
   void CloseSocket();
   void RaiseLocalPort();
@@ -95,13 +112,20 @@ class CheckEngine : public SocketListener {
   FileSystem& files_;
   CycleHooks& hooks_;
   ReceiveLogTarget log_;
+  ConnectFailurePolicy connectPolicy_;
 
   // Set by a successful connect request, cleared by every Close: events that arrive for a
   // connection the engine already gave up are stale and change nothing.
   bool socketInUse_ = false;
+  // What the last connect request said at once.
+  SocketError lastConnectError_;
 
   // Per mailbox: a header fetch began and has not ended yet.
   std::array<bool, kMailboxSlots> headerFetchUnfinished_{};
+
+  std::string uidlBuffer_;
+  std::string headerBuffer_;
+  int16_t currentMessage_ = 0;
 
   std::size_t uidlLimit_ = kUidlBufferLimit;
   std::size_t headerLimit_ = kHeaderBufferLimit;

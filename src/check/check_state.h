@@ -1,9 +1,8 @@
-// What the check engine reads and writes: the mailbox table, the language of its texts and
-// the position of the cycle.
+// What the check engine shares with the rest of the program: the mailbox table, the language
+// of its texts and the position of the cycle. Everything else of a cycle lives in the engine.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "check/mailbox_table.h"
 
@@ -12,12 +11,8 @@ namespace postvane {
 struct CheckState {
   MailboxTable Mailboxes{};
   int16_t LanguageBase = 900;  // English until start-up selects the user's language
-
-  // The dialogue with the one server being polled.
+  // The mailbox being checked; kEndOfCycle (or 0 after the end) when none is.
   int16_t CurrentMailbox = 0;
-  std::string UidlBuffer;
-  std::string HeaderBuffer;
-  int16_t CurrentMessage = 0;
 };
 
 }  // namespace postvane

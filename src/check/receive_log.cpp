@@ -2,10 +2,7 @@
 #include "check/receive_log.h"
 
 #include <cstdio>
-#include <exception>
 #include <optional>
-
-#include "check/check_engine.h"
 
 namespace postvane {
 
@@ -42,15 +39,6 @@ bool AppendReceiveLog(FileSystem& files, const std::string& path, std::string_vi
   const std::optional<std::uintmax_t> size = files.FileSize(path);
   if (size && *size > 0 && *size + record.size() > limit) files.RenameFile(path, path + ".1");
   return files.AppendFile(path, std::string(record));
-}
-
-void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
-  if (log_.Enabled == 0) return;
-  // The log is a trace only: whatever goes wrong writing it must not touch the check.
-  try {
-    AppendReceiveLog(files_, log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
-  } catch (const std::exception&) {
-  }
 }
 
 }  // namespace postvane

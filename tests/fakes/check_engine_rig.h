@@ -24,9 +24,10 @@ struct CheckEngineRig {
   FakeFileSystem Files;
   FakeCycleHooks Hooks;
   ReceiveLogTarget LogTarget{State.General.ReceiveLog, State.Paths.ReceiveLog};
-  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget};
+  CheckEngine Engine;
 
-  CheckEngineRig() {
+  explicit CheckEngineRig(ConnectFailurePolicy policy = ConnectFailurePolicy::RestUntilNextCycle)
+      : Engine(State, Socket, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget, policy) {
     State.Paths = MakeProgramPaths("pv");
     for (int i = 0; i < kUserMailboxes; ++i) Box(i).Headers.resize(1);
   }

@@ -1,9 +1,13 @@
-// Cycle hooks for tests: records RefreshTray and NotifyNewMail in the order they came.
+// Cycle hooks for tests. Calls are named after what the tray program does on each event:
+// "RefreshTray" when a mailbox failed or was found locked, "RefreshTray" and "NotifyNewMail"
+// when the cycle ended. Every outcome is kept as well, in order.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/cycle_hooks.h"
@@ -14,13 +18,23 @@ namespace postvane {
 class FakeCycleHooks : public CycleHooks {
  public:
   std::vector<std::string> Calls;
+  std::vector<std::pair<int16_t, MailboxOutcome>> Outcomes;
   // Optional shared log, to check the order against other fakes.
   CallLog* Log = nullptr;
   // Optional: runs inside each call, e.g. to look at the table at that moment.
   std::function<void(const std::string&)> OnCall;
 
-  void RefreshTray() override { Record("RefreshTray"); }
-  void NotifyNewMail() override { Record("NotifyNewMail"); }
+  void MailboxFinished(int16_t index, const MailboxOutcome& outcome) override {
+    Outcomes.emplace_back(index, outcome);
+    if (outcome.Result == MailboxResult::Failed ||
+        outcome.Reason == NotCheckedReason::MaildropLocked) {
+      Record("RefreshTray");
+    }
+  }
+  void CycleEnded() override {
+    Record("RefreshTray");
+    Record("NotifyNewMail");
+  }
 
   int Count(const std::string& name) const {
     return static_cast<int>(std::count(Calls.begin(), Calls.end(), name));

@@ -98,9 +98,17 @@ class QtCheckRig {
     return reached;
   }
 
-  // Lets the event loop run for a while, whatever happens.
-  void Spin(std::chrono::milliseconds duration) {
-    SpinUntil([] { return false; }, duration);
+  // Runs the event loop until a marker timer of `interval`, started now, has fired. Every
+  // timer the engine started earlier with an interval no longer than that has had its turn
+  // by then, so a check afterwards proves that such a timer changed nothing.
+  bool SpinPast(std::chrono::milliseconds interval) {
+    bool fired = false;
+    QTimer marker;
+    marker.setSingleShot(true);
+    marker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&marker, &QTimer::timeout, [&] { fired = true; });
+    marker.start(interval);
+    return SpinUntil([&] { return fired; }, interval + std::chrono::seconds(20));
   }
 
   std::string Log() const { return MemoryFiles.Content(State.Paths.ReceiveLog); }

@@ -17,6 +17,7 @@
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
+#include "desktop/net/qt_text.h"
 #include "desktop/net/qt_timer.h"
 #include "desktop/net/reply_timeout.h"
 #include "desktop/posix/posix_file_system.h"
@@ -24,15 +25,6 @@
 #include "settings/settings_store.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
-
-namespace {
-
-std::string ToStd(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace postvane;

@@ -17,6 +17,7 @@
 #include "desktop/gui/password_style.h"
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui/wrapping_check_box.h"
+#include "desktop/net/qt_text.h"
 
 namespace postvane {
 
@@ -28,7 +29,6 @@ constexpr int kFirstMailboxIcon = 124;
 constexpr int kMailboxIconPixels = 32;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
 
 template <typename W>
 W* Place(W* widget, const char* name, int x, int y, int width, int height) {
@@ -263,11 +263,11 @@ void frmConfig::Form_Unload() {
 
 ConfigMailboxFields frmConfig::ReadMailbox() const {
   ConfigMailboxFields fields;
-  fields.Name = S(MailBoxName->text());
-  fields.User = S(User->text());
-  fields.Password = S(Password->text());
-  fields.RemoteHost = S(RemoteHost->text());
-  fields.RemotePort = S(RemotePort->text());
+  fields.Name = ToStd(MailBoxName->text());
+  fields.User = ToStd(User->text());
+  fields.Password = ToStd(Password->text());
+  fields.RemoteHost = ToStd(RemoteHost->text());
+  fields.RemotePort = ToStd(RemotePort->text());
   fields.Enabled = chkEnabled->isChecked();
   fields.LastMail = chkLastMail->isChecked();
   return fields;
@@ -285,16 +285,16 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
 
 ConfigGeneralFields frmConfig::ReadGeneral() const {
   ConfigGeneralFields fields;
-  fields.Interval = S(txtInterval->text());
+  fields.Interval = ToStd(txtInterval->text());
   fields.DoubleClick = cmbDoubleClick->currentIndex();
   fields.AdvancedTrayIcon = chkAdvancedTrayIcon->isChecked();
   fields.PlaySound = chkPlaySound->isChecked();
   fields.ReplaySound = chkReplaySound->isChecked();
   fields.PopUpWindow = chkPopUpWindow->isChecked();
   fields.RunMailReader = chkRunMailReader->isChecked();
-  fields.MailProgram = S(txtMailProgram->text());
-  fields.SoundFile = S(txtSoundFile->text());
-  fields.MDaemonPath = S(txtMDaemonPath->text());
+  fields.MailProgram = ToStd(txtMailProgram->text());
+  fields.SoundFile = ToStd(txtSoundFile->text());
+  fields.MDaemonPath = ToStd(txtMDaemonPath->text());
   fields.MDaemonActivate = chkMDaemonActivate->isChecked();
   return fields;
 }

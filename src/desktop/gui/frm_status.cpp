@@ -8,6 +8,7 @@
 #include "app/postvane_app.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
+#include "desktop/net/qt_text.h"
 
 namespace postvane {
 
@@ -79,16 +80,14 @@ QString frmStatus::KeyOf(const QTreeWidgetItem& item) { return item.data(0, kKey
 
 void frmStatus::TreeView1_Expand(QTreeWidgetItem* node) {
   if (node == nullptr) return;
-  if (const std::optional<std::string> text =
-          app_.StatusNodeTextOnExpand(KeyOf(*node).toStdString())) {
+  if (const std::optional<std::string> text = app_.StatusNodeTextOnExpand(ToStd(KeyOf(*node)))) {
     node->setText(0, Q(*text));
   }
 }
 
 void frmStatus::TreeView1_Collapse(QTreeWidgetItem* node) {
   if (node == nullptr) return;
-  if (const std::optional<std::string> text =
-          app_.StatusNodeTextOnCollapse(KeyOf(*node).toStdString())) {
+  if (const std::optional<std::string> text = app_.StatusNodeTextOnCollapse(ToStd(KeyOf(*node)))) {
     node->setText(0, Q(*text));
   }
 }

@@ -7,6 +7,7 @@
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/qt_pickers.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_text.h"
 #include "desktop/posix/process_guard.h"
 #include "desktop/posix/single_instance_lock.h"
 #include "text/own_text.h"
@@ -36,7 +37,7 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   postvane::QtPickers pickers;
-  postvane::DesktopProgram program(QApplication::applicationDirPath().toStdString(), pickers);
+  postvane::DesktopProgram program(postvane::ToStd(QApplication::applicationDirPath()), pickers);
   // Exit ends the program at once: no window closes, so nothing is saved.
   program.MainWindow().SetExitHandler([] { std::_Exit(EXIT_SUCCESS); });
   program.StartUp(postvane::WindowsLanguageId(QLocale::system().language()));

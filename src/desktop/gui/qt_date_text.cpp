@@ -4,6 +4,8 @@
 #include <QDate>
 #include <QTime>
 
+#include "desktop/net/qt_text.h"
+
 namespace postvane {
 
 QString WithoutTimeZone(const QString& timeFormat) {
@@ -30,10 +32,10 @@ QtDateText::QtDateText(const QLocale& locale)
 std::string QtDateText::Format(const LocalDateTime& value) const {
   const QTime time(value.Hour, value.Minute, value.Second);
   const QString timeText = locale_.toString(time, timeFormat_);
-  if (value.IsZeroDate()) return timeText.toStdString();
+  if (value.IsZeroDate()) return ToStd(timeText);
   const QString dateText = locale_.toString(QDate(value.Year, value.Month, value.Day), dateFormat_);
-  if (value.IsMidnight()) return dateText.toStdString();
-  return (dateText + QLatin1Char(' ') + timeText).toStdString();
+  if (value.IsMidnight()) return ToStd(dateText);
+  return ToStd(dateText + QLatin1Char(' ') + timeText);
 }
 
 }  // namespace postvane

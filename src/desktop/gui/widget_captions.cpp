@@ -12,17 +12,16 @@
 #include <functional>
 #include <vector>
 
+#include "desktop/net/qt_text.h"
+
 namespace postvane {
 
 namespace {
 
-std::string Text(const QString& text) { return text.toStdString(); }
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
 // Buttons, tabs, group titles and menu entries read "&" as a mnemonic marker; caption texts
 // are meant literally.
 QString Literal(const std::string& text) {
-  return Text(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+  return ToQt(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 // Plain widgets and frames group controls the way a form's frames do; enter those only, not
@@ -51,28 +50,28 @@ void Walk(QObject& parent, const std::function<void(QObject&)>& visit) {
 
 Control Describe(QObject& object) {
   Control control;
-  control.Name = Text(object.objectName());
+  control.Name = ToStd(object.objectName());
   if (auto* action = qobject_cast<QAction*>(&object)) {
     control.Kind = ControlKind::Menu;
-    control.Caption = Text(action->text());
+    control.Caption = ToStd(action->text());
   } else if (auto* group = qobject_cast<QGroupBox*>(&object)) {
     control.Kind = ControlKind::Frame;
-    control.Caption = Text(group->title());
+    control.Caption = ToStd(group->title());
   } else if (auto* label = qobject_cast<QLabel*>(&object)) {
     control.Kind = ControlKind::Label;
-    control.Caption = Text(label->text());
+    control.Caption = ToStd(label->text());
   } else if (auto* button = qobject_cast<QPushButton*>(&object)) {
     control.Kind = ControlKind::CommandButton;
-    control.Caption = Text(button->text());
+    control.Caption = ToStd(button->text());
   } else if (auto* check = qobject_cast<QCheckBox*>(&object)) {
     control.Kind = ControlKind::CheckBox;
-    control.Caption = Text(check->text());
+    control.Caption = ToStd(check->text());
   } else if (auto* tabs = qobject_cast<QTabWidget*>(&object)) {
     control.Kind = ControlKind::TabStrip;
-    for (int i = 0; i < tabs->count(); ++i) control.Tabs.push_back(Text(tabs->tabText(i)));
+    for (int i = 0; i < tabs->count(); ++i) control.Tabs.push_back(ToStd(tabs->tabText(i)));
   } else if (auto* combo = qobject_cast<QComboBox*>(&object)) {
     control.Kind = ControlKind::ComboBox;
-    for (int i = 0; i < combo->count(); ++i) control.Items.push_back(Text(combo->itemText(i)));
+    for (int i = 0; i < combo->count(); ++i) control.Items.push_back(ToStd(combo->itemText(i)));
     control.SelectedIndex = static_cast<int16_t>(combo->currentIndex());
   }
   return control;
@@ -82,23 +81,23 @@ void Apply(QObject& object, const Control& control) {
   switch (control.Kind) {
     case ControlKind::Menu:
       if (auto* action = qobject_cast<QAction*>(&object)) {
-        if (Text(action->text()) != control.Caption) action->setText(Literal(control.Caption));
+        if (ToStd(action->text()) != control.Caption) action->setText(Literal(control.Caption));
       }
       break;
     case ControlKind::Frame:
       if (auto* group = qobject_cast<QGroupBox*>(&object)) {
-        if (Text(group->title()) != control.Caption) group->setTitle(Literal(control.Caption));
+        if (ToStd(group->title()) != control.Caption) group->setTitle(Literal(control.Caption));
       }
       break;
     case ControlKind::Label:
       if (auto* label = qobject_cast<QLabel*>(&object)) {
-        if (Text(label->text()) != control.Caption) label->setText(Text(control.Caption));
+        if (ToStd(label->text()) != control.Caption) label->setText(ToQt(control.Caption));
       }
       break;
     case ControlKind::CommandButton:
     case ControlKind::CheckBox:
       if (auto* button = qobject_cast<QAbstractButton*>(&object)) {
-        if (Text(button->text()) != control.Caption) button->setText(Literal(control.Caption));
+        if (ToStd(button->text()) != control.Caption) button->setText(Literal(control.Caption));
       }
       break;
     case ControlKind::TabStrip:
@@ -106,7 +105,7 @@ void Apply(QObject& object, const Control& control) {
         const int count = qMin(tabs->count(), static_cast<int>(control.Tabs.size()));
         for (int i = 0; i < count; ++i) {
           const std::string& text = control.Tabs[static_cast<std::size_t>(i)];
-          if (Text(tabs->tabText(i)) != text) tabs->setTabText(i, Literal(text));
+          if (ToStd(tabs->tabText(i)) != text) tabs->setTabText(i, Literal(text));
         }
       }
       break;
@@ -115,7 +114,7 @@ void Apply(QObject& object, const Control& control) {
         const int count = qMin(combo->count(), static_cast<int>(control.Items.size()));
         for (int i = 0; i < count; ++i) {
           const std::string& text = control.Items[static_cast<std::size_t>(i)];
-          if (Text(combo->itemText(i)) != text) combo->setItemText(i, Text(text));
+          if (ToStd(combo->itemText(i)) != text) combo->setItemText(i, ToQt(text));
         }
         combo->setCurrentIndex(control.SelectedIndex);
       }
@@ -135,14 +134,14 @@ std::vector<QObject*> Objects(QWidget& window) {
 
 Form DescribeCaptions(QWidget& window) {
   Form form;
-  form.Name = Text(window.objectName());
-  form.Caption = Text(window.windowTitle());
+  form.Name = ToStd(window.objectName());
+  form.Caption = ToStd(window.windowTitle());
   for (QObject* object : Objects(window)) form.Controls.push_back(Describe(*object));
   return form;
 }
 
 void ApplyCaptions(QWidget& window, const Form& form) {
-  if (Text(window.windowTitle()) != form.Caption) window.setWindowTitle(Text(form.Caption));
+  if (ToStd(window.windowTitle()) != form.Caption) window.setWindowTitle(ToQt(form.Caption));
   const std::vector<QObject*> objects = Objects(window);
   const std::size_t count = qMin(objects.size(), form.Controls.size());
   for (std::size_t i = 0; i < count; ++i) {

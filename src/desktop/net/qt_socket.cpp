@@ -7,6 +7,8 @@
 #include <QTcpSocket>
 #include <utility>
 
+#include "desktop/net/qt_text.h"
+
 namespace postvane {
 namespace {
 
@@ -24,11 +26,6 @@ constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatf
 #else
 constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::ReuseAddressHint;
 #endif
-
-std::string ToStd(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
-}
 
 }  // namespace
 

@@ -1,14 +1,19 @@
-// The check cycle: walking the mailboxes, connecting, time-out, socket errors, end of cycle.
+// The check engine's cycle: walking the mailboxes, connecting, time-out, socket errors, the
+// end of each mailbox and of the cycle, and the receive log.
+#include "check/check_engine.h"
+
+#include <exception>
 #include <string>
 
-#include "check/check_engine.h"
 #include "text/own_text.h"
+#include "text/replace_hash.h"
 #include "text/string_table.h"
 
 namespace postvane {
 
 CheckEngine::CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
-                         Clock& clock, FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log)
+                         Clock& clock, FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log,
+                         ConnectFailurePolicy connectPolicy)
     : state_(state),
       socket_(socket),
       timeout_(timeout),
@@ -16,7 +21,8 @@ CheckEngine::CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Time
       clock_(clock),
       files_(files),
       hooks_(hooks),
-      log_(log) {
+      log_(log),
+      connectPolicy_(connectPolicy) {
   socket_.SetListener(this);
   timeout_.SetTickHandler([this] { OnTimeout(); });
   timerQuit_.SetTickHandler([this] { OnQuitTimer(); });
@@ -31,6 +37,15 @@ CheckEngine::~CheckEngine() {
 void CheckEngine::SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit) {
   uidlLimit_ = uidlLimit;
   headerLimit_ = headerLimit;
+}
+
+void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
+  if (log_.Enabled == 0) return;
+  // The log is a trace only: whatever goes wrong writing it must not touch the check.
+  try {
+    AppendReceiveLog(files_, log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
+  } catch (const std::exception&) {
+  }
 }
 
 MailboxRecord* CheckEngine::Current() {
@@ -72,6 +87,12 @@ void CheckEngine::mnuCheckNow_Click() {
   CheckNow();
 }
 
+void CheckEngine::StopCycle() {
+  CloseSocket();
+  timeout_.Stop();
+  timerQuit_.Stop();
+}
+
 void CheckEngine::CheckNow() {
   int retriesLeft = kInvalidStateRetries;
   for (;;) {
@@ -79,8 +100,7 @@ void CheckEngine::CheckNow() {
     if (index < 0 || index > kEndOfCycle) return;
     if (index == kEndOfCycle) {
       state_.CurrentMailbox = 0;
-      hooks_.RefreshTray();
-      hooks_.NotifyNewMail();
+      hooks_.CycleEnded();
       return;
     }
     MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(index)];
@@ -96,11 +116,16 @@ void CheckEngine::CheckNow() {
     record.State = MailboxState::Idle;
     record.LastCheck = clock_.Now();
     timerQuit_.Stop();
-    if (ConnectMailbox() != ConnectOutcome::InvalidState) return;
+    const ConnectOutcome outcome = ConnectMailbox();
+    if (outcome == ConnectOutcome::Requested) return;
     // The socket was still open: close it and set the same mailbox up again, a few times at
     // most, since a socket that never leaves that state would otherwise spin here for ever.
-    if (retriesLeft-- == 0) return;
-    CloseSocket();
+    if (outcome == ConnectOutcome::InvalidState && retriesLeft-- > 0) {
+      CloseSocket();
+      continue;
+    }
+    SettleFailedConnect();
+    return;
   }
 }
 
@@ -108,21 +133,44 @@ CheckEngine::ConnectOutcome CheckEngine::ConnectMailbox() {
   MailboxRecord* record = Current();
   if (record == nullptr) return ConnectOutcome::Rests;
   for (;;) {
-    const SocketError error = socket_.Connect();
-    if (!error) {
+    lastConnectError_ = socket_.Connect();
+    if (!lastConnectError_) {
       socketInUse_ = true;
       record->State = MailboxState::Connecting;
       timeout_.Start();
       return ConnectOutcome::Requested;
     }
-    if (error.Number == kSocketInvalidState) return ConnectOutcome::InvalidState;
+    if (lastConnectError_.Number == kSocketInvalidState) return ConnectOutcome::InvalidState;
     // Address in use again although the system chose the port: give up like any other error.
-    if (error.Number != kSocketAddressInUse || socket_.LocalPort() == 0) {
+    if (lastConnectError_.Number != kSocketAddressInUse || socket_.LocalPort() == 0) {
       return ConnectOutcome::Rests;
     }
     CloseSocket();
     RaiseLocalPort();
   }
+}
+
+void CheckEngine::SettleFailedConnect() {
+  MailboxRecord* record = Current();
+  if (record == nullptr) return;
+  if (connectPolicy_ == ConnectFailurePolicy::RestUntilNextCycle) {
+    hooks_.MailboxFinished(state_.CurrentMailbox,
+                           {MailboxResult::NotChecked, NotCheckedReason::ConnectRests, {}});
+    return;
+  }
+  // The socket's own words, as for an error that arrives later.
+  std::string text = lastConnectError_.Description;
+  if (text.empty()) {
+    text =
+        ReplaceHash(OwnString(state_.LanguageBase, OwnText::SocketError), lastConnectError_.Number);
+  }
+  record->StatusText = text;
+  record->State = MailboxState::Idle;
+  WriteReceiveLog(StateCode(MailboxState::Idle), text);
+  timeout_.Stop();
+  CloseSocket();
+  Report({MailboxResult::Failed, NotCheckedReason::None, text});
+  Advance();
 }
 
 void CheckEngine::OnConnect() {
@@ -143,7 +191,7 @@ void CheckEngine::OnTimeout() {
   record->State = MailboxState::Idle;
   CloseSocket();
   timeout_.Stop();
-  hooks_.RefreshTray();
+  Report({MailboxResult::Failed, NotCheckedReason::None, record->StatusText});
   Advance();
 }
 
@@ -153,7 +201,7 @@ void CheckEngine::OnSocketError(int number, const std::string& description) {
   if (number == kSocketAddressInUse && socket_.LocalPort() != 0) {
     timeout_.Stop();
     RaiseLocalPort();
-    ConnectMailbox();
+    if (ConnectMailbox() != ConnectOutcome::Requested) SettleFailedConnect();
     return;
   }
   AbandonMailbox(description);
@@ -168,7 +216,7 @@ void CheckEngine::OnSocketClose() {
     AbandonMailbox(OwnString(state_.LanguageBase, OwnText::ConnectionClosedByServer));
   } else if (record->State == MailboxState::QuitSent) {
     timerQuit_.Stop();
-    CloseAndAdvance();
+    FinishCounted();
   }
 }
 
@@ -180,13 +228,25 @@ void CheckEngine::AbandonMailbox(const std::string& description) {
   record->StatusText = description;
   record->State = MailboxState::Idle;
   WriteReceiveLog(0, description);
-  hooks_.RefreshTray();
+  Report({MailboxResult::Failed, NotCheckedReason::None, description});
   Advance();
 }
 
-void CheckEngine::CloseAndAdvance() {
+void CheckEngine::FinishCounted() {
   CloseSocket();
+  const MailboxRecord* record = Current();
+  if (record != nullptr) {
+    Report({record->NewCount > 0 ? MailboxResult::NewMail : MailboxResult::NoNewMail,
+            NotCheckedReason::None,
+            {}});
+  }
   Advance();
+}
+
+void CheckEngine::Report(const MailboxOutcome& outcome) {
+  const int16_t index = state_.CurrentMailbox;
+  if (index < 0 || index >= kUserMailboxes) return;
+  hooks_.MailboxFinished(index, outcome);
 }
 
 void CheckEngine::Advance() {

@@ -1,4 +1,4 @@
-// The POP3 dialogue with the current mailbox's server, driven by arriving data.
+// The check engine's POP3 dialogue with the current mailbox's server, driven by arriving data.
 #include <algorithm>
 #include <string>
 
@@ -84,9 +84,11 @@ void CheckEngine::OnUserReply(MailboxRecord& record, const std::string& reply) {
     return;
   }
   // A locked maildrop is no unknown user: the previous outcome stays on show.
-  if (!Contains(reply, "lock"))
-    record.StatusText = LocalString(state_.LanguageBase, StringId::UserNameUnknown);
-  EndMailbox();
+  if (Contains(reply, "lock")) {
+    EndMailbox({MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, {}});
+    return;
+  }
+  FailWith(StringId::UserNameUnknown);
 }
 
 void CheckEngine::OnPassReply(MailboxRecord& record, const std::string& reply) {
@@ -98,7 +100,7 @@ void CheckEngine::OnPassReply(MailboxRecord& record, const std::string& reply) {
   // Servers report a maildrop held by another session in the reply to PASS; the password
   // was fine, so this ends the check the way a locked reply to USER does.
   if (Contains(reply, "lock") || Contains(reply, "[IN-USE]")) {
-    EndMailbox();
+    EndMailbox({MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, {}});
     return;
   }
   FailWith(StringId::PasswordWrong);
@@ -119,7 +121,7 @@ void CheckEngine::OnLastReply(MailboxRecord& record, const std::string& reply) {
   record.LastAccessed =
       Accepted(reply) ? ReadReplyNumber(std::string_view(reply).substr(3)) : int16_t{-1};
   record.State = MailboxState::UidlSent;
-  Release(state_.UidlBuffer);
+  Release(uidlBuffer_);
   uidlTerminator_.Reset();
   uidlError_.Reset();
   uidlLineEnd_.Reset();
@@ -127,7 +129,7 @@ void CheckEngine::OnLastReply(MailboxRecord& record, const std::string& reply) {
 }
 
 void CheckEngine::OnUidlBlock(MailboxRecord& record, const std::string& block) {
-  std::string& buffer = state_.UidlBuffer;
+  std::string& buffer = uidlBuffer_;
   if (PassesLimit(buffer, block, uidlLimit_)) {
     // No listing can be trusted past the bound: the counts rest on STAT, as after "-ERR".
     Release(buffer);
@@ -155,17 +157,17 @@ void CheckEngine::DecideHeaders(MailboxRecord& record) {
     return;
   }
   unfinished = true;
-  state_.CurrentMessage = ClampCount(record.MessageCount - record.NewCount + 1);
+  currentMessage_ = ClampCount(record.MessageCount - record.NewCount + 1);
   record.Headers.assign(static_cast<std::size_t>(record.NewCount) + 1, MessageHeader{});
   record.State = MailboxState::TopSent;
-  Release(state_.HeaderBuffer);
+  Release(headerBuffer_);
   topError_.Reset();
   topTerminator_.Reset();
   SendTop();
 }
 
 void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
-  std::string& buffer = state_.HeaderBuffer;
+  std::string& buffer = headerBuffer_;
   // Every way out below ends the fetch as far as this server allows.
   const auto endFetch = [this] {
     headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)] = false;
@@ -185,12 +187,12 @@ void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
     return;
   }
   if (!terminated) return;
-  ExtractHeaders(record, buffer, state_.CurrentMessage);
+  ExtractHeaders(record, buffer, currentMessage_);
   buffer.clear();
   topError_.Reset();
   topTerminator_.Reset();
-  const int next = state_.CurrentMessage + 1;
-  state_.CurrentMessage = ClampCount(next);
+  const int next = currentMessage_ + 1;
+  currentMessage_ = ClampCount(next);
   if (next > record.MessageCount) {
     endFetch();
     return;
@@ -202,7 +204,7 @@ void CheckEngine::OnQuitReply(const std::string& reply) {
   MailboxRecord* record = Current();
   timerQuit_.Stop();
   if (record != nullptr && Accepted(reply)) record->StatusText.clear();
-  CloseAndAdvance();
+  FinishCounted();
 }
 
 void CheckEngine::OnQuitTimer() {
@@ -210,7 +212,7 @@ void CheckEngine::OnQuitTimer() {
   const MailboxRecord* record = Current();
   // A tick left over from an abandoned cycle.
   if (record == nullptr || !socketInUse_ || record->State != MailboxState::QuitSent) return;
-  CloseAndAdvance();
+  FinishCounted();
 }
 
 bool CheckEngine::Send(const std::string& line, std::string_view logText) {
@@ -226,7 +228,7 @@ bool CheckEngine::Send(const std::string& line, std::string_view logText) {
 
 void CheckEngine::SendTop() {
   // No blank after the 0: servers such as Dovecot refuse "TOP n 0 " as noise after the count.
-  const std::string line = "TOP " + std::to_string(state_.CurrentMessage) + " 0";
+  const std::string line = "TOP " + std::to_string(currentMessage_) + " 0";
   Send(line, line);
 }
 
@@ -238,15 +240,16 @@ void CheckEngine::SendQuit() {
 
 void CheckEngine::FailWith(StringId id) {
   MailboxRecord* record = Current();
-  if (record != nullptr) record->StatusText = LocalString(state_.LanguageBase, id);
-  EndMailbox();
+  if (record == nullptr) return;
+  record->StatusText = LocalString(state_.LanguageBase, id);
+  EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record->StatusText});
 }
 
-void CheckEngine::EndMailbox() {
+void CheckEngine::EndMailbox(const MailboxOutcome& outcome) {
   MailboxRecord* record = Current();
   if (record != nullptr) record->State = MailboxState::Idle;
   CloseSocket();
-  hooks_.RefreshTray();
+  Report(outcome);
   Advance();
 }
 
