@@ -1,12 +1,18 @@
 // postvane-check as a user runs it: the built executable against scripted POP3 servers on
 // 127.0.0.1, with no display, checked by its output, exit status and settings file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QProcess>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +27,17 @@ namespace postvane::test {
 namespace {
 
 const std::vector<std::string> kUids = {"u1", "u2", "u3"};
+
+// Keeps the event loop going until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
 
 Pop3Script NewMailScript() {
   return Pop3Script()
@@ -242,6 +259,29 @@ TEST_F(CliCheck, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
   EXPECT_EQ(mailboxes[1].toObject()["newCount"].toInt(), 2);
   EXPECT_FALSE(mailboxes[1].toObject()["error"].toBool());
   EXPECT_EQ(later.Sessions().size(), 1u);
+}
+
+// A process the system may not dump has the files of its /proc entry owned by root whoever runs
+// it: run the check as another user and look while it waits on a silent server.
+TEST_F(CliCheck, TheRunningCheckCannotBeDumped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the check as another user";
+  ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
+  WriteSettings({Mailbox(0, "Silent", silent.Port())});
+  std::filesystem::permissions(folder_.Path(), std::filesystem::perms::owner_all |
+                                                   std::filesystem::perms::others_exec |
+                                                   std::filesystem::perms::others_read);
+  QProcess process;
+  process.setProcessEnvironment(EnglishEnvironment());
+  process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", CheckProgram(),
+                            "--settings", SettingsArgument(), "--timeout", "30"});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  ASSERT_TRUE(WaitUntil([&] { return !silent.Sessions().empty(); }, 20000))
+      << process.readAllStandardError().toStdString();
+  struct stat info {};
+  ASSERT_EQ(::stat(("/proc/" + std::to_string(process.processId()) + "/status").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u) << "a dumpable process of uid 65534 owns its /proc entry";
+  process.kill();
+  process.waitForFinished(10000);
 }
 
 TEST_F(CliCheck, OnlyTheChosenMailboxesAreChecked) {
