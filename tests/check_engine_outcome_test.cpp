@@ -43,6 +43,7 @@ struct OutcomeRow {
 };
 
 std::string NoText() { return {}; }
+std::string InUse() { return OwnString(900, OwnText::MailboxInUse); }
 
 class CheckEngineOutcomeTest : public testing::TestWithParam<OutcomeRow> {};
 
@@ -64,8 +65,7 @@ TEST_P(CheckEngineOutcomeTest, ReportsTheMailboxOnceAndMovesOnAsThePolicySays) {
   EXPECT_EQ(outcome.Text, row.Text());
   EXPECT_EQ(outcome.Counted(),
             row.Result == MailboxResult::NewMail || row.Result == MailboxResult::NoNewMail);
-  if (row.Result == MailboxResult::Failed) EXPECT_EQ(box.StatusText, outcome.Text);
-  if (row.Result == MailboxResult::NotChecked) EXPECT_EQ(box.StatusText, "earlier outcome");
+  if (!outcome.Counted()) EXPECT_EQ(box.StatusText, outcome.Text);
   // A counted mailbox keeps showing the state its dialogue ended in.
   EXPECT_EQ(box.State, outcome.Counted() ? MailboxState::QuitSent : MailboxState::Idle);
   // Mailbox 1 is asked next and still under way.
@@ -101,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                    [] { return LocalString(900, StringId::PasswordWrong); }},
         OutcomeRow{"PassLocked", kGoOn,
                    Dialogue({"+OK ready\r\n", "+OK\r\n", "-ERR [IN-USE] Mailbox in use\r\n"}),
-                   MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, NoText},
+                   MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, InUse},
         OutcomeRow{"UserLocked", kRest, Dialogue({"+OK ready\r\n", "-ERR maildrop lock busy\r\n"}),
-                   MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, NoText},
+                   MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, InUse},
         OutcomeRow{"ServerClosed", kRest,
                    [](CheckEngineRig& rig) {
                      rig.Socket.RaiseConnect();

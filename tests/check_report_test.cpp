@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -20,6 +21,18 @@ MailboxReport Box(int16_t index, const std::string& name, int16_t newCount, int1
   box.NewCount = newCount;
   box.MessageCount = messages;
   box.StatusText = status;
+  if (!status.empty()) {
+    box.Result = MailboxResult::Failed;
+  } else {
+    box.Result = newCount > 0 ? MailboxResult::NewMail : MailboxResult::NoNewMail;
+  }
+  return box;
+}
+
+// Another client held the mailbox: the server was never asked for counts.
+MailboxReport Locked(int16_t index, const std::string& name) {
+  MailboxReport box = Box(index, name, 0, 0, OwnString(900, OwnText::MailboxInUse));
+  box.Result = MailboxResult::NotChecked;
   return box;
 }
 
@@ -131,6 +144,16 @@ const ExitCase kExitCases[] = {
      kExitFailed},
     {"SwitchedOffDoesNotCount", {Disabled(Box(0, "a", 3, 3)), Box(1, "b", 0, 0)}, kExitNoNewMail},
     {"SwitchedOffFailureDoesNotCount", {Disabled(Box(0, "a", 0, 0, "x"))}, kExitNoNewMail},
+    {"NotCheckedIsAFailure", {Box(0, "a", 0, 2), Locked(1, "b")}, kExitFailed},
+    {"NewMailBeatsNotChecked", {Locked(0, "a"), Box(1, "b", 1, 1)}, kExitNewMail},
+    {"UnfinishedIsAFailure",
+     {Box(0, "a", 0, 2),
+      [] {
+        MailboxReport box = Box(1, "b", 0, 0);
+        box.Result = MailboxResult::Failed;
+        return box;
+      }()},
+     kExitFailed},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExitStatus, testing::ValuesIn(kExitCases),
@@ -190,19 +213,52 @@ TEST(CheckReport, JsonHoldsEveryField) {
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
   report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
                       Disabled(Box(5, "Old", 4, 4))};
-  EXPECT_EQ(RenderJsonReport(report),
-            "{\"mailboxes\":["
-            "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"newCount\":2,"
-            "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
-            "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
-            "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
-            "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
-            "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"newCount\":0,\"messageCount\":0,"
-            "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
-            "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"newCount\":4,\"messageCount\":4,"
-            "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-            "\"headers\":[]}"
-            "],\"newTotal\":2}\n");
+  EXPECT_EQ(
+      RenderJsonReport(report),
+      "{\"mailboxes\":["
+      "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"checked\":true,\"newCount\":2,"
+      "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
+      "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+      "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
+      "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
+      "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"checked\":false,\"newCount\":0,"
+      "\"messageCount\":0,"
+      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+      "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"checked\":false,\"newCount\":4,"
+      "\"messageCount\":4,"
+      "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
+      "\"headers\":[]}"
+      "],\"newTotal\":2}\n");
+}
+
+// A mailbox whose counts were not renewed never reads like an empty one.
+TEST(CheckReport, NotCheckedMailboxSaysSoInBothRenderings) {
+  for (int16_t base : {int16_t{900}, int16_t{700}}) {
+    SCOPED_TRACE(base);
+    CheckReport report;
+    report.LanguageBase = base;
+    MailboxReport locked = Locked(1, "Home");
+    locked.StatusText = OwnString(base, OwnText::MailboxInUse);
+    report.Mailboxes = {Box(0, "Work", 0, 3), locked};
+    const std::string plain = RenderPlainReport(report);
+    const std::string line = "1 Home: " + OwnString(base, OwnText::NotChecked) + " - " +
+                             OwnString(base, OwnText::MailboxInUse) + "\n";
+    EXPECT_NE(plain.find(line), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("1 Home: 0 "), std::string::npos) << plain;
+
+    const std::string json = RenderJsonReport(report);
+    EXPECT_NE(json.find("\"index\":0,\"name\":\"Work\",\"enabled\":true,\"checked\":true"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"index\":1,\"name\":\"Home\",\"enabled\":true,\"checked\":false"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"status\":" + JsonString(OwnString(base, OwnText::MailboxInUse)) +
+                        ",\"error\":true"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(CheckExitStatus(report), kExitFailed);
+  }
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {
@@ -225,7 +281,10 @@ TEST(CheckReport, MadeFromTheTableNewestMessageFirst) {
   box.NewestUidl = "z";
   box.Headers = {Header("never shown", "", ""), Header("newest", "", ""), Header("older", "", "")};
   state.Mailboxes[6].Enabled = kFalse;
-  const CheckReport report = MakeCheckReport(state, {4, 6, 10, -1});
+  MailboxResults results{};
+  results.fill(MailboxResult::Failed);
+  results[4] = MailboxResult::NewMail;
+  const CheckReport report = MakeCheckReport(state, {4, 6, 10, -1}, results);
   EXPECT_EQ(report.LanguageBase, 1000);
   ASSERT_EQ(report.Mailboxes.size(), 2u);
   const MailboxReport& first = report.Mailboxes[0];
@@ -235,6 +294,9 @@ TEST(CheckReport, MadeFromTheTableNewestMessageFirst) {
   EXPECT_EQ(first.NewCount, 2);
   EXPECT_EQ(first.MessageCount, 9);
   EXPECT_EQ(first.NewestUidl, "z");
+  EXPECT_EQ(first.Result, MailboxResult::NewMail);
+  EXPECT_TRUE(Checked(first));
+  EXPECT_FALSE(Checked(report.Mailboxes[1]));
   ASSERT_EQ(first.Headers.size(), 2u);
   EXPECT_EQ(first.Headers[0].From, "newest");
   EXPECT_EQ(first.Headers[1].From, "older");

@@ -91,7 +91,7 @@ struct CheckRunRig {
                    "\r\nDate: Mon\r\n\r\n.\r\n");
   }
 
-  CheckReport Report() const { return MakeCheckReport(State, Run.Listed()); }
+  CheckReport Report() const { return MakeCheckReport(State, Run.Listed(), Run.Results()); }
 };
 
 TEST(CheckRun, NewMailIsFoundListedAndEndsTheRun) {

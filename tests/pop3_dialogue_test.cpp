@@ -7,6 +7,7 @@
 
 #include "check/new_mail_rules.h"
 #include "fakes/check_engine_rig.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -14,7 +15,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr std::optional<StringId> kUnchanged;
+// A reply saying another session holds the mailbox.
+constexpr std::optional<StringId> kLocked;
 
 std::string Listing(int count) {
   std::string text = "+OK " + std::to_string(count) + " messages\r\n";
@@ -128,7 +130,7 @@ struct RejectionRow {
   const char* Name;
   MailboxState At;
   const char* Reply;
-  std::optional<StringId> Text;  // the new StatusText, or kUnchanged
+  std::optional<StringId> Text;  // the new StatusText, or kLocked
 };
 
 class Pop3RejectionTest : public Pop3DialogueTest,
@@ -147,7 +149,8 @@ TEST_P(Pop3RejectionTest, EndsTheCheckAndMovesOn) {
 
   EXPECT_EQ(box0().State, MailboxState::Idle);
   if (!row.Text) {
-    EXPECT_EQ(box0().StatusText, "earlier outcome");
+    // The counts stay, but the check-result line no longer shows the earlier outcome.
+    EXPECT_EQ(box0().StatusText, OwnString(rig.State.LanguageBase, OwnText::MailboxInUse));
   } else {
     EXPECT_EQ(box0().StatusText, LocalString(rig.State.LanguageBase, *row.Text));
     EXPECT_FALSE(box0().StatusText.empty());
@@ -172,18 +175,18 @@ INSTANTIATE_TEST_SUITE_P(
         RejectionRow{"UserRefused", MailboxState::UserSent, "-ERR no such user\r\n",
                      StringId::UserNameUnknown},
         RejectionRow{"UserLocked", MailboxState::UserSent, "-ERR maildrop lock busy\r\n",
-                     kUnchanged},
+                     kLocked},
         RejectionRow{"UserCapitalLock", MailboxState::UserSent, "-ERR Lock busy\r\n",
                      StringId::UserNameUnknown},
         RejectionRow{"PassRefused", MailboxState::PassSent, "-ERR authentication failed\r\n",
                      StringId::PasswordWrong},
         RejectionRow{"PassLowerCaseOk", MailboxState::PassSent, "+ok\r\n", StringId::PasswordWrong},
         RejectionRow{"PassInUse", MailboxState::PassSent, "-ERR [IN-USE] Internal error\r\n",
-                     kUnchanged},
+                     kLocked},
         RejectionRow{"PassLocked", MailboxState::PassSent,
-                     "-ERR [IN-USE] Mailbox is locked, try again later\r\n", kUnchanged},
+                     "-ERR [IN-USE] Mailbox is locked, try again later\r\n", kLocked},
         RejectionRow{"PassMaildropLock", MailboxState::PassSent, "-ERR maildrop lock held\r\n",
-                     kUnchanged},
+                     kLocked},
         RejectionRow{"StatRefused", MailboxState::StatSent, "-ERR\r\n", StringId::NoStatCommand}),
     [](const ::testing::TestParamInfo<RejectionRow>& info) { return info.param.Name; });
 

@@ -397,5 +397,35 @@ TEST_F(PostvaneAppTest, PerMailboxClickAcknowledgesOnlyThatMailbox) {
   EXPECT_EQ(Ini().find("UIDL=u6"), std::string::npos);
 }
 
+// Another client holds the mailbox: the counts stay, but its tool tip and check-result line
+// say why they were not renewed, until a check gets through again.
+TEST_F(PostvaneAppTest, LockedMailboxSaysSoUntilTheNextCheckGetsThrough) {
+  Start(
+      "[MailBox1]\r\nName=Home\r\nRemoteHost=pop.home.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[General]\r\nTrayType=1\r\n");
+  const std::string inUse = OwnString(900, OwnText::MailboxInUse);
+  socket.RaiseConnect();
+  for (const char* reply : {"+OK ready\r\n", "+OK\r\n", "-ERR [IN-USE] Mailbox in use\r\n"}) {
+    socket.Receive(reply);
+  }
+  EXPECT_EQ(Box(1).State, MailboxState::Idle);
+  EXPECT_NE(icons.ToolTip[1].find("Home: " + inUse), std::string::npos) << icons.ToolTip[1];
+  const auto lineSays = [&](const std::string& text) {
+    for (const StatusNode& node : app->BuildStatusTree()) {
+      if (node.Parent == "1 Account" && node.Text == text) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(lineSays(inUse));
+
+  app->mnuCheckNow_Click();
+  AnswerUpToListing(1);
+  socket.Receive("+OK bye\r\n");
+  tray.Fire();
+  EXPECT_EQ(Box(1).StatusText, "");
+  EXPECT_EQ(icons.ToolTip[1].find(inUse), std::string::npos) << icons.ToolTip[1];
+  EXPECT_TRUE(lineSays(LocalString(900, StringId::NoError)));
+}
+
 }  // namespace
 }  // namespace postvane

@@ -49,7 +49,13 @@ std::string StatusOf(const MailboxReport& mailbox, int16_t languageBase) {
 
 }  // namespace
 
-CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t>& listed) {
+bool Checked(const MailboxReport& mailbox) {
+  return mailbox.Enabled &&
+         (mailbox.Result == MailboxResult::NewMail || mailbox.Result == MailboxResult::NoNewMail);
+}
+
+CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t>& listed,
+                            const MailboxResults& results) {
   CheckReport report;
   report.LanguageBase = state.LanguageBase;
   for (int16_t index : listed) {
@@ -62,6 +68,7 @@ CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t
     mailbox.NewCount = record.NewCount;
     mailbox.MessageCount = record.MessageCount;
     mailbox.StatusText = record.StatusText;
+    mailbox.Result = results[static_cast<std::size_t>(index)];
     mailbox.NewestUidl = record.NewestUidl;
     // Element 0 is never filled; element 1 is the newest message.
     for (std::size_t k = 1; k < record.Headers.size(); ++k) {
@@ -85,7 +92,7 @@ int CheckExitStatus(const CheckReport& report) {
   for (const MailboxReport& mailbox : report.Mailboxes) {
     if (!mailbox.Enabled) continue;
     if (mailbox.NewCount > 0) return kExitNewMail;
-    if (!mailbox.StatusText.empty()) failed = true;
+    if (!mailbox.StatusText.empty() || !Checked(mailbox)) failed = true;
   }
   return failed ? kExitFailed : kExitNoNewMail;
 }
@@ -147,6 +154,13 @@ std::string RenderPlainReport(const CheckReport& report) {
       out += OwnString(base, OwnText::NotCheckedSwitchedOff) + "\n";
       continue;
     }
+    // Counts that were not renewed are not shown as if they were.
+    if (mailbox.Result == MailboxResult::NotChecked) {
+      out += OwnString(base, OwnText::NotChecked);
+      if (!mailbox.StatusText.empty()) out += " - " + PlainText(mailbox.StatusText);
+      out += "\n";
+      continue;
+    }
     out += std::to_string(mailbox.NewCount) + " " + LocalString(base, StringId::NewMessages) +
            ", " + std::to_string(mailbox.MessageCount) + " " +
            LocalString(base, StringId::MessagesInMailbox) + " - " +
@@ -169,12 +183,15 @@ std::string RenderJsonReport(const CheckReport& report) {
     out += "{\"index\":" + std::to_string(mailbox.Index);
     out += ",\"name\":" + JsonString(mailbox.Name);
     out += ",\"enabled\":" + std::string(mailbox.Enabled ? "true" : "false");
+    out += ",\"checked\":" + std::string(Checked(mailbox) ? "true" : "false");
     out += ",\"newCount\":" + std::to_string(mailbox.NewCount);
     out += ",\"messageCount\":" + std::to_string(mailbox.MessageCount);
     out += ",\"status\":" + JsonString(mailbox.Enabled ? StatusOf(mailbox, report.LanguageBase)
                                                        : OwnString(report.LanguageBase,
                                                                    OwnText::NotCheckedSwitchedOff));
-    out += ",\"error\":" + std::string(!mailbox.StatusText.empty() ? "true" : "false");
+    const bool notChecked = mailbox.Enabled && mailbox.Result == MailboxResult::NotChecked;
+    out +=
+        ",\"error\":" + std::string(!mailbox.StatusText.empty() || notChecked ? "true" : "false");
     out += ",\"newestUidl\":" + JsonString(mailbox.NewestUidl);
     out += ",\"headers\":[";
     bool firstHeader = true;

@@ -1,12 +1,14 @@
 // What a one-shot check found, as plain text or JSON, and the exit status it gives.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/program_state.h"
+#include "check/mailbox_outcome.h"
 
 namespace postvane {
 
@@ -19,6 +21,9 @@ struct MailboxReport {
   int16_t NewCount = 0;
   int16_t MessageCount = 0;
   std::string StatusText;  // empty: no error
+  // How this run's check of the mailbox ended; anything but NewMail or NoNewMail means its
+  // counts were not renewed (the deadline cut it short, it failed, or it was not checked).
+  MailboxResult Result = MailboxResult::Failed;
   std::string NewestUidl;
   // Newest message first, as the status window lists them.
   std::vector<MessageHeader> Headers;
@@ -29,10 +34,18 @@ struct CheckReport {
   std::vector<MailboxReport> Mailboxes;
 };
 
-// The listed mailboxes in the given order, read from the table after the cycle.
-CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t>& listed);
+// How each mailbox's check ended in a run, by index.
+using MailboxResults = std::array<MailboxResult, kMailboxSlots>;
 
-// 0: some checked mailbox has new mail; 2: none has and some failed; 1: otherwise.
+// The listed mailboxes in the given order, read from the table after the cycle.
+CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t>& listed,
+                            const MailboxResults& results);
+
+// True when the mailbox was switched on and its counts come from this run.
+bool Checked(const MailboxReport& mailbox);
+
+// 0: some checked mailbox has new mail; 2: none has and some failed or was not checked;
+// 1: otherwise.
 int CheckExitStatus(const CheckReport& report);
 
 // Sum of the new counts of the checked mailboxes.

@@ -70,11 +70,15 @@ void CheckRun::Start(const std::vector<int16_t>& selected, int16_t languageBase)
     if (chosen) listed_.push_back(i);
   }
 
+  results_.fill(MailboxResult::Failed);
   deadline_.Start();
   engine_.mnuCheckNow_Click();
 }
 
-void CheckRun::MailboxFinished(int16_t /*index*/, const MailboxOutcome& /*outcome*/) {}
+void CheckRun::MailboxFinished(int16_t index, const MailboxOutcome& outcome) {
+  if (finished_ || index < 0 || index >= kUserMailboxes) return;
+  results_[static_cast<std::size_t>(index)] = outcome.Result;
+}
 
 void CheckRun::CycleEnded() {
   if (!started_ || finished_) return;

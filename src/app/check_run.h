@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/check_report.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "check/cycle_hooks.h"
@@ -39,6 +40,9 @@ class CheckRun : public CycleHooks {
   // The mailboxes to report: those given, or the enabled ones, in ascending order.
   const std::vector<int16_t>& Listed() const { return listed_; }
 
+  // How each mailbox's check ended; Failed for those the run never finished.
+  const MailboxResults& Results() const { return results_; }
+
   // After the run: takes over NewestUidl for every checked mailbox with new mail, as a click
   // on the tray icon does. False when a save did not reach the file.
   bool AcknowledgeNewMail();
@@ -56,6 +60,7 @@ class CheckRun : public CycleHooks {
   SettingsStore& settings_;
   std::function<void()> finishedHandler_;
   std::vector<int16_t> listed_;
+  MailboxResults results_{};
   bool started_ = false;
   bool finished_ = false;
   bool endedByDeadline_ = false;

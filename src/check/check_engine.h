@@ -84,6 +84,7 @@ class CheckEngine : public SocketListener {
   void SendQuit();
   void SendTop();
   void FailWith(StringId id);
+  void EndLocked(MailboxRecord& record);
   // Ends the dialogue early: the outcome is reported, then the cycle moves on.
   void EndMailbox(const MailboxOutcome& outcome);
   // Ends a dialogue that got as far as QUIT: the counts stand.

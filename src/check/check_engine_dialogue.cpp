@@ -4,6 +4,7 @@
 
 #include "check/check_engine.h"
 #include "check/new_mail_rules.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -85,7 +86,7 @@ void CheckEngine::OnUserReply(MailboxRecord& record, const std::string& reply) {
   }
   // A locked maildrop is no unknown user: the previous outcome stays on show.
   if (Contains(reply, "lock")) {
-    EndMailbox({MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, {}});
+    EndLocked(record);
     return;
   }
   FailWith(StringId::UserNameUnknown);
@@ -100,7 +101,7 @@ void CheckEngine::OnPassReply(MailboxRecord& record, const std::string& reply) {
   // Servers report a maildrop held by another session in the reply to PASS; the password
   // was fine, so this ends the check the way a locked reply to USER does.
   if (Contains(reply, "lock") || Contains(reply, "[IN-USE]")) {
-    EndMailbox({MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, {}});
+    EndLocked(record);
     return;
   }
   FailWith(StringId::PasswordWrong);
@@ -243,6 +244,13 @@ void CheckEngine::FailWith(StringId id) {
   if (record == nullptr) return;
   record->StatusText = LocalString(state_.LanguageBase, id);
   EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record->StatusText});
+}
+
+// The counts stay as the last check left them, since another client is reading the mail; the
+// check-result line says why they were not renewed until a check gets through again.
+void CheckEngine::EndLocked(MailboxRecord& record) {
+  record.StatusText = OwnString(state_.LanguageBase, OwnText::MailboxInUse);
+  EndMailbox({MailboxResult::NotChecked, NotCheckedReason::MaildropLocked, record.StatusText});
 }
 
 void CheckEngine::EndMailbox(const MailboxOutcome& outcome) {

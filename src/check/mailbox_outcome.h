@@ -10,7 +10,8 @@ enum class MailboxResult : int16_t {
   NewMail,     // counted, NewCount > 0
   NoNewMail,   // counted, nothing new
   Failed,      // Text says why; the record's StatusText holds the same
-  NotChecked,  // the server was not asked for counts; Reason says why, the record keeps its values
+  NotChecked,  // the server was not asked for counts; the record keeps them. Reason says why,
+               // and Text (the record's StatusText) too when the user should know
 };
 
 enum class NotCheckedReason : int16_t {
@@ -22,7 +23,7 @@ enum class NotCheckedReason : int16_t {
 struct MailboxOutcome {
   MailboxResult Result = MailboxResult::NoNewMail;
   NotCheckedReason Reason = NotCheckedReason::None;
-  std::string Text;  // Failed: the failure text; otherwise empty
+  std::string Text;  // what the record's StatusText now says; empty when it was left alone
 
   // True when the mailbox's counts are fresh from this cycle.
   bool Counted() const {

@@ -12,6 +12,8 @@ enum class OwnText : int {
   NoAnswerInTimeLimit = 2,
   NotCheckedSwitchedOff = 3,
   SocketError = 4,  // '#' stands for the error number
+  MailboxInUse = 5,
+  NotChecked = 6,
   NoMailboxSection = 40,
   AlreadyRunning = 41,
   InstanceLockUnavailable = 42,

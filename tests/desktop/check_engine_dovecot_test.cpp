@@ -16,6 +16,7 @@
 #include "support/pop3_raw_client.h"
 #include "support/qt_check_rig.h"
 #include "support/qt_test_main.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -162,7 +163,7 @@ TEST_F(CheckEngineDovecotTest, WrongPasswordSaysSo) {
   EXPECT_EQ(rig.Log().find("not-the-password"), std::string::npos);
 }
 
-TEST_F(CheckEngineDovecotTest, MaildropLockedByAnotherSessionLeavesTheLastOutcomeOnShow) {
+TEST_F(CheckEngineDovecotTest, MaildropLockedByAnotherSessionKeepsTheCountsAndSaysWhy) {
   DovecotOptions options;
   options.LockSession = true;
   StartDovecot(options);
@@ -178,7 +179,9 @@ TEST_F(CheckEngineDovecotTest, MaildropLockedByAnotherSessionLeavesTheLastOutcom
   box.StatusText = "earlier outcome";
   // Dovecot waits about ten seconds for the other session before it answers PASS.
   ASSERT_TRUE(rig.RunCycle(40s)) << dovecot_->ServerLog();
-  EXPECT_EQ(box.StatusText, "earlier outcome");
+  EXPECT_EQ(box.StatusText, OwnString(900, OwnText::MailboxInUse));
+  ASSERT_EQ(rig.Hooks.Outcomes.size(), 1u);
+  EXPECT_EQ(rig.Hooks.Outcomes[0].second.Reason, NotCheckedReason::MaildropLocked);
   EXPECT_EQ(box.State, MailboxState::Idle);
   EXPECT_EQ(box.MessageCount, 0);
   const std::string log = rig.Log();

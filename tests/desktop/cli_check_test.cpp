@@ -204,6 +204,71 @@ TEST_F(CliCheck, JsonStaysValidWhateverTheHeadersHold) {
   EXPECT_EQ(header["date"].toString(), QStringLiteral("today"));
 }
 
+// Another client holds a mailbox: the run says it was not checked and counts it as failed,
+// beside a healthy mailbox with and without new mail.
+TEST_F(CliCheck, LockedMailboxIsNotCheckedAndCountsAsFailed) {
+  struct Row {
+    const char* Name;
+    Pop3Script (*Locked)();
+  };
+  const Row rows[] = {
+      {"locked at PASS",
+       [] {
+         return Pop3Script()
+             .Send("+OK POP3 ready\r\n")
+             .Expect("USER alice")
+             .Send("+OK\r\n")
+             .Expect("PASS secret")
+             .Send("-ERR [IN-USE] Mailbox in use\r\n");
+       }},
+      {"locked at USER",
+       [] {
+         return Pop3Script()
+             .Send("+OK POP3 ready\r\n")
+             .Expect("USER alice")
+             .Send("-ERR maildrop lock busy\r\n");
+       }},
+  };
+  const std::string inUse = "Mailbox in use by another program";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    ScriptedPop3Server healthy(
+        [](int connection) { return connection == 0 ? NothingNewScript() : NewMailScript(); });
+    ScriptedPop3Server locked([&](int) { return row.Locked(); });
+    WriteSettings({Mailbox(0, "Work", healthy.Port(), "u3"), Mailbox(1, "Home", locked.Port())});
+
+    const CheckResult text = RunCheck({"--settings", SettingsArgument()});
+    ASSERT_TRUE(text.Finished) << text.Err;
+    EXPECT_EQ(text.ExitCode, 2) << text.Out;
+    EXPECT_EQ(text.Out,
+              "0 Work: 0 new message(s), 3 message(s) in mailbox - no Error\n"
+              "1 Home: not checked - " +
+                  inUse + "\n");
+
+    // The healthy mailbox's new mail decides the status; the locked one still says why.
+    WriteSettings({Mailbox(0, "Work", healthy.Port(), "u1"), Mailbox(1, "Home", locked.Port())});
+    const CheckResult json = RunCheck({"--settings", SettingsArgument(), "--json"});
+    ASSERT_TRUE(json.Finished) << json.Err;
+    EXPECT_EQ(json.ExitCode, 0) << json.Out;
+    QJsonParseError error;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.Out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.Out;
+    const QJsonArray boxes = document.object()["mailboxes"].toArray();
+    ASSERT_EQ(boxes.size(), 2);
+    const QJsonObject work = boxes[0].toObject();
+    EXPECT_TRUE(work["checked"].toBool(false));
+    EXPECT_FALSE(work["error"].toBool(true));
+    EXPECT_EQ(work["newCount"].toInt(), 2);
+    const QJsonObject home = boxes[1].toObject();
+    EXPECT_FALSE(home["checked"].toBool(true));
+    EXPECT_TRUE(home["error"].toBool(false));
+    EXPECT_EQ(home["status"].toString().toStdString(), inUse);
+    EXPECT_EQ(document.object()["newTotal"].toInt(), 2);
+    EXPECT_TRUE(locked.Problems().empty()) << locked.Problems().front();
+  }
+}
+
 TEST_F(CliCheck, TheDeadlineEndsARunAgainstASilentServer) {
   ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
   ScriptedPop3Server later([](int) { return NothingNewScript(); });

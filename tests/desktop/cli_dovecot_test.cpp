@@ -13,6 +13,7 @@
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
+#include "support/pop3_raw_client.h"
 #include "support/qt_test_main.h"
 
 namespace postvane::test {
@@ -153,6 +154,38 @@ TEST_F(CliDovecot, HeadersOfNewMessagesAreListed) {
   ASSERT_TRUE(python.Finished) << "python3 is needed";
   EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
   EXPECT_EQ(python.Out, "2\n");
+}
+
+// The server's own lock: a second session holds the mailbox while postvane-check runs.
+TEST(CliDovecotLock, MailboxHeldByAnotherSessionIsNotChecked) {
+  DovecotOptions options;
+  options.LockSession = true;
+  DovecotFixture dovecot(options);
+  ASSERT_TRUE(dovecot.Running()) << dovecot.Failure();
+  TempFolder folder;
+  ASSERT_TRUE(dovecot.Deliver(Message("Bob <bob@example.org>", "Held", "Tue, 1 Oct 2024")));
+  Pop3RawClient holder;
+  ASSERT_TRUE(holder.Connect(dovecot.Port()));
+  ASSERT_TRUE(holder.ReadLine().starts_with("+OK"));
+  ASSERT_TRUE(holder.Command("USER alice").starts_with("+OK"));
+  ASSERT_TRUE(holder.Command("PASS secret").starts_with("+OK"));
+  const std::string settings = folder.File("Postvane.ini");
+  WriteBytes(settings, SettingsText({Mailbox(0, "Dovecot", dovecot.Port())}));
+
+  // Dovecot waits about ten seconds for the other session before it answers PASS.
+  const CheckResult result = RunCheck({"--settings", QString::fromStdString(settings), "--json"},
+                                      EnglishEnvironment(), 60000);
+  ASSERT_TRUE(result.Finished) << result.Err;
+  EXPECT_EQ(result.ExitCode, 2) << result.Out << dovecot.ServerLog();
+  QJsonParseError error;
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(result.Out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << result.Out;
+  const QJsonObject box = document.object()["mailboxes"].toArray()[0].toObject();
+  EXPECT_FALSE(box["checked"].toBool(true));
+  EXPECT_TRUE(box["error"].toBool(false));
+  EXPECT_EQ(box["status"].toString(), QStringLiteral("Mailbox in use by another program"));
+  EXPECT_TRUE(holder.Command("QUIT").starts_with("+OK"));
 }
 
 }  // namespace

@@ -69,6 +69,28 @@ void Spin(std::chrono::milliseconds duration) {
   SpinUntil([] { return false; }, duration);
 }
 
+// Posts a marker behind everything the event queue holds and runs the loop until the marker
+// came through: whatever was queued before it (and whatever that queued in turn) was delivered.
+bool DrainQueue() {
+  bool through = false;
+  QObject context;
+  QMetaObject::invokeMethod(
+      &context, [&] { through = true; }, Qt::QueuedConnection);
+  return SpinUntil([&] { return through; });
+}
+
+// Runs the loop until a marker timer of `interval`, started now, has fired: a timer of the
+// same or a shorter interval that was still running would have ticked before it.
+bool SpinPast(std::chrono::milliseconds interval) {
+  bool fired = false;
+  QTimer marker;
+  marker.setSingleShot(true);
+  marker.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&marker, &QTimer::timeout, [&] { fired = true; });
+  marker.start(interval);
+  return SpinUntil([&] { return fired; }, interval + 10s);
+}
+
 int Count(const std::vector<std::string>& events, const std::string& name) {
   int count = 0;
   for (const std::string& event : events) count += event == name ? 1 : 0;
@@ -159,7 +181,7 @@ TEST(QtSocketTest, ATakenLocalPortIsAddressInUseAtTheConnectRequest) {
   // Until closed, the socket refuses another request; no event follows the failed one.
   EXPECT_EQ(socket.Connect().Number, kSocketInvalidState);
   socket.Close();
-  Spin(50ms);
+  ASSERT_TRUE(DrainQueue());
   EXPECT_TRUE(listener.Events.empty());
 }
 
@@ -227,7 +249,7 @@ TEST(QtSocketTest, RefusedConnectionIsAnErrorEventWithQtsText) {
   socket.SetRemotePort(refusing.Port());
   ASSERT_FALSE(socket.Connect());
   ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
-  Spin(30ms);
+  ASSERT_TRUE(DrainQueue());
   EXPECT_EQ(listener.Events, std::vector<std::string>{"error 10061"});
   EXPECT_EQ(listener.ErrorText, "Connection refused");
   socket.Close();
@@ -262,7 +284,7 @@ TEST(QtSocketTest, ServerClosingIsOneCloseEventAfterAllItsData) {
     socket.SetRemotePort(server.Port());
     ASSERT_FALSE(socket.Connect());
     ASSERT_TRUE(SpinUntil([&] { return Count(listener.Events, "close") > 0; }));
-    Spin(50ms);
+    ASSERT_TRUE(DrainQueue());
     EXPECT_EQ(Count(listener.Events, "close"), 1);
     EXPECT_EQ(listener.Events.back(), "close");
     for (const std::string& event : listener.Events) EXPECT_FALSE(event.starts_with("error"));
@@ -296,7 +318,7 @@ TEST(QtSocketTest, NothingOfAClosedConnectionReachesTheListener) {
   socket.SetRemotePort(server.Port());
   ASSERT_FALSE(socket.Connect());
   ASSERT_TRUE(SpinUntil([&] { return listener.Data.ends_with("+OK new\r\n"); }));
-  Spin(100ms);
+  ASSERT_TRUE(DrainQueue());
   EXPECT_EQ(listener.Data, first + "+OK new\r\n");
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data", "connect", "data"}));
   socket.Close();
@@ -327,7 +349,7 @@ TEST(QtSocketTest, DataInFlightWhenClosedNeverReachesTheNextConnection) {
   socket.Close();
   ASSERT_FALSE(socket.Connect());
   ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty(); }));
-  Spin(50ms);
+  ASSERT_TRUE(DrainQueue());
   EXPECT_EQ(listener.Data, "+OK new\r\n");
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "connect", "data"}));
   socket.Close();
@@ -343,7 +365,7 @@ TEST(QtSocketTest, CloseInsideAnEventStopsTheRest) {
   socket.SetRemotePort(server.Port());
   ASSERT_FALSE(socket.Connect());
   ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty(); }));
-  Spin(80ms);
+  ASSERT_TRUE(DrainQueue());
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data"}));
 }
 
@@ -369,7 +391,7 @@ TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {
   timer.Start();
   EXPECT_TRUE(timer.IsRunning());
   ASSERT_TRUE(SpinUntil([&] { return ticks >= 3; }));
-  Spin(50ms);
+  ASSERT_TRUE(SpinPast(50ms));  // five intervals of the stopped timer
   EXPECT_EQ(ticks, 3);
   EXPECT_FALSE(timer.IsRunning());
 }

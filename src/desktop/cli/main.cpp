@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
-  const CheckReport report = MakeCheckReport(state, run.Listed());
+  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
   if (!options.Quiet) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
