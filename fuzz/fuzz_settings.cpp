@@ -24,7 +24,7 @@
 #include "settings/config_form.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane::fuzz {
 namespace {

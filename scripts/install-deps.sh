@@ -13,6 +13,10 @@ elif [ "$kind" = headless ]; then
   packages="$packages xvfb trayer xdotool imagemagick python3"
 fi
 
+# The header test: Python's email test messages, and npm for the public mail corpus.
+if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi
+if [ "$kind" = test ] && ! command -v npm >/dev/null 2>&1; then packages="$packages npm"; fi
+
 missing=""
 for p in $packages; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

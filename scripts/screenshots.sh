@@ -108,6 +108,9 @@ stop_postvane
 echo "== tray, new mail"
 pv_deliver alice "Ann Example <ann@example.org>" "Minutes of Monday's meeting" 3
 pv_deliver alice "Bob Example <bob@example.org>" "Server room is too warm" 1
+# Name and subject as today's mail writes them outside ASCII: the window shows them decoded.
+pv_deliver alice "=?UTF-8?Q?Jos=C3=A9_Mu=C3=B1oz?= <jose@example.org>" \
+  "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4g4oCTIENhZsOpIHVtIDE1IFVocg==?="
 pv_deliver bob "Carol Example <carol@example.org>" "Lunch on Friday?"
 { mailbox 0 Work alice "$PV_POP3_PORT"; mailbox 1 Home bob "$PV_POP3_PORT"
   mailbox 2 Lists carol "$closed_port"; general; } >"$work/prog/Postvane.ini"

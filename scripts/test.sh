@@ -37,6 +37,10 @@ run_suite() {
   test_suite "$1"
 }
 
+# Public real mail for the header test; without it the test reads Python's messages alone.
+POSTVANE_MAIL_CORPUS=$(scripts/fetch-mail-corpus.sh || true)
+export POSTVANE_MAIL_CORPUS
+
 echo "== plain build and tests"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

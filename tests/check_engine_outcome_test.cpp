@@ -65,7 +65,9 @@ TEST_P(CheckEngineOutcomeTest, ReportsTheMailboxOnceAndMovesOnAsThePolicySays) {
   EXPECT_EQ(outcome.Text, row.Text());
   EXPECT_EQ(outcome.Counted(),
             row.Result == MailboxResult::NewMail || row.Result == MailboxResult::NoNewMail);
-  if (!outcome.Counted()) EXPECT_EQ(box.StatusText, outcome.Text);
+  if (!outcome.Counted()) {
+    EXPECT_EQ(box.StatusText, outcome.Text);
+  }
   // A counted mailbox keeps showing the state its dialogue ended in.
   EXPECT_EQ(box.State, outcome.Counted() ? MailboxState::QuitSent : MailboxState::Idle);
   // Mailbox 1 is asked next and still under way.

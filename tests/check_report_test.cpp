@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "text/display_text.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -52,7 +53,7 @@ class TextEscaping : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(TextEscaping, JsonAndPlain) {
   EXPECT_EQ(JsonString(GetParam().Bytes), GetParam().Json);
-  EXPECT_EQ(PlainText(GetParam().Bytes), GetParam().Plain);
+  EXPECT_EQ(DisplayText(GetParam().Bytes), GetParam().Plain);
 }
 
 const EscapeCase kEscapeCases[] = {
@@ -85,8 +86,23 @@ const EscapeCase kEscapeCases[] = {
      "a\xE2\x80\xA8"
      "b\xE2\x80\xA9",
      "\"a\\u2028b\\u2029\"",
-     "a\xE2\x80\xA8"
-     "b\xE2\x80\xA9"},
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    // A subject cannot turn the rest of the line around or hide characters.
+    {"RightToLeftOverride", "txt.\xE2\x80\xAE" "exe", "\"txt.\\u202eexe\"",
+     "txt.\xEF\xBF\xBD"
+     "exe"},
+    {"IsolatesAndMarks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C",
+     "\"\\u2066x\\u2069\\u200f\\u061c\"", "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"ZeroWidthAndBom",
+     "a\xE2\x80\x8B"
+     "b\xEF\xBB\xBF",
+     "\"a\\u200bb\\ufeff\"",
+     "a\xEF\xBF\xBD"
+     "b\xEF\xBF\xBD"},
+    {"NeighboursStay", "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0",
+     "\"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0\"",
+     "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x81\xA0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TextEscaping, testing::ValuesIn(kEscapeCases),
@@ -176,6 +192,17 @@ TEST(CheckReport, PlainTextListsMailboxesAndTheirNewMessages) {
             "+0200\n"
             "3 Home: 0 new message(s), 0 message(s) in mailbox - Password is wrong!\n"
             "5 Old: not checked (switched off)\n");
+}
+
+TEST(CheckReport, PlainTextShowsDisplayNamesUnquotedJsonKeepsThem) {
+  CheckReport report;
+  MailboxReport box = Box(0, "W", 1, 1);
+  const std::string from = "\"Dan \\\"the Man\\\"\" <dan@example.org>";
+  box.Headers = {Header(from, "S", "D")};
+  report.Mailboxes = {box};
+  EXPECT_NE(RenderPlainReport(report).find("From: Dan \"the Man\" <dan@example.org> |"),
+            std::string::npos);
+  EXPECT_NE(RenderJsonReport(report).find("\"from\":" + JsonString(from)), std::string::npos);
 }
 
 TEST(CheckReport, PlainTextSpeaksTheUsersLanguage) {

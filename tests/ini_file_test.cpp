@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 namespace {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "check/header_block.h"
+
 namespace postvane {
 namespace {
 
@@ -261,31 +263,68 @@ TEST(NewCountFlowTest, StatShrinkThenFinishCaps) {
 
 // ---------------------------------------------------------------- headers
 
-const std::string kTopReply =
-    "+OK top of message follows\r\n"
-    "Return-Path: <bounce@example.org>\r\n"
-    "Delivered-To: first@example.org\r\n"
-    "Received: from mx.example.org by pop.example.org\r\n"
-    "FROM:   Alice <alice@example.org>  \r\n"
-    "To: second@example.org\r\n"
-    "Subject:\r\n"
-    "Date: Fri, 5 Mar 1999 08:15:00 +0100\r\n"
-    "\r\n"
-    ".\r\n";
+// The real header lines of one message; the decoy cases put other lines above them.
+const MessageHeader kReal{"Alice <alice@example.org>", "bob@example.org", "Quarterly figures",
+                          "2 (High)", "Fri, 5 Mar 1999 08:15:00 +0100"};
 
-TEST(ExtractHeadersTest, TakesFirstOccurrenceAnywhere) {
-  MailboxRecord record = WithHeaders(5, 2);
-  ExtractHeaders(record, kTopReply, 4);  // element 5 - 4 + 1 = 2
-  const MessageHeader& h = record.Headers[2];
-  // "from" in the Received line has no colon, so the From line itself is found.
-  EXPECT_EQ(h.From, "Alice <alice@example.org>");
-  EXPECT_EQ(h.To, "first@example.org");
-  EXPECT_EQ(h.Subject, "");
-  EXPECT_EQ(h.Priority, "");
-  EXPECT_EQ(h.Date, "Fri, 5 Mar 1999 08:15:00 +0100");
-  EXPECT_EQ(record.Headers[1].To, "");
-  EXPECT_EQ(record.Headers[0].To, "");
+std::string RealLines() {
+  return "From: " + kReal.From + "\r\nTo: " + kReal.To + "\r\nSubject: " + kReal.Subject +
+         "\r\nX-Priority: " + kReal.Priority + "\r\nDate: " + kReal.Date + "\r\n";
 }
+
+void ExpectHeader(const MessageHeader& got, const MessageHeader& want) {
+  EXPECT_EQ(got.From, want.From);
+  EXPECT_EQ(got.To, want.To);
+  EXPECT_EQ(got.Subject, want.Subject);
+  EXPECT_EQ(got.Priority, want.Priority);
+  EXPECT_EQ(got.Date, want.Date);
+}
+
+struct DecoyCase {
+  const char* name;
+  std::string lines;  // header lines above the real ones
+};
+
+class DecoyTest : public testing::TestWithParam<DecoyCase> {};
+
+// Names inside other headers' names or values never stand for the real header.
+TEST_P(DecoyTest, RealHeadersWin) {
+  MailboxRecord record = WithHeaders(1, 1);
+  ExtractHeaders(record, "+OK 812 octets\r\n" + GetParam().lines + RealLines() + "\r\n.\r\n", 1);
+  ExpectHeader(record.Headers[1], kReal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecoyTest,
+    testing::Values(
+        DecoyCase{"DeliveredTo", "Delivered-To: owner@example.org\r\n"},
+        DecoyCase{"ReplyTo", "Reply-To: list@example.org\r\n"},
+        DecoyCase{"InReplyTo", "In-Reply-To: <1234@mail.example.org>\r\n"},
+        DecoyCase{"OriginalDate", "X-Original-Date: Thu, 4 Mar 1999 10:00:00 +0000\r\n"},
+        DecoyCase{"DeliveryDate", "Delivery-Date: Sat, 6 Mar 1999 01:02:03 +0000\r\n"},
+        DecoyCase{"NntpPostingDate", "NNTP-Posting-Date: Sat, 6 Mar 1999 01:02:03 +0000\r\n"},
+        DecoyCase{"OldSubject", "Old-Subject: Re: figures\r\n"},
+        DecoyCase{"DkimList",
+                  "DKIM-Signature: v=1; a=rsa-sha256; d=example.org; s=s1; "
+                  "h=from:to:subject:date:message-id; bh=abc=; b=def=\r\n"},
+        DecoyCase{"DkimListOnContinuation",
+                  "DKIM-Signature: v=1; a=rsa-sha256; d=example.org; s=s1;\r\n"
+                  "\th=from:to:subject:date:x-priority;\r\n"
+                  "\tbh=abc=; b=def=\r\n"},
+        DecoyCase{"ArcSeal",
+                  "ARC-Seal: i=1; a=rsa-sha256; t=1; cv=none; d=example.org; s=arc;\r\n"
+                  " b=xyz=\r\n"
+                  "ARC-Message-Signature: i=1; a=rsa-sha256; c=relaxed/relaxed;\r\n"
+                  "        h=to:from:subject:date:x-priority:message-id; bh=abc=;\r\n"
+                  "ARC-Authentication-Results: i=1; mx.example.org; dkim=pass\r\n"},
+        DecoyCase{"ReceivedWithFromAndDate",
+                  "Received: from mx.example.org (from: nowhere) by pop.example.org\r\n"
+                  "\tfor <to:owner@example.org>; date: Sat, 6 Mar 1999\r\n"},
+        DecoyCase{"UnixFromLine", "From owner@example.org Sat Mar  6 01:02:03 1999\r\n"},
+        DecoyCase{"NamePrefixes", "Fromage: brie\r\nTopic: x\r\nDated: y\r\nX-Priority-Old: 5\r\n"},
+        DecoyCase{"BlankBeforeColon", "Subject : wrong\r\nFrom : wrong\r\n"},
+        DecoyCase{"JunkLineWithoutColon", "this is not a header\r\n"}),
+    [](const testing::TestParamInfo<DecoyCase>& info) { return std::string(info.param.name); });
 
 struct HeaderCase {
   const char* name;
@@ -298,54 +337,69 @@ class HeaderTest : public testing::TestWithParam<HeaderCase> {};
 TEST_P(HeaderTest, Extracts) {
   MailboxRecord record = WithHeaders(1, 1);
   ExtractHeaders(record, GetParam().reply, 1);
-  const MessageHeader& got = record.Headers[1];
-  const MessageHeader& want = GetParam().expected;
-  EXPECT_EQ(got.From, want.From);
-  EXPECT_EQ(got.To, want.To);
-  EXPECT_EQ(got.Subject, want.Subject);
-  EXPECT_EQ(got.Priority, want.Priority);
-  EXPECT_EQ(got.Date, want.Date);
+  ExpectHeader(record.Headers[1], GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderTest,
     testing::Values(
-        HeaderCase{"DeliveredToBeforeTo",
-                   "+OK\r\nDelivered-To: first\r\nTo: second\r\n\r\n.\r\n",
-                   {"", "first", "", "", ""}},
         HeaderCase{"CapitalsAndBlanks",
-                   "+OK\r\nFROM:   bob@x.org  \r\n.\r\n",
+                   "+OK\r\nFROM:   bob@x.org  \r\n\r\n.\r\n",
                    {"bob@x.org", "", "", "", ""}},
-        HeaderCase{"EmptySubject", "+OK\r\nSubject:\r\n.\r\n", {"", "", "", "", ""}},
+        HeaderCase{"EmptySubject", "+OK\r\nSubject:\r\n\r\n.\r\n", {"", "", "", "", ""}},
         HeaderCase{"PriorityKeptRaw",
-                   "+OK\r\nx-PRIORITY: 1 (Highest)\r\n.\r\n",
+                   "+OK\r\nx-PRIORITY: 1 (Highest)\r\n\r\n.\r\n",
                    {"", "", "", "1 (Highest)", ""}},
-        HeaderCase{
-            "TabsStayInValue", "+OK\r\nSubject: \tHi\t \r\n.\r\n", {"", "", "\tHi\t", "", ""}},
-        HeaderCase{
-            "ValueEndsAtFirstCr", "+OK\r\nSubject: one\rtwo\r\n.\r\n", {"", "", "one", "", ""}},
-        HeaderCase{"BareLfDoesNotEndValue",
-                   "+OK\r\nSubject: one\nDate: d\r\n.\r\n",
-                   {"", "", "one\nDate: d", "", "d"}},
-        HeaderCase{"FoldedContinuationNotPart",
-                   "+OK\r\nSubject: one\r\n two\r\n.\r\n",
+        HeaderCase{"TabsAndBlankRunsBecomeOneBlank",
+                   "+OK\r\nSubject: \tHi\t \t there  \r\n\r\n.\r\n",
+                   {"", "", "Hi there", "", ""}},
+        HeaderCase{"FoldedValueUnfolded",
+                   "+OK\r\nSubject: one\r\n two\r\n\t  three\r\nTo: t\r\n\r\n.\r\n",
+                   {"", "t", "one two three", "", ""}},
+        HeaderCase{"FoldRightAfterColon",
+                   "+OK\r\nFrom:\r\n  Alice <a@x.org>\r\n\r\n.\r\n",
+                   {"Alice <a@x.org>", "", "", "", ""}},
+        HeaderCase{"FoldOfAnotherHeaderNotTaken",
+                   "+OK\r\nX-Note: a\r\n Subject: no\r\nSubject: yes\r\n\r\n.\r\n",
+                   {"", "", "yes", "", ""}},
+        HeaderCase{"FirstOfTwoWins",
+                   "+OK\r\nSubject: first\r\nsubject: second\r\n\r\n.\r\n",
+                   {"", "", "first", "", ""}},
+        HeaderCase{"BodyNotSearched",
+                   "+OK\r\nFrom: a\r\n\r\nSubject: in the body\r\n.\r\n",
+                   {"a", "", "", "", ""}},
+        HeaderCase{"StatusLineNotSearched",
+                   "+OK from: server\r\nFrom: real\r\n\r\n.\r\n",
+                   {"real", "", "", "", ""}},
+        HeaderCase{"NoEmptyLine", "+OK\r\nSubject: s\r\nDate: d\r\n.\r\n", {"", "", "s", "", "d"}},
+        HeaderCase{"LastHeaderWithoutLineEnd", "+OK\r\nSubject: tail  ", {"", "", "tail", "", ""}},
+        HeaderCase{"NameAtVeryEnd", "+OK\r\nDate:", {"", "", "", "", ""}},
+        HeaderCase{"BareLfEndsLines",
+                   "+OK\nSubject: one\nDate: d\n\nTo: body\n.\n",
+                   {"", "", "one", "", "d"}},
+        HeaderCase{"CrOnlyJunk",
+                   "+OK\r\nSubject: one\rtwo\r\r\r\rDate: late\r\n\r\n.\r\n",
                    {"", "", "one", "", ""}},
         HeaderCase{
-            "LastHeaderWithoutCrRunsToEnd", "+OK\r\nSubject: tail  ", {"", "", "tail", "", ""}},
-        HeaderCase{"NameAtVeryEnd", "+OK\r\nDate:", {"", "", "", "", ""}},
-        HeaderCase{"NulBytesKept", "+OK\r\nSubject: a\0b\r\n.\r\n"s, {"", "", "a\0b"s, "", ""}},
-        HeaderCase{"MatchInsideStatusLine",
-                   "+OK from: server\r\nFrom: real\r\n.\r\n",
-                   {"server", "", "", "", ""}},
+            "CrInsideFold", "+OK\r\nSubject: one\r two\r\n\r\n.\r\n", {"", "", "one two", "", ""}},
+        HeaderCase{"NulBytesKept", "+OK\r\nSubject: a\0b\r\n\r\n.\r\n"s, {"", "", "a\0b"s, "", ""}},
         // Folding by setting bit 5 would turn byte 26 into ':' and CR into '-'.
         HeaderCase{"OnlyLettersFolded",
-                   "+OK\r\nSubject\x1A bad\r\nX\rPriority: 5\r\nSubject: y\r\n.\r\n",
+                   "+OK\r\nSubject\x1A bad\r\nX\rPriority: 5\r\nSubject: y\r\n\r\n.\r\n",
                    {"", "", "y", "", ""}},
         HeaderCase{"NonAsciiNotFolded",
-                   "+OK\r\nSUBJECT\xC3\x89: x\r\nsubject: y\r\n.\r\n",
+                   "+OK\r\nSUBJECT\xC3\x89: x\r\nsubject: y\r\n\r\n.\r\n",
                    {"", "", "y", "", ""}},
-        HeaderCase{
-            "NearMissThenMatch", "+OK\r\nfromm fro fr From: z\r\n.\r\n", {"z", "", "", "", ""}}),
+        HeaderCase{"EncodedWordsDecoded",
+                   "+OK\r\nFrom: =?UTF-8?Q?Ren=C3=A9?= <r@x.org>\r\n"
+                   "Subject: =?iso-8859-1?q?Caf=E9?=\r\n =?utf-8?B?IGF1IGxhaXQ=?=\r\n\r\n.\r\n",
+                   {"Ren\xC3\xA9 <r@x.org>", "", "Caf\xC3\xA9 au lait", "", ""}},
+        HeaderCase{"RawLatinBytes",
+                   "+OK\r\nSubject: Caf\xE9 \x80\r\n\r\n.\r\n",
+                   {"", "", "Caf\xC3\xA9 \xE2\x82\xAC", "", ""}},
+        HeaderCase{"RawUtf8Bytes",
+                   "+OK\r\nSubject: Caf\xC3\xA9\r\n\r\n.\r\n",
+                   {"", "", "Caf\xC3\xA9", "", ""}}),
     [](const testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.name); });
 
 TEST(ExtractHeadersTest, AbsentHeaderKeepsEarlierValue) {
@@ -398,12 +452,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ExtractHeadersTest, LargeBlockFindsLateHeaders) {
   std::string reply = "+OK\r\n";
   while (reply.size() < (1u << 20)) reply += "X-Filler: ffffffffffffffffffffffffffffffff\r\n";
-  reply += "Subject: late\r\nFROM: me\r\n.\r\n";
+  reply += "Subject: late\r\nFROM: me\r\n\r\nTo: body\r\n.\r\n";
   MailboxRecord record = WithHeaders(1, 1);
   ExtractHeaders(record, reply, 1);
   EXPECT_EQ(record.Headers[1].Subject, "late");
   EXPECT_EQ(record.Headers[1].From, "me");
   EXPECT_EQ(record.Headers[1].To, "");
+}
+
+TEST(ExtractHeadersTest, LongValuesStayBounded) {
+  // Unfolding and decoding never grow a value past the bound, whatever the block holds.
+  const std::string encoded = "=?utf-8?b?" + std::string(4000, 'w') + "?= ";
+  std::string fold;
+  while (fold.size() < (1u << 20) - 100) fold += " \xE9\xE9\xE9\xE9" + encoded + "\r\n";
+  MailboxRecord record = WithHeaders(1, 1);
+  ExtractHeaders(record, "+OK\r\nSubject: x\r\n" + fold + "\r\n.\r\n", 1);
+  EXPECT_LE(record.Headers[1].Subject.size(), kMaxHeaderValueBytes);
+  EXPECT_GT(record.Headers[1].Subject.size(), kMaxHeaderValueBytes - 8);
 }
 
 TEST(RobustnessTest, EveryByteValueAnywhereIsSafe) {

@@ -12,7 +12,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/std_file_system.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 namespace {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <set>
 #include <string>
@@ -27,6 +28,11 @@ namespace {
 constexpr NodeColor kNone = NodeColor::None;
 constexpr NodeColor kMagenta = NodeColor::Magenta;
 constexpr NodeColor kRed = NodeColor::DarkRed;
+
+struct DisplayCase {
+  const char* key;
+  std::string text;
+};
 
 class StatusTreeTest : public ::testing::Test {
  protected:
@@ -115,6 +121,34 @@ TEST_F(StatusTreeTest, FailedMailboxIsDarkRedAndOutranksAnUrgentMessage) {
   EXPECT_EQ(nodes[8].Key, "Eintrag 36");
   EXPECT_EQ(nodes[8].Color, kNone);
   EXPECT_EQ(nodes[9], (StatusNode{"6 Account", "Eintrag 46", "Mailserver not avaiable!", kRed}));
+}
+
+// Header texts come from strangers: quoting is dropped from display names, and no control
+// character can reorder or hide what the window shows.
+TEST_F(StatusTreeTest, HeaderTextsAreShownSafely) {
+  Box(1).Enabled = kTrue;
+  Box(1).NewCount = 1;
+  Box(1).Headers = {{},
+                    {"\"Dan \\\"the Man\\\"\" <dan@example.org>", "\"B, A\" <a@x.org>",
+                     "Invoice \xE2\x80\xAE"
+                     "fdp.exe\t(1)",
+                     "1\x1B[2J", "Mon\r\n"}};
+  const DisplayCase cases[] = {
+      {"Eintrag 711", "From: Dan \"the Man\" <dan@example.org>"},
+      {"Eintrag 811", "To: B, A <a@x.org>"},
+      {"Eintrag 911",
+       "Subject: Invoice \xEF\xBF\xBD"
+       "fdp.exe (1)"},
+      {"Eintrag 1011", "Date: Mon\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"Eintrag 1111", "Priority: 1\xEF\xBF\xBD[2J"},
+  };
+  const std::vector<StatusNode> nodes = Build();
+  for (const DisplayCase& c : cases) {
+    const auto node = std::find_if(nodes.begin(), nodes.end(),
+                                   [&](const StatusNode& n) { return n.Key == c.key; });
+    ASSERT_NE(node, nodes.end()) << c.key;
+    EXPECT_EQ(node->Text, c.text);
+  }
 }
 
 TEST_F(StatusTreeTest, DisabledMailboxIsAbsentEvenWithNewMail) {

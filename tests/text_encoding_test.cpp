@@ -1,5 +1,5 @@
 // UTF-8 validation, the Windows-1252 fallback and cutting by code points.
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <gtest/gtest.h>
 

@@ -5,36 +5,14 @@
 #include <cstddef>
 
 #include "app/check_options.h"
-#include "settings/text_encoding.h"
+#include "text/display_text.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 
 namespace {
-
-constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the UTF-8 sequence at `at`; the decoder gives valid text, but a sequence is
-// never taken past the end whatever it holds.
-std::size_t SequenceLength(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = 4;
-  if (lead < 0x80) {
-    length = 1;
-  } else if (lead < 0xE0) {
-    length = 2;
-  } else if (lead < 0xF0) {
-    length = 3;
-  }
-  return std::min(length, text.size() - at);
-}
-
-// Code point of a two-byte sequence (U+0080..U+07FF), for spotting the C1 controls.
-unsigned TwoByteCodePoint(std::string_view text, std::size_t at) {
-  return (static_cast<unsigned>(static_cast<unsigned char>(text[at]) & 0x1F) << 6) |
-         (static_cast<unsigned char>(text[at + 1]) & 0x3F);
-}
 
 void AppendHex4(std::string& out, unsigned value) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -102,21 +80,16 @@ std::string JsonString(std::string_view bytes) {
   std::string out = "\"";
   out.reserve(text.size() + 2);
   for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = SequenceLength(text, i);
-    if (lead == '"') {
+    std::size_t length = 1;
+    const char32_t cp = CodePointAt(text, i, length);
+    if (cp == '"') {
       out += "\\\"";
-    } else if (lead == '\\') {
+    } else if (cp == '\\') {
       out += "\\\\";
-    } else if (lead < 0x20 || lead == 0x7F) {
-      AppendHex4(out, lead);
-    } else if (length == 2 && TwoByteCodePoint(text, i) < 0xA0) {
-      // C1 controls are legal JSON, but a terminal that shows the document would obey them.
-      AppendHex4(out, TwoByteCodePoint(text, i));
-    } else if (length == 3 && lead == 0xE2 && text[i + 1] == '\x80' &&
-               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-      // Line and paragraph separators end a line in JavaScript.
-      AppendHex4(out, text[i + 2] == '\xA8' ? 0x2028 : 0x2029);
+    } else if (IsDisplayControl(cp)) {
+      // Legal JSON, mostly, but a terminal or a page that shows the document would obey them;
+      // the line separators also end a line in JavaScript.
+      AppendHex4(out, static_cast<unsigned>(cp));
     } else {
       out.append(text, i, length);
     }
@@ -126,30 +99,11 @@ std::string JsonString(std::string_view bytes) {
   return out;
 }
 
-std::string PlainText(std::string_view bytes) {
-  const std::string text = DecodeUtf8OrWindows1252(bytes);
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = SequenceLength(text, i);
-    if (lead == '\t') {
-      out.push_back(' ');
-    } else if (lead < 0x20 || lead == 0x7F || (length == 2 && TwoByteCodePoint(text, i) < 0xA0)) {
-      out += kReplacement;
-    } else {
-      out.append(text, i, length);
-    }
-    i += length;
-  }
-  return out;
-}
-
 std::string RenderPlainReport(const CheckReport& report) {
   const int16_t base = report.LanguageBase;
   std::string out;
   for (const MailboxReport& mailbox : report.Mailboxes) {
-    out += std::to_string(mailbox.Index) + " " + PlainText(mailbox.Name) + ": ";
+    out += std::to_string(mailbox.Index) + " " + DisplayText(mailbox.Name) + ": ";
     if (!mailbox.Enabled) {
       out += OwnString(base, OwnText::NotCheckedSwitchedOff) + "\n";
       continue;
@@ -157,18 +111,18 @@ std::string RenderPlainReport(const CheckReport& report) {
     // Counts that were not renewed are not shown as if they were.
     if (mailbox.Result == MailboxResult::NotChecked) {
       out += OwnString(base, OwnText::NotChecked);
-      if (!mailbox.StatusText.empty()) out += " - " + PlainText(mailbox.StatusText);
+      if (!mailbox.StatusText.empty()) out += " - " + DisplayText(mailbox.StatusText);
       out += "\n";
       continue;
     }
     out += std::to_string(mailbox.NewCount) + " " + LocalString(base, StringId::NewMessages) +
            ", " + std::to_string(mailbox.MessageCount) + " " +
            LocalString(base, StringId::MessagesInMailbox) + " - " +
-           PlainText(StatusOf(mailbox, base)) + "\n";
+           DisplayText(StatusOf(mailbox, base)) + "\n";
     for (const MessageHeader& header : mailbox.Headers) {
-      out += "    " + LocalString(base, StringId::From) + " " + PlainText(header.From) + " | " +
-             LocalString(base, StringId::Subject) + " " + PlainText(header.Subject) + " | " +
-             LocalString(base, StringId::Date) + " " + PlainText(header.Date) + "\n";
+      out += "    " + LocalString(base, StringId::From) + " " + DisplayAddresses(header.From) +
+             " | " + LocalString(base, StringId::Subject) + " " + DisplayText(header.Subject) +
+             " | " + LocalString(base, StringId::Date) + " " + DisplayText(header.Date) + "\n";
     }
   }
   return out;

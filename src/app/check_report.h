@@ -52,16 +52,14 @@ int CheckExitStatus(const CheckReport& report);
 int NewTotal(const CheckReport& report);
 
 // One line per mailbox, then one indented line per message: sender, subject, date.
-// Control characters of the texts never reach the terminal.
+// Texts are shown as DisplayText makes them (display names without their quoting).
 std::string RenderPlainReport(const CheckReport& report);
 
 // One JSON object on one line, valid UTF-8 whatever bytes the servers sent.
 std::string RenderJsonReport(const CheckReport& report);
 
 // A JSON string literal, quotes included, of bytes decoded as UTF-8 or else Windows-1252.
+// Display controls are escaped (\uXXXX), never passed raw.
 std::string JsonString(std::string_view bytes);
-
-// Decoded like JsonString; a tab becomes a blank, any other control character U+FFFD.
-std::string PlainText(std::string_view bytes);
 
 }  // namespace postvane

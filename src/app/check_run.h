@@ -34,6 +34,8 @@ class CheckRun : public CycleHooks {
   // keep the enabled ones), then starts the cycle and the deadline. The run may end at once.
   void Start(const std::vector<int16_t>& selected, int16_t languageBase);
 
+  CheckEngine& Engine() { return engine_; }
+
   bool Finished() const { return finished_; }
   bool EndedByDeadline() const { return endedByDeadline_; }
 

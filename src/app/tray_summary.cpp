@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "text/display_text.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
 
@@ -53,14 +54,16 @@ void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dat
     } else if (mailbox.NewCount != 0) {
       shown[i] = true;
       tray.SetTrayToolTip(i,
-                          time + " - " + mailbox.Name + " " +
+                          time + " - " + DisplayText(mailbox.Name) + " " +
                               ReplaceHash(LocalString(state.LanguageBase, StringId::MailboxHasNew),
                                           mailbox.NewCount));
       tray.SetTrayPicture(
           i, state.BlinkPhase == 0 ? CountPicture(mailbox.NewCount) : kIconMarkerBase + i);
     } else if (!mailbox.StatusText.empty()) {
       shown[i] = true;
-      WriteIfChanged(tray, i, kIconError, time + " - " + mailbox.Name + ": " + mailbox.StatusText);
+      WriteIfChanged(
+          tray, i, kIconError,
+          time + " - " + DisplayText(mailbox.Name) + ": " + DisplayText(mailbox.StatusText));
     } else {
       WriteIfChanged(tray, i, kIconIdle, IdleText(state, dateText));
     }
@@ -88,7 +91,7 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
     const MailboxRecord& mailbox = state.Mailboxes[i];
     total += mailbox.NewCount;
     if (errorLine.empty() && !mailbox.StatusText.empty()) {
-      errorLine = mailbox.Name + ": " + mailbox.StatusText;
+      errorLine = DisplayText(mailbox.Name) + ": " + DisplayText(mailbox.StatusText);
     }
     checking = checking || IsChecking(mailbox);
   }

@@ -12,6 +12,7 @@
 #include "check/cycle_hooks.h"
 #include "check/receive_log.h"
 #include "check/reply_watch.h"
+#include "ports/charset_converter.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -60,6 +61,9 @@ class CheckEngine : public SocketListener {
 
   // True while some mailbox's connection or dialogue is under way.
   bool DialogueRunning() const;
+
+  // Header texts in charsets beyond the built-in ones are converted by this from now on.
+  void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
 
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
@@ -112,6 +116,7 @@ class CheckEngine : public SocketListener {
   Clock& clock_;
   FileSystem& files_;
   CycleHooks& hooks_;
+  const CharsetConverter* charsets_ = nullptr;
   ReceiveLogTarget log_;
   ConnectFailurePolicy connectPolicy_;
 

@@ -188,7 +188,7 @@ void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
     return;
   }
   if (!terminated) return;
-  ExtractHeaders(record, buffer, currentMessage_);
+  ExtractHeaders(record, buffer, currentMessage_, charsets_);
   buffer.clear();
   topError_.Reset();
   topTerminator_.Reset();

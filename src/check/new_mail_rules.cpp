@@ -6,6 +6,11 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <optional>
+#include <vector>
+
+#include "check/header_block.h"
+#include "text/encoded_words.h"
 
 namespace postvane {
 
@@ -145,33 +150,23 @@ void FinishNewCount(MailboxRecord& record) {
   if (record.NewCount < 0) record.NewCount = 0;
 }
 
-void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber) {
+void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber,
+                    const CharsetConverter* charsets) {
   const long k = static_cast<long>(record.MessageCount) - messageNumber + 1;
   // Element 0 is never filled; anything outside 1..upper bound is left alone.
   if (k < 1 || k >= static_cast<long>(record.Headers.size())) return;
   MessageHeader& header = record.Headers[static_cast<size_t>(k)];
 
-  struct Field {
-    std::string_view lowerName;
-    std::string MessageHeader::*member;
-  };
-  static constexpr std::array<Field, 5> kFields{{
-      {"from:", &MessageHeader::From},
-      {"to:", &MessageHeader::To},
-      {"subject:", &MessageHeader::Subject},
-      {"x-priority:", &MessageHeader::Priority},
-      {"date:", &MessageHeader::Date},
-  }};
-  for (const Field& field : kFields) {
-    const size_t p = FindNoCase(reply, field.lowerName);
-    if (p == std::string_view::npos) continue;
-    const size_t valueStart = p + field.lowerName.size();
-    // A header at the very end without CR runs to the end of the text.
-    const size_t q = reply.find('\r', valueStart);
-    const std::string_view value = q == std::string_view::npos
-                                       ? reply.substr(valueStart)
-                                       : reply.substr(valueStart, q - valueStart);
-    (header.*field.member).assign(TrimBlanksView(value));
+  static constexpr std::array<std::string_view, 5> kNames{"from", "to", "subject", "x-priority",
+                                                          "date"};
+  static constexpr std::array<std::string MessageHeader::*, 5> kMembers{
+      &MessageHeader::From, &MessageHeader::To, &MessageHeader::Subject, &MessageHeader::Priority,
+      &MessageHeader::Date};
+  std::array<std::optional<std::string>, kNames.size()> values;
+  FirstHeaderValues(AfterStatusLine(reply), kNames, values);
+  for (size_t i = 0; i < kNames.size(); ++i) {
+    if (!values[i]) continue;
+    header.*kMembers[i] = DecodeHeaderText(*values[i], charsets, kMaxHeaderValueBytes);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
+#include "ports/charset_converter.h"
 
 namespace postvane {
 
@@ -19,7 +20,10 @@ std::string TrimBlanks(std::string_view text);
 void UpdateNewCountFromStat(MailboxRecord& record, std::string_view reply);
 void EvaluateUidlListing(MailboxRecord& record, std::string_view listing);
 void FinishNewCount(MailboxRecord& record);
-// Fills element MessageCount - messageNumber + 1 of Headers when it exists.
-void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber);
+// Fills element MessageCount - messageNumber + 1 of Headers when it exists, with the decoded
+// values of the first From, To, Subject, X-Priority and Date lines of the header section.
+// Charsets beyond the built-in ones need a converter; without one their words stay encoded.
+void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber,
+                    const CharsetConverter* charsets = nullptr);
 
 }  // namespace postvane

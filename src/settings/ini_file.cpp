@@ -1,7 +1,7 @@
 // Private-profile parsing and line-by-line updates.
 #include "settings/ini_file.h"
 
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 

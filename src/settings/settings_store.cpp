@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "settings/ini_file.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 

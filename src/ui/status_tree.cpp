@@ -2,6 +2,7 @@
 #include "ui/status_tree.h"
 
 #include "check/mailbox_table.h"
+#include "text/display_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -13,7 +14,7 @@ std::string S(const CheckState& state, StringId id) { return LocalString(state.L
 
 std::string LongMailboxText(const CheckState& state, const MailboxRecord& mailbox,
                             const DateText& dateText) {
-  return mailbox.Name + " " + std::to_string(mailbox.NewCount) + " " +
+  return DisplayText(mailbox.Name) + " " + std::to_string(mailbox.NewCount) + " " +
          S(state, StringId::NewMessages) + " - " + dateText.Format(mailbox.LastCheck);
 }
 
@@ -53,7 +54,7 @@ std::string PriorityText(const CheckState& state, std::string_view priority) {
     return S(state, static_cast<StringId>(static_cast<int>(StringId::PriorityVeryLow) +
                                           ('5' - priority[0])));
   }
-  return S(state, StringId::Priority) + " " + std::string(priority);
+  return S(state, StringId::Priority) + " " + DisplayText(priority);
 }
 
 std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText& dateText) {
@@ -81,13 +82,14 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
       const size_t messageNode = nodes.size();
       nodes.push_back(
           {newKey, messageKey, S(state, StringId::Message) + " " + std::to_string(upper - k + 1)});
-      nodes.push_back(
-          {messageKey, "Eintrag 7" + suffix, S(state, StringId::From) + " " + header.From});
-      nodes.push_back({messageKey, "Eintrag 8" + suffix, S(state, StringId::To) + " " + header.To});
-      nodes.push_back(
-          {messageKey, "Eintrag 9" + suffix, S(state, StringId::Subject) + " " + header.Subject});
-      nodes.push_back(
-          {messageKey, "Eintrag 10" + suffix, S(state, StringId::Date) + " " + header.Date});
+      nodes.push_back({messageKey, "Eintrag 7" + suffix,
+                       S(state, StringId::From) + " " + DisplayAddresses(header.From)});
+      nodes.push_back({messageKey, "Eintrag 8" + suffix,
+                       S(state, StringId::To) + " " + DisplayAddresses(header.To)});
+      nodes.push_back({messageKey, "Eintrag 9" + suffix,
+                       S(state, StringId::Subject) + " " + DisplayText(header.Subject)});
+      nodes.push_back({messageKey, "Eintrag 10" + suffix,
+                       S(state, StringId::Date) + " " + DisplayText(header.Date)});
       nodes.push_back({messageKey, "Eintrag 11" + suffix, PriorityText(state, header.Priority)});
       if (header.Priority == "1") {
         nodes[mailboxNode].Color = NodeColor::Magenta;
@@ -102,7 +104,7 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
 
     const bool failed = !mailbox.StatusText.empty();
     nodes.push_back({mailboxKey, "Eintrag 4" + digit,
-                     failed ? mailbox.StatusText : S(state, StringId::NoError)});
+                     failed ? DisplayText(mailbox.StatusText) : S(state, StringId::NoError)});
     // After the messages: a failed check outranks an urgent message on the mailbox line.
     if (failed) {
       nodes[mailboxNode].Color = NodeColor::DarkRed;
@@ -117,7 +119,7 @@ std::optional<std::string> StatusNodeTextOnExpand(std::string_view key, const Ch
   const std::optional<int> index = MailboxIndexOfKey(key);
   if (!index) return std::nullopt;
   const MailboxRecord& mailbox = state.Mailboxes[*index];
-  return mailbox.Name + " - " + dateText.Format(mailbox.LastCheck);
+  return DisplayText(mailbox.Name) + " - " + dateText.Format(mailbox.LastCheck);
 }
 
 std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key, const CheckState& state,

@@ -134,7 +134,7 @@ TEST_F(CliDovecot, HeadersOfNewMessagesAreListed) {
   EXPECT_EQ(plain.ExitCode, 0) << plain.Err;
   EXPECT_EQ(plain.Out,
             "0 Raw: 2 new message(s), 2 message(s) in mailbox - no Error\n"
-            "    From: \"Quote, Q\" <q@example.org> | Subject: say \"hi\" \\ "
+            "    From: Quote, Q <q@example.org> | Subject: say \"hi\" \\ "
             "\xEF\xBF\xBD\xEF\xBF\xBD[7m caf\xC3\xA9 \xC3\xBF | Date: today\n"
             "    From: Bob <bob@example.org> | Subject: Budget | Date: Tue, 1 Oct 2024 09:00:00 "
             "+0200\n");
@@ -154,6 +154,58 @@ TEST_F(CliDovecot, HeadersOfNewMessagesAreListed) {
   ASSERT_TRUE(python.Finished) << "python3 is needed";
   EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
   EXPECT_EQ(python.Out, "2\n");
+}
+
+// Mail as providers send it today: signatures naming the headers above the real ones, names
+// and subjects encoded in several charsets. What postvane-check shows is compared with what
+// Python's email package reads from the same message.
+TEST_F(CliDovecot, TodaysProviderMailShowsTheRealHeadersDecoded) {
+  const std::string message =
+      "ARC-Seal: i=1; a=rsa-sha256; t=1727795110; cv=none; d=mail.example.net; s=arc;\n"
+      "\tb=c2lnbmF0dXJl\n"
+      "ARC-Message-Signature: i=1; a=rsa-sha256; c=relaxed/relaxed; d=mail.example.net;\n"
+      "\ts=arc; h=from:to:subject:date:message-id; bh=Ym9keQ==; b=c2ln\n"
+      "DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/relaxed; d=example.net; s=s1;\n"
+      " h=from:to:subject:date:message-id:mime-version; bh=Ym9keQ==;\n"
+      " b=c2lnbmF0dXJl\n"
+      "Delivered-To: owner@example.org\n"
+      "Delivery-Date: Wed, 2 Oct 2024 08:00:00 +0000\n"
+      "Reply-To: list@example.net\n"
+      "From: =?ISO-8859-2?Q?Ji=F8=ED_Nov=E1k?= <jiri@example.net>\n"
+      "To: \"Ellen =?utf-8?Q?J=C3=B8rgensen?=\" <ellen@example.org>,\n"
+      " bob@example.org\n"
+      "Subject: =?KOI8-R?B?8NLJ18XUIMnaIO3P08vX2Q==?=\n"
+      " =?UTF-8?Q?_=E2=80=93_?= =?Shift_JIS?B?ie+LY4LMjpGXvw==?=\n"
+      "Date: Tue, 1 Oct 2024 17:05:10 +0200\n"
+      "Message-ID: <modern-1@example.net>\n"
+      "MIME-Version: 1.0\n"
+      "\n"
+      "Body.\n";
+  ASSERT_TRUE(dovecot_.Deliver(message));
+  WriteBytes(folder_.File("message.eml"), message);
+  WriteBytes(Settings(), SettingsText({Mailbox(0, "Modern", dovecot_.Port())}));
+
+  const CheckResult result = RunCheck(Arguments({"--json"}));
+  ASSERT_TRUE(result.Finished);
+  EXPECT_EQ(result.ExitCode, 0) << result.Err;
+  const CheckResult python = RunPython(
+      "import email, email.policy, email.utils, json, sys\n"
+      "from email.headerregistry import HeaderRegistry\n"
+      "ours = json.load(sys.stdin)['mailboxes'][0]['headers'][0]\n"
+      "with open(" +
+          std::string("'") + folder_.File("message.eml") +
+          "', 'rb') as f:\n"
+          "    m = email.message_from_bytes(f.read(), policy=email.policy.default)\n"
+          "def addresses(h): return [(a.display_name, a.addr_spec) for a in h.addresses]\n"
+          "for field in ('from', 'to'):\n"
+          "    assert addresses(HeaderRegistry()(field, ours[field])) == addresses(m[field]), "
+          "(ours[field], str(m[field]))\n"
+          "assert ours['subject'] == str(m['subject']), (ours['subject'], str(m['subject']))\n"
+          "assert email.utils.parsedate_to_datetime(ours['date']) == m['date'].datetime\n"
+          "print(ours['subject'])\n",
+      result.Out);
+  ASSERT_TRUE(python.Finished) << "python3 is needed";
+  EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
 }
 
 // The server's own lock: a second session holds the mailbox while postvane-check runs.

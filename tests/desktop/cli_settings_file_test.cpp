@@ -14,7 +14,7 @@
 #include "desktop/posix/posix_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/settings_store.h"
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
 #include "text/own_text.h"

@@ -15,6 +15,7 @@
 #include "app/program_state.h"
 #include "check/silent_server_guard.h"
 #include "desktop/net/language_id.h"
+#include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
@@ -84,7 +85,9 @@ int main(int argc, char** argv) {
   QtTimer timerQuit(kQuitWaitMs);
   QtTimer deadline(options.TimeoutSeconds * 1000);
   QtClock clock;
+  const QtCharsetConverter charsets;  // outlives the run that uses it
   CheckRun run(state, socket, timeout, timerQuit, deadline, clock, files, settings);
+  run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { QCoreApplication::quit(); });
 
   run.Start(options.Mailboxes, languageBase);

@@ -18,6 +18,7 @@ DesktopProgram::DesktopProgram(const std::string& programFolder, Pickers& picker
       main_(state_, files_, pickers),
       app_(state_, main_.Platform()) {
   main_.Attach(&app_);
+  app_.Engine().SetCharsetConverter(charsets_);
 }
 
 DesktopProgram::~DesktopProgram() { main_.Attach(nullptr); }

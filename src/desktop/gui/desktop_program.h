@@ -9,6 +9,7 @@
 #include "app/program_state.h"
 #include "desktop/gui/frm_main.h"
 #include "desktop/gui/pickers.h"
+#include "desktop/net/qt_charset_converter.h"
 #include "desktop/posix/posix_file_system.h"
 
 namespace postvane {
@@ -31,6 +32,7 @@ class DesktopProgram {
  private:
   ProgramState state_;
   PosixFileSystem files_;
+  QtCharsetConverter charsets_;
   frmMain main_;
   PostvaneApp app_;
 };

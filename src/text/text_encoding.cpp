@@ -1,5 +1,5 @@
 // UTF-8 validation and the Windows-1252 fallback for texts read from files and servers.
-#include "settings/text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <cstdint>
 
@@ -13,6 +13,22 @@ constexpr char16_t kHighControls[32] = {
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// ISO-8859-16 0xA0..0xFF; 0x00..0x9F are the same code points as the bytes.
+constexpr char16_t kLatin10High[96] = {
+    0x00A0, 0x0104, 0x0105, 0x0141, 0x20AC, 0x201E, 0x0160, 0x00A7,  //
+    0x0161, 0x00A9, 0x0218, 0x00AB, 0x0179, 0x00AD, 0x017A, 0x017B,  //
+    0x00B0, 0x00B1, 0x010C, 0x0142, 0x017D, 0x201D, 0x00B6, 0x00B7,  //
+    0x017E, 0x010D, 0x0219, 0x00BB, 0x0152, 0x0153, 0x0178, 0x017C,  //
+    0x00C0, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0106, 0x00C6, 0x00C7,  //
+    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,  //
+    0x0110, 0x0143, 0x00D2, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x015A,  //
+    0x0170, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x0118, 0x021A, 0x00DF,  //
+    0x00E0, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x0107, 0x00E6, 0x00E7,  //
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,  //
+    0x0111, 0x0144, 0x00F2, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x015B,  //
+    0x0171, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0119, 0x021B, 0x00FF,
 };
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -33,28 +49,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Code point of the sequence at text[i] in valid UTF-8; advances i past it.
-char32_t NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = 1;
-  char32_t cp = lead;
-  if (lead >= 0xF0) {
-    length = 4;
-    cp = lead & 0x07;
-  } else if (lead >= 0xE0) {
-    length = 3;
-    cp = lead & 0x0F;
-  } else if (lead >= 0xC0) {
-    length = 2;
-    cp = lead & 0x1F;
-  }
-  for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-    cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-  }
-  i += length;
-  return cp;
-}
-
 void AppendUnit(std::string& out, char32_t unit, ByteOrder order) {
   const auto high = static_cast<char>((unit >> 8) & 0xFF);
   const auto low = static_cast<char>(unit & 0xFF);
@@ -69,40 +63,49 @@ void AppendUnit(std::string& out, char32_t unit, ByteOrder order) {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// Length of the well-formed sequence at i, or 0 when the bytes there are malformed.
+std::size_t ValidSequenceAt(std::string_view bytes, std::size_t i) {
+  const std::size_t size = bytes.size();
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  // Bounds of the second byte exclude overlong forms, surrogates and values above U+10FFFF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (size - i < length) return 0;
+  const auto second = static_cast<unsigned char>(bytes[i + 1]);
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) return 0;
+  }
+  return length;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
-  const std::size_t size = bytes.size();
   std::size_t i = 0;
-  while (i < size) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
+  while (i < bytes.size()) {
+    // Plain ASCII runs are the common case and need no sequence check.
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
       continue;
     }
-    std::size_t length = 0;
-    // Bounds of the second byte exclude overlong forms, surrogates and values above U+10FFFF.
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (size - i < length) return false;
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    if (second < low || second > high) return false;
-    for (std::size_t k = 2; k < length; ++k) {
-      if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) return false;
-    }
+    const std::size_t length = ValidSequenceAt(bytes, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -124,9 +127,59 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Iso885916ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(out, byte < 0xA0 ? char32_t{byte} : char32_t{kLatin10High[byte - 0xA0]});
+  }
+  return out;
+}
+
 std::string DecodeUtf8OrWindows1252(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return Windows1252ToUtf8(bytes);
+}
+
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = ValidSequenceAt(bytes, i);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(bytes, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  char32_t cp = lead;
+  length = 1;
+  if (lead >= 0xF0) {
+    length = 4;
+    cp = lead & 0x07;
+  } else if (lead >= 0xE0) {
+    length = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xC0) {
+    length = 2;
+    cp = lead & 0x1F;
+  }
+  if (length > text.size() - at) {
+    length = text.size() - at;
+    return 0xFFFD;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+  }
+  return cp;
 }
 
 std::string Utf8ToWindows1252(std::string_view text) {
@@ -135,7 +188,9 @@ std::string Utf8ToWindows1252(std::string_view text) {
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const char32_t cp = NextCodePoint(text, i);
+    std::size_t length = 1;
+    const char32_t cp = CodePointAt(text, i, length);
+    i += length;
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
       out.push_back(static_cast<char>(cp));
       continue;
@@ -180,7 +235,9 @@ std::string Utf8ToUtf16(std::string_view text, ByteOrder order) {
   out.reserve(valid.size() * 2);
   std::size_t i = 0;
   while (i < valid.size()) {
-    const char32_t cp = NextCodePoint(valid, i);
+    std::size_t length = 1;
+    const char32_t cp = CodePointAt(valid, i, length);
+    i += length;
     if (cp >= 0x10000) {
       AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), order);
       AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), order);

@@ -15,9 +15,20 @@ bool IsValidUtf8(std::string_view bytes);
 // of the same number, as the platform's converter does.
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// Every byte is one ISO-8859-16 character (Latin-10). Built in because common converters
+// lack it.
+std::string Iso885916ToUtf8(std::string_view bytes);
+
 // Files written by older versions hold the 8-bit code page; anything that is not valid UTF-8
 // is taken as Windows-1252. The result is always valid UTF-8.
 std::string DecodeUtf8OrWindows1252(std::string_view bytes);
+
+// Valid UTF-8 kept; every byte of a malformed sequence becomes U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
+
+// Code point of the sequence at `at` of valid UTF-8 and its length in bytes; never reads
+// past the end (a cut sequence gives U+FFFD).
+char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length);
 
 // Windows-1252 bytes of UTF-8 text; the inverse of Windows1252ToUtf8, so any bytes survive the
 // round trip. A character the code page lacks becomes '?'; text that is not valid UTF-8 is
