@@ -199,6 +199,27 @@ def dialogue_seeds(transcripts):
     drop = dialogue_header(1) + dialogue_events(full[:5]) + data_event(cut) + bytes([6, 9, 4])
     write("fuzz_dialogue", "dropped-in-listing", drop)
     assert uids, "the recorded listing has unique-ids"
+    secure_seeds(full)
+
+
+def secure_seeds(full):
+    """TLS from the first byte and STARTTLS, with the socket's handshake event (17)."""
+    def security(mailbox, code):
+        return bytes([16, mailbox, code])
+
+    def handshake(outcome=0):
+        return bytes([17, outcome])
+
+    capa = data_event(b"+OK\r\nTOP\r\nUIDL\r\nSTLS\r\n.\r\n")
+    tls = dialogue_header(1) + security(0, 1) + bytes([9, 4]) + handshake()
+    tls += b"".join(data_event(r.encode("latin-1")) for r in full)
+    write("fuzz_dialogue", "tls", tls)
+    upgrade = dialogue_header(1) + security(0, 2) + bytes([9, 4])
+    upgrade += data_event(full[0].encode("latin-1")) + capa + data_event(b"+OK Begin TLS\r\n")
+    starttls = upgrade + handshake() + data_event(b"+OK\r\nTOP\r\n.\r\n")
+    starttls += b"".join(data_event(r.encode("latin-1")) for r in full[1:])
+    write("fuzz_dialogue", "starttls", starttls)
+    write("fuzz_dialogue", "starttls-untrusted", upgrade + handshake(1) + bytes([9, 4]))
 
 
 def rules_record(message_count, new_count=0, last_accessed=0, flags=0, bound=0, number=0):

@@ -1,6 +1,7 @@
 // Fuzz target: the check cycle and the POP3 dialogue over fakes. Server data arrives in random
-// blocks, in any state, mixed with connect, error, close, timer, restart and acknowledge
-// events, over several mailboxes and cycles; the invariants are checked after every event.
+// blocks, in any state, mixed with connect, error, close, timer, restart, acknowledge and TLS
+// handshake events, over several mailboxes and cycles; the invariants are checked after every
+// event. USER and PASS must never leave in clear text for a mailbox that asks for TLS.
 //
 // Input: 16 bytes of set-up, then events until the input ends (see Event below).
 //   0-1   mask of enabled mailboxes      2-3  mask of LastMail
@@ -17,6 +18,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
+#include "check/connection_security.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_cycle_hooks.h"
 #include "fakes/fake_file_system.h"
@@ -44,7 +46,9 @@ enum Event : uint8_t {
   kReadFails = 13,     // the next read of the socket fails; its bytes stay for the read after
   kStaleTicks = 14,    // both tick handlers run as if a tick had been queued before a stop
   kFlood = 15,         // size in 64 bytes, byte value: a big block of one byte
-  kEventCount = 16,
+  kSecurity = 16,      // mailbox, code: the dialog sets Security of a mailbox not under way
+  kHandshake = 17,     // outcome: the socket ends a TLS handshake (stale ones included)
+  kEventCount = 18,
 };
 
 // Free of the quote, comma, hash and line breaks that frame a log record, so it can only show
@@ -152,6 +156,19 @@ std::string Reply(Rig& rig, FuzzInput& in) {
   const MailboxRecord* box = rig.Current();
   const MailboxState state = box != nullptr ? box->State : MailboxState::Idle;
   const int small = (variant & 0x80) != 0 ? number : number % 40;
+  // The secure start: replies to what was asked last.
+  const std::string last = rig.Socket.LastLine();
+  if (state == MailboxState::Connected && last == "CAPA") {
+    if (!accepted) return "-ERR Unknown command\r\n";
+    std::string text = "+OK\r\nTOP\r\nUIDL\r\n";
+    if ((variant & 4) == 0) text += "STLS\r\n";
+    if ((variant & 8) != 0) text += "PIPELINING\r\n";
+    return text + ".\r\n";
+  }
+  if (state == MailboxState::Connected && last == "STLS") {
+    if (!accepted) return "-ERR TLS not available\r\n";
+    return (variant & 4) != 0 ? "+OK Begin TLS\r\n+OK injected\r\n" : "+OK Begin TLS\r\n";
+  }
   switch (state) {
     case MailboxState::Connected:
       return accepted ? "+OK Dovecot (Debian) ready.\r\n" : "-ERR Service unavailable\r\n";
@@ -290,9 +307,16 @@ class Checker {
         POSTVANE_FUZZ_CHECK(n >= 1 && n <= box->MessageCount);
         continue;
       }
-      const bool known = line.starts_with("USER user") || line.starts_with("PASS Pw!Zq7Xk") ||
-                         line == "STAT" || line == "LAST" || line == "UIDL" || line == "QUIT";
+      const bool secret = line.starts_with("USER user") || line.starts_with("PASS Pw!Zq7Xk");
+      const bool known = secret || line == "STAT" || line == "LAST" || line == "UIDL" ||
+                         line == "QUIT" || line == "CAPA" || line == "STLS";
       POSTVANE_FUZZ_CHECK(known);
+      if (secret) {
+        const MailboxRecord* box = rig_.Current();
+        POSTVANE_FUZZ_CHECK(box != nullptr);
+        POSTVANE_FUZZ_CHECK(EffectiveSecurity(box->Security) == SecurityMode::None ||
+                            rig_.Socket.Encrypted);
+      }
     }
   }
 
@@ -413,6 +437,24 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
     case kFlood: {
       const std::size_t size = (std::size_t{in.Byte()} + 1) * 64;
       Deliver(rig, std::string(size, static_cast<char>(in.Byte())));
+      break;
+    }
+    case kSecurity: {
+      const int index = in.Byte() % kUserMailboxes;
+      const auto code = static_cast<int16_t>(in.Byte() % 4);
+      // The engine reads the code when the connection comes up; the dialog cannot change it
+      // under a mailbox that is being checked.
+      if (index != rig.State.CurrentMailbox || !IsChecking(rig.Box(index))) {
+        rig.Box(index).Security = code;
+      }
+      break;
+    }
+    case kHandshake: {
+      TlsHandshake result;
+      result.Failure = static_cast<TlsFailure>(in.Byte() % 6);
+      result.Protocol = "TLSv1.3";
+      result.Certificate.Fingerprint = std::string(64, 'A');
+      rig.Socket.FinishHandshake(result);
       break;
     }
     default:

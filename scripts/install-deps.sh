@@ -8,6 +8,9 @@ packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimed
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+  # Secure connections: the openssl tool makes the tests' certificates; the scripted TLS servers
+  # link the OpenSSL library.
+  packages="$packages openssl libssl-dev"
 elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"

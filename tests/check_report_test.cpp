@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/check_options.h"
+#include "check/secure_failure_text.h"
 #include "text/display_text.h"
 #include "text/own_text.h"
 
@@ -89,7 +90,10 @@ const EscapeCase kEscapeCases[] = {
      "a\xEF\xBF\xBD"
      "b\xEF\xBF\xBD"},
     // A subject cannot turn the rest of the line around or hide characters.
-    {"RightToLeftOverride", "txt.\xE2\x80\xAE" "exe", "\"txt.\\u202eexe\"",
+    {"RightToLeftOverride",
+     "txt.\xE2\x80\xAE"
+     "exe",
+     "\"txt.\\u202eexe\"",
      "txt.\xEF\xBF\xBD"
      "exe"},
     {"IsolatesAndMarks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C",
@@ -238,23 +242,25 @@ TEST(CheckReport, JsonHoldsEveryField) {
   MailboxReport work = Box(0, "Work \"A\"", 2, 7);
   work.NewestUidl = "u7";
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
-  report.Mailboxes = {work, Box(3, "Home", 0, 0, "Password is wrong!"),
-                      Disabled(Box(5, "Old", 4, 4))};
+  MailboxReport home = Box(3, "Home", 0, 0, "Password is wrong!");
+  home.Security = SecurityMode::StartTls;
+  report.Mailboxes = {work, home, Disabled(Box(5, "Old", 4, 4))};
   EXPECT_EQ(
       RenderJsonReport(report),
       "{\"mailboxes\":["
       "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"checked\":true,\"newCount\":2,"
       "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
-      "\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+      "\"security\":\"none\",\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
       "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
       "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
       "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"checked\":false,\"newCount\":0,"
       "\"messageCount\":0,"
-      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\",\"headers\":[]},"
+      "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\","
+      "\"security\":\"starttls\",\"headers\":[]},"
       "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"checked\":false,\"newCount\":4,"
       "\"messageCount\":4,"
       "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-      "\"headers\":[]}"
+      "\"security\":\"none\",\"headers\":[]}"
       "],\"newTotal\":2}\n");
 }
 
@@ -286,6 +292,39 @@ TEST(CheckReport, NotCheckedMailboxSaysSoInBothRenderings) {
         << json;
     EXPECT_EQ(CheckExitStatus(report), kExitFailed);
   }
+}
+
+TEST(CheckReport, JsonDescribesARejectedCertificate) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.Security = SecurityMode::Tls;
+  box.RejectedCertificate = {"CN=pop.example.org", "CN=\"Own\" CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", "A1B2" + std::string(60, '0')};
+  report.Mailboxes = {box, Box(2, "Home", 0, 0)};
+  const std::string json = RenderJsonReport(report);
+  EXPECT_NE(json.find("\"security\":\"tls\",\"certificate\":{\"subject\":\"CN=pop.example.org\","
+                      "\"issuer\":\"CN=\\\"Own\\\" CA\",\"validFrom\":\"2026-01-01 00:00:00 UTC\","
+                      "\"validUntil\":\"2027-01-01 00:00:00 UTC\",\"sha256\":\"A1:B2:00:"),
+            std::string::npos)
+      << json;
+  // Only the mailbox that failed on a certificate has one.
+  EXPECT_EQ(json.find("certificate", json.find("\"index\":2")), std::string::npos);
+}
+
+TEST(CheckReport, PlainTextListsARejectedCertificateUnderItsMailbox) {
+  CheckReport report;
+  MailboxReport box = Box(1, "Work", 0, 0, "Certificate not trusted");
+  box.RejectedCertificate = {"CN=pop\x1b.test", "CN=CA", "2026-01-01 00:00:00 UTC",
+                             "2027-01-01 00:00:00 UTC", std::string(64, 'F')};
+  report.Mailboxes = {box};
+  std::string expected =
+      "1 Work: 0 new message(s), 0 message(s) in mailbox - Certificate not trusted\n";
+  for (const std::string& line : CertificateDetails(report.LanguageBase, box.RejectedCertificate)) {
+    expected += "    " + DisplayText(line) + "\n";
+  }
+  EXPECT_EQ(RenderPlainReport(report), expected);
+  // What the server put into its certificate cannot steer the terminal.
+  EXPECT_EQ(expected.find('\x1b'), std::string::npos);
 }
 
 TEST(CheckReport, NewTotalAddsTheCheckedMailboxes) {

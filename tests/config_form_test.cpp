@@ -287,5 +287,77 @@ TEST_F(ConfigFormTest, SelectingOutsideTheTableChangesNothing) {
   EXPECT_EQ(mailboxes_[1].Name, "Box 1");
 }
 
+// Security choice and trusting a certificate.
+
+struct PortSwitchCase {
+  const char* name;
+  int from;
+  int to;
+  std::string port;
+  std::string expected;
+};
+
+class PortForSecurityTest : public testing::TestWithParam<PortSwitchCase> {};
+
+TEST_P(PortForSecurityTest, UsualPortFollowsTheChoiceAndOthersStay) {
+  const PortSwitchCase& c = GetParam();
+  EXPECT_EQ(PortForSecurity(c.from, c.to, c.port), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, PortForSecurityTest,
+    testing::Values(PortSwitchCase{"NoneToTls", 0, 1, "110", "995"},
+                    PortSwitchCase{"TlsToNone", 1, 0, "995", "110"},
+                    PortSwitchCase{"TlsToStartTls", 1, 2, "995", "110"},
+                    PortSwitchCase{"StartTlsToTls", 2, 1, " 110 ", "995"},
+                    PortSwitchCase{"NoneToStartTlsKeeps110", 0, 2, "110", "110"},
+                    PortSwitchCase{"OwnPortStays", 0, 1, "1110", "1110"},
+                    PortSwitchCase{"OwnTlsPortStays", 1, 0, "9995", "9995"},
+                    PortSwitchCase{"NoNumberStays", 0, 1, "pop", "pop"},
+                    PortSwitchCase{"UnknownCodeCountsAsPlain", -1, 1, "110", "995"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigFormTest, SecurityIsShownAndStoredUnknownCodesKept) {
+  mailboxes_[0].Security = 1;
+  mailboxes_[1].Security = 9;
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Security, 1);
+  shown.Security = 2;
+  shown = form_.SelectMailbox(1, shown);
+  EXPECT_EQ(mailboxes_[0].Security, 2);
+  EXPECT_EQ(Key("MailBox0", "Security"), "2");
+  EXPECT_EQ(shown.Security, -1);
+  form_.SelectMailbox(2, shown);
+  EXPECT_EQ(mailboxes_[1].Security, 9);
+  EXPECT_EQ(Key("MailBox1", "Security"), "9");
+}
+
+TEST_F(ConfigFormTest, TrustingStoresTheRejectedFingerprintAtOnce) {
+  const std::string fingerprint(64, 'D');
+  mailboxes_[3].RejectedCertificate.Fingerprint = fingerprint;
+  ConfigMailboxFields shown = form_.SelectMailbox(3, ConfigMailboxFields{});
+  EXPECT_TRUE(CanTrustCertificate(mailboxes_[3]));
+  shown.RemotePort = "995";
+  ASSERT_TRUE(form_.TrustRejectedCertificate(shown));
+  EXPECT_EQ(mailboxes_[3].CertFingerprint, fingerprint);
+  EXPECT_EQ(Key("MailBox3", "CertFingerprint"), fingerprint);
+  EXPECT_EQ(Key("MailBox3", "RemotePort"), "995");
+  // Trusted now: nothing left to trust until another certificate is rejected.
+  EXPECT_FALSE(CanTrustCertificate(mailboxes_[3]));
+  EXPECT_FALSE(form_.TrustRejectedCertificate(shown));
+  mailboxes_[3].RejectedCertificate.Fingerprint = std::string(64, 'E');
+  EXPECT_TRUE(CanTrustCertificate(mailboxes_[3]));
+}
+
+TEST_F(ConfigFormTest, NothingToTrustWithoutARejectedCertificate) {
+  ConfigMailboxFields shown = form_.SelectMailbox(4, ConfigMailboxFields{});
+  EXPECT_FALSE(CanTrustCertificate(mailboxes_[4]));
+  EXPECT_FALSE(form_.TrustRejectedCertificate(shown));
+  mailboxes_[4].RejectedCertificate.Fingerprint = "not a fingerprint";
+  EXPECT_FALSE(form_.TrustRejectedCertificate(shown));
+  EXPECT_TRUE(mailboxes_[4].CertFingerprint.empty());
+  EXPECT_TRUE(Sections().empty());
+}
+
 }  // namespace
 }  // namespace postvane

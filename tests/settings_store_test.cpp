@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "check/connection_security.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/std_file_system.h"
@@ -639,6 +640,66 @@ TEST_F(SettingsStoreOnDiskTest, ReadOnlyFileFailsSilentlyAndStaysIntact) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+// Connection security keys.
+
+struct SecurityKeyCase {
+  const char* name;
+  std::string line;  // empty: the key is absent
+  int16_t stored;
+  SecurityMode effective;
+};
+
+class SecurityKeyTest : public SettingsStoreTest,
+                        public ::testing::WithParamInterface<SecurityKeyCase> {};
+
+TEST_P(SecurityKeyTest, ReadsTheCodeAndWritesItBackAsRead) {
+  const SecurityKeyCase& c = GetParam();
+  File() = "[MailBox1]\r\nName=Work\r\n" + c.line;
+  MailboxRecord record = Load(1);
+  EXPECT_EQ(record.Security, c.stored);
+  EXPECT_EQ(EffectiveSecurity(record.Security), c.effective);
+  store.SaveMailbox(record, 1);
+  EXPECT_EQ(Load(1).Security, c.stored);
+  if (c.line.empty()) {
+    EXPECT_EQ(File().find("Security"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SecurityKeyTest,
+    ::testing::Values(SecurityKeyCase{"Absent", "", 0, SecurityMode::None},
+                      SecurityKeyCase{"None", "Security=0\r\n", 0, SecurityMode::None},
+                      SecurityKeyCase{"Tls", "Security=1\r\n", 1, SecurityMode::Tls},
+                      SecurityKeyCase{"StartTls", "Security=2\r\n", 2, SecurityMode::StartTls},
+                      SecurityKeyCase{"Unknown", "Security=7\r\n", 7, SecurityMode::None},
+                      SecurityKeyCase{"Negative", "Security=-1\r\n", -1, SecurityMode::None},
+                      SecurityKeyCase{"NoNumber", "Security=tls\r\n", 0, SecurityMode::None}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsStoreTest, FingerprintIsKeptAsWrittenAndRoundTrips) {
+  const std::string byHand = "ab:CD:" + std::string(60, 'e');
+  File() = "[MailBox0]\r\nSecurity=1\r\nCertFingerprint=" + byHand + "\r\n";
+  MailboxRecord record = Load(0);
+  EXPECT_EQ(record.CertFingerprint, byHand);
+  EXPECT_EQ(NormalizeFingerprint(record.CertFingerprint), "ABCD" + std::string(60, 'E'));
+  store.SaveMailbox(record, 0);
+  EXPECT_EQ(Load(0).CertFingerprint, byHand);
+}
+
+TEST_F(SettingsStoreTest, ClearingSecurityAndFingerprintOverwritesThem) {
+  MailboxRecord record = SampleMailbox();
+  record.Security = 2;
+  record.CertFingerprint = std::string(64, 'A');
+  store.SaveMailbox(record, 0);
+  EXPECT_NE(File().find("Security=2\r\n"), std::string::npos);
+  record.Security = 0;
+  record.CertFingerprint.clear();
+  store.SaveMailbox(record, 0);
+  const MailboxRecord loaded = Load(0);
+  EXPECT_EQ(loaded.Security, 0);
+  EXPECT_EQ(loaded.CertFingerprint, "");
 }
 
 TEST_F(SettingsStoreOnDiskTest, ReadOnlyFolderFailsSilentlyAndKeepsTheOldFile) {

@@ -128,5 +128,39 @@ TEST(SilentServerGuardTest, ErrorsAndPeerCloseStopTheWait) {
   }
 }
 
+// Records what the guard passes on.
+struct RecordingListener : SocketListener {
+  std::vector<std::string> Events;
+  void OnConnect() override { Events.push_back("connect"); }
+  void OnDataArrival() override { Events.push_back("data"); }
+  void OnSocketError(int number, const std::string& text) override {
+    Events.push_back("error " + std::to_string(number) + " " + text);
+  }
+  void OnSocketClose() override { Events.push_back("close"); }
+  void OnTlsHandshake(const TlsHandshake&) override { Events.push_back("handshake"); }
+};
+
+TEST(SilentServerGuardTest, ASilentTlsHandshakeFailsLikeASilentReply) {
+  for (const bool handshakeEnds : {false, true}) {
+    FakeSocket socket;
+    FakeTimer reply{kReplyTimeoutMs};
+    SilentServerGuard guard(socket, reply, [] { return kNoAnswer; });
+    RecordingListener listener;
+    guard.SetListener(&listener);
+    ASSERT_FALSE(guard.Connect());
+    socket.RaiseConnect();
+    const int starts = reply.StartCount;
+    ASSERT_FALSE(guard.StartTls(TlsRequest{}));
+    EXPECT_GT(reply.StartCount, starts) << "the handshake gets the whole time-out";
+    if (handshakeEnds) {
+      socket.FinishHandshake(TlsHandshake{});
+      EXPECT_TRUE(reply.IsRunning()) << "and the greeting after it too";
+    }
+    ASSERT_TRUE(reply.Fire());
+    EXPECT_EQ(listener.Events.back(), "error " + std::to_string(kSocketNoAnswer) + " " + kNoAnswer);
+    EXPECT_FALSE(reply.IsRunning());
+  }
+}
+
 }  // namespace
 }  // namespace postvane

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/secure_failure_text.h"
 #include "fakes/fake_date_text.h"
 #include "text/string_table.h"
 
@@ -149,6 +150,28 @@ TEST_F(StatusTreeTest, HeaderTextsAreShownSafely) {
     ASSERT_NE(node, nodes.end()) << c.key;
     EXPECT_EQ(node->Text, c.text);
   }
+}
+
+TEST_F(StatusTreeTest, RejectedCertificateIsDetailedUnderTheStatusLine) {
+  Box(2).Enabled = kTrue;
+  Box(2).StatusText = "Certificate not trusted";
+  Box(2).RejectedCertificate = {"CN=pop.test", "CN=Own CA", "2026-01-01 00:00:00 UTC",
+                                "2027-01-01 00:00:00 UTC", std::string(64, 'B')};
+  Box(3).Enabled = kTrue;
+  const std::vector<StatusNode> nodes = Build();
+  const std::vector<std::string> details =
+      CertificateDetails(state.LanguageBase, Box(2).RejectedCertificate);
+  ASSERT_EQ(details.size(), 5u);
+  std::vector<std::string> shown;
+  for (const StatusNode& node : nodes) {
+    if (node.Parent == "Eintrag 42") shown.push_back(node.Text);
+  }
+  EXPECT_EQ(shown, details);
+  // Every detail is there once, the fingerprint readable in pairs.
+  EXPECT_NE(details[4].find("BB:BB:"), std::string::npos);
+  EXPECT_NE(details[0].find("CN=pop.test"), std::string::npos);
+  // A mailbox without one has no such lines.
+  for (const StatusNode& node : nodes) EXPECT_NE(node.Parent, "Eintrag 43");
 }
 
 TEST_F(StatusTreeTest, DisabledMailboxIsAbsentEvenWithNewMail) {

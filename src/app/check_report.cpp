@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "app/check_options.h"
+#include "check/secure_failure_text.h"
 #include "text/display_text.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
@@ -18,6 +19,18 @@ void AppendHex4(std::string& out, unsigned value) {
   static constexpr char kDigits[] = "0123456789abcdef";
   out += "\\u";
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
+}
+
+const char* SecurityName(SecurityMode mode) {
+  switch (mode) {
+    case SecurityMode::Tls:
+      return "tls";
+    case SecurityMode::StartTls:
+      return "starttls";
+    case SecurityMode::None:
+      break;
+  }
+  return "none";
 }
 
 std::string StatusOf(const MailboxReport& mailbox, int16_t languageBase) {
@@ -48,6 +61,8 @@ CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t
     mailbox.StatusText = record.StatusText;
     mailbox.Result = results[static_cast<std::size_t>(index)];
     mailbox.NewestUidl = record.NewestUidl;
+    mailbox.Security = EffectiveSecurity(record.Security);
+    mailbox.RejectedCertificate = record.RejectedCertificate;
     // Element 0 is never filled; element 1 is the newest message.
     for (std::size_t k = 1; k < record.Headers.size(); ++k) {
       mailbox.Headers.push_back(record.Headers[k]);
@@ -119,6 +134,9 @@ std::string RenderPlainReport(const CheckReport& report) {
            ", " + std::to_string(mailbox.MessageCount) + " " +
            LocalString(base, StringId::MessagesInMailbox) + " - " +
            DisplayText(StatusOf(mailbox, base)) + "\n";
+    for (const std::string& line : CertificateDetails(base, mailbox.RejectedCertificate)) {
+      out += "    " + DisplayText(line) + "\n";
+    }
     for (const MessageHeader& header : mailbox.Headers) {
       out += "    " + LocalString(base, StringId::From) + " " + DisplayAddresses(header.From) +
              " | " + LocalString(base, StringId::Subject) + " " + DisplayText(header.Subject) +
@@ -147,6 +165,15 @@ std::string RenderJsonReport(const CheckReport& report) {
     out +=
         ",\"error\":" + std::string(!mailbox.StatusText.empty() || notChecked ? "true" : "false");
     out += ",\"newestUidl\":" + JsonString(mailbox.NewestUidl);
+    out += ",\"security\":" + JsonString(SecurityName(mailbox.Security));
+    const TlsCertificate& certificate = mailbox.RejectedCertificate;
+    if (!certificate.Fingerprint.empty()) {
+      out += ",\"certificate\":{\"subject\":" + JsonString(certificate.Subject) +
+             ",\"issuer\":" + JsonString(certificate.Issuer) +
+             ",\"validFrom\":" + JsonString(certificate.ValidFrom) +
+             ",\"validUntil\":" + JsonString(certificate.ValidUntil) +
+             ",\"sha256\":" + JsonString(FingerprintWithColons(certificate.Fingerprint)) + "}";
+    }
     out += ",\"headers\":[";
     bool firstHeader = true;
     for (const MessageHeader& header : mailbox.Headers) {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "check/connection_security.h"
 #include "check/mailbox_outcome.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 
@@ -25,6 +27,9 @@ struct MailboxReport {
   // counts were not renewed (the deadline cut it short, it failed, or it was not checked).
   MailboxResult Result = MailboxResult::Failed;
   std::string NewestUidl;
+  SecurityMode Security = SecurityMode::None;
+  // The server's certificate when the check failed on it; empty otherwise.
+  TlsCertificate RejectedCertificate;
   // Newest message first, as the status window lists them.
   std::vector<MessageHeader> Headers;
 };

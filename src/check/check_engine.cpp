@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "check/secure_failure_text.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
 #include "text/string_table.h"
@@ -68,6 +69,7 @@ bool CheckEngine::DialogueRunning() const {
 void CheckEngine::CloseSocket() {
   // Cleared first: anything the socket reports while closing belongs to the old connection.
   socketInUse_ = false;
+  secure_.Begin(SecurityMode::None);
   socket_.Close();
 }
 
@@ -115,6 +117,7 @@ void CheckEngine::CheckNow() {
     socket_.SetRemotePort(record.RemotePort);
     record.State = MailboxState::Idle;
     record.LastCheck = clock_.Now();
+    record.RejectedCertificate = {};
     timerQuit_.Stop();
     const ConnectOutcome outcome = ConnectMailbox();
     if (outcome == ConnectOutcome::Requested) return;
@@ -176,15 +179,76 @@ void CheckEngine::SettleFailedConnect() {
 void CheckEngine::OnConnect() {
   MailboxRecord* record = Current();
   if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) return;
-  timeout_.Stop();
+  const SecurityMode mode = EffectiveSecurity(record->Security);
+  secure_.Begin(mode);
+  if (mode == SecurityMode::Tls) {
+    StartHandshake(*record);
+    return;
+  }
+  // For a secure mailbox the time-out runs on until the connection is secure: a server that
+  // stalls before that (or speaks TLS where we wait for a greeting) is as good as absent.
+  if (mode == SecurityMode::None) timeout_.Stop();
   record->State = MailboxState::Connected;
+}
+
+void CheckEngine::StartHandshake(MailboxRecord& record) {
+  const SocketError error =
+      socket_.StartTls({record.RemoteHost, NormalizeFingerprint(record.CertFingerprint)});
+  // Bytes waiting unread when the handshake should begin came from someone else.
+  if (error) FailSecure(record, SecureFailure::Injection);
+}
+
+void CheckEngine::OnTlsHandshake(const TlsHandshake& result) {
+  MailboxRecord* record = Current();
+  if (record == nullptr || !socketInUse_ || !secure_.Handshaking()) return;
+  WriteReceiveLog(StateCode(record->State), HandshakeLogText(result));
+  if (IsCertificateFailure(result.Failure)) record->RejectedCertificate = result.Certificate;
+  ApplySecure(*record, secure_.OnHandshake(result));
+}
+
+void CheckEngine::ApplySecure(MailboxRecord& record, const SecureStart::Action& action) {
+  using Kind = SecureStart::Action::Kind;
+  switch (action.What) {
+    case Kind::Wait:
+      break;
+    case Kind::Send:
+      Send(action.Line, action.Line);
+      break;
+    case Kind::StartTls:
+      StartHandshake(record);
+      break;
+    case Kind::Greeted:
+      timeout_.Stop();
+      record.State = MailboxState::Connected;
+      break;
+    case Kind::Login:
+      timeout_.Stop();
+      SendUser(record);
+      break;
+    case Kind::Fail:
+      FailSecure(record, action.Failure);
+      break;
+  }
+}
+
+void CheckEngine::FailSecure(MailboxRecord& record, SecureFailure failure) {
+  timeout_.Stop();
+  record.StatusText = SecureFailureText(state_.LanguageBase, failure, record.RejectedCertificate);
+  WriteReceiveLog(0, record.StatusText);
+  EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
 }
 
 void CheckEngine::OnTimeout() {
   MailboxRecord* record = Current();
-  if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) {
+  const bool waiting = record != nullptr && (record->State == MailboxState::Connecting ||
+                                             (secure_.Active() && IsChecking(*record)));
+  if (!waiting || !socketInUse_) {
     // A tick left over from an abandoned cycle.
     timeout_.Stop();
+    return;
+  }
+  if (secure_.Active()) {
+    FailSecure(*record, SecureFailure::Handshake);
     return;
   }
   record->StatusText = LocalString(state_.LanguageBase, StringId::MailServerNotAvailable);

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/check_state.h"
 #include "check/cycle_hooks.h"
 #include "check/receive_log.h"
 #include "check/reply_watch.h"
 #include "ports/charset_converter.h"
+#include "check/secure_start.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -54,6 +56,7 @@ class CheckEngine : public SocketListener {
   void OnDataArrival() override;
   void OnSocketError(int number, const std::string& description) override;
   void OnSocketClose() override;
+  void OnTlsHandshake(const TlsHandshake& result) override;
   void OnTimeout();
   void OnQuitTimer();
 
@@ -64,6 +67,8 @@ class CheckEngine : public SocketListener {
 
   // Header texts in charsets beyond the built-in ones are converted by this from now on.
   void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
+  // What the current server said it can do, learnt over TLS; empty on plain connections.
+  const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
 
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
@@ -100,6 +105,10 @@ class CheckEngine : public SocketListener {
   void AbandonMailbox(const std::string& description);
 
   void OnGreeting(MailboxRecord& record, const std::string& reply);
+  void SendUser(MailboxRecord& record);
+  void ApplySecure(MailboxRecord& record, const SecureStart::Action& action);
+  void StartHandshake(MailboxRecord& record);
+  void FailSecure(MailboxRecord& record, SecureFailure failure);
   void OnUserReply(MailboxRecord& record, const std::string& reply);
   void OnPassReply(MailboxRecord& record, const std::string& reply);
   void OnStatReply(MailboxRecord& record, const std::string& reply);
@@ -132,6 +141,8 @@ class CheckEngine : public SocketListener {
   std::string uidlBuffer_;
   std::string headerBuffer_;
   int16_t currentMessage_ = 0;
+
+  SecureStart secure_;
 
   std::size_t uidlLimit_ = kUidlBufferLimit;
   std::size_t headerLimit_ = kHeaderBufferLimit;

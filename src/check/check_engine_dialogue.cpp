@@ -40,7 +40,11 @@ void CheckEngine::OnDataArrival() {
   if (record == nullptr || !socketInUse_) return;
   switch (record->State) {
     case MailboxState::Connected:
-      OnGreeting(*record, data);
+      if (secure_.Active()) {
+        ApplySecure(*record, secure_.OnData(data));
+      } else {
+        OnGreeting(*record, data);
+      }
       break;
     case MailboxState::UserSent:
       OnUserReply(*record, data);
@@ -73,6 +77,10 @@ void CheckEngine::OnGreeting(MailboxRecord& record, const std::string& reply) {
     FailWith(StringId::MailServerNotReady);
     return;
   }
+  SendUser(record);
+}
+
+void CheckEngine::SendUser(MailboxRecord& record) {
   record.State = MailboxState::UserSent;
   const std::string line = "USER " + record.User;
   Send(line, line);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ports/local_date_time.h"
+#include "ports/tls_handshake.h"
 
 namespace postvane {
 
@@ -54,9 +55,16 @@ struct MailboxRecord {
   int16_t LastAccessed = 0;
   int16_t Enabled = kFalse;
   int16_t LastMail = kFalse;
+  // `Security` as read, unknown codes included (see EffectiveSecurity); 0 is plain POP3.
+  int16_t Security = 0;
+  // A certificate the user trusts although it failed verification; text as read.
+  std::string CertFingerprint;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;
+  // The server's certificate when the last check failed on it (untrusted, wrong name, out of
+  // date), so that the user can look at it and choose to trust it; empty otherwise.
+  TlsCertificate RejectedCertificate;
   // Lower bound 0; element 0 is never filled. Empty means "no array" (slot 10).
   std::vector<MessageHeader> Headers;
 };

@@ -22,6 +22,12 @@ SocketError SilentServerGuard::Connect() {
   return inner_.Connect();
 }
 
+SocketError SilentServerGuard::StartTls(const TlsRequest& request) {
+  replyTimer_.Stop();
+  replyTimer_.Start();
+  return inner_.StartTls(request);
+}
+
 void SilentServerGuard::Close() {
   replyTimer_.Stop();
   inner_.Close();
@@ -47,6 +53,12 @@ void SilentServerGuard::OnSocketError(int number, const std::string& description
 void SilentServerGuard::OnSocketClose() {
   replyTimer_.Stop();
   if (listener_ != nullptr) listener_->OnSocketClose();
+}
+
+void SilentServerGuard::OnTlsHandshake(const TlsHandshake& result) {
+  replyTimer_.Stop();
+  replyTimer_.Start();
+  if (listener_ != nullptr) listener_->OnTlsHandshake(result);
 }
 
 void SilentServerGuard::OnSilence() {

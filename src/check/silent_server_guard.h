@@ -1,4 +1,5 @@
-// Gives up on a server that accepted the connection and then stays silent.
+// Gives up on a server that accepted the connection and then stays silent, in the dialogue or
+// in the TLS handshake.
 #pragma once
 
 #include <functional>
@@ -34,12 +35,15 @@ class SilentServerGuard : public Socket, public SocketListener {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override { return inner_.SendData(bytes); }
   bool GetData(std::string& bytes) override { return inner_.GetData(bytes); }
+  // The handshake gets the whole time-out too: its bytes never show as arriving data.
+  SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
   void OnConnect() override;
   void OnDataArrival() override;
   void OnSocketError(int number, const std::string& description) override;
   void OnSocketClose() override;
+  void OnTlsHandshake(const TlsHandshake& result) override;
 
  private:
   void OnSilence();

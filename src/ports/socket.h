@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ports/tls_handshake.h"
+
 namespace postvane {
 
 // Error numbers the cycle tells apart; every other error keeps the socket layer's text.
@@ -25,6 +27,9 @@ class SocketListener {
   virtual void OnSocketError(int number, const std::string& description) = 0;
   // The peer closed the connection.
   virtual void OnSocketClose() = 0;
+  // The handshake that StartTls began has ended, either way. After a failure the connection
+  // is over: no other event of it follows.
+  virtual void OnTlsHandshake(const TlsHandshake& result) = 0;
 };
 
 class Socket {
@@ -40,6 +45,11 @@ class Socket {
   virtual SocketError SendData(const std::string& bytes) = 0;
   // Everything that has arrived, bytes as they came. False when the read fails.
   virtual bool GetData(std::string& bytes) = 0;
+  // Begins the TLS handshake on the open connection: TLS 1.2 or newer, the chain verified
+  // against the system's authorities, the name checked against request.HostName. The result
+  // arrives as OnTlsHandshake; until then nothing may be sent. Errors here are immediate
+  // (no connection, unread bytes waiting).
+  virtual SocketError StartTls(const TlsRequest& request) = 0;
   virtual void Close() = 0;
 };
 

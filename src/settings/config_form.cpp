@@ -3,6 +3,8 @@
 
 #include <charconv>
 
+#include "check/connection_security.h"
+
 namespace postvane {
 
 namespace {
@@ -51,7 +53,25 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.RemotePort = std::to_string(record.RemotePort);
   fields.Enabled = record.Enabled != kFalse;
   fields.LastMail = record.LastMail != kFalse;
+  fields.Security =
+      record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
   return fields;
+}
+
+std::string PortForSecurity(int from, int to, const std::string& port) {
+  const auto usualPort = [](int security) {
+    return EffectiveSecurity(static_cast<int16_t>(security)) == SecurityMode::Tls ? kTlsPop3Port
+                                                                                  : kPlainPop3Port;
+  };
+  const std::optional<int32_t> number = ParsePort(port);
+  if (!number || *number != usualPort(from)) return port;
+  return std::to_string(usualPort(to));
+}
+
+bool CanTrustCertificate(const MailboxRecord& record) {
+  const std::string& rejected = record.RejectedCertificate.Fingerprint;
+  return !NormalizeFingerprint(rejected).empty() &&
+         !FingerprintsMatch(rejected, record.CertFingerprint);
 }
 
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
@@ -62,6 +82,9 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   if (const std::optional<int32_t> port = ParsePort(fields.RemotePort)) record.RemotePort = *port;
   record.Enabled = fields.Enabled ? kTrue : kFalse;
   record.LastMail = fields.LastMail ? kTrue : kFalse;
+  if (fields.Security >= 0 && fields.Security < kSecurityEntries) {
+    record.Security = static_cast<int16_t>(fields.Security);
+  }
 }
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
@@ -113,6 +136,15 @@ ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailbox
   StoreShown(shown);
   shownMailbox_ = index;
   return ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+}
+
+bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {
+  if (shownMailbox_ < 0 || shownMailbox_ >= kUserMailboxes) return false;
+  MailboxRecord& record = mailboxes_[static_cast<std::size_t>(shownMailbox_)];
+  if (!CanTrustCertificate(record)) return false;
+  record.CertFingerprint = NormalizeFingerprint(record.RejectedCertificate.Fingerprint);
+  StoreShown(shown);
+  return true;
 }
 
 bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {

@@ -27,8 +27,21 @@ struct ConfigMailboxFields {
   std::string RemotePort;  // as typed
   bool Enabled = false;
   bool LastMail = false;
+  // Entry of the security list (0 none, 1 SSL/TLS, 2 STARTTLS); -1 when the stored code is
+  // one the list cannot show, which is then kept.
+  int Security = 0;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
+
+// Entries of the security list.
+constexpr int kSecurityEntries = 3;
+
+// The port text after the security list changed from `from` to `to`: the usual port of the
+// old choice becomes the usual port of the new one; any other port is the user's and stays.
+std::string PortForSecurity(int from, int to, const std::string& port);
+
+// The last check failed on a certificate that the mailbox does not trust yet.
+bool CanTrustCertificate(const MailboxRecord& record);
 
 // The controls of the two general tabs.
 struct ConfigGeneralFields {
@@ -79,6 +92,11 @@ class ConfigForm {
   ConfigMailboxFields SelectMailbox(int16_t index, const ConfigMailboxFields& shown);
 
   ConfigGeneralFields LoadGeneral() const { return ShowGeneral(general_); }
+
+  // The user confirmed trusting the certificate the shown mailbox's last check rejected:
+  // its fingerprint is stored and saved at once with the shown controls. False when there
+  // was none to trust.
+  bool TrustRejectedCertificate(const ConfigMailboxFields& shown);
 
   // Form_Unload: the shown mailbox, then the general section. Returns whether the tray
   // menu's MDaemon entry is to be visible.

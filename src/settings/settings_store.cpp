@@ -193,6 +193,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
+  const std::string security = reader.Raw(section, "Security", "0");
+  std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
 
@@ -204,6 +206,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
   record.LastMail = Boolean(lastMail);
+  record.Security = ReadInt16(security);
+  record.CertFingerprint = std::move(certFingerprint);
   record.UIDL = std::move(uidl);
 }
 
@@ -269,6 +273,7 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
   }
   IniFile ini(bytes);
   for (const KeyUpdate& update : updates) {
+    if (update.OnlyIfPresent && !ini.Read(update.Section, update.Key)) continue;
     if (update.Binary) {
       ini.WriteBytes(update.Section, update.Key, update.Value);
     } else {
@@ -288,6 +293,9 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
+      // A file that never had these keys stays as it was while they hold their defaults.
+      {section, "Security", Decimal(record.Security), false, record.Security == 0},
+      {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()},
   });
 }
 

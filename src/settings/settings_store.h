@@ -57,6 +57,8 @@ class SettingsStore {
     std::string Value;
     // Bytes rather than text (the stored password).
     bool Binary = false;
+    // Written only over a key the file already has.
+    bool OnlyIfPresent = false;
   };
   // Under the side-file lock that every writer takes: reads the file as it is now, applies
   // the key writes to it in order and replaces it, so no other writer's keys are lost.

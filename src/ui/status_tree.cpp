@@ -3,6 +3,7 @@
 
 #include "check/mailbox_table.h"
 #include "text/display_text.h"
+#include "check/secure_failure_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -109,6 +110,13 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
     if (failed) {
       nodes[mailboxNode].Color = NodeColor::DarkRed;
       nodes.back().Color = NodeColor::DarkRed;
+    }
+    // A certificate the check refused, for the user to judge before trusting it.
+    const std::string statusKey = "Eintrag 4" + digit;
+    const std::vector<std::string> details =
+        CertificateDetails(state.LanguageBase, mailbox.RejectedCertificate);
+    for (std::size_t k = 0; k < details.size(); ++k) {
+      nodes.push_back({statusKey, "Eintrag 12" + digit + "." + std::to_string(k), details[k]});
     }
   }
   return nodes;

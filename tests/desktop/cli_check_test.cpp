@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "check/connection_security.h"
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
 #include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
+#include "support/test_certificates.h"
 #include "text/own_text.h"
 
 namespace postvane::test {
@@ -444,6 +446,49 @@ TEST(CliInfo, VersionAndHelp) {
   ASSERT_TRUE(help.Finished);
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_EQ(help.Out.rfind("Usage: postvane-check [--settings FILE]", 0), 0u);
+}
+
+// Secure mailboxes: the same settings keys as the tray program; the command never asks.
+
+TEST_F(CliCheck, RefusedCertificateFailsWithItsDetailsAndTrustingItByHandWorks) {
+  static const TestCertificates certificates;
+  if (!certificates.Ready()) GTEST_SKIP() << certificates.Failure();
+  const TlsServerSide side{certificates.SelfSigned().Certificate, certificates.SelfSigned().Key};
+  ScriptedPop3Server server([&side](int connection) {
+    Pop3Script script = Pop3Script().StartTls(side);
+    // The first run refuses the certificate; the second trusts it.
+    if (connection == 0) return script.Hold();
+    return script.LoginThroughUidl("alice", "secret", kUids).Quit();
+  });
+  ASSERT_NE(server.Port(), 0);
+  MailboxSettings box = Mailbox(0, "Own", server.Port(), "u3");
+  box.Extra = "Security=1\r\n";
+  WriteSettings({box});
+
+  const CheckResult refused = RunCheck({"--settings", SettingsArgument(), "--json"});
+  ASSERT_TRUE(refused.Finished) << refused.Err;
+  EXPECT_EQ(refused.ExitCode, 2) << refused.Out;
+  const QJsonObject mailbox =
+      QJsonDocument::fromJson(QByteArray::fromStdString(refused.Out))["mailboxes"][0].toObject();
+  EXPECT_EQ(mailbox["security"].toString(), "tls");
+  EXPECT_TRUE(mailbox["error"].toBool());
+  const QJsonObject certificate = mailbox["certificate"].toObject();
+  EXPECT_EQ(NormalizeFingerprint(certificate["sha256"].toString().toStdString()),
+            NormalizeFingerprint(certificates.SelfSigned().Fingerprint));
+  EXPECT_TRUE(certificate["subject"].toString().contains("localhost"));
+  EXPECT_FALSE(certificate["validUntil"].toString().isEmpty());
+
+  // The fingerprint as the openssl tool prints it, written into the file by hand.
+  box.Extra += "CertFingerprint=" + certificates.SelfSigned().Fingerprint + "\r\n";
+  WriteSettings({box});
+  const CheckResult trusted = RunCheck({"--settings", SettingsArgument()});
+  ASSERT_TRUE(trusted.Finished) << trusted.Err;
+  EXPECT_EQ(trusted.ExitCode, 1) << trusted.Out;
+  EXPECT_EQ(trusted.Out, "0 Own: 0 new message(s), 3 message(s) in mailbox - no Error\n");
+  for (const ScriptedPop3Server::Session& session : server.Sessions()) {
+    EXPECT_EQ(session.ReceivedInClear.find("PASS"), std::string::npos);
+  }
+  EXPECT_TRUE(server.Problems().empty());
 }
 
 }  // namespace

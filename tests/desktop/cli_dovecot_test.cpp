@@ -10,11 +10,13 @@
 #include <functional>
 #include <string>
 
+#include "check/connection_security.h"
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
 #include "support/pop3_raw_client.h"
 #include "support/qt_test_main.h"
+#include "support/test_certificates.h"
 
 namespace postvane::test {
 namespace {
@@ -206,6 +208,62 @@ TEST_F(CliDovecot, TodaysProviderMailShowsTheRealHeadersDecoded) {
       result.Out);
   ASSERT_TRUE(python.Finished) << "python3 is needed";
   EXPECT_EQ(python.ExitCode, 0) << python.Err << "\n" << result.Out;
+}
+
+// Over TLS and STARTTLS: trusted through SSL_CERT_FILE, refused without it.
+TEST(CliDovecotSecure, TlsAndStartTlsTrustTheAuthorityTheEnvironmentNames) {
+  const TestCertificates certificates;
+  if (!certificates.Ready()) GTEST_SKIP() << certificates.Failure();
+  DovecotOptions options;
+  options.TlsCertificate = certificates.Good().Certificate;
+  options.TlsKey = certificates.Good().Key;
+  DovecotFixture dovecot(options);
+  ASSERT_TRUE(dovecot.Running()) << dovecot.Failure();
+  ASSERT_TRUE(dovecot.Deliver(
+      Message("Bob <bob@example.org>", "Secure budget", "Tue, 1 Oct 2024 09:00:00 +0200")));
+  TempFolder folder;
+  const std::string settings = folder.File("Postvane.ini");
+  MailboxSettings tls = Mailbox(0, "Tls", dovecot.TlsPort());
+  tls.Extra = "Security=1\r\n";
+  MailboxSettings startTls = Mailbox(1, "StartTls", dovecot.Port());
+  startTls.Extra = "Security=2\r\n";
+  WriteBytes(settings, SettingsText({tls, startTls}));
+  const QStringList arguments{"--settings", QString::fromStdString(settings), "--json"};
+
+  QProcessEnvironment trusting = EnglishEnvironment();
+  trusting.insert("SSL_CERT_FILE", QString::fromStdString(certificates.AuthorityFile()));
+  const CheckResult trusted = RunCheck(arguments, trusting);
+  ASSERT_TRUE(trusted.Finished) << trusted.Err;
+  EXPECT_EQ(trusted.ExitCode, 0) << trusted.Out << dovecot.ServerLog();
+  const QJsonArray boxes = QJsonDocument::fromJson(QByteArray::fromStdString(trusted.Out))
+                               .object()["mailboxes"]
+                               .toArray();
+  ASSERT_EQ(boxes.size(), 2);
+  const char* names[] = {"tls", "starttls"};
+  for (int i = 0; i < 2; ++i) {
+    const QJsonObject box = boxes[i].toObject();
+    EXPECT_EQ(box["security"].toString(), names[i]);
+    EXPECT_FALSE(box["error"].toBool()) << trusted.Out;
+    EXPECT_EQ(box["newCount"].toInt(), 1);
+    EXPECT_EQ(box["headers"][0]["subject"].toString(), "Secure budget");
+    EXPECT_FALSE(box.contains("certificate"));
+  }
+
+  QProcessEnvironment plain = EnglishEnvironment();
+  plain.remove("SSL_CERT_FILE");
+  const CheckResult refused = RunCheck(arguments, plain);
+  ASSERT_TRUE(refused.Finished) << refused.Err;
+  EXPECT_EQ(refused.ExitCode, 2) << refused.Out;
+  const QJsonArray failed = QJsonDocument::fromJson(QByteArray::fromStdString(refused.Out))
+                                .object()["mailboxes"]
+                                .toArray();
+  ASSERT_EQ(failed.size(), 2);
+  for (const QJsonValue& value : failed) {
+    const QJsonObject box = value.toObject();
+    EXPECT_TRUE(box["error"].toBool());
+    EXPECT_EQ(NormalizeFingerprint(box["certificate"]["sha256"].toString().toStdString()),
+              NormalizeFingerprint(certificates.Good().Fingerprint));
+  }
 }
 
 // The server's own lock: a second session holds the mailbox while postvane-check runs.

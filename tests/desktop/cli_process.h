@@ -99,6 +99,7 @@ struct MailboxSettings {
   std::string Password = "secret";
   bool Enabled = true;
   std::string Uidl;  // no UIDL line when empty
+  std::string Extra;  // further lines of the section, CR LF each
 };
 
 inline MailboxSettings Mailbox(int index, std::string name, uint16_t port, std::string uidl = {},
@@ -127,6 +128,7 @@ inline std::string SettingsText(const std::vector<MailboxSettings>& boxes,
     text += std::string("Enabled=") + (box.Enabled ? "1" : "0") + "\r\n";
     text += "LastMail=0\r\n";
     if (!box.Uidl.empty()) text += "UIDL=" + box.Uidl + "\r\n";
+    text += box.Extra;
   }
   return text;
 }

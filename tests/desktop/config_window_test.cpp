@@ -19,11 +19,13 @@
 #include <functional>
 #include <vector>
 
+#include "check/secure_failure_text.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui_test_main.h"
 #include "settings/ini_file.h"
 #include "settings/std_file_system.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -356,13 +358,16 @@ TEST_F(ConfigWindowTest, TabsShowTheirFrameAndKeepTheOthersContents) {
 
 TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   frmConfig* form = Open();
-  EXPECT_EQ(form->size(), QSize(335, 320));
+  // One row taller than the design for the security row; the rows above it stay put.
+  EXPECT_EQ(form->size(), QSize(335, 348));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 281));
+  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 309));
   for (QWidget* frame : {form->fraMailboxes, form->fraGeneral1, form->fraGeneral2}) {
-    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 253));
+    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 281));
   }
-  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 294, 71, 22));
+  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 322, 71, 22));
+  EXPECT_EQ(form->cmbSecurity->geometry(), QRect(182, 217, 113, 21));
+  EXPECT_EQ(form->cmdTrustCertificate->geometry(), QRect(7, 322, 190, 22));
   EXPECT_EQ(form->Frame2->geometry(), QRect(7, 14, 85, 232));
   for (int i = 0; i < kUserMailboxes; ++i) {
     EXPECT_EQ(form->Option1[static_cast<std::size_t>(i)]->geometry(),
@@ -373,7 +378,7 @@ TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   EXPECT_EQ(form->Password->geometry(), QRect(182, 133, 113, 19));
   EXPECT_EQ(form->RemotePort->geometry(), QRect(182, 189, 36, 19));
   EXPECT_EQ(form->chkEnabled->geometry(), QRect(280, 192, 15, 15));
-  EXPECT_EQ(form->chkLastMail->geometry(), QRect(280, 224, 15, 15));
+  EXPECT_EQ(form->chkLastMail->geometry(), QRect(280, 252, 15, 15));
   EXPECT_EQ(form->txtInterval->geometry(), QRect(56, 14, 29, 16));
   EXPECT_EQ(form->cmbDoubleClick->geometry(), QRect(7, 21, 281, 21));
   EXPECT_EQ(form->fraNotifyOptions->geometry(), QRect(8, 112, 295, 85));
@@ -490,6 +495,85 @@ TEST_F(ConfigFromTrayTest, ExitWhileTheDialogIsOpenSavesNothing) {
     EXPECT_EQ(program.MainWindow().ExitRequests(), 1);
   }
   EXPECT_FALSE(QFile::exists(ini));
+}
+
+// Security choice and trusting a certificate.
+
+TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
+  state_.Mailboxes[0].RemotePort = 110;
+  frmConfig* form = Open();
+  ASSERT_EQ(form->cmbSecurity->count(), 3);
+  EXPECT_EQ(form->cmbSecurity->itemText(0).toStdString(), OwnString(900, OwnText::SecurityNone));
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 0);
+  struct Step {
+    int choice;
+    const char* port;
+  };
+  for (const Step step :
+       {Step{1, "995"}, Step{2, "110"}, Step{1, "995"}, Step{0, "110"}, Step{1, "995"}}) {
+    form->cmbSecurity->setCurrentIndex(step.choice);
+    emit form->cmbSecurity->activated(step.choice);
+    EXPECT_EQ(form->RemotePort->text().toStdString(), step.port) << step.choice;
+  }
+  // A port of the user's own is left alone.
+  form->RemotePort->setText("1995");
+  form->cmbSecurity->setCurrentIndex(2);
+  emit form->cmbSecurity->activated(2);
+  EXPECT_EQ(form->RemotePort->text(), "1995");
+  Close(form);
+  EXPECT_EQ(state_.Mailboxes[0].Security, 2);
+  EXPECT_EQ(Key("MailBox0", "Security"), "2");
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "1995");
+}
+
+TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {
+  state_.Mailboxes[0].Security = 5;
+  frmConfig* form = Open();
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+  Close(form);
+  EXPECT_EQ(state_.Mailboxes[0].Security, 5);
+  EXPECT_EQ(Key("MailBox0", "Security"), "5");
+}
+
+TEST_F(ConfigWindowTest, TrustButtonShowsTheCertificateAndStoresItOnlyWhenConfirmed) {
+  const std::string fingerprint(64, 'A');
+  state_.Mailboxes[1].RejectedCertificate = {"CN=pop.test", "CN=Own CA", "2026-01-01 00:00:00 UTC",
+                                             "2027-01-01 00:00:00 UTC", fingerprint};
+  frmConfig* form = Open();
+  EXPECT_TRUE(form->cmdTrustCertificate->isHidden());
+  QString asked;
+  std::deque<bool> answers = {false, true};
+  form->ConfirmTrust = [&](QWidget*, const QString& details) {
+    asked = details;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  };
+  form->Option1[1]->setChecked(true);
+  ASSERT_FALSE(form->cmdTrustCertificate->isHidden());
+  EXPECT_EQ(form->cmdTrustCertificate->text().toStdString(),
+            OwnString(900, OwnText::TrustCertificate));
+  // Only on the mailboxes tab.
+  form->TabStrip1->setCurrentIndex(1);
+  EXPECT_TRUE(form->cmdTrustCertificate->isHidden());
+  form->TabStrip1->setCurrentIndex(0);
+
+  form->cmdTrustCertificate->click();
+  for (const std::string& line : CertificateDetails(900, state_.Mailboxes[1].RejectedCertificate)) {
+    EXPECT_TRUE(asked.contains(QString::fromStdString(line))) << line;
+  }
+  EXPECT_TRUE(state_.Mailboxes[1].CertFingerprint.empty());
+  EXPECT_FALSE(Key("MailBox1", "CertFingerprint").has_value());
+  EXPECT_FALSE(form->cmdTrustCertificate->isHidden());
+
+  form->cmdTrustCertificate->click();
+  EXPECT_EQ(state_.Mailboxes[1].CertFingerprint, fingerprint);
+  EXPECT_EQ(Key("MailBox1", "CertFingerprint"), fingerprint);
+  EXPECT_TRUE(form->cmdTrustCertificate->isHidden());
+  // Mailbox 0 has nothing to trust.
+  form->Option1[0]->setChecked(true);
+  EXPECT_TRUE(form->cmdTrustCertificate->isHidden());
+  delete form;
 }
 
 }  // namespace

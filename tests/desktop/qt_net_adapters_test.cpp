@@ -43,6 +43,7 @@ class RecordingListener : public SocketListener {
     ErrorText = description;
   }
   void OnSocketClose() override { Events.push_back("close"); }
+  void OnTlsHandshake(const TlsHandshake&) override { Events.push_back("tls"); }
 
   std::vector<std::string> Events;
   std::string Data;

@@ -37,10 +37,16 @@ class FakeSocket : public Socket {
   std::deque<SocketError> ConnectErrors;
   SocketError ConnectErrorAlways;
   SocketError SendError;
+  // Every StartTls call, and what the next ones return.
+  std::vector<TlsRequest> TlsRequests;
+  SocketError StartTlsError;
+  // A handshake succeeded on the open connection; what was sent while it was not.
+  bool Encrypted = false;
+  std::vector<std::string> SentInClear;
   bool FailGetData = false;
   // Bytes that arrived and were not read yet.
   std::string Pending;
-  // Optional shared log: "Connect", "Send <line>", "Close".
+  // Optional shared log: "Connect", "Send <line>", "StartTls <host>", "Close".
   CallLog* Log = nullptr;
 
   void SetListener(SocketListener* listener) override { Listener = listener; }
@@ -63,8 +69,15 @@ class FakeSocket : public Socket {
 
   SocketError SendData(const std::string& bytes) override {
     Sent.push_back(bytes);
+    if (!Encrypted) SentInClear.push_back(bytes);
     if (Log != nullptr) Log->push_back("Send " + bytes);
     return SendError;
+  }
+
+  SocketError StartTls(const TlsRequest& request) override {
+    TlsRequests.push_back(request);
+    if (Log != nullptr) Log->push_back("StartTls " + request.HostName);
+    return StartTlsError;
   }
 
   bool GetData(std::string& bytes) override {
@@ -77,6 +90,7 @@ class FakeSocket : public Socket {
   void Close() override {
     ++CloseCount;
     Open = false;
+    Encrypted = false;
     if (Log != nullptr) Log->push_back("Close");
   }
 
@@ -93,6 +107,10 @@ class FakeSocket : public Socket {
   }
   void RaisePeerClose() {
     if (Listener != nullptr) Listener->OnSocketClose();
+  }
+  void FinishHandshake(const TlsHandshake& result) {
+    Encrypted = Open && result.Succeeded();
+    if (Listener != nullptr) Listener->OnTlsHandshake(result);
   }
 
   // The last line sent, without its CR LF; empty when nothing was sent.

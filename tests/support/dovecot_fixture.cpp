@@ -137,6 +137,12 @@ DovecotFixture::~DovecotFixture() {
   }
 }
 
+std::string DovecotFixture::TlsSettings() const {
+  if (!HasTls()) return "ssl = no\n";
+  return "ssl = yes\nssl_cert = <" + options_.TlsCertificate + "\nssl_key = <" + options_.TlsKey +
+         "\nssl_dh = </usr/share/dovecot/dh.pem\n";
+}
+
 bool DovecotFixture::WriteConfig() {
   const std::string t = folder_.string();
   std::ostringstream conf;
@@ -145,8 +151,7 @@ bool DovecotFixture::WriteConfig() {
        << "log_path = " << t << "/dovecot.log\n"
        << "protocols = pop3\n"
        << "listen = 127.0.0.1\n"
-       << "ssl = no\n"
-       << "disable_plaintext_auth = no\n"
+       << TlsSettings() << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login\n"
        << "auth_failure_delay = 0\n"
        << "mail_location = maildir:" << t << "/mail/%u\n"
@@ -168,7 +173,8 @@ bool DovecotFixture::WriteConfig() {
   conf << "service pop3-login {\n"
        << chroot << "  inet_listener pop3 {\n"
        << "    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
-       << "  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+       << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_
+       << "\n  }\n}\n"
        << "service anvil {\n"
        << chroot << "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   std::ofstream confFile(folder_ / "dovecot.conf", std::ios::binary | std::ios::trunc);
@@ -181,7 +187,8 @@ bool DovecotFixture::WriteConfig() {
 
 bool DovecotFixture::Start() {
   port_ = FreeLoopbackPort();
-  if (port_ == 0) {
+  tlsPort_ = HasTls() ? FreeLoopbackPort() : 0;
+  if (port_ == 0 || (HasTls() && (tlsPort_ == 0 || tlsPort_ == port_))) {
     failure_ = "no free loopback port";
     return false;
   }

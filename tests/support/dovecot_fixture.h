@@ -15,6 +15,9 @@ struct DovecotOptions {
   std::string Password = "secret";
   // A second session of the user waits for the first one to end, then gives up.
   bool LockSession = false;
+  // PEM files: with both set, STARTTLS on the plain port and a second, TLS-only port.
+  std::string TlsCertificate;
+  std::string TlsKey;
 };
 
 class DovecotFixture {
@@ -28,6 +31,8 @@ class DovecotFixture {
   bool Running() const { return pid_ > 0 && port_ != 0; }
   const std::string& Failure() const { return failure_; }
   uint16_t Port() const { return port_; }
+  // The TLS-only port; 0 without TLS options.
+  uint16_t TlsPort() const { return tlsPort_; }
   const DovecotOptions& Options() const { return options_; }
 
   // Puts a message into the user's Maildir the way a delivery agent does (written under
@@ -42,11 +47,14 @@ class DovecotFixture {
   bool Start();
   bool WriteConfig();
   bool WaitUntilReady();
+  bool HasTls() const { return !options_.TlsCertificate.empty() && !options_.TlsKey.empty(); }
+  std::string TlsSettings() const;
 
   DovecotOptions options_;
   std::filesystem::path folder_;
   pid_t pid_ = -1;
   uint16_t port_ = 0;
+  uint16_t tlsPort_ = 0;
   uid_t mailUid_ = 0;
   gid_t mailGid_ = 0;
   int delivered_ = 0;

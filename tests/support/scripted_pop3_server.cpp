@@ -4,8 +4,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +24,30 @@ namespace {
 constexpr int kPollSliceMs = 20;
 
 }  // namespace
+
+struct ScriptedPop3Server::Connection {
+  int Fd = -1;
+  int Index = 0;
+  SSL_CTX* Context = nullptr;
+  SSL* Tls = nullptr;
+  ~Connection() { Close(); }
+  void Close() {
+    if (Tls != nullptr) SSL_free(Tls);
+    if (Context != nullptr) SSL_CTX_free(Context);
+    if (Fd >= 0) ::close(Fd);
+    Tls = nullptr;
+    Context = nullptr;
+    Fd = -1;
+  }
+};
+
+Pop3Script& Pop3Script::StartTls(TlsServerSide side) {
+  Step step;
+  step.What = Step::Kind::StartTls;
+  step.Tls = std::move(side);
+  steps_.push_back(std::move(step));
+  return *this;
+}
 
 Pop3Script& Pop3Script::Expect(std::string line) {
   Step step;
@@ -177,6 +206,11 @@ void ScriptedPop3Server::AddProblem(std::string text) {
 }
 
 void ScriptedPop3Server::Run() {
+  // TLS writes go through write(2): a client that went away must not kill the test.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   while (!stopping_) {
     pollfd ready{listenFd_, POLLIN, 0};
     if (::poll(&ready, 1, kPollSliceMs) <= 0) continue;
@@ -200,6 +234,9 @@ void ScriptedPop3Server::Run() {
 
 void ScriptedPop3Server::Serve(int fd, int index) {
   const Pop3Script script = scripts_(index);
+  Connection connection;
+  connection.Fd = fd;
+  connection.Index = index;
   std::string pending;
   auto session = [this, index](auto change) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -211,16 +248,14 @@ void ScriptedPop3Server::Serve(int fd, int index) {
     switch (step.What) {
       case Pop3Script::Step::Kind::Expect: {
         std::string line;
-        if (!ReadLine(fd, pending, line)) {
+        if (!ReadLine(connection, pending, line)) {
           clientClosed();
-          ::close(fd);
           return;
         }
         session([&line](Session& s) { s.Received.push_back(line); });
         if (line != step.Text) {
           AddProblem("connection " + std::to_string(index) + ": expected \"" + step.Text +
                      "\", got \"" + line + "\"");
-          ::close(fd);
           return;
         }
         break;
@@ -233,9 +268,8 @@ void ScriptedPop3Server::Serve(int fd, int index) {
           cut = std::min(cut, step.Text.size());
           if (cut <= start) continue;
           if (start > 0 && !Sleep(step.Pause)) break;
-          if (!SendAll(fd, step.Text.data() + start, cut - start)) {
+          if (!SendAll(connection, step.Text.data() + start, cut - start)) {
             clientClosed();
-            ::close(fd);
             return;
           }
           start = cut;
@@ -247,32 +281,72 @@ void ScriptedPop3Server::Serve(int fd, int index) {
         break;
       case Pop3Script::Step::Kind::Hold: {
         std::string line;
-        while (ReadLine(fd, pending, line)) {
+        while (ReadLine(connection, pending, line)) {
           session([&line](Session& s) { s.Received.push_back(line); });
         }
         if (!stopping_) clientClosed();
-        ::close(fd);
         return;
       }
       case Pop3Script::Step::Kind::Drop:
-        ::close(fd);
+        connection.Close();
         session([](Session& s) { ++s.StepsDone; });
         return;
       case Pop3Script::Step::Kind::Reset: {
         const linger abortive{1, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-        ::close(fd);
+        connection.Close();
         session([](Session& s) { ++s.StepsDone; });
         return;
       }
+      case Pop3Script::Step::Kind::StartTls:
+        // Bytes the client sent ahead of the handshake would be lost to it; a client that
+        // does so is at fault, and the line reader keeps them for the test to see.
+        if (!pending.empty()) {
+          AddProblem("connection " + std::to_string(index) + ": data before the handshake");
+        }
+        if (!Handshake(connection, step.Tls)) return;
+        session([](Session& s) { s.Encrypted = true; });
+        break;
     }
     session([](Session& s) { ++s.StepsDone; });
     if (stopping_) break;
   }
-  ::close(fd);
 }
 
-bool ScriptedPop3Server::ReadLine(int fd, std::string& pending, std::string& line) {
+bool ScriptedPop3Server::Handshake(Connection& connection, const TlsServerSide& side) {
+  connection.Context = SSL_CTX_new(TLS_server_method());
+  if (connection.Context == nullptr) return false;
+  if (side.OnlyTls10) {
+    // Old protocols are off at the default security level.
+    SSL_CTX_set_security_level(connection.Context, 0);
+    SSL_CTX_set_min_proto_version(connection.Context, TLS1_VERSION);
+    SSL_CTX_set_max_proto_version(connection.Context, TLS1_VERSION);
+    SSL_CTX_set_cipher_list(connection.Context, "DEFAULT:@SECLEVEL=0");
+  }
+  if (SSL_CTX_use_certificate_chain_file(connection.Context, side.Certificate.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(connection.Context, side.Key.c_str(), SSL_FILETYPE_PEM) != 1) {
+    AddProblem("connection " + std::to_string(connection.Index) + ": cannot load " +
+               side.Certificate);
+    return false;
+  }
+  connection.Tls = SSL_new(connection.Context);
+  if (connection.Tls == nullptr) return false;
+  SSL_set_fd(connection.Tls, connection.Fd);
+  // A short receive time-out lets the blocking handshake and reads notice Stop.
+  const timeval slice{0, kPollSliceMs * 1000};
+  ::setsockopt(connection.Fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+  for (;;) {
+    ERR_clear_error();
+    const int result = SSL_accept(connection.Tls);
+    if (result == 1) return true;
+    const int error = SSL_get_error(connection.Tls, result);
+    if ((error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) || stopping_) {
+      return false;
+    }
+  }
+}
+
+bool ScriptedPop3Server::ReadLine(Connection& connection, std::string& pending, std::string& line) {
   for (;;) {
     const std::size_t end = pending.find("\r\n");
     if (end != std::string::npos) {
@@ -281,20 +355,46 @@ bool ScriptedPop3Server::ReadLine(int fd, std::string& pending, std::string& lin
       return true;
     }
     if (stopping_) return false;
-    pollfd ready{fd, POLLIN, 0};
+    char buffer[4096];
+    if (connection.Tls != nullptr) {
+      ERR_clear_error();
+      const int got = SSL_read(connection.Tls, buffer, sizeof buffer);
+      if (got > 0) {
+        pending.append(buffer, static_cast<std::size_t>(got));
+        continue;
+      }
+      const int error = SSL_get_error(connection.Tls, got);
+      if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) continue;
+      return false;
+    }
+    pollfd ready{connection.Fd, POLLIN, 0};
     const int polled = ::poll(&ready, 1, kPollSliceMs);
     if (polled < 0 && errno != EINTR) return false;
     if (polled <= 0) continue;
-    char buffer[4096];
-    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+    const ssize_t got = ::recv(connection.Fd, buffer, sizeof buffer, 0);
     if (got <= 0) return false;
     pending.append(buffer, static_cast<std::size_t>(got));
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_[static_cast<std::size_t>(connection.Index)].ReceivedInClear.append(
+        buffer, static_cast<std::size_t>(got));
   }
 }
 
-bool ScriptedPop3Server::SendAll(int fd, const char* data, std::size_t size) {
+bool ScriptedPop3Server::SendAll(Connection& connection, const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (connection.Tls != nullptr) {
+      ERR_clear_error();
+      const int sent = SSL_write(connection.Tls, data, static_cast<int>(size));
+      if (sent <= 0) {
+        const int error = SSL_get_error(connection.Tls, sent);
+        if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) continue;
+        return false;
+      }
+      data += sent;
+      size -= static_cast<std::size_t>(sent);
+      continue;
+    }
+    const ssize_t sent = ::send(connection.Fd, data, size, MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) return false;
     data += sent;

@@ -15,16 +15,25 @@ namespace postvane::test {
 
 using Milliseconds = std::chrono::milliseconds;
 
+// The server's side of a TLS handshake.
+struct TlsServerSide {
+  std::string Certificate;  // PEM files
+  std::string Key;
+  // Offer only TLS 1.0, as servers that were never updated do.
+  bool OnlyTls10 = false;
+};
+
 // What the server does on one connection, step by step. When the steps run out the server
 // closes the connection, as a POP3 server does after QUIT.
 class Pop3Script {
  public:
   struct Step {
-    enum class Kind { Expect, Send, Stall, Hold, Drop, Reset };
+    enum class Kind { Expect, Send, Stall, Hold, Drop, Reset, StartTls };
     Kind What = Kind::Send;
     std::string Text;               // Expect: the line without CR LF; Send: the bytes
     std::vector<std::size_t> Cuts;  // Send: positions where the bytes are split
     Milliseconds Pause{0};          // Send: pause between pieces; Stall: how long
+    TlsServerSide Tls;              // StartTls
   };
 
   // Reads one line from the client and compares it with `line` (without CR LF). A different
@@ -44,6 +53,9 @@ class Pop3Script {
   // Closes the connection (FIN) / resets it (RST) at this point.
   Pop3Script& Drop();
   Pop3Script& Reset();
+  // Answers the client's TLS handshake; every later step runs over TLS. A failed handshake
+  // ends the connection.
+  Pop3Script& StartTls(TlsServerSide side);
 
   // The usual dialogue up to and including the reply to UIDL, for `uids` (message i + 1 has
   // uids[i]) and a LAST reply.
@@ -77,6 +89,8 @@ class ScriptedPop3Server {
   struct Session {
     uint16_t PeerPort = 0;
     std::vector<std::string> Received;  // lines from the client, without CR LF
+    std::string ReceivedInClear;        // every byte read before TLS began
+    bool Encrypted = false;             // a handshake succeeded
     bool ClientClosed = false;          // the client closed before the script ended
     std::size_t StepsDone = 0;
   };
@@ -96,10 +110,12 @@ class ScriptedPop3Server {
 
  private:
   void Run();
+  struct Connection;
   void Serve(int fd, int index);
   // False when the client closed or the server stops.
-  bool ReadLine(int fd, std::string& pending, std::string& line);
-  bool SendAll(int fd, const char* data, std::size_t size);
+  bool ReadLine(Connection& connection, std::string& pending, std::string& line);
+  bool SendAll(Connection& connection, const char* data, std::size_t size);
+  bool Handshake(Connection& connection, const TlsServerSide& side);
   // Sleeps in small slices; false when the server stops meanwhile.
   bool Sleep(Milliseconds duration);
   void AddProblem(std::string text);

@@ -8,23 +8,28 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "check/secure_failure_text.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/password_style.h"
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui/wrapping_check_box.h"
 #include "desktop/net/qt_text.h"
+#include "text/own_text.h"
 
 namespace postvane {
 
 namespace {
 
 constexpr int kClientWidth = 335;
-constexpr int kClientHeight = 320;
+// One row taller than the design's dialog: the security row under the port.
+constexpr int kExtraRow = 28;
+constexpr int kClientHeight = 320 + kExtraRow;
 constexpr int kFirstMailboxIcon = 124;
 constexpr int kMailboxIconPixels = 32;
 
@@ -74,6 +79,12 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
       pickers_(pickers),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
       commonDialog1_(pickers) {
+  ConfirmTrust = [this](QWidget* parent, const QString& details) {
+    const QString title = Q(OwnString(state_.LanguageBase, OwnText::ServerCertificate));
+    // "No" is the default: trusting must be a deliberate choice.
+    return QMessageBox::question(parent, title, details, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  };
   setObjectName(QStringLiteral("frmConfig"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("res132"));
@@ -81,20 +92,22 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   UseFormFont(*this);
   setFixedSize(kClientWidth, kClientHeight);
 
-  TabStrip1 = Place(new QTabWidget(this), "TabStrip1", 7, 7, 323, 281);
+  TabStrip1 = Place(new QTabWidget(this), "TabStrip1", 7, 7, 323, 281 + kExtraRow);
   for (const char* caption : {"res101", "res110", "res126"}) {
     TabStrip1->addTab(new QWidget(), QString::fromLatin1(caption));
   }
 
   // The three frames lie over the tab strip, not inside it, as siblings made after it.
-  fraMailboxes = Place(new QWidget(this), "fraMailboxes", 14, 28, 309, 253);
-  fraGeneral1 = Place(new QWidget(this), "fraGeneral1", 14, 28, 309, 253);
-  fraGeneral2 = Place(new QWidget(this), "fraGeneral2", 14, 28, 309, 253);
+  fraMailboxes = Place(new QWidget(this), "fraMailboxes", 14, 28, 309, 253 + kExtraRow);
+  fraGeneral1 = Place(new QWidget(this), "fraGeneral1", 14, 28, 309, 253 + kExtraRow);
+  fraGeneral2 = Place(new QWidget(this), "fraGeneral2", 14, 28, 309, 253 + kExtraRow);
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
 
-  cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294, 71, 22);
+  cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294 + kExtraRow, 71, 22);
+  cmdTrustCertificate = MakeButton(this, "cmdTrustCertificate", "", 7, 294 + kExtraRow, 190, 22);
+  cmdTrustCertificate->setVisible(false);
   cmdOk->setDefault(true);
 
   connect(TabStrip1, &QTabWidget::currentChanged, this, &frmConfig::TabStrip1_Click);
@@ -104,6 +117,8 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   connect(cmdBrowseMailProgram, &QPushButton::clicked, this,
           &frmConfig::cmdBrowseMailProgram_Click);
   connect(cmdMDaemonBrowse, &QPushButton::clicked, this, &frmConfig::cmdMDaemonBrowse_Click);
+  connect(cmbSecurity, &QComboBox::activated, this, &frmConfig::cmbSecurity_Click);
+  connect(cmdTrustCertificate, &QPushButton::clicked, this, &frmConfig::cmdTrustCertificate_Click);
   connect(mailboxSelector_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) Option1_Click(id);
   });
@@ -141,10 +156,13 @@ void frmConfig::BuildMailboxesTab() {
   RemotePort = MakeTextBox(f, "RemotePort", 182, 189, 36, 19);
   MakeLabel(f, "Label6", "res108", 224, 192, 51, 15);
   chkEnabled = MakeCheckBox(f, "chkEnabled", "", 280, 192, 15, 15);
-  QLabel* label10 = MakeLabel(f, "Label10", "res109", 104, 217, 167, 29);
+  lblSecurity = MakeLabel(f, "lblSecurity", "", 105, 220, 75, 15);
+  cmbSecurity = Place(new QComboBox(f), "cmbSecurity", 182, 217, 113, 21);
+  cmbSecurity->setEditable(false);
+  QLabel* label10 = MakeLabel(f, "Label10", "res109", 104, 217 + kExtraRow, 167, 29);
   label10->setWordWrap(true);
   label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  chkLastMail = MakeCheckBox(f, "chkLastMail", "", 280, 224, 15, 15);
+  chkLastMail = MakeCheckBox(f, "chkLastMail", "", 280, 224 + kExtraRow, 15, 15);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -190,6 +208,14 @@ void frmConfig::BuildGeneral2Tab() {
 
 void frmConfig::Form_Load() {
   LocalizeWidgetCaptions(*this, state_.LanguageBase);
+  const int16_t language = state_.LanguageBase;
+  lblSecurity->setText(Q(OwnString(language, OwnText::Security)) + QLatin1Char(':'));
+  cmbSecurity->clear();
+  for (const OwnText entry :
+       {OwnText::SecurityNone, OwnText::SecurityTls, OwnText::SecurityStartTls}) {
+    cmbSecurity->addItem(Q(OwnString(language, entry)));
+  }
+  cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
@@ -223,6 +249,36 @@ void frmConfig::TabStrip1_Click(int index) {
   fraMailboxes->setVisible(index == 0);
   fraGeneral1->setVisible(index == 1);
   fraGeneral2->setVisible(index == 2);
+  UpdateTrustButton();
+}
+
+void frmConfig::cmbSecurity_Click(int index) {
+  RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, ToStd(RemotePort->text()))));
+  shownSecurity_ = index;
+}
+
+void frmConfig::UpdateTrustButton() {
+  const int16_t shown = ShownMailbox();
+  const bool possible = shown >= 0 && shown < kUserMailboxes && TabStrip1->currentIndex() == 0 &&
+                        CanTrustCertificate(state_.Mailboxes[static_cast<std::size_t>(shown)]);
+  cmdTrustCertificate->setVisible(possible);
+}
+
+void frmConfig::cmdTrustCertificate_Click() {
+  const int16_t shown = ShownMailbox();
+  if (!form_ || shown < 0 || shown >= kUserMailboxes) return;
+  const MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(shown)];
+  if (!CanTrustCertificate(record)) return;
+  const int16_t language = state_.LanguageBase;
+  QStringList lines;
+  for (const std::string& line : CertificateDetails(language, record.RejectedCertificate)) {
+    lines << Q(line);
+  }
+  const QString details = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                          Q(OwnString(language, OwnText::TrustCertificateQuestion));
+  const bool confirmed = ConfirmTrust ? ConfirmTrust(this, details) : false;
+  if (confirmed) form_->TrustRejectedCertificate(ReadMailbox());
+  UpdateTrustButton();
 }
 
 void frmConfig::chkPlaySound_Click() {
@@ -270,6 +326,8 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.RemotePort = ToStd(RemotePort->text());
   fields.Enabled = chkEnabled->isChecked();
   fields.LastMail = chkLastMail->isChecked();
+  // An entry the list cannot show stays unselected, and the stored code is kept.
+  fields.Security = cmbSecurity->currentIndex();
   return fields;
 }
 
@@ -281,6 +339,9 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   RemotePort->setText(Q(fields.RemotePort));
   chkEnabled->setChecked(fields.Enabled);
   chkLastMail->setChecked(fields.LastMail);
+  cmbSecurity->setCurrentIndex(fields.Security);
+  shownSecurity_ = fields.Security;
+  UpdateTrustButton();
 }
 
 ConfigGeneralFields frmConfig::ReadGeneral() const {

@@ -59,6 +59,14 @@ class frmConfig : public QWidget {
   QLineEdit* RemotePort = nullptr;
   QCheckBox* chkEnabled = nullptr;
   QCheckBox* chkLastMail = nullptr;
+  QLabel* lblSecurity = nullptr;
+  QComboBox* cmbSecurity = nullptr;
+  // Shown on the mailboxes tab while the shown mailbox's last check refused a certificate.
+  QPushButton* cmdTrustCertificate = nullptr;
+
+  // Asks the user to confirm trusting a certificate, given its details; a message box unless
+  // replaced (tests answer it themselves).
+  std::function<bool(QWidget* parent, const QString& details)> ConfirmTrust;
 
   QLineEdit* txtInterval = nullptr;
   QCheckBox* chkAdvancedTrayIcon = nullptr;
@@ -92,6 +100,9 @@ class frmConfig : public QWidget {
   void cmdBrowseSound_Click();
   void cmdBrowseMailProgram_Click();
   void cmdMDaemonBrowse_Click();
+  void cmbSecurity_Click(int index);
+  void cmdTrustCertificate_Click();
+  void UpdateTrustButton();
   void Form_Unload();
 
   ConfigMailboxFields ReadMailbox() const;
@@ -108,6 +119,8 @@ class frmConfig : public QWidget {
   FileOpenDialog commonDialog1_;
   QButtonGroup* mailboxSelector_ = nullptr;
   int mailboxIcon_ = 0;
+  // The security entry before the latest change, for the port switch.
+  int shownSecurity_ = 0;
   bool unloaded_ = false;
 };
 

@@ -1,12 +1,17 @@
-// QTcpSocket behind the core's Socket interface.
+// QSslSocket behind the core's Socket interface.
 #include "desktop/net/qt_socket.h"
 
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QNetworkProxy>
+#include <QSslCertificate>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <utility>
 
+#include "check/connection_security.h"
 #include "desktop/net/qt_text.h"
 
 namespace postvane {
@@ -26,6 +31,90 @@ constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::DefaultForPlatf
 #else
 constexpr QAbstractSocket::BindMode kBindMode = QAbstractSocket::ReuseAddressHint;
 #endif
+
+const char kRemoteClosedText[] = "The remote host closed the connection";
+const char kUnreadBeforeTlsText[] = "Data arrived before the secure connection began";
+
+std::string ProtocolName(QSsl::SslProtocol protocol) {
+  switch (protocol) {
+    case QSsl::TlsV1_2:
+      return "TLSv1.2";
+    case QSsl::TlsV1_3:
+      return "TLSv1.3";
+    default:
+      return "TLS";
+  }
+}
+
+// "CN=..., O=..." in the order the certificate lists them.
+std::string DistinguishedName(const QSslCertificate& certificate, bool issuer) {
+  QStringList parts;
+  const QList<QByteArray> attributes =
+      issuer ? certificate.issuerInfoAttributes() : certificate.subjectInfoAttributes();
+  for (const QByteArray& attribute : attributes) {
+    const QStringList values =
+        issuer ? certificate.issuerInfo(attribute) : certificate.subjectInfo(attribute);
+    for (const QString& value : values) parts << QString::fromLatin1(attribute) + '=' + value;
+  }
+  return ToStd(parts.join(QStringLiteral(", ")));
+}
+
+std::string UtcText(const QDateTime& time) {
+  return ToStd(time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+}
+
+TlsCertificate Describe(const QSslCertificate& certificate) {
+  if (certificate.isNull()) return {};
+  TlsCertificate details;
+  details.Subject = DistinguishedName(certificate, false);
+  details.Issuer = DistinguishedName(certificate, true);
+  details.ValidFrom = UtcText(certificate.effectiveDate());
+  details.ValidUntil = UtcText(certificate.expiryDate());
+  details.Fingerprint =
+      ToStd(QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex().toUpper()));
+  return details;
+}
+
+// Of several findings, the one most worth telling: a chain that leads nowhere makes the
+// name and dates moot.
+TlsFailure Classify(const QList<QSslError>& errors) {
+  bool nameMismatch = false;
+  bool expired = false;
+  bool other = false;
+  for (const QSslError& error : errors) {
+    switch (error.error()) {
+      case QSslError::HostNameMismatch:
+        nameMismatch = true;
+        break;
+      case QSslError::CertificateExpired:
+      case QSslError::CertificateNotYetValid:
+        expired = true;
+        break;
+      default:
+        other = true;
+        break;
+    }
+  }
+  if (other) return TlsFailure::Untrusted;
+  if (expired) return TlsFailure::Expired;
+  if (nameMismatch) return TlsFailure::NameMismatch;
+  return TlsFailure::Untrusted;
+}
+
+// The system's authorities plus those a site or a test names in the usual variables.
+QList<QSslCertificate> TrustedAuthorities() {
+  // The system's store is read once: parsing it takes most of a second.
+  static const QList<QSslCertificate> kSystem = QSslConfiguration::systemCaCertificates();
+  QList<QSslCertificate> authorities = kSystem;
+  const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+  if (!file.isEmpty()) authorities += QSslCertificate::fromPath(file, QSsl::Pem);
+  const QString folders = qEnvironmentVariable("SSL_CERT_DIR");
+  for (const QString& folder : folders.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    authorities += QSslCertificate::fromPath(folder + QStringLiteral("/*"), QSsl::Pem,
+                                             QSslCertificate::PatternSyntax::Wildcard);
+  }
+  return authorities;
+}
 
 }  // namespace
 
@@ -84,18 +173,19 @@ SocketError QtSocket::Connect() {
   ++generation_;
   ended_ = false;
   established_ = false;
+  handshaking_ = false;
   boundPort_ = 0;
   const quint16 port =
       localPort_ >= 0 && localPort_ <= 65535 ? static_cast<quint16>(localPort_) : 0;
 
   // Dual-stack first, so that host names that resolve to IPv6 work too; IPv4 alone where the
   // system has no IPv6. No signals are watched yet: a failed bind is reported only here.
-  socket_ = new QTcpSocket(&context_);
+  socket_ = new QSslSocket(&context_);
   socket_->setProxy(QNetworkProxy::NoProxy);
   bool bound = socket_->bind(QHostAddress::Any, port, kBindMode);
   if (!bound && socket_->error() != QAbstractSocket::AddressInUseError) {
     delete socket_;
-    socket_ = new QTcpSocket(&context_);
+    socket_ = new QSslSocket(&context_);
     socket_->setProxy(QNetworkProxy::NoProxy);
     bound = socket_->bind(QHostAddress::AnyIPv4, port, kBindMode);
   }
@@ -117,7 +207,11 @@ SocketError QtSocket::Connect() {
   return {};
 }
 
-void QtSocket::Watch(QTcpSocket* socket) {
+void QtSocket::Watch(QSslSocket* socket) {
+  QObject::connect(socket, &QSslSocket::sslErrors, &context_,
+                   [this, socket](const QList<QSslError>& errors) { OnSslErrors(socket, errors); });
+  QObject::connect(socket, &QSslSocket::encrypted, &context_,
+                   [this, socket] { OnEncrypted(socket); });
   QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
     established_ = true;
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -132,6 +226,16 @@ void QtSocket::Watch(QTcpSocket* socket) {
   QObject::connect(socket, &QTcpSocket::errorOccurred, &context_,
                    [this, socket](QAbstractSocket::SocketError error) {
                      if (ended_) return;
+                     if (handshaking_) {
+                       TlsHandshake result = verification_;
+                       if (result.Failure == TlsFailure::None) {
+                         result.Failure = TlsFailure::Handshake;
+                         result.Certificate = Describe(socket->peerCertificate());
+                       }
+                       if (result.Detail.empty()) result.Detail = ToStd(socket->errorString());
+                       EndHandshake(std::move(result));
+                       return;
+                     }
                      if (error == QAbstractSocket::RemoteHostClosedError) {
                        PostEnd([](SocketListener& l) { l.OnSocketClose(); });
                        return;
@@ -143,6 +247,13 @@ void QtSocket::Watch(QTcpSocket* socket) {
                    });
   QObject::connect(socket, &QTcpSocket::disconnected, &context_, [this] {
     if (ended_) return;
+    if (handshaking_) {
+      TlsHandshake result = verification_;
+      if (result.Failure == TlsFailure::None) result.Failure = TlsFailure::Handshake;
+      if (result.Detail.empty()) result.Detail = ToStd(QString::fromUtf8(kRemoteClosedText));
+      EndHandshake(std::move(result));
+      return;
+    }
     PostEnd([](SocketListener& l) { l.OnSocketClose(); });
   });
 }
@@ -175,8 +286,64 @@ void QtSocket::Post(std::function<void(SocketListener&)> event) {
       Qt::QueuedConnection);
 }
 
+SocketError QtSocket::StartTls(const TlsRequest& request) {
+  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState ||
+      socket_->isEncrypted() || handshaking_) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  // Bytes the server sent before it could know we start TLS are not ours to trust; read as
+  // part of the secure stream they would let a man in the middle speak for the server.
+  if (socket_->bytesAvailable() > 0) return {kSocketInvalidState, kUnreadBeforeTlsText};
+
+  QSslConfiguration configuration = socket_->sslConfiguration();
+  configuration.setProtocol(QSsl::TlsV1_2OrLater);
+  configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+  configuration.setCaCertificates(TrustedAuthorities());
+  socket_->setSslConfiguration(configuration);
+  socket_->setPeerVerifyName(
+      QString::fromUtf8(request.HostName.data(), qsizetype(request.HostName.size())));
+  tlsRequest_ = request;
+  verification_ = {};
+  handshaking_ = true;
+  socket_->startClientEncryption();
+  return {};
+}
+
+void QtSocket::OnSslErrors(QSslSocket* socket, const QList<QSslError>& errors) {
+  if (!handshaking_) return;
+  const TlsCertificate certificate = Describe(socket->peerCertificate());
+  if (!certificate.Fingerprint.empty() &&
+      FingerprintsMatch(tlsRequest_.TrustedFingerprint, certificate.Fingerprint)) {
+    // Only these findings, and only for this certificate: anything else still fails.
+    socket->ignoreSslErrors(errors);
+    verification_.TrustedByFingerprint = true;
+    return;
+  }
+  verification_.Failure = Classify(errors);
+  verification_.Certificate = certificate;
+  QStringList texts;
+  for (const QSslError& error : errors) texts << error.errorString();
+  verification_.Detail = ToStd(texts.join(QStringLiteral("; ")));
+}
+
+void QtSocket::OnEncrypted(QSslSocket* socket) {
+  if (!handshaking_ || ended_) return;
+  TlsHandshake result;
+  result.Protocol = ProtocolName(socket->sessionProtocol());
+  result.Cipher = ToStd(socket->sessionCipher().name());
+  result.Certificate = Describe(socket->peerCertificate());
+  result.TrustedByFingerprint = verification_.TrustedByFingerprint;
+  handshaking_ = false;
+  Post([result](SocketListener& l) { l.OnTlsHandshake(result); });
+}
+
+void QtSocket::EndHandshake(TlsHandshake result) {
+  handshaking_ = false;
+  PostEnd([result = std::move(result)](SocketListener& l) { l.OnTlsHandshake(result); });
+}
+
 SocketError QtSocket::SendData(const std::string& bytes) {
-  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState) {
+  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState || handshaking_) {
     return {kSocketInvalidState, kInvalidStateText};
   }
   const qint64 written = socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));

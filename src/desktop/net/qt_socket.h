@@ -1,8 +1,10 @@
-// The program's TCP client socket on QTcpSocket.
+// The program's TCP client socket on QSslSocket: plain until StartTls.
 #pragma once
 
 #include <QAbstractSocket>
+#include <QList>
 #include <QObject>
+#include <QSslError>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -11,7 +13,8 @@
 
 #include "ports/socket.h"
 
-class QTcpSocket;
+class QSslSocket;
+class QSslCertificate;
 
 namespace postvane {
 
@@ -31,6 +34,10 @@ namespace postvane {
 // socket: a loopback connect may complete inside connectToHost, and the cycle must have
 // finished its connect request before it hears of the connection. Events of a connection
 // that was closed (or replaced) are dropped, so a closed connection never speaks again.
+//
+// TLS: TLS 1.2 or newer, verified against the system's authorities plus those in the files
+// SSL_CERT_FILE and SSL_CERT_DIR name. A failed handshake is reported once, as
+// OnTlsHandshake, in place of the socket error that Qt raises with it.
 class QtSocket : public Socket {
  public:
   QtSocket();
@@ -50,6 +57,7 @@ class QtSocket : public Socket {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
+  SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
   static int ErrorNumber(QAbstractSocket::SocketError error);
@@ -60,7 +68,10 @@ class QtSocket : public Socket {
   // Connect failures that mean "this local port still has a connection to that server".
   bool PortStillWindingDown(QAbstractSocket::SocketError error) const;
   void Post(std::function<void(SocketListener&)> event);
-  void Watch(QTcpSocket* socket);
+  void Watch(QSslSocket* socket);
+  void OnSslErrors(QSslSocket* socket, const QList<QSslError>& errors);
+  void OnEncrypted(QSslSocket* socket);
+  void EndHandshake(TlsHandshake result);
   void PostEnd(std::function<void(SocketListener&)> event);
 
   // Receiver of the queued events and parent of the sockets; goes first, so it goes last.
@@ -69,7 +80,12 @@ class QtSocket : public Socket {
   int32_t localPort_ = 0;
   std::string remoteHost_;
   int32_t remotePort_ = 0;
-  QTcpSocket* socket_ = nullptr;
+  QSslSocket* socket_ = nullptr;
+  // Between StartTls and the handshake's end.
+  bool handshaking_ = false;
+  TlsRequest tlsRequest_;
+  // What verification found, kept until Qt ends the handshake with its error.
+  TlsHandshake verification_;
   uint16_t boundPort_ = 0;
   bool established_ = false;
   // Local ports of our connections closed lately, with when they were closed.

@@ -1,0 +1,34 @@
+// How a mailbox's connection is secured, and the certificate fingerprint a user chose to trust.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace postvane {
+
+// Codes of the `Security` key.
+enum class SecurityMode : int16_t {
+  None = 0,      // plain POP3
+  Tls = 1,       // TLS from the first byte
+  StartTls = 2,  // plain greeting, CAPA, STLS, then TLS
+};
+
+constexpr int32_t kPlainPop3Port = 110;
+constexpr int32_t kTlsPop3Port = 995;
+
+// The stored code as the engine uses it: codes it does not know mean a plain connection, so a
+// file written by a newer version never makes this one guess at a security it cannot provide.
+SecurityMode EffectiveSecurity(int16_t stored);
+
+// 64 upper-case hex digits, or empty when the text is not a SHA-256 fingerprint. Colons, blanks
+// and letter case are ignored, so "ab:cd:..." as tools print it is accepted.
+std::string NormalizeFingerprint(std::string_view text);
+
+// The fingerprint as people read it: pairs of digits joined by colons.
+std::string FingerprintWithColons(std::string_view normalized);
+
+// True when both name the same certificate; an empty or malformed one matches nothing.
+bool FingerprintsMatch(std::string_view a, std::string_view b);
+
+}  // namespace postvane

@@ -1,0 +1,196 @@
+// The secure part of a connection, driven by arriving data and the handshake's result.
+#include "check/secure_start.h"
+
+#include <algorithm>
+
+namespace postvane {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kMultiLineEnd = "\r\n.\r\n";
+
+bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  return out;
+}
+
+SecureStart::Action Fail(SecureFailure failure) {
+  SecureStart::Action action;
+  action.What = SecureStart::Action::Kind::Fail;
+  action.Failure = failure;
+  return action;
+}
+
+SecureStart::Action Send(std::string line) {
+  SecureStart::Action action;
+  action.What = SecureStart::Action::Kind::Send;
+  action.Line = std::move(line);
+  return action;
+}
+
+SecureStart::Action Do(SecureStart::Action::Kind kind) {
+  SecureStart::Action action;
+  action.What = kind;
+  return action;
+}
+
+}  // namespace
+
+SecureFailure FailureOf(TlsFailure failure) {
+  switch (failure) {
+    case TlsFailure::None:
+      return SecureFailure::None;
+    case TlsFailure::Untrusted:
+      return SecureFailure::Untrusted;
+    case TlsFailure::NameMismatch:
+      return SecureFailure::NameMismatch;
+    case TlsFailure::Expired:
+      return SecureFailure::Expired;
+    case TlsFailure::Injection:
+      return SecureFailure::Injection;
+    case TlsFailure::Handshake:
+      break;
+  }
+  return SecureFailure::Handshake;
+}
+
+std::vector<std::string> ParseCapabilities(std::string_view reply) {
+  std::vector<std::string> keywords;
+  std::size_t end = reply.find(kLineEnd);
+  if (!Accepted(reply) || end == std::string_view::npos) return keywords;
+  std::size_t start = end + kLineEnd.size();
+  while ((end = reply.find(kLineEnd, start)) != std::string_view::npos) {
+    const std::string_view line = reply.substr(start, end - start);
+    start = end + kLineEnd.size();
+    if (line == ".") break;
+    const std::string_view keyword = line.substr(0, line.find(' '));
+    if (!keyword.empty()) keywords.push_back(Upper(keyword));
+  }
+  return keywords;
+}
+
+void SecureStart::Begin(SecurityMode mode) {
+  buffer_.clear();
+  capabilities_.clear();
+  switch (mode) {
+    case SecurityMode::Tls:
+      step_ = Step::Handshake;
+      break;
+    case SecurityMode::StartTls:
+      step_ = Step::Greeting;
+      break;
+    case SecurityMode::None:
+      step_ = Step::Plain;
+      break;
+  }
+}
+
+bool SecureStart::Collect(std::string_view block, bool multiLine) {
+  buffer_.append(block);
+  const std::size_t firstEnd = buffer_.find(kLineEnd);
+  if (firstEnd == std::string::npos) return false;
+  // "-ERR" is one line; "+OK" to CAPA is followed by the list and a lone dot.
+  if (!multiLine || !Accepted(buffer_)) return true;
+  return buffer_.find(kMultiLineEnd, firstEnd) != std::string::npos;
+}
+
+SecureStart::Action SecureStart::OnData(std::string_view block) {
+  switch (step_) {
+    case Step::Greeting:
+      return OnGreeting(block);
+    case Step::Capa:
+      return OnCapaBlock(block, false);
+    case Step::Stls:
+      return OnStlsReply(block);
+    case Step::Recapa:
+      return OnCapaBlock(block, true);
+    case Step::Handshake:
+    case Step::Upgrade:
+      // The socket delivers nothing unencrypted once the handshake began.
+      return Fail(SecureFailure::Injection);
+    case Step::Plain:
+      break;
+  }
+  return {};
+}
+
+SecureStart::Action SecureStart::OnGreeting(std::string_view block) {
+  // As for a plain connection, the first block decides.
+  if (!Accepted(block)) {
+    step_ = Step::Plain;
+    return Fail(SecureFailure::GreetingRefused);
+  }
+  step_ = Step::Capa;
+  buffer_.clear();
+  return Send("CAPA");
+}
+
+SecureStart::Action SecureStart::OnCapaBlock(std::string_view block, bool secure) {
+  if (buffer_.size() + block.size() > kCapaReplyLimit) {
+    step_ = Step::Plain;
+    if (!secure) return Fail(SecureFailure::StlsNotOffered);
+    // Over TLS a useless reply costs nothing but the hints it would have given.
+    buffer_.clear();
+    return Do(Action::Kind::Login);
+  }
+  if (!Collect(block, true)) return {};
+  std::vector<std::string> keywords = ParseCapabilities(buffer_);
+  buffer_.clear();
+  if (secure) {
+    step_ = Step::Plain;
+    capabilities_ = std::move(keywords);
+    return Do(Action::Kind::Login);
+  }
+  // What the server said before TLS may have been rewritten on the way: only STLS counts.
+  if (std::find(keywords.begin(), keywords.end(), "STLS") == keywords.end()) {
+    step_ = Step::Plain;
+    return Fail(SecureFailure::StlsNotOffered);
+  }
+  step_ = Step::Stls;
+  return Send("STLS");
+}
+
+SecureStart::Action SecureStart::OnStlsReply(std::string_view block) {
+  if (buffer_.size() + block.size() > kCapaReplyLimit) {
+    step_ = Step::Plain;
+    return Fail(SecureFailure::StlsRefused);
+  }
+  if (!Collect(block, false)) return {};
+  const std::size_t lineEnd = buffer_.find(kLineEnd) + kLineEnd.size();
+  const bool accepted = Accepted(buffer_);
+  const bool trailing = buffer_.size() > lineEnd;
+  buffer_.clear();
+  if (!accepted) {
+    step_ = Step::Plain;
+    return Fail(SecureFailure::StlsRefused);
+  }
+  if (trailing) {
+    step_ = Step::Plain;
+    return Fail(SecureFailure::Injection);
+  }
+  step_ = Step::Upgrade;
+  return Do(Action::Kind::StartTls);
+}
+
+SecureStart::Action SecureStart::OnHandshake(const TlsHandshake& result) {
+  if (!Handshaking()) return {};
+  const bool upgrade = step_ == Step::Upgrade;
+  if (!result.Succeeded()) {
+    step_ = Step::Plain;
+    return Fail(FailureOf(result.Failure));
+  }
+  if (!upgrade) {
+    step_ = Step::Plain;
+    return Do(Action::Kind::Greeted);
+  }
+  step_ = Step::Recapa;
+  buffer_.clear();
+  return Send("CAPA");
+}
+
+}  // namespace postvane

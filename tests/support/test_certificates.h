@@ -1,0 +1,67 @@
+// Certificates made at run time with the openssl tool: a test authority and the server
+// certificates the TLS tests need, in a temporary folder removed with the object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fakes/temp_folder.h"
+
+namespace postvane::test {
+
+struct CertificateFiles {
+  std::string Certificate;  // PEM
+  std::string Key;          // PEM, unencrypted
+  std::string Fingerprint;  // SHA-256 as the openssl tool prints it ("AB:CD:...")
+};
+
+class TestCertificates {
+ public:
+  TestCertificates();
+
+  // False with a reason in Failure() when the openssl tool is missing or failed.
+  bool Ready() const { return failure_.empty(); }
+  const std::string& Failure() const { return failure_; }
+
+  // The test authority's certificate, to be named by SSL_CERT_FILE.
+  const std::string& AuthorityFile() const { return authority_.Certificate; }
+  // Signed by the authority for localhost and 127.0.0.1, valid now.
+  const CertificateFiles& Good() const { return good_; }
+  // Signed by the authority for another name only.
+  const CertificateFiles& WrongName() const { return wrongName_; }
+  // Signed by the authority for localhost and 127.0.0.1, expired years ago.
+  const CertificateFiles& Expired() const { return expired_; }
+  // For localhost and 127.0.0.1, signed by itself.
+  const CertificateFiles& SelfSigned() const { return selfSigned_; }
+
+ private:
+  bool Make();
+  bool Run(const std::vector<std::string>& arguments);
+  bool Issue(const std::string& name, const std::string& altNames, const std::string& start,
+             const std::string& end, CertificateFiles& files);
+  bool ReadFingerprint(CertificateFiles& files);
+
+  TempFolder folder_;
+  std::string failure_;
+  std::string lastOutput_;
+  CertificateFiles authority_;
+  CertificateFiles good_;
+  CertificateFiles wrongName_;
+  CertificateFiles expired_;
+  CertificateFiles selfSigned_;
+};
+
+// Sets SSL_CERT_FILE for the life of the object and restores what was there before.
+class TrustedAuthorityScope {
+ public:
+  explicit TrustedAuthorityScope(const std::string& file);
+  ~TrustedAuthorityScope();
+  TrustedAuthorityScope(const TrustedAuthorityScope&) = delete;
+  TrustedAuthorityScope& operator=(const TrustedAuthorityScope&) = delete;
+
+ private:
+  bool hadValue_ = false;
+  std::string oldValue_;
+};
+
+}  // namespace postvane::test
