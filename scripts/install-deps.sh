@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages Postvane needs, only those that are missing.
-# Usage: scripts/install-deps.sh [run|headless|test]
+# Usage: scripts/install-deps.sh [run|headless|test|bench]
 set -eu
 
 kind=${1:-test}
@@ -15,7 +15,13 @@ elif [ "$kind" = headless ]; then
   # A virtual display with a notification area, clicks and pictures of the screen.
   packages="$packages xvfb trayer xdotool imagemagick python3"
 fi
+# The side-by-side bench (bench/compare.sh) also runs fetchmail as a peer.
+if [ "$kind" = bench ]; then packages="$packages fetchmail"; fi
 
+# The Windows programs: cross-compiler, Wine to run them, icon tools (tests and CI only).
+if [ "$kind" = test ]; then
+  packages="$packages g++-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils"
+fi
 # The header test: Python's email test messages, and npm for the public mail corpus.
 if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi
 if [ "$kind" = test ] && ! command -v npm >/dev/null 2>&1; then packages="$packages npm"; fi

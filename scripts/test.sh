@@ -44,6 +44,9 @@ export POSTVANE_MAIL_CORPUS
 echo "== plain build and tests"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+echo "== Windows build and tests under Wine"
+scripts/test-windows.sh
+
 if [ "$quick" -eq 0 ]; then
   echo "== sanitizer build and tests"
   export UBSAN_OPTIONS=print_stacktrace=1

@@ -266,12 +266,23 @@ TEST_F(UidlTest, ErrAndLineEndSplitOverBlocksComplete) {
   EXPECT_EQ(box0().State, MailboxState::QuitSent);
 }
 
-TEST_F(UidlTest, LineEndBeforeErrInLaterBlockCompletes) {
-  ReachUidl(0);
-  rig.Socket.Receive("+OK\r\n");
-  EXPECT_EQ(box0().State, MailboxState::UidlSent);
-  rig.Socket.Receive("1 -ERR");
-  EXPECT_EQ(box0().State, MailboxState::QuitSent);
+// A refusal can only begin a line: inside an entry the same letters are part of an id.
+TEST_F(UidlTest, LineEndBeforeErrInLaterBlockCompletesOnlyAtALineStart) {
+  struct Row {
+    const char* later;
+    MailboxState state;
+  };
+  for (const Row& row : {Row{"-ERR", MailboxState::QuitSent}, Row{"-err", MailboxState::QuitSent},
+                         Row{"1 -ERR", MailboxState::UidlSent}}) {
+    CheckEngineRig local;
+    local.Enable(0);
+    local.StartAndConnect();
+    local.DriveTo(MailboxState::UidlSent, 0);
+    local.Socket.Receive("+OK\r\n");
+    EXPECT_EQ(local.Box(0).State, MailboxState::UidlSent) << row.later;
+    local.Socket.Receive(row.later);
+    EXPECT_EQ(local.Box(0).State, row.state) << row.later;
+  }
 }
 
 TEST_F(UidlTest, TerminatorSplitAtEveryByteCompletesOnTheSecondBlock) {

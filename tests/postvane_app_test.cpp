@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,7 +58,6 @@ class PostvaneAppTest : public ::testing::Test {
     Make();
     app->StartUp(language);
     minute.Start();
-    tray.Start();
   }
 
   std::string Ini() const { return files.Content(state.Paths.SettingsFile); }
@@ -196,6 +196,62 @@ TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
   ASSERT_TRUE(tray.Fire());
   EXPECT_EQ(icons.Picture[0], 101);
   EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Postvane");
+}
+
+// The tray timer wakes the program only while the tray has work; each row is what happens
+// next, whether the timer then runs, and whether one more tick stops it.
+TEST_F(PostvaneAppTest, TrayTimerRunsOnlyWhileTheTrayHasWork) {
+  Start(
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[General]\r\nTrayType=1\r\nNotifyType=0\r\nMDaemonActivate=1\r\nMDaemonPath=/srv/md\r\n");
+  EXPECT_TRUE(tray.IsRunning()) << "the start-up check animates";
+
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool running;
+  };
+  const std::vector<Step> steps = {
+      {"check with new mail: icons blink",
+       [&] {
+         AnswerUpToListing(2);
+         socket.Receive(TopReply(2));
+         socket.Receive("+OK bye\r\n");
+       },
+       true},
+      {"blinking goes on tick after tick", [&] { tray.Fire(); }, true},
+      {"a click acknowledges; the timer waits to show it", [&] { app->OnTrayClick(0); }, true},
+      {"the next tick shows the idle icon and stops", [&] { tray.Fire(); }, false},
+      {"a minute without a check changes nothing", [&] { minute.Fire(); }, false},
+      {"an MDaemon request is polled on each tick", [&] { app->mnuMdaemon_Click(); }, true},
+      {"the semaphore is written", [&] { tray.Fire(); }, true},
+      {"MDaemon idle: the check starts and animates", [&] { tray.Fire(); }, true},
+      {"nothing new: the cycle ends",
+       [&] {
+         AnswerUpToListing(2);
+         socket.Receive("+OK bye\r\n");
+       },
+       true},
+      {"one tick shows the result and stops", [&] { tray.Fire(); }, false},
+      {"saved settings are shown at the next tick", [&] { app->TrayStateChanged(); }, true},
+      {"and then it stops again", [&] { tray.Fire(); }, false},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(tray.IsRunning(), step.running) << step.what;
+  }
+  EXPECT_EQ(icons.Picture[0], 101);
+  EXPECT_EQ(state.MDaemonRequest, 0);
+}
+
+TEST_F(PostvaneAppTest, RunningTrayTimerKeepsItsRhythmThroughChanges) {
+  Start("[MailBox0]\r\nRemoteHost=pop.test\r\nEnabled=1\r\n[General]\r\nTrayType=1\r\n");
+  const int starts = tray.StartCount;
+  ASSERT_TRUE(tray.IsRunning());
+  app->mnuMdaemon_Click();
+  app->RefreshTray();
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(tray.StartCount, starts);
 }
 
 TEST_F(PostvaneAppTest, AcknowledgingWithoutAListingKeepsTheSavedPosition) {

@@ -49,6 +49,31 @@ TEST(ReplyWatchTest, CaseRules) {
   EXPECT_TRUE(loose.Update(buffer, 0));
 }
 
+// A listing's refusal is its status line; the same letters inside an entry are an id.
+TEST(ReplyWatchTest, LineStartRuleFindsTheNeedleOnlyWhereALineBegins) {
+  struct Row {
+    const char* what;
+    std::string buffer;
+    bool found;
+  };
+  const Row rows[] = {
+      {"status line", "-ERR no listing\r\n", true},
+      {"any letter case", "-eRr\r\n", true},
+      {"after a line feed", "+OK\r\n1 a\r\n-ERR late\r\n", true},
+      {"inside an id", "+OK\r\n1 abc-ERR\r\n2 -ERR\r\n", false},
+      {"after a blank", "+OK\r\n -ERR\r\n", false},
+      {"cut short", "+OK\r\n-ER", false},
+  };
+  for (const Row& row : rows) {
+    // Whole, and in two deliveries cut at every place.
+    for (std::size_t cut = 0; cut <= row.buffer.size(); ++cut) {
+      ReplyWatch watch("-ERR", CaseRule::IgnoreCaseAtLineStart);
+      watch.Update(std::string_view(row.buffer).substr(0, cut), 0);
+      EXPECT_EQ(watch.Update(row.buffer, cut), row.found) << row.what << ", cut at " << cut;
+    }
+  }
+}
+
 TEST(ReplyWatchTest, StaysFoundUntilReset) {
   ReplyWatch watch("\r\n", CaseRule::Exact);
   std::string buffer = "a\r\n";

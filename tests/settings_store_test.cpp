@@ -13,6 +13,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/std_file_system.h"
+#include "fakes/utf16_bytes.h"
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -799,7 +800,7 @@ TEST_F(SettingsStoreTest, HasMailboxSection) {
 // A file saved as "Unicode" by a Windows editor stays UTF-16, password and all.
 TEST_F(SettingsStoreTest, Utf16FileKeepsItsEncodingThroughSaves) {
   File() = "\xFF\xFE"s +
-           Utf8ToUtf16("[MailBox0]\r\nName=B\xC3\xBCro\r\nEnabled=1\r\n", ByteOrder::LittleEndian);
+           Utf16Bytes("[MailBox0]\r\nName=B\xC3\xBCro\r\nEnabled=1\r\n", false);
   EXPECT_EQ(Load(0).Name, "B\xC3\xBCro");
   MailboxRecord record = SampleMailbox();
   for (const std::string& password :

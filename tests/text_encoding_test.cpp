@@ -119,32 +119,5 @@ TEST(CutToCodePointsTest, LongTextKeepsWholeSequences) {
   EXPECT_TRUE(IsValidUtf8(cut));
 }
 
-// Known encodings: ASCII, a Latin-1 letter, a BMP sign and a character beyond it (pair).
-TEST(Utf16Test, EncodesAndDecodesKnownText) {
-  const std::string text = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xAB";
-  const std::string little = "A\0\xE9\0\xAC\x20\x3D\xD8\xEB\xDC"s;
-  const std::string big = "\0A\0\xE9\x20\xAC\xD8\x3D\xDC\xEB"s;
-  EXPECT_EQ(Utf8ToUtf16(text, ByteOrder::LittleEndian), little);
-  EXPECT_EQ(Utf8ToUtf16(text, ByteOrder::BigEndian), big);
-  EXPECT_EQ(Utf16ToUtf8(little, ByteOrder::LittleEndian), text);
-  EXPECT_EQ(Utf16ToUtf8(big, ByteOrder::BigEndian), text);
-}
-
-TEST(Utf16Test, BrokenInputGivesValidUtf8) {
-  for (const std::string& units :
-       {"\x00\xD8"s, "\xFF\xDF"s, "\x00\xD8\x00\xD8"s, "A\0B"s, "\x00\xDC\x00\xD8"s}) {
-    const std::string text = Utf16ToUtf8(units, ByteOrder::LittleEndian);
-    EXPECT_TRUE(IsValidUtf8(text));
-    EXPECT_EQ(text.find('B'), std::string::npos) << "an odd last byte is dropped";
-  }
-}
-
-TEST(Utf8ToWindows1252Test, InvertsTheCodePageForEveryByte) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(all)), all);
-  EXPECT_EQ(Utf8ToWindows1252("\xE2\x82\xAC \xD0\x96"), "\x80 ?");
-}
-
 }  // namespace
 }  // namespace postvane

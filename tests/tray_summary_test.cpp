@@ -353,6 +353,32 @@ TEST_F(TraySummaryTest, DamagedAnimationFrameRestartsTheSeries) {
   EXPECT_EQ(tray.Picture[0], 134);
 }
 
+TEST(TraySummaryHelpers, TrayAnimatesWhileCheckingOrBlinking) {
+  struct Row {
+    const char* what;
+    int16_t trayType;
+    MailboxState state;
+    int16_t newCount;
+    bool animates;
+  };
+  const Row rows[] = {
+      {"idle, nothing new", 1, MailboxState::Idle, 0, false},
+      {"per-mailbox icons blink for new mail", 1, MailboxState::Idle, 3, true},
+      {"the single icon shows a steady count", 0, MailboxState::Idle, 3, false},
+      {"connecting animates", 0, MailboxState::Connecting, 0, true},
+      {"fetching headers animates", 1, MailboxState::TopSent, 0, true},
+      {"the wait for the QUIT reply does not", 0, MailboxState::QuitSent, 0, false},
+      {"other tray types show nothing", 2, MailboxState::Idle, 3, false},
+  };
+  for (const Row& row : rows) {
+    ProgramState state;
+    state.General.TrayType = row.trayType;
+    state.Mailboxes[7].State = row.state;
+    state.Mailboxes[7].NewCount = row.newCount;
+    EXPECT_EQ(TrayAnimates(state), row.animates) << row.what;
+  }
+}
+
 TEST(TraySummaryHelpers, CountPicture) {
   EXPECT_EQ(CountPicture(1), 104);
   EXPECT_EQ(CountPicture(7), 110);

@@ -32,31 +32,56 @@ void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
 }
 
 void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
-void PostvaneApp::OnTrayTimer() { postvane::OnTrayTimer(*this); }
+void PostvaneApp::OnTrayTimer() {
+  postvane::OnTrayTimer(*this);
+  // The tick just showed the last state: nothing more changes until something wakes it.
+  if (!TrayTimerHasWork()) platform_.TrayTimer.Stop();
+}
 
-void PostvaneApp::OnTrayClick(int index) { postvane::OnTrayClick(state_, *this, index); }
+// An acknowledged mailbox stops blinking at the next tray tick, as with a timer that always ran.
+void PostvaneApp::OnTrayClick(int index) {
+  postvane::OnTrayClick(state_, *this, index);
+  TrayStateChanged();
+}
 void PostvaneApp::OnTrayMenuRequest(int /*index*/) { platform_.Forms.ShowTrayMenu(); }
 void PostvaneApp::OnTrayDoubleClick(int /*index*/) {
   postvane::OnTrayDoubleClick(state_, platform_.Forms, *this);
+  TrayStateChanged();
 }
 void PostvaneApp::AcknowledgeMailbox(int index) {
   postvane::AcknowledgeMailbox(state_, *this, index);
+  TrayStateChanged();
 }
 
 void PostvaneApp::mnuCheckNow_Click() {
   NoteMailboxSections();
   AdoptUidlsSavedElsewhere();
   engine_.mnuCheckNow_Click();
+  // The check's animation runs on the tray timer.
+  if (TrayTimerHasWork()) TrayStateChanged();
 }
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
 void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
-void PostvaneApp::mnuMdaemon_Click() { postvane::mnuMdaemon_Click(state_); }
+void PostvaneApp::mnuMdaemon_Click() {
+  postvane::mnuMdaemon_Click(state_);
+  TrayStateChanged();
+}
 void PostvaneApp::mnuConfig_Click() { platform_.Forms.ShowConfig(); }
 void PostvaneApp::mnuAbout_Click() { platform_.Forms.ShowAbout(); }
 void PostvaneApp::mnuExit_Click() { platform_.Forms.ExitProgram(); }
 
 void PostvaneApp::RefreshTray() {
   postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);
+  if (TrayTimerHasWork()) TrayStateChanged();
+}
+
+void PostvaneApp::TrayStateChanged() {
+  // A running timer keeps its rhythm: restarting it on every change would hold the blink.
+  if (!platform_.TrayTimer.IsRunning()) platform_.TrayTimer.Start();
+}
+
+bool PostvaneApp::TrayTimerHasWork() const {
+  return TrayAnimates(state_) || state_.MDaemonRequest != kMDaemonNoRequest;
 }
 
 void PostvaneApp::NotifyNewMail() {

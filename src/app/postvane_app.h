@@ -30,7 +30,7 @@ namespace postvane {
 struct AppPlatform {
   Socket& Winsock1;
   Timer& MinuteTimer;  // "Timer", 60000 ms, running from the start
-  Timer& TrayTimer;    // 1500 ms, running from the start
+  Timer& TrayTimer;    // 1500 ms, running only while the tray has work
   Timer& Timeout;      // 15000 ms
   Timer& TimerQuit;    // 1000 ms
   Clock& LocalClock;
@@ -46,8 +46,11 @@ struct AppPlatform {
 //   1. its own single-instance test (a second instance ends before anything here runs);
 //   2. construct PostvaneApp with state.Paths set;
 //   3. StartUp(language id);
-//   4. start MinuteTimer and TrayTimer. They are the window's timers and run from the moment
-//      it exists; PostvaneApp only registers their tick handlers and never starts or stops them.
+//   4. start MinuteTimer; it is the window's timer and runs from the moment it exists.
+// PostvaneApp starts and stops TrayTimer itself: it runs while something on the tray
+// animates or blinks, or an MDaemon request waits (its semaphore is polled on each tick), so
+// an idle program never wakes between two minute ticks. Whatever may change what the tray
+// shows starts it again; one tick after the work is done it stops.
 // Every call below runs on the user-interface thread, one event at a time.
 class PostvaneApp : public CycleHooks, private AppActions {
  public:
@@ -77,6 +80,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void mnuExit_Click();
 
   void RefreshTray() override;
+  // The front end changed something the tray shows (settings saved): the next tray tick
+  // shows it.
+  void TrayStateChanged();
   void NotifyNewMail();
   void RunMailProgram() override;
 
@@ -105,6 +111,7 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AdoptUidlsSavedElsewhere();
   // Re-read before every cycle: the configuration dialog may have added the first mailbox.
   void NoteMailboxSections();
+  bool TrayTimerHasWork() const;
 
   ProgramState& state_;
   AppPlatform platform_;

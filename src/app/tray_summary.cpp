@@ -132,6 +132,15 @@ int CountPicture(long long count) {
   return kIconError + static_cast<int>(count);
 }
 
+bool TrayAnimates(const ProgramState& state) {
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    const MailboxRecord& mailbox = state.Mailboxes[i];
+    if (IsChecking(mailbox)) return true;
+    if (state.General.TrayType == 1 && mailbox.NewCount != 0) return true;
+  }
+  return false;
+}
+
 void RefreshTray(ProgramState& state, TrayIcons& tray, const DateText& dateText) {
   state.BlinkPhase = state.BlinkPhase != 1 ? 1 : 0;
   if (state.General.TrayType == 1) {

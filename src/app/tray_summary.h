@@ -23,6 +23,10 @@ constexpr int kIconAnimationBase = 134;
 // 103 + n, held to the pictures that exist: 123 ("20") above 20.
 int CountPicture(long long count);
 
+// The tray changes by itself: a check animates its icon, or (one icon per mailbox) a mailbox
+// with new mail blinks. Otherwise a refresh shows the same as the one before.
+bool TrayAnimates(const ProgramState& state);
+
 // Runs every 1.5 s and after each change of a mailbox's check state. Flips BlinkPhase on
 // every call; TrayType 0 shows one summary icon, 1 one icon per mailbox, others change no icon.
 void RefreshTray(ProgramState& state, TrayIcons& tray, const DateText& dateText);

@@ -113,8 +113,10 @@ class CheckEngine : public SocketListener {
   void OnPassReply(MailboxRecord& record, const std::string& reply);
   void OnStatReply(MailboxRecord& record, const std::string& reply);
   void OnLastReply(MailboxRecord& record, const std::string& reply);
-  void OnUidlBlock(MailboxRecord& record, const std::string& block);
-  void OnTopBlock(MailboxRecord& record, const std::string& block);
+  void OnCollectedBlock(MailboxRecord& record);
+  // The buffer already ends with the new bytes; oldSize is its size before them.
+  void OnUidlBlock(MailboxRecord& record, std::size_t oldSize);
+  void OnTopBlock(MailboxRecord& record, std::size_t oldSize);
   void OnQuitReply(const std::string& reply);
   void DecideHeaders(MailboxRecord& record);
 
@@ -149,7 +151,7 @@ class CheckEngine : public SocketListener {
 
   // Completion tests of the collected replies, fed only with what each block added.
   ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
-  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCase};
+  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCaseAtLineStart};
   ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
   ReplyWatch topError_{"-ERR", CaseRule::Exact};
   ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};

@@ -24,14 +24,15 @@ int16_t ClampCount(int value) { return static_cast<int16_t>(std::clamp(value, 0,
 // Empties a buffer and gives its memory back: a listing may have grown it to megabytes.
 void Release(std::string& buffer) { std::string().swap(buffer); }
 
-// True when appending `block` would take the buffer past `limit`.
-bool PassesLimit(const std::string& buffer, const std::string& block, std::size_t limit) {
-  return buffer.size() > limit || block.size() > limit - buffer.size();
-}
-
 }  // namespace
 
 void CheckEngine::OnDataArrival() {
+  MailboxRecord* current = Current();
+  if (current != nullptr && socketInUse_ &&
+      (current->State == MailboxState::UidlSent || current->State == MailboxState::TopSent)) {
+    OnCollectedBlock(*current);
+    return;
+  }
   std::string data;
   if (!socket_.GetData(data)) return;
   MailboxRecord* record = Current();
@@ -57,12 +58,6 @@ void CheckEngine::OnDataArrival() {
       break;
     case MailboxState::LastSent:
       OnLastReply(*record, data);
-      break;
-    case MailboxState::UidlSent:
-      OnUidlBlock(*record, data);
-      break;
-    case MailboxState::TopSent:
-      OnTopBlock(*record, data);
       break;
     case MailboxState::QuitSent:
       OnQuitReply(data);
@@ -137,17 +132,33 @@ void CheckEngine::OnLastReply(MailboxRecord& record, const std::string& reply) {
   Send("UIDL", "UIDL");
 }
 
-void CheckEngine::OnUidlBlock(MailboxRecord& record, const std::string& block) {
+// A listing or header block goes straight onto the end of its buffer, and only the new bytes
+// are logged and searched.
+void CheckEngine::OnCollectedBlock(MailboxRecord& record) {
+  const bool listing = record.State == MailboxState::UidlSent;
+  std::string& buffer = listing ? uidlBuffer_ : headerBuffer_;
+  const std::size_t oldSize = buffer.size();
+  if (!socket_.AppendData(buffer)) {
+    buffer.resize(oldSize);
+    return;
+  }
+  WriteReceiveLog(StateCode(record.State), std::string_view(buffer).substr(oldSize));
+  if (listing) {
+    OnUidlBlock(record, oldSize);
+  } else {
+    OnTopBlock(record, oldSize);
+  }
+}
+
+void CheckEngine::OnUidlBlock(MailboxRecord& record, std::size_t oldSize) {
   std::string& buffer = uidlBuffer_;
-  if (PassesLimit(buffer, block, uidlLimit_)) {
+  if (buffer.size() > uidlLimit_) {
     // No listing can be trusted past the bound: the counts rest on STAT, as after "-ERR".
     Release(buffer);
     FinishNewCount(record);
     DecideHeaders(record);
     return;
   }
-  const std::size_t oldSize = buffer.size();
-  buffer += block;
   const bool terminated = uidlTerminator_.Update(buffer, oldSize);
   const bool error = uidlError_.Update(buffer, oldSize);
   const bool lineEnd = uidlLineEnd_.Update(buffer, oldSize);
@@ -175,20 +186,18 @@ void CheckEngine::DecideHeaders(MailboxRecord& record) {
   SendTop();
 }
 
-void CheckEngine::OnTopBlock(MailboxRecord& record, const std::string& block) {
+void CheckEngine::OnTopBlock(MailboxRecord& record, std::size_t oldSize) {
   std::string& buffer = headerBuffer_;
   // Every way out below ends the fetch as far as this server allows.
   const auto endFetch = [this] {
     headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)] = false;
     SendQuit();
   };
-  if (PassesLimit(buffer, block, headerLimit_)) {
+  if (buffer.size() > headerLimit_) {
     Release(buffer);
     endFetch();
     return;
   }
-  const std::size_t oldSize = buffer.size();
-  buffer += block;
   const bool error = topError_.Update(buffer, oldSize);
   const bool terminated = topTerminator_.Update(buffer, oldSize);
   if (error) {

@@ -6,7 +6,9 @@
 
 namespace postvane {
 
-enum class CaseRule { Exact, IgnoreCase };
+// IgnoreCaseAtLineStart: letter case ignored, and only a needle that starts the buffer or
+// follows a line feed counts (a listing's "-ERR" is its status line, never inside an entry).
+enum class CaseRule { Exact, IgnoreCase, IgnoreCaseAtLineStart };
 
 // A multi-line reply arrives block by block; each block is searched together with just
 // enough of the old tail to catch the text when it is split across two blocks.

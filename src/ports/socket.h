@@ -45,6 +45,14 @@ class Socket {
   virtual SocketError SendData(const std::string& bytes) = 0;
   // Everything that has arrived, bytes as they came. False when the read fails.
   virtual bool GetData(std::string& bytes) = 0;
+  // The same bytes added to the end of `buffer`: a socket that can reads them straight into
+  // it, so a long reply collected there is copied once. False when the read fails.
+  virtual bool AppendData(std::string& buffer) {
+    std::string bytes;
+    if (!GetData(bytes)) return false;
+    buffer += bytes;
+    return true;
+  }
   // Begins the TLS handshake on the open connection: TLS 1.2 or newer, the chain verified
   // against the system's authorities, the name checked against request.HostName. The result
   // arrives as OnTlsHandshake; until then nothing may be sent. Errors here are immediate

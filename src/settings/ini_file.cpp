@@ -8,9 +8,6 @@ namespace postvane {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
-constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -60,24 +57,73 @@ ParsedLine Parse(std::string_view text) {
   return parsed;
 }
 
+// One pair of the same quote mark, double or single, around the value.
 bool Quoted(std::string_view value) {
-  return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
+
+// Any ASCII character in UTF-16 has a zero byte, and a settings file starts with some; an 8-bit
+// file whose first two bytes happen to look like a mark has none.
+bool LooksLikeUtf16(std::string_view afterMark) {
+  return afterMark.empty() || afterMark.substr(0, 16).find('\0') != kNone;
+}
+
+// UTF-16 bytes (after the mark) as 8-bit lines, each converted on its own; an odd last byte is
+// dropped. CR and LF both end a line here as they do for the reader.
+std::string NarrowFromUtf16(std::string_view bytes, bool big) {
+  std::string out;
+  std::u16string line;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    const auto unit = static_cast<char16_t>(big ? (first << 8) | second : (second << 8) | first);
+    line.push_back(unit);
+    if (unit == u'\n' || unit == u'\r') {
+      out += Utf16ToNarrow(line);
+      line.clear();
+    }
+  }
+  out += Utf16ToNarrow(line);
+  return out;
+}
+
+std::string Utf16FromNarrow(std::string_view text, bool big) {
+  std::string out(big ? kUtf16BigMark : kUtf16LittleMark);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    end = end == kNone ? text.size() : end + 1;
+    for (char16_t unit : NarrowToUtf16(text.substr(start, end - start))) {
+      const auto high = static_cast<char>(unit >> 8);
+      const auto low = static_cast<char>(unit & 0xFF);
+      out.push_back(big ? high : low);
+      out.push_back(big ? low : high);
+    }
+    start = end;
+  }
+  return out;
 }
 
 }  // namespace
 
-IniFile::IniFile(std::string_view bytes) {
-  std::string decoded;
+IniFile::IniFile(std::string_view fileBytes) {
+  std::string converted;
+  std::string_view bytes = fileBytes;
   if (bytes.starts_with(kUtf8Mark)) {
-    encoding_ = Encoding::Utf8Mark;
+    form_ = Form::Utf8Marked;
     bytes.remove_prefix(kUtf8Mark.size());
-  } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
-    const bool little = bytes.starts_with(kUtf16LeMark);
-    encoding_ = little ? Encoding::Utf16Le : Encoding::Utf16Be;
-    decoded = Utf16ToUtf8(bytes.substr(2), little ? ByteOrder::LittleEndian : ByteOrder::BigEndian);
-    bytes = decoded;
+  } else if ((bytes.starts_with(kUtf16LittleMark) || bytes.starts_with(kUtf16BigMark)) &&
+             LooksLikeUtf16(bytes.substr(2))) {
+    const bool big = bytes.starts_with(kUtf16BigMark);
+    form_ = big ? Form::Utf16Big : Form::Utf16Little;
+    converted = NarrowFromUtf16(bytes.substr(2), big);
+    bytes = converted;
   }
-
   bool endSeen = false;
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -130,24 +176,14 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
 
 bool IniFile::HasSection(std::string_view section) const { return FindSection(section) != kNone; }
 
-std::optional<std::string> IniFile::ReadBytes(std::string_view section,
-                                              std::string_view key) const {
-  std::optional<std::string> value = Read(section, key);
-  if (value && IsUtf16()) *value = Utf8ToWindows1252(*value);
-  return value;
+void IniFile::WriteBytes(std::string_view section, std::string_view key, std::string_view value) {
+  if (form_ != Form::Utf16Little && form_ != Form::Utf16Big) return Write(section, key, value);
+  // Written back as UTF-16, a line is read as UTF-8 when it is valid UTF-8; bytes that happen to
+  // be valid UTF-8 must still come back as the same Windows-1252 characters.
+  Write(section, key, Windows1252ToUtf8(value));
 }
 
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-  if (!IsUtf16()) return WriteLine(section, key, value);
-  WriteLine(section, key, DecodeUtf8OrWindows1252(value));
-}
-
-void IniFile::WriteBytes(std::string_view section, std::string_view key, std::string_view value) {
-  if (!IsUtf16()) return WriteLine(section, key, value);
-  WriteLine(section, key, Windows1252ToUtf8(value));
-}
-
-void IniFile::WriteLine(std::string_view section, std::string_view key, std::string_view value) {
   value = value.substr(0, value.find_first_of(std::string_view("\0\r\n", 3)));
   std::string text(key);
   text += '=';
@@ -195,20 +231,14 @@ std::string IniFile::Bytes() const {
   std::size_t size = 0;
   for (const Line& line : lines_) size += line.text.size() + line.end.size();
   std::string out;
-  out.reserve(size);
+  out.reserve(size + kUtf8Mark.size());
+  if (form_ == Form::Utf8Marked) out += kUtf8Mark;
   for (const Line& line : lines_) {
     out += line.text;
     out += line.end;
   }
-  switch (encoding_) {
-    case Encoding::Bytes:
-      return out;
-    case Encoding::Utf8Mark:
-      return std::string(kUtf8Mark) + out;
-    case Encoding::Utf16Le:
-      return std::string(kUtf16LeMark) + Utf8ToUtf16(out, ByteOrder::LittleEndian);
-    case Encoding::Utf16Be:
-      return std::string(kUtf16BeMark) + Utf8ToUtf16(out, ByteOrder::BigEndian);
+  if (form_ == Form::Utf16Little || form_ == Form::Utf16Big) {
+    return Utf16FromNarrow(out, form_ == Form::Utf16Big);
   }
   return out;
 }

@@ -13,8 +13,10 @@ namespace postvane {
 // values are dropped, one pair of enclosing double quotes is removed from a value, a NUL ends a
 // value. Writing a key rewrites only that key's line; every other line is kept byte for byte,
 // and the file keeps its line ends (CR LF for a new file). CR, LF and CR LF each end a line.
-// A UTF-8 byte-order mark is skipped and kept; a file that starts with a UTF-16 byte-order
-// mark is read as UTF-16 and written back as UTF-16, as the platform's functions do.
+// A file that starts with a byte-order mark (UTF-8, UTF-16 little or big endian) is read as the
+// platform reads it and written back in the same form; values of a UTF-16 file come out as
+// Windows-1252 bytes when every character has one, UTF-8 otherwise. (An 8-bit file that only
+// starts with the bytes of a UTF-16 mark, without the zero bytes of UTF-16 text, stays 8-bit.)
 class IniFile {
  public:
   IniFile() = default;
@@ -23,31 +25,21 @@ class IniFile {
   // The value's bytes, uncut; nullopt when the section or the key is missing. A key line
   // without a value gives the empty text.
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
-
   bool HasSection(std::string_view section) const;
-
-  // The value as 8-bit bytes: the same as Read for an 8-bit file; for a UTF-16 file, its
-  // characters in Windows-1252, the inverse of WriteBytes.
-  std::optional<std::string> ReadBytes(std::string_view section, std::string_view key) const;
 
   // Creates or replaces the key's line. A new key goes after the last key of its section,
   // a new section at the end of the file. A value that would not read back as it stands
   // (blanks at either end, enclosing quotes) is written inside double quotes; a value is
-  // cut at its first NUL, CR or LF, which the format cannot hold. In a UTF-16 file the
-  // value is text: UTF-8, else taken as Windows-1252.
+  // cut at its first NUL, CR or LF, which the format cannot hold.
   void Write(std::string_view section, std::string_view key, std::string_view value);
 
-  // For values that are bytes rather than text: stored as they are in an 8-bit file, each
-  // byte as its Windows-1252 character in a UTF-16 file, so that ReadBytes gives them back.
+  // For values that are bytes rather than text: stored as they are in an 8-bit file, each byte
+  // as its Windows-1252 character in a UTF-16 file, so that reading the file gives them back.
   void WriteBytes(std::string_view section, std::string_view key, std::string_view value);
-
-  bool IsUtf16() const { return encoding_ == Encoding::Utf16Le || encoding_ == Encoding::Utf16Be; }
 
   std::string Bytes() const;
 
  private:
-  enum class Encoding { Bytes, Utf8Mark, Utf16Le, Utf16Be };
-
   struct Line {
     std::string text;  // without its line end
     std::string end;   // "\r\n", "\n", or "" for a last line without one
@@ -58,10 +50,10 @@ class IniFile {
   // Index of the first key line of the section that starts at sectionLine, or npos.
   std::size_t FindKey(std::size_t sectionLine, std::string_view key) const;
 
-  void WriteLine(std::string_view section, std::string_view key, std::string_view value);
+  enum class Form { Bytes, Utf8Marked, Utf16Little, Utf16Big };
 
-  Encoding encoding_ = Encoding::Bytes;
   std::vector<Line> lines_;
+  Form form_ = Form::Bytes;
   std::string newLineEnd_ = "\r\n";
 };
 

@@ -75,7 +75,7 @@ class Reader {
 
   // The value's bytes uncut, for the one that must be cut only after it is decoded.
   std::string WholeBytes(std::string_view section, std::string_view key) {
-    return ini_.ReadBytes(section, key).value_or(std::string());
+    return ini_.Read(section, key).value_or(std::string());
   }
 
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.

@@ -49,16 +49,43 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-void AppendUnit(std::string& out, char32_t unit, ByteOrder order) {
-  const auto high = static_cast<char>((unit >> 8) & 0xFF);
-  const auto low = static_cast<char>(unit & 0xFF);
-  if (order == ByteOrder::BigEndian) {
-    out.push_back(high);
-    out.push_back(low);
-  } else {
-    out.push_back(low);
-    out.push_back(high);
+// The Windows-1252 byte of a character, or -1 when the code page has none.
+int Windows1252Byte(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kHighControls[i] == cp) return 0x80 + i;
   }
+  return -1;
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<char16_t>(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+// Code points of UTF-16 text; an unpaired surrogate becomes U+FFFD.
+std::u32string CodePointsOf(std::u16string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      out.push_back(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                    (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out.push_back(0xFFFD);
+    } else {
+      out.push_back(unit);
+    }
+  }
+  return out;
 }
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -182,67 +209,42 @@ char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length)
   return cp;
 }
 
-std::string Utf8ToWindows1252(std::string_view text) {
-  if (!IsValidUtf8(text)) return std::string(text);
+std::string Utf16ToNarrow(std::u16string_view text) {
+  const std::u32string codePoints = CodePointsOf(text);
   std::string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::size_t length = 1;
-    const char32_t cp = CodePointAt(text, i, length);
-    i += length;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out.push_back(static_cast<char>(cp));
-      continue;
+  out.reserve(codePoints.size());
+  for (char32_t cp : codePoints) {
+    const int byte = Windows1252Byte(cp);
+    if (byte < 0) {
+      out.clear();
+      for (char32_t each : codePoints) AppendUtf8(out, each);
+      return out;
     }
-    char byte = '?';
-    for (int k = 0; k < 32; ++k) {
-      if (kHighControls[k] == cp) byte = static_cast<char>(0x80 + k);
-    }
-    out.push_back(byte);
+    out.push_back(static_cast<char>(byte));
   }
   return out;
 }
 
-std::string Utf16ToUtf8(std::string_view bytes, ByteOrder order) {
-  const std::size_t units = bytes.size() / 2;
-  auto unitAt = [&](std::size_t n) -> char32_t {
-    const auto first = static_cast<unsigned char>(bytes[2 * n]);
-    const auto second = static_cast<unsigned char>(bytes[2 * n + 1]);
-    return order == ByteOrder::BigEndian ? (char32_t{first} << 8) | second
-                                         : (char32_t{second} << 8) | first;
-  };
-  std::string out;
-  out.reserve(units + units / 2);
-  for (std::size_t n = 0; n < units; ++n) {
-    const char32_t unit = unitAt(n);
-    if (unit >= 0xD800 && unit <= 0xDBFF && n + 1 < units) {
-      const char32_t next = unitAt(n + 1);
-      if (next >= 0xDC00 && next <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-        ++n;
-        continue;
-      }
-    }
-    AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? char32_t{0xFFFD} : unit);
-  }
-  return out;
-}
-
-std::string Utf8ToUtf16(std::string_view text, ByteOrder order) {
-  const std::string valid = DecodeUtf8OrWindows1252(text);
-  std::string out;
-  out.reserve(valid.size() * 2);
-  std::size_t i = 0;
-  while (i < valid.size()) {
-    std::size_t length = 1;
-    const char32_t cp = CodePointAt(valid, i, length);
-    i += length;
-    if (cp >= 0x10000) {
-      AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), order);
-      AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), order);
+std::u16string NarrowToUtf16(std::string_view bytes) {
+  const bool utf8 = IsValidUtf8(bytes);
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+    } else if (!utf8) {
+      out.push_back(lead < 0xA0 ? kHighControls[lead - 0x80] : lead);
+      ++i;
     } else {
-      AppendUnit(out, cp, order);
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      char32_t cp = lead & (0x7F >> length);
+      for (std::size_t k = 1; k < length; ++k) {
+        cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+      }
+      AppendUtf16(out, cp);
+      i += length;
     }
   }
   return out;

@@ -111,12 +111,14 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
       nodes[mailboxNode].Color = NodeColor::DarkRed;
       nodes.back().Color = NodeColor::DarkRed;
     }
-    // A certificate the check refused, for the user to judge before trusting it.
+    // A certificate the check refused, for the user to judge before trusting it; its names
+    // come from the server and go through the same filter as header texts.
     const std::string statusKey = "Eintrag 4" + digit;
     const std::vector<std::string> details =
         CertificateDetails(state.LanguageBase, mailbox.RejectedCertificate);
     for (std::size_t k = 0; k < details.size(); ++k) {
-      nodes.push_back({statusKey, "Eintrag 12" + digit + "." + std::to_string(k), details[k]});
+      nodes.push_back(
+          {statusKey, "Eintrag 12" + digit + "." + std::to_string(k), DisplayText(details[k])});
     }
   }
   return nodes;

@@ -14,6 +14,7 @@
 #include "desktop/posix/posix_file_system.h"
 #include "fakes/temp_folder.h"
 #include "settings/settings_store.h"
+#include "fakes/utf16_bytes.h"
 #include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
@@ -68,21 +69,21 @@ std::string OnlyCr(const std::string& text) {
 std::string Utf8Mark(const std::string& text) { return "\xEF\xBB\xBF" + text; }
 // Line by line, as the platform's functions store 8-bit values (the password) in such a file:
 // each byte as its Windows-1252 character.
-std::string Utf16Lines(const std::string& text, ByteOrder order) {
+std::string Utf16Lines(const std::string& text, bool bigEndian) {
   std::string out;
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
-    out += Utf8ToUtf16(text.substr(start, end - start), order);
+    out += Utf16Bytes(text.substr(start, end - start), bigEndian);
     start = end;
   }
   return out;
 }
 std::string Utf16Le(const std::string& text) {
-  return "\xFF\xFE" + Utf16Lines(text, ByteOrder::LittleEndian);
+  return "\xFF\xFE" + Utf16Lines(text, false);
 }
 std::string Utf16Be(const std::string& text) {
-  return "\xFE\xFF" + Utf16Lines(text, ByteOrder::BigEndian);
+  return "\xFE\xFF" + Utf16Lines(text, true);
 }
 
 class CliSettingsForm : public CliSettingsFile, public testing::WithParamInterface<FormCase> {};

@@ -12,17 +12,44 @@
 #include <QThread>
 #include <QTime>
 
+#include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
+#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
 #include "desktop/posix/single_instance_lock.h"
 #include "text/own_text.h"
 
 namespace postvane {
 namespace {
+
+// What the programs set before their application object: their own choice when the
+// environment has none, the environment's otherwise.
+TEST(StartUpChoiceTest, EnvironmentChoiceStands) {
+  struct Row {
+    const char* variable;
+    void (*choose)();
+  };
+  const Row rows[] = {{"QT_NO_GLIB", &ChooseEventLoop}, {"QT_XCB_NO_MITSHM", &ChooseImageTransfer}};
+  for (const Row& row : rows) {
+    const QByteArray before = qgetenv(row.variable);
+    const bool wasSet = qEnvironmentVariableIsSet(row.variable);
+    qunsetenv(row.variable);
+    row.choose();
+    EXPECT_EQ(qgetenv(row.variable), "1") << row.variable;
+    qputenv(row.variable, QByteArrayLiteral("0"));
+    row.choose();
+    EXPECT_EQ(qgetenv(row.variable), "0") << row.variable;
+    if (wasSet) {
+      qputenv(row.variable, before);
+    } else {
+      qunsetenv(row.variable);
+    }
+  }
+}
 
 TEST(DateTextTest, GermanShortDateAndLongTime) {
   const QtDateText text(QLocale(QLocale::German, QLocale::Germany));

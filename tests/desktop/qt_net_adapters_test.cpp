@@ -1,6 +1,7 @@
 // The Qt socket, timer and clock adapters on their own, against loopback servers.
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -370,6 +371,110 @@ TEST(QtSocketTest, CloseInsideAnEventStopsTheRest) {
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"connect", "data"}));
 }
 
+// Events are delivered as soon as the event loop sees them, but never from inside a call on
+// the socket, even when the listener calls in from its own event and the peer goes away.
+TEST(QtSocketTest, NoEventArrivesFromInsideACallOnTheSocket) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "close");
+    ScriptedPop3Server server([reset](int) {
+      Pop3Script script;
+      script.Send("+OK hi\r\n").Expect("ONE").Send("+OK one\r\n");
+      return reset ? script.Reset() : script.Drop();
+    });
+    QtSocket socket;
+    int depth = 0;
+    int reentered = 0;
+    struct Guard : SocketListener {
+      std::function<void(const char*)> event;
+      void OnConnect() override { event("connect"); }
+      void OnDataArrival() override { event("data"); }
+      void OnSocketError(int, const std::string&) override { event("error"); }
+      void OnSocketClose() override { event("close"); }
+      void OnTlsHandshake(const TlsHandshake&) override { event("tls"); }
+    } listener;
+    std::vector<std::string> events;
+    const auto call = [&](const std::function<void()>& body) {
+      ++depth;
+      body();
+      --depth;
+    };
+    listener.event = [&](const char* name) {
+      if (depth > 0) ++reentered;
+      events.emplace_back(name);
+      if (std::string(name) != "data") return;
+      std::string bytes;
+      call([&] { socket.GetData(bytes); });
+      // Each reply is answered at once, into a connection the server is about to end.
+      for (int i = 0; i < 20; ++i) {
+        call([&] {
+          socket.SendData(i == 0 && bytes.starts_with("+OK hi") ? "ONE\r\n" : "TWO\r\n");
+        });
+      }
+    };
+    socket.SetListener(&listener);
+    socket.SetLocalPort(0);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.Port());
+    call([&] { ASSERT_FALSE(socket.Connect()); });
+    ASSERT_TRUE(SpinUntil([&] { return Count(events, "close") + Count(events, "error") > 0; }));
+    EXPECT_EQ(reentered, 0);
+    EXPECT_EQ(events.front(), "connect");
+    call([&] { socket.Close(); });
+    socket.SetListener(nullptr);
+  }
+}
+
+// A reply collected block by block: each read lands after what the buffer already held.
+TEST(QtSocketTest, AppendDataAddsEachArrivalToTheBuffer) {
+  ScriptedPop3Server server([](int) {
+    return Pop3Script().SendSplit("+OK\r\n1 u1\r\n2 u2\r\n.\r\n", {4, 9, 15}, 20ms).Hold();
+  });
+  QtSocket socket;
+  std::string buffer = "kept:";
+  int arrivals = 0;
+  struct Appender : SocketListener {
+    std::function<void()> data;
+    void OnConnect() override {}
+    void OnDataArrival() override { data(); }
+    void OnSocketError(int, const std::string&) override {}
+    void OnSocketClose() override {}
+    void OnTlsHandshake(const TlsHandshake&) override {}
+  } listener;
+  listener.data = [&] {
+    ASSERT_TRUE(socket.AppendData(buffer));
+    ++arrivals;
+  };
+  socket.SetListener(&listener);
+  socket.SetLocalPort(0);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return buffer.ends_with("\r\n.\r\n"); }));
+  EXPECT_EQ(buffer, "kept:+OK\r\n1 u1\r\n2 u2\r\n.\r\n");
+  EXPECT_GE(arrivals, 2);
+  socket.Close();
+  socket.SetListener(nullptr);
+}
+
+// Digits connect in their own family; a name is looked up and connects all the same.
+TEST(QtSocketTest, ConnectsByAddressAndByName) {
+  for (const char* host : {"127.0.0.1", "localhost"}) {
+    SCOPED_TRACE(host);
+    ScriptedPop3Server server = GreetAndWait();
+    QtSocket socket;
+    RecordingListener listener(socket);
+    socket.SetLocalPort(0);
+    socket.SetRemoteHost(host);
+    socket.SetRemotePort(server.Port());
+    ASSERT_FALSE(socket.Connect());
+    ASSERT_TRUE(SpinUntil([&] { return !listener.Data.empty() || !listener.ErrorText.empty(); }));
+    // "localhost" may name ::1 first, where this server does not listen: Qt then tries the
+    // next address, so only a failure of all of them is an error.
+    EXPECT_EQ(listener.Data, "+OK hi\r\n") << listener.ErrorText;
+    socket.Close();
+  }
+}
+
 TEST(QtSocketTest, ErrorNumbersFollowTheWindowsSocketNumbers) {
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::AddressInUseError), kSocketAddressInUse);
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::OperationError), kSocketInvalidState);
@@ -380,6 +485,15 @@ TEST(QtSocketTest, ErrorNumbersFollowTheWindowsSocketNumbers) {
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::UnknownSocketError), 29999);
   EXPECT_EQ(QtSocket::ErrorNumber(QAbstractSocket::ProxyNotFoundError),
             30000 + static_cast<int>(QAbstractSocket::ProxyNotFoundError));
+}
+
+// The programs choose the loop before their application object, as the test main does.
+TEST(EventLoopTest, QtsOwnLoopRuns) {
+  const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  ASSERT_NE(dispatcher, nullptr);
+  const bool glib = dispatcher->inherits("QEventDispatcherGlib");
+  // Qt takes any value as "no GLib".
+  EXPECT_EQ(glib, qgetenv("QT_NO_GLIB").isEmpty()) << dispatcher->metaObject()->className();
 }
 
 TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {

@@ -14,6 +14,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/silent_server_guard.h"
+#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   using namespace postvane;
   // Before a password is read: a core file would hold it in clear.
   ForbidCoreDumps();
+  ChooseEventLoop();
   QCoreApplication app(argc, argv);
 
   std::vector<std::string> arguments;

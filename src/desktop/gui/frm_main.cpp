@@ -54,8 +54,8 @@ frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidg
   AddMenuEntry("mnuAbout", "res139", &PostvaneApp::mnuAbout_Click);
   AddMenuEntry("mnuExit", "res140", &PostvaneApp::mnuExit_Click);
 
+  // The tray timer is the core's to start: it runs only while the tray has work.
   timer_.Start();
-  trayTimer_.Start();
 }
 
 frmMain::~frmMain() {
@@ -162,8 +162,11 @@ void frmMain::ShowStatus() {
 void frmMain::ShowConfig() {
   if (app_ == nullptr) return;
   if (!config_) {
-    config_ = new frmConfig(state_, app_->Settings(), pickers_,
-                            [this](bool visible) { SetMDaemonMenuVisible(visible); });
+    config_ = new frmConfig(state_, app_->Settings(), pickers_, [this](bool visible) {
+      SetMDaemonMenuVisible(visible);
+      // Saved settings may change what the tray shows.
+      if (app_ != nullptr) app_->TrayStateChanged();
+    });
     config_->Form_Load();
     CenterOnScreen(*config_);
   }

@@ -39,7 +39,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
 
  public:
   // Creates the icons (picture 101, no tool tip, icon 0 visible) and the menu, and starts the
-  // minute and tray timers: they run from the moment the window exists.
+  // minute timer: it runs from the moment the window exists. The tray timer is the core's.
   frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidget* parent = nullptr);
   ~frmMain() override;
 

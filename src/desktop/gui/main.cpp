@@ -5,7 +5,9 @@
 #include <iostream>
 
 #include "desktop/gui/desktop_program.h"
+#include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
+#include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_text.h"
 #include "desktop/posix/process_guard.h"
@@ -32,6 +34,8 @@ int main(int argc, char* argv[]) {
               << '\n';
   }
 
+  postvane::ChooseEventLoop();
+  postvane::ChooseImageTransfer();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Postvane"));
   QApplication::setQuitOnLastWindowClosed(false);

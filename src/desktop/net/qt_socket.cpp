@@ -169,6 +169,7 @@ int QtSocket::ErrorNumber(QAbstractSocket::SocketError error) {
 
 SocketError QtSocket::Connect() {
   if (socket_ != nullptr) return {kSocketInvalidState, kInvalidStateText};
+  const CallScope scope(*this);
 
   ++generation_;
   ended_ = false;
@@ -178,12 +179,22 @@ SocketError QtSocket::Connect() {
   const quint16 port =
       localPort_ >= 0 && localPort_ <= 65535 ? static_cast<quint16>(localPort_) : 0;
 
-  // Dual-stack first, so that host names that resolve to IPv6 work too; IPv4 alone where the
-  // system has no IPv6. No signals are watched yet: a failed bind is reported only here.
+  // An address in digits needs no lookup: its own family, and no dual-stack option call. A
+  // name is looked up only after the bind, whose failure must come back from here: dual-stack
+  // first, so that names that resolve to IPv6 work too; IPv4 alone where the system has no
+  // IPv6. No signals are watched yet: a failed bind is reported only here.
+  const QString host = QString::fromUtf8(remoteHost_.data(), qsizetype(remoteHost_.size()));
+  QHostAddress literal;
+  const bool isLiteral = literal.setAddress(host);
+  const bool ipv4 = isLiteral && literal.protocol() == QAbstractSocket::IPv4Protocol;
+  const bool ipv6 = isLiteral && literal.protocol() == QAbstractSocket::IPv6Protocol;
   socket_ = new QSslSocket(&context_);
   socket_->setProxy(QNetworkProxy::NoProxy);
-  bool bound = socket_->bind(QHostAddress::Any, port, kBindMode);
-  if (!bound && socket_->error() != QAbstractSocket::AddressInUseError) {
+  bool bound = socket_->bind(ipv4   ? QHostAddress(QHostAddress::AnyIPv4)
+                             : ipv6 ? QHostAddress(QHostAddress::AnyIPv6)
+                                    : QHostAddress(QHostAddress::Any),
+                             port, kBindMode);
+  if (!bound && !isLiteral && socket_->error() != QAbstractSocket::AddressInUseError) {
     delete socket_;
     socket_ = new QSslSocket(&context_);
     socket_->setProxy(QNetworkProxy::NoProxy);
@@ -202,8 +213,11 @@ SocketError QtSocket::Connect() {
     PostEnd([number](SocketListener& l) { l.OnSocketError(number, kInvalidPortText); });
     return {};
   }
-  socket_->connectToHost(QString::fromUtf8(remoteHost_.data(), qsizetype(remoteHost_.size())),
-                         static_cast<quint16>(remotePort_));
+  if (isLiteral) {
+    socket_->connectToHost(literal, static_cast<quint16>(remotePort_));
+  } else {
+    socket_->connectToHost(host, static_cast<quint16>(remotePort_));
+  }
   return {};
 }
 
@@ -214,10 +228,18 @@ void QtSocket::Watch(QSslSocket* socket) {
                    [this, socket] { OnEncrypted(socket); });
   QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
     established_ = true;
+    // Commands are single short writes, each awaited: without this each would wait on the
+    // acknowledgement of the one before.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    Post([](SocketListener& l) { l.OnConnect(); });
+    Deliver([](SocketListener& l) { l.OnConnect(); });
   });
   QObject::connect(socket, &QTcpSocket::readyRead, &context_, [this] {
+    if (MayDeliverNow()) {
+      if (listener_ != nullptr && socket_ != nullptr && socket_->bytesAvailable() > 0) {
+        listener_->OnDataArrival();
+      }
+      return;
+    }
     Post([this](SocketListener& l) {
       // Several notices may be queued for one read that took everything.
       if (socket_ != nullptr && socket_->bytesAvailable() > 0) l.OnDataArrival();
@@ -272,14 +294,24 @@ bool QtSocket::PortStillWindingDown(QAbstractSocket::SocketError error) const {
 
 void QtSocket::PostEnd(std::function<void(SocketListener&)> event) {
   ended_ = true;
-  Post(std::move(event));
+  Deliver(std::move(event));
+}
+
+void QtSocket::Deliver(std::function<void(SocketListener&)> event) {
+  if (!MayDeliverNow()) {
+    Post(std::move(event));
+    return;
+  }
+  if (listener_ != nullptr) event(*listener_);
 }
 
 void QtSocket::Post(std::function<void(SocketListener&)> event) {
   const uint64_t generation = generation_;
+  ++queued_;
   QMetaObject::invokeMethod(
       &context_,
       [this, generation, event = std::move(event)] {
+        --queued_;
         if (generation != generation_ || listener_ == nullptr) return;
         event(*listener_);
       },
@@ -287,6 +319,7 @@ void QtSocket::Post(std::function<void(SocketListener&)> event) {
 }
 
 SocketError QtSocket::StartTls(const TlsRequest& request) {
+  const CallScope scope(*this);
   if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState ||
       socket_->isEncrypted() || handshaking_) {
     return {kSocketInvalidState, kInvalidStateText};
@@ -343,6 +376,7 @@ void QtSocket::EndHandshake(TlsHandshake result) {
 }
 
 SocketError QtSocket::SendData(const std::string& bytes) {
+  const CallScope scope(*this);
   if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState || handshaking_) {
     return {kSocketInvalidState, kInvalidStateText};
   }
@@ -355,13 +389,25 @@ SocketError QtSocket::SendData(const std::string& bytes) {
 }
 
 bool QtSocket::GetData(std::string& bytes) {
+  bytes.clear();
+  return AppendData(bytes);
+}
+
+bool QtSocket::AppendData(std::string& buffer) {
+  const CallScope scope(*this);
   if (socket_ == nullptr) return false;
-  const QByteArray data = socket_->readAll();
-  bytes.assign(data.constData(), static_cast<size_t>(data.size()));
-  return true;
+  // Straight into the caller's string, without a QByteArray in between.
+  const qint64 available = socket_->bytesAvailable();
+  if (available <= 0) return true;
+  const std::size_t oldSize = buffer.size();
+  buffer.resize(oldSize + static_cast<std::size_t>(available));
+  const qint64 read = socket_->read(buffer.data() + oldSize, available);
+  buffer.resize(oldSize + static_cast<std::size_t>(read > 0 ? read : 0));
+  return read >= 0;
 }
 
 void QtSocket::Close() {
+  const CallScope scope(*this);
   ++generation_;
   ended_ = true;
   if (socket_ == nullptr) return;

@@ -32,8 +32,11 @@ namespace postvane {
 //
 // Every event reaches the listener from the event loop, never from inside a call on this
 // socket: a loopback connect may complete inside connectToHost, and the cycle must have
-// finished its connect request before it hears of the connection. Events of a connection
-// that was closed (or replaced) are dropped, so a closed connection never speaks again.
+// finished its connect request before it hears of the connection. Such an event is queued
+// and goes round the event loop once; every other one (data, a close, an error seen by the
+// event loop) reaches the listener at once, unless queued events are still waiting, which it
+// then follows in order. Events of a connection that was closed (or replaced) are dropped,
+// so a closed connection never speaks again.
 //
 // TLS: TLS 1.2 or newer, verified against the system's authorities plus those in the files
 // SSL_CERT_FILE and SSL_CERT_DIR name. A failed handshake is reported once, as
@@ -51,12 +54,15 @@ class QtSocket : public Socket {
   int32_t LocalPort() const override;
   void SetRemoteHost(const std::string& host) override;
   void SetRemotePort(int32_t port) override;
-  // Binds the local port first: a taken port gives 10048 here, synchronously. A socket that
+  // Binds the local port first: a taken port gives 10048 here, synchronously. An address
+  // given as digits is bound in its own family; a host name, still to be looked up, gets
+  // a dual-stack socket. A socket that
   // was not closed since its last Connect gives 40020. Everything after the bind (lookup,
   // refusal, ...) arrives as OnSocketError.
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
+  bool AppendData(std::string& buffer) override;
   SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
@@ -65,8 +71,23 @@ class QtSocket : public Socket {
  private:
   using SteadyClock = std::chrono::steady_clock;
 
+  // Marks a call on this socket: events raised inside it are queued.
+  class CallScope {
+   public:
+    explicit CallScope(QtSocket& socket) : socket_(socket) { ++socket_.calls_; }
+    ~CallScope() { --socket_.calls_; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+   private:
+    QtSocket& socket_;
+  };
+
   // Connect failures that mean "this local port still has a connection to that server".
   bool PortStillWindingDown(QAbstractSocket::SocketError error) const;
+  // Direct when nothing is under way on this socket and nothing waits in the queue.
+  bool MayDeliverNow() const { return calls_ == 0 && queued_ == 0; }
+  void Deliver(std::function<void(SocketListener&)> event);
   void Post(std::function<void(SocketListener&)> event);
   void Watch(QSslSocket* socket);
   void OnSslErrors(QSslSocket* socket, const QList<QSslError>& errors);
@@ -94,6 +115,10 @@ class QtSocket : public Socket {
   uint64_t generation_ = 0;
   // The current connection already reported its error or close.
   bool ended_ = false;
+  // Calls on this socket under way (a listener may call in while an event is delivered).
+  int calls_ = 0;
+  // Events posted and not yet run.
+  int queued_ = 0;
 };
 
 }  // namespace postvane

@@ -1,0 +1,73 @@
+// Header fetch with the TOP commands sent ahead of their replies, for servers that list
+// PIPELINING in their CAPA reply.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postvane {
+
+// One step of the pipelined fetch in the order it crosses the wire: a command the caller
+// writes, or a whole reply to the oldest command still in flight.
+struct PipelineEvent {
+  enum class Kind { Command, Reply };
+  Kind What = Kind::Command;
+  int Message = 0;        // the message number the command asks for
+  bool Accepted = false;  // Reply: "+OK" with its header block; otherwise a one-line refusal
+  std::string Text;       // Command: the line with CR LF; Reply: the reply as it came
+};
+
+struct PipelineLimits {
+  std::size_t Commands = 64;      // commands in flight at most
+  std::size_t Bytes = 16 * 1024;  // bytes of commands in flight at most
+  std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
+};
+
+// "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been
+// answered, so that commands go out in writes of several rather than one per reply. Replies
+// are matched to commands strictly in order; only the bytes that arrived since the last call
+// are searched for the end of a reply.
+class TopPipeline {
+ public:
+  TopPipeline(int first, int last, PipelineLimits limits = {});
+
+  // The first window of commands.
+  std::vector<PipelineEvent> Start();
+  // New bytes from the server: the replies they complete, each followed by the commands that
+  // refill the window, in wire order. After Failed() nothing more is taken.
+  std::vector<PipelineEvent> Feed(std::string_view bytes);
+  // Sends no more commands; the replies to those in flight are still matched.
+  void StopSending() { stopped_ = true; }
+
+  // Every command sent has had its reply, and none is left to send.
+  bool Done() const { return inFlight_.empty() && (stopped_ || next_ > last_); }
+  // A reply outgrew ReplyBytes, or bytes came with no command in flight.
+  bool Failed() const { return failed_; }
+  std::size_t CommandsInFlight() const { return inFlight_.size(); }
+  std::size_t BytesInFlight() const { return bytesInFlight_; }
+
+ private:
+  struct Sent {
+    int Message;
+    std::size_t Bytes;
+  };
+
+  void Refill(std::vector<PipelineEvent>& events);
+  // Takes the oldest reply from pending_ past `taken` when it is complete.
+  bool TakeReply(std::size_t& taken, std::vector<PipelineEvent>& events);
+
+  int next_;
+  int last_;
+  PipelineLimits limits_;
+  std::vector<Sent> inFlight_;  // oldest first
+  std::size_t bytesInFlight_ = 0;
+  std::string pending_;      // bytes of replies not yet complete
+  std::size_t scanned_ = 0;  // bytes of the oldest reply already searched for its end
+  bool stopped_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace postvane

@@ -1,0 +1,314 @@
+// Positions are the design's at 96 dpi; every tab's controls lie over the tab strip, at the
+// frame origin (14, 28), and are shown and hidden with their tab.
+#include "win32/gui/config_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <utility>
+
+#include "text/string_table.h"
+#include "win32/wide_text.h"
+
+namespace postvane {
+namespace {
+
+constexpr int kFrameX = 14;
+constexpr int kFrameY = 28;
+constexpr int kFirstMailboxIcon = 124;
+
+constexpr DWORD kTextBox = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kGroup = BS_GROUPBOX;
+
+}  // namespace
+
+ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
+                           std::function<void(bool)> setMDaemonMenuVisible)
+    : state_(state), store_(store), setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)) {
+  Create(Caption(StringId::Configuration), 335, 320, WS_CAPTION | WS_SYSMENU);
+  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281, kTabStrip);
+  int tab = 0;
+  for (StringId caption : {StringId::Mailboxes, StringId::General1, StringId::General2}) {
+    std::wstring text = Caption(caption);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(tab++),
+                 reinterpret_cast<LPARAM>(&item));
+  }
+  BuildMailboxesTab();
+  BuildGeneral1Tab();
+  BuildGeneral2Tab();
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22,
+             kOk);
+  Form_Load();
+}
+
+std::wstring ConfigWindow::Caption(StringId id) const {
+  return Widen(LocalString(state_.LanguageBase, id));
+}
+
+HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style,
+                       int x, int y, int width, int height, int id) {
+  // Labels of the design overlap their boxes by a few pixels; clipping keeps the boxes whole.
+  HWND control = AddControl(className, caption, style | WS_CLIPSIBLINGS, kFrameX + x, kFrameY + y,
+                            width, height, id);
+  // Over the tab strip, not inside it: it must be drawn above it.
+  SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  pages_[static_cast<std::size_t>(page)].push_back(control);
+  return control;
+}
+
+void ConfigWindow::BuildMailboxesTab() {
+  Add(0, L"BUTTON", Caption(StringId::Mailbox), kGroup, 7, 14, 85, 232);
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    Add(0, L"BUTTON", std::to_wstring(i + 1),
+        BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 7 + 14, 14 + 21 + 21 * i, 64, 15,
+        kOption1 + i);
+  }
+  mailboxPicture_ = Add(0, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
+  Add(0, L"STATIC", Caption(StringId::MailboxName), 0, 105, 77, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 77, 113, 19, kMailBoxName);
+  Add(0, L"STATIC", Caption(StringId::UserName), 0, 105, 105, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 105, 113, 19, kUser);
+  Add(0, L"STATIC", Caption(StringId::Password), 0, 105, 133, 92, 15);
+  Add(0, L"EDIT", L"", kTextBox | ES_PASSWORD, 182, 133, 113, 19, kPassword);
+  Add(0, L"STATIC", Caption(StringId::MailServer), 0, 105, 161, 85, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 161, 113, 19, kRemoteHost);
+  Add(0, L"STATIC", Caption(StringId::ServerPort), 0, 105, 189, 92, 15);
+  Add(0, L"EDIT", L"", kTextBox, 182, 189, 36, 19, kRemotePort);
+  Add(0, L"STATIC", Caption(StringId::Enabled), 0, 224, 192, 51, 15);
+  Add(0, L"BUTTON", L"", kCheckBox, 280, 192, 15, 15, kEnabled);
+  Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217, 167, 29);
+  Add(0, L"BUTTON", L"", kCheckBox, 280, 224, 15, 15, kLastMail);
+}
+
+void ConfigWindow::BuildGeneral1Tab() {
+  Add(1, L"BUTTON", Caption(StringId::Interval), kGroup, 7, 14, 134, 36);
+  Add(1, L"STATIC", Caption(StringId::IntervalLabel), 0, 7 + 7, 14 + 14, 43, 15);
+  Add(1, L"EDIT", L"", kTextBox, 7 + 56, 14 + 14, 29, 16, kInterval);
+  Add(1, L"STATIC", L"min.", 0, 7 + 91, 14 + 14, 36, 15);
+
+  Add(1, L"BUTTON", Caption(StringId::TrayIcon), kGroup, 161, 14, 141, 36);
+  Add(1, L"BUTTON", Caption(StringId::AdvancedFunction), kCheckBox, 161 + 7, 14 + 14, 113, 15,
+      kAdvancedTrayIcon);
+
+  Add(1, L"BUTTON", Caption(StringId::DoubleClickOptions), kGroup, 7, 56, 295, 50);
+  HWND list = Add(1, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 7 + 7, 56 + 21,
+                  281, 100, kDoubleClick);
+  for (StringId item :
+       {StringId::RunMailReaderAction, StringId::ShowStatusAction, StringId::CheckMailAction}) {
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(item).c_str()));
+  }
+
+  Add(1, L"BUTTON", L"Notify Options", kGroup, 8, 112, 295, 85);
+  Add(1, L"BUTTON", Caption(StringId::PlaySound), kCheckBox, 8 + 14, 112 + 21, 99, 15, kPlaySound);
+  Add(1, L"EDIT", L"", kTextBox, 8 + 133, 112 + 21, 155, 16, kSoundFile);
+  Add(1, L"BUTTON", Caption(StringId::PopUpWindow), kCheckBox, 8 + 14, 112 + 42, 197, 15,
+      kPopUpWindow);
+  Add(1, L"BUTTON", Caption(StringId::ReplaySound), kCheckBox | BS_MULTILINE | BS_TOP, 8 + 133,
+      112 + 42, 78, 36, kReplaySound);
+  Add(1, L"BUTTON", Caption(StringId::BrowseMailProgram), WS_TABSTOP, 8 + 217, 112 + 42, 71, 22,
+      kBrowseSound);
+  Add(1, L"BUTTON", Caption(StringId::RunMailReader), kCheckBox, 8 + 14, 112 + 63, 120, 15,
+      kRunMailReader);
+
+  Add(1, L"BUTTON", Caption(StringId::MailProgram), kGroup, 7, 203, 295, 43);
+  Add(1, L"EDIT", L"", kTextBox, 7 + 7, 203 + 21, 204, 16, kMailProgram);
+  Add(1, L"BUTTON", Caption(StringId::BrowseSound), WS_TABSTOP, 7 + 217, 203 + 14, 71, 22,
+      kBrowseMailProgram);
+}
+
+void ConfigWindow::BuildGeneral2Tab() {
+  Add(2, L"BUTTON", Caption(StringId::OnlyForMDaemon), kGroup, 7, 14, 295, 99);
+  Add(2, L"BUTTON", Caption(StringId::ActivateMDaemon), kCheckBox, 7 + 14, 14 + 21, 162, 22,
+      kMDaemonActivate);
+  Add(2, L"BUTTON", Caption(StringId::BrowseMDaemon), WS_TABSTOP, 7 + 196, 14 + 42, 85, 22,
+      kMDaemonBrowse);
+  Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
+  Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
+}
+
+void ConfigWindow::Form_Load() {
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  SetChecked(kOption1, true);
+  Option1_Click(0);
+  TabStrip1_Click(0);
+  ShowGeneralFields(form_->LoadGeneral());
+}
+
+void ConfigWindow::Option1_Click(int index) {
+  if (!form_) return;
+  ShowMailboxFields(form_->SelectMailbox(static_cast<int16_t>(index), ReadMailbox()));
+  HANDLE icon = LoadImageW(GetModuleHandleW(nullptr),
+                           MAKEINTRESOURCEW(kFirstMailboxIcon + form_->ShownMailbox()), IMAGE_ICON,
+                           Scale(32), Scale(32), LR_SHARED);
+  SendMessageW(mailboxPicture_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
+void ConfigWindow::TabStrip1_Click(int index) {
+  visibleFrame_ = index;
+  SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  for (std::size_t page = 0; page < pages_.size(); ++page) {
+    for (HWND control : pages_[page]) {
+      ShowWindow(control, static_cast<int>(page) == index ? SW_SHOW : SW_HIDE);
+    }
+  }
+}
+
+void ConfigWindow::chkPlaySound_Click() {
+  EnableWindow(GetDlgItem(window_, kReplaySound), ReplaySoundEnabled(Checked(kPlaySound)));
+}
+
+void ConfigWindow::BrowseFile(int target, const wchar_t* filter) {
+  std::wstring chosen(MAX_PATH, L'\0');
+  const std::wstring initial = Widen(state_.Paths.ProgramFolder);
+  OPENFILENAMEW open{};
+  open.lStructSize = sizeof(open);
+  open.hwndOwner = window_;
+  open.lpstrFilter = filter;
+  open.lpstrFile = chosen.data();
+  open.nMaxFile = static_cast<DWORD>(chosen.size());
+  open.lpstrInitialDir = initial.c_str();
+  open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  // Cancel leaves the box as it was, as the design's dialog keeps its last file name.
+  if (!GetOpenFileNameW(&open)) return;
+  chosen.resize(chosen.find(L'\0'));
+  SetText(target, Narrow(chosen));
+}
+
+void ConfigWindow::cmdMDaemonBrowse_Click() {
+  BROWSEINFOW browse{};
+  browse.hwndOwner = window_;
+  browse.lpszTitle = L"W\u00e4hlen Sie bitte, bitte einen Ordner:";
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+  std::wstring path(MAX_PATH, L'\0');
+  // Cancel empties the box, as the design's folder browser gives an empty path.
+  if (chosen == nullptr || !SHGetPathFromIDListW(chosen, path.data())) path.clear();
+  if (chosen != nullptr) CoTaskMemFree(chosen);
+  path.resize(path.find(L'\0') == std::wstring::npos ? path.size() : path.find(L'\0'));
+  SetText(kMDaemonPath, Narrow(path));
+}
+
+void ConfigWindow::OnClose() {
+  if (unloaded_ || !form_) return;
+  unloaded_ = true;
+  const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
+  if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
+}
+
+LRESULT ConfigWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+    // Labels, boxes and frames take the tab page's colour, not the dialog's.
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
+  if (message == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+      TabStrip1_Click(static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
+      return 0;
+    }
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+    const int id = LOWORD(wParam);
+    if (id >= kOption1 && id < kOption1 + kUserMailboxes) {
+      if (Checked(id)) Option1_Click(id - kOption1);
+    } else if (id == kPlaySound) {
+      chkPlaySound_Click();
+    } else if (id == kBrowseSound) {
+      BrowseFile(kSoundFile, L"Sounds (*.wav)\0*.wav\0");
+    } else if (id == kBrowseMailProgram) {
+      BrowseFile(kMailProgram, L"Programs (*.exe)\0*.exe\0");
+    } else if (id == kMDaemonBrowse) {
+      cmdMDaemonBrowse_Click();
+    } else if (id == kOk || id == IDOK) {
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    return 0;
+  }
+  return FormWindow::OnMessage(message, wParam, lParam);
+}
+
+std::string ConfigWindow::Text(int id) const {
+  HWND control = GetDlgItem(window_, id);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+  text.resize(text.size() - 1);
+  return Narrow(text);
+}
+
+void ConfigWindow::SetText(int id, const std::string& text) {
+  SetWindowTextW(GetDlgItem(window_, id), Widen(text).c_str());
+}
+
+bool ConfigWindow::Checked(int id) const {
+  return SendMessageW(GetDlgItem(window_, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ConfigWindow::SetChecked(int id, bool checked) {
+  SendMessageW(GetDlgItem(window_, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+ConfigMailboxFields ConfigWindow::ReadMailbox() const {
+  ConfigMailboxFields fields;
+  fields.Name = Text(kMailBoxName);
+  fields.User = Text(kUser);
+  fields.Password = Text(kPassword);
+  fields.RemoteHost = Text(kRemoteHost);
+  fields.RemotePort = Text(kRemotePort);
+  fields.Enabled = Checked(kEnabled);
+  fields.LastMail = Checked(kLastMail);
+  // No security list here yet: -1 keeps whatever the mailbox has stored.
+  fields.Security = -1;
+  return fields;
+}
+
+void ConfigWindow::ShowMailboxFields(const ConfigMailboxFields& fields) {
+  SetText(kMailBoxName, fields.Name);
+  SetText(kUser, fields.User);
+  SetText(kPassword, fields.Password);
+  SetText(kRemoteHost, fields.RemoteHost);
+  SetText(kRemotePort, fields.RemotePort);
+  SetChecked(kEnabled, fields.Enabled);
+  SetChecked(kLastMail, fields.LastMail);
+}
+
+ConfigGeneralFields ConfigWindow::ReadGeneral() const {
+  ConfigGeneralFields fields;
+  fields.Interval = Text(kInterval);
+  fields.DoubleClick =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kDoubleClick), CB_GETCURSEL, 0, 0));
+  fields.AdvancedTrayIcon = Checked(kAdvancedTrayIcon);
+  fields.PlaySound = Checked(kPlaySound);
+  fields.ReplaySound = Checked(kReplaySound);
+  fields.PopUpWindow = Checked(kPopUpWindow);
+  fields.RunMailReader = Checked(kRunMailReader);
+  fields.MailProgram = Text(kMailProgram);
+  fields.SoundFile = Text(kSoundFile);
+  fields.MDaemonPath = Text(kMDaemonPath);
+  fields.MDaemonActivate = Checked(kMDaemonActivate);
+  return fields;
+}
+
+void ConfigWindow::ShowGeneralFields(const ConfigGeneralFields& fields) {
+  SetText(kInterval, fields.Interval);
+  SendMessageW(GetDlgItem(window_, kDoubleClick), CB_SETCURSEL,
+               static_cast<WPARAM>(fields.DoubleClick), 0);
+  SetChecked(kAdvancedTrayIcon, fields.AdvancedTrayIcon);
+  SetChecked(kPlaySound, fields.PlaySound);
+  SetChecked(kReplaySound, fields.ReplaySound);
+  chkPlaySound_Click();
+  SetChecked(kPopUpWindow, fields.PopUpWindow);
+  SetChecked(kRunMailReader, fields.RunMailReader);
+  SetText(kMailProgram, fields.MailProgram);
+  SetText(kSoundFile, fields.SoundFile);
+  SetText(kMDaemonPath, fields.MDaemonPath);
+  SetChecked(kMDaemonActivate, fields.MDaemonActivate);
+}
+
+}  // namespace postvane

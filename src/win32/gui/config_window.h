@@ -1,0 +1,92 @@
+// The configuration dialog: three tabs of controls at the design's places; the rules are
+// ConfigForm's, this only moves texts between the controls and the form.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program_state.h"
+#include "settings/config_form.h"
+#include "settings/settings_store.h"
+#include "text/string_id.h"
+#include "win32/gui/form_window.h"
+
+namespace postvane {
+
+class ConfigWindow : public FormWindow {
+ public:
+  ConfigWindow(ProgramState& state, SettingsStore& store,
+               std::function<void(bool)> setMDaemonMenuVisible);
+
+  // Which tab is showing, 0..2.
+  int VisibleFrame() const { return visibleFrame_; }
+
+ private:
+  enum Control : int {
+    kOption1 = 100,  // .. 109
+    kMailBoxName = 200,
+    kUser,
+    kPassword,
+    kRemoteHost,
+    kRemotePort,
+    kEnabled,
+    kLastMail,
+    kInterval,
+    kAdvancedTrayIcon,
+    kDoubleClick,
+    kPlaySound,
+    kSoundFile,
+    kPopUpWindow,
+    kReplaySound,
+    kBrowseSound,
+    kRunMailReader,
+    kMailProgram,
+    kBrowseMailProgram,
+    kMDaemonActivate,
+    kMDaemonBrowse,
+    kMDaemonPath,
+    kOk,
+    kTabStrip,
+  };
+
+  void BuildMailboxesTab();
+  void BuildGeneral1Tab();
+  void BuildGeneral2Tab();
+  // A control on one of the tabs, at the tab frame's coordinates.
+  HWND Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style, int x,
+           int y, int width, int height, int id = 0);
+  std::wstring Caption(StringId id) const;
+
+  void Form_Load();
+  void Option1_Click(int index);
+  void TabStrip1_Click(int index);
+  void chkPlaySound_Click();
+  void BrowseFile(int target, const wchar_t* filter);
+  void cmdMDaemonBrowse_Click();
+  void OnClose() override;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  std::string Text(int id) const;
+  void SetText(int id, const std::string& text);
+  bool Checked(int id) const;
+  void SetChecked(int id, bool checked);
+  ConfigMailboxFields ReadMailbox() const;
+  void ShowMailboxFields(const ConfigMailboxFields& fields);
+  ConfigGeneralFields ReadGeneral() const;
+  void ShowGeneralFields(const ConfigGeneralFields& fields);
+
+  ProgramState& state_;
+  SettingsStore& store_;
+  std::function<void(bool)> setMDaemonMenuVisible_;
+  std::unique_ptr<ConfigForm> form_;
+  HWND tabs_ = nullptr;
+  HWND mailboxPicture_ = nullptr;
+  std::array<std::vector<HWND>, 3> pages_;
+  int visibleFrame_ = 0;
+  bool unloaded_ = false;
+};
+
+}  // namespace postvane

@@ -1,0 +1,43 @@
+// A top-level window of the program (status, configuration, about): its own class, its
+// messages routed to the object, its font, and its place in the centre of the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace postvane {
+
+class FormWindow {
+ public:
+  virtual ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  // Open until the user closes it; the owner then makes a new one on the next request.
+  bool IsOpen() const { return window_ != nullptr; }
+  void BringUp();
+  HWND Handle() const { return window_; }
+
+ protected:
+  FormWindow() = default;
+  // Client size in 96-dpi pixels.
+  void Create(const std::wstring& title, int width, int height, DWORD style);
+  // A child control at a 96-dpi position, in the window's font.
+  HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
+                  int width, int height, int id = 0, HWND parent = nullptr);
+  int Scale(int pixels) const;
+
+  virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Before the window goes: the place to save.
+  virtual void OnClose() {}
+
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  int dpi_ = 96;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+}  // namespace postvane

@@ -1,0 +1,251 @@
+// Tray icons with Shell_NotifyIconW, the menu with TrackPopupMenu, the other windows on demand.
+#include "win32/gui/main_window.h"
+
+#include <utility>
+
+#include "text/string_table.h"
+#include "win32/gui/about_window.h"
+#include "win32/gui/config_window.h"
+#include "win32/gui/status_window.h"
+#include "win32/wide_text.h"
+
+namespace postvane {
+namespace {
+
+constexpr wchar_t kClassName[] = L"PostvaneMain";
+constexpr UINT kTrayMessage = WM_APP + 100;
+// Menu commands are the string ids of their captions, plus this.
+constexpr UINT kMenuBase = 1000;
+
+struct MenuEntry {
+  StringId caption;
+  void (PostvaneApp::*handler)();
+};
+
+constexpr MenuEntry kMenu[] = {
+    {StringId::MenuCheckNow, &PostvaneApp::mnuCheckNow_Click},
+    {StringId::MenuRunMailReader, &PostvaneApp::mnuMailReader_Click},
+    {StringId::MenuShowStatus, &PostvaneApp::mnuStatus_Click},
+    {StringId::MenuProcessMDaemon, &PostvaneApp::mnuMdaemon_Click},
+    {StringId::MenuConfiguration, &PostvaneApp::mnuConfig_Click},
+    {StringId::MenuAbout, &PostvaneApp::mnuAbout_Click},
+    {StringId::MenuExit, &PostvaneApp::mnuExit_Click},
+};
+
+UINT CommandOf(StringId caption) { return kMenuBase + static_cast<UINT>(caption); }
+
+HICON TrayIcon(int iconId) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId),
+                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+void RegisterClassOnce() {
+  static const bool registered = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    return RegisterClassExW(&windowClass) != 0;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ProgramState& state, FileSystem& files) : state_(state), files_(files) {
+  RegisterClassOnce();
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  window_ = CreateWindowExW(0, kClassName, L"Postvane", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::Procedure));
+  for (int i = 0; i < kTrayIcons; ++i) {
+    pictures_[static_cast<std::size_t>(i)] = 101;
+  }
+  BuildMenu();
+  SetTrayVisible(0, true);
+  timer_.Start();
+  trayTimer_.Start();
+}
+
+MainWindow::~MainWindow() {
+  for (int i = 0; i < kTrayIcons; ++i) SetTrayVisible(i, false);
+  status_.reset();
+  config_.reset();
+  about_.reset();
+  if (menu_ != nullptr) DestroyMenu(menu_);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  DestroyWindow(window_);
+}
+
+AppPlatform MainWindow::Platform() {
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
+                     dateText_, files_, *this,      sound_,   programs_,  *this};
+}
+
+void MainWindow::UpdateIcon(int index, DWORD message) {
+  const auto i = static_cast<std::size_t>(index);
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = window_;
+  data.uID = static_cast<UINT>(index);
+  data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  data.uCallbackMessage = kTrayMessage;
+  data.hIcon = TrayIcon(pictures_[i]);
+  // The tray holds 127 characters of tip; longer ones are cut.
+  const std::wstring tip = Widen(toolTips_[i]).substr(0, 127);
+  tip.copy(data.szTip, tip.size());
+  Shell_NotifyIconW(message, &data);
+}
+
+void MainWindow::SetTrayPicture(int index, int iconId) {
+  if (index < 0 || index >= kTrayIcons) return;
+  const auto i = static_cast<std::size_t>(index);
+  if (pictures_[i] == iconId) return;
+  pictures_[i] = iconId;
+  if (visible_[i]) UpdateIcon(index, NIM_MODIFY);
+}
+
+std::string MainWindow::GetTrayToolTip(int index) {
+  return index >= 0 && index < kTrayIcons ? toolTips_[static_cast<std::size_t>(index)]
+                                          : std::string();
+}
+
+void MainWindow::SetTrayToolTip(int index, const std::string& text) {
+  if (index < 0 || index >= kTrayIcons) return;
+  const auto i = static_cast<std::size_t>(index);
+  if (toolTips_[i] == text) return;
+  toolTips_[i] = text;
+  if (visible_[i]) UpdateIcon(index, NIM_MODIFY);
+}
+
+bool MainWindow::GetTrayVisible(int index) {
+  return index >= 0 && index < kTrayIcons && visible_[static_cast<std::size_t>(index)];
+}
+
+void MainWindow::SetTrayVisible(int index, bool visible) {
+  if (index < 0 || index >= kTrayIcons) return;
+  const auto i = static_cast<std::size_t>(index);
+  if (visible_[i] == visible) return;
+  visible_[i] = visible;
+  if (visible) {
+    UpdateIcon(index, NIM_ADD);
+  } else {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window_;
+    data.uID = static_cast<UINT>(index);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+  }
+}
+
+void MainWindow::BuildMenu() {
+  if (menu_ != nullptr) DestroyMenu(menu_);
+  menu_ = CreatePopupMenu();
+  for (const MenuEntry& entry : kMenu) {
+    if (entry.caption == StringId::MenuProcessMDaemon && !mdaemonVisible_) continue;
+    // Before the captions are localized the entries show their codes, as the design's do.
+    const std::string caption = state_.LanguageBase != 0
+                                    ? LocalString(state_.LanguageBase, entry.caption)
+                                    : "res1" + std::to_string(static_cast<int>(entry.caption));
+    AppendMenuW(menu_, MF_STRING, CommandOf(entry.caption), Widen(caption).c_str());
+  }
+}
+
+void MainWindow::LocalizeMainCaptions() { BuildMenu(); }
+
+void MainWindow::SetMDaemonMenuVisible(bool visible) {
+  if (mdaemonVisible_ == visible) return;
+  mdaemonVisible_ = visible;
+  BuildMenu();
+}
+
+void MainWindow::ShowTrayMenu() {
+  POINT at{};
+  GetCursorPos(&at);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  SetForegroundWindow(window_);
+  TrackPopupMenu(menu_, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, window_, nullptr);
+  PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+void MainWindow::ShowStatus() {
+  if (app_ == nullptr) return;
+  if (!status_ || !status_->IsOpen()) status_ = std::make_unique<StatusWindow>(*app_);
+  status_->BringUp();
+}
+
+void MainWindow::ShowConfig() {
+  if (app_ == nullptr) return;
+  if (!config_ || !config_->IsOpen()) {
+    config_ = std::make_unique<ConfigWindow>(
+        state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); });
+  }
+  config_->BringUp();
+}
+
+void MainWindow::ShowAbout() {
+  if (!about_ || !about_->IsOpen()) about_ = std::make_unique<AboutWindow>(state_.LanguageBase);
+  about_->BringUp();
+}
+
+void MainWindow::ExitProgram() {
+  // At once and without saving; only the icons go first, or they would linger in the tray.
+  for (int i = 0; i < kTrayIcons; ++i) SetTrayVisible(i, false);
+  ExitProcess(0);
+}
+
+void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
+  if (app_ == nullptr || index < 0 || index >= kTrayIcons) return;
+  switch (mouseMessage) {
+    case WM_LBUTTONUP:
+      app_->OnTrayClick(index);
+      break;
+    case WM_LBUTTONDBLCLK:
+      app_->OnTrayDoubleClick(index);
+      break;
+    case WM_RBUTTONUP:
+      app_->OnTrayMenuRequest(index);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::OnMenuCommand(UINT id) {
+  if (app_ == nullptr) return;
+  for (const MenuEntry& entry : kMenu) {
+    if (CommandOf(entry.caption) == id) (app_->*entry.handler)();
+  }
+}
+
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kTrayMessage) {
+    OnTrayEvent(static_cast<int>(wParam), static_cast<UINT>(lParam));
+    return 0;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == 0) {
+    OnMenuCommand(LOWORD(wParam));
+    return 0;
+  }
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    // A restarted shell has forgotten every icon.
+    for (int i = 0; i < kTrayIcons; ++i) {
+      if (visible_[static_cast<std::size_t>(i)]) UpdateIcon(i, NIM_ADD);
+    }
+    return 0;
+  }
+  if (message == WM_ENDSESSION && wParam) ExitProgram();
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return self->OnMessage(message, wParam, lParam);
+}
+
+}  // namespace postvane

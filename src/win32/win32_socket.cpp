@@ -1,0 +1,234 @@
+// WSAAsyncSelect and WSAAsyncGetHostByName behind the core's Socket interface.
+#include "win32/win32_socket.h"
+
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "win32/wide_text.h"
+
+namespace postvane {
+namespace {
+
+constexpr char kInvalidStateText[] = "Invalid operation at current state";
+constexpr char kNoTlsText[] = "TLS is not available in this build";
+
+}  // namespace
+
+Win32Socket::Win32Socket()
+    : window_([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        OnMessage(message, wParam, lParam);
+      }) {
+  WSADATA data{};
+  winsockReady_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+Win32Socket::~Win32Socket() {
+  listener_ = nullptr;
+  Close();
+  if (winsockReady_) WSACleanup();
+}
+
+SocketError Win32Socket::Connect() {
+  if (socket_ != INVALID_SOCKET || lookup_ != nullptr) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  ++generation_;
+  ended_ = false;
+  pending_.clear();
+
+  socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket_ == INVALID_SOCKET) {
+    const int number = WSAGetLastError();
+    return {number, SystemErrorText(static_cast<unsigned long>(number))};
+  }
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port =
+      htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
+  if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
+    // The socket stays "not closed" until Close, as the design's socket does after an error.
+    const int number = WSAGetLastError();
+    ended_ = true;
+    return {number, SystemErrorText(static_cast<unsigned long>(number))};
+  }
+  // From here on the socket is non-blocking and speaks only through the message loop.
+  WSAAsyncSelect(socket_, window_.Handle(), SocketMessage(),
+                 FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+  if (remotePort_ < 1 || remotePort_ > 65535) {
+    PostFailure(WSAEADDRNOTAVAIL);
+    return {};
+  }
+  in_addr address{};
+  if (inet_pton(AF_INET, remoteHost_.c_str(), &address) == 1) {
+    StartConnect(address);
+    return {};
+  }
+  lookup_ = WSAAsyncGetHostByName(window_.Handle(), kLookupMessage, remoteHost_.c_str(),
+                                  lookupBuffer_, sizeof(lookupBuffer_));
+  if (lookup_ == nullptr) PostFailure(WSAGetLastError());
+  return {};
+}
+
+void Win32Socket::StartConnect(const in_addr& address) {
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_addr = address;
+  remote.sin_port = htons(static_cast<u_short>(remotePort_));
+  if (connect(socket_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) ==
+      SOCKET_ERROR) {
+    const int number = WSAGetLastError();
+    if (number != WSAEWOULDBLOCK) PostFailure(number);
+  }
+}
+
+void Win32Socket::PostFailure(int number) {
+  PostMessageW(window_.Handle(), kFailMessage, generation_, static_cast<LPARAM>(number));
+}
+
+void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= kFirstSocketMessage) {
+    if (message == SocketMessage()) OnSocketEvent(wParam, lParam);
+    return;
+  }
+  switch (message) {
+    case kLookupMessage:
+      OnLookupDone(wParam, lParam);
+      break;
+    case kTlsMessage:
+      if (wParam == generation_ && socket_ != INVALID_SOCKET && listener_ != nullptr) {
+        TlsHandshake result;
+        result.Failure = TlsFailure::Handshake;
+        result.Detail = kNoTlsText;
+        listener_->OnTlsHandshake(result);
+      }
+      break;
+    case kFailMessage:
+      if (wParam == generation_ && socket_ != INVALID_SOCKET)
+        EndWithError(static_cast<int>(lParam));
+      break;
+    default:
+      break;
+  }
+}
+
+void Win32Socket::OnLookupDone(WPARAM wParam, LPARAM lParam) {
+  if (lookup_ == nullptr || reinterpret_cast<HANDLE>(wParam) != lookup_) return;
+  lookup_ = nullptr;
+  const int number = WSAGETASYNCERROR(lParam);
+  if (number != 0) {
+    EndWithError(number);
+    return;
+  }
+  const auto* host = reinterpret_cast<const hostent*>(lookupBuffer_);
+  if (host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
+    EndWithError(WSAHOST_NOT_FOUND);
+    return;
+  }
+  in_addr address{};
+  memcpy(&address, host->h_addr_list[0], sizeof(address));
+  StartConnect(address);
+}
+
+void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
+  // Messages still queued for a socket that was closed name a handle that is no longer ours.
+  if (socket_ == INVALID_SOCKET || static_cast<SOCKET>(wParam) != socket_ || ended_) return;
+  const int number = WSAGETSELECTERROR(lParam);
+  switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_CONNECT:
+      if (number != 0) {
+        EndWithError(number);
+      } else {
+        const BOOL noDelay = TRUE;
+        setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                   sizeof(noDelay));
+        if (listener_ != nullptr) listener_->OnConnect();
+      }
+      break;
+    case FD_READ:
+      if (listener_ != nullptr) listener_->OnDataArrival();
+      break;
+    case FD_WRITE:
+      SendPending();
+      break;
+    case FD_CLOSE:
+      if (number != 0 && number != WSAECONNRESET && number != WSAECONNABORTED) {
+        EndWithError(number);
+      } else {
+        ended_ = true;
+        if (listener_ != nullptr) listener_->OnSocketClose();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Win32Socket::EndWithError(int number) {
+  if (ended_) return;
+  ended_ = true;
+  if (listener_ != nullptr) {
+    listener_->OnSocketError(number, SystemErrorText(static_cast<unsigned long>(number)));
+  }
+}
+
+SocketError Win32Socket::SendData(const std::string& bytes) {
+  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
+  pending_ += bytes;
+  SendPending();
+  return {};
+}
+
+void Win32Socket::SendPending() {
+  while (!pending_.empty() && socket_ != INVALID_SOCKET) {
+    const int sent = send(socket_, pending_.data(), static_cast<int>(pending_.size()), 0);
+    if (sent == SOCKET_ERROR) {
+      // The rest goes out at the next FD_WRITE; other failures show up as FD_CLOSE.
+      if (WSAGetLastError() == WSAEWOULDBLOCK || WSAGetLastError() == WSAENOTCONN) return;
+      pending_.clear();
+      return;
+    }
+    pending_.erase(0, static_cast<std::size_t>(sent));
+  }
+}
+
+bool Win32Socket::GetData(std::string& bytes) {
+  bytes.clear();
+  if (socket_ == INVALID_SOCKET) return false;
+  char buffer[8192];
+  for (;;) {
+    const int received = recv(socket_, buffer, sizeof(buffer), 0);
+    if (received > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(received));
+      continue;
+    }
+    if (received == 0) return true;
+    return WSAGetLastError() == WSAEWOULDBLOCK || !bytes.empty();
+  }
+}
+
+SocketError Win32Socket::StartTls(const TlsRequest&) {
+  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
+  // Nothing of this connection reaches the listener after the failed handshake.
+  ended_ = true;
+  pending_.clear();
+  PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+  return {};
+}
+
+void Win32Socket::Close() {
+  ++generation_;
+  ended_ = true;
+  pending_.clear();
+  if (lookup_ != nullptr) {
+    WSACancelAsyncRequest(lookup_);
+    lookup_ = nullptr;
+  }
+  if (socket_ == INVALID_SOCKET) return;
+  WSAAsyncSelect(socket_, window_.Handle(), 0, 0);
+  closesocket(socket_);
+  socket_ = INVALID_SOCKET;
+}
+
+}  // namespace postvane

@@ -1,0 +1,80 @@
+// The program's TCP client socket on Winsock 2, its events delivered through the message loop.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "ports/socket.h"
+#include "win32/hidden_window.h"
+
+namespace postvane {
+
+// Error numbers are Winsock's own (10048 address in use, 10061 refused, 11001 host not found,
+// ...) with the system's texts; 40020 for a request the socket's state does not allow.
+// The local port is bound plainly, without address reuse: a port that any socket still holds,
+// our own closed connections included, is taken (10048 at the connect request), and the cycle
+// walks on to the next one. Names are looked up asynchronously (IPv4).
+// Every event reaches the listener from the message loop, never inside a call on this socket;
+// events of a connection that was closed or replaced are dropped.
+class Win32Socket : public Socket {
+ public:
+  Win32Socket();
+  ~Win32Socket() override;
+  Win32Socket(const Win32Socket&) = delete;
+  Win32Socket& operator=(const Win32Socket&) = delete;
+
+  void SetListener(SocketListener* listener) override { listener_ = listener; }
+  // Outside 0..65535 the system chooses the port, like 0.
+  void SetLocalPort(int32_t port) override { localPort_ = port; }
+  int32_t LocalPort() const override { return localPort_; }
+  void SetRemoteHost(const std::string& host) override { remoteHost_ = host; }
+  void SetRemotePort(int32_t port) override { remotePort_ = port; }
+  SocketError Connect() override;
+  SocketError SendData(const std::string& bytes) override;
+  bool GetData(std::string& bytes) override;
+  // This build has no TLS: the handshake fails (from the message loop) and the connection
+  // is over, so a secure mailbox is never checked in clear text.
+  SocketError StartTls(const TlsRequest& request) override;
+  void Close() override;
+
+ private:
+  static constexpr UINT kLookupMessage = WM_APP + 1;
+  static constexpr UINT kFailMessage = WM_APP + 2;
+  static constexpr UINT kTlsMessage = WM_APP + 3;
+  // Each connection's events come under a message number of their own: a new socket often
+  // gets the handle of the one just closed, whose events may still wait in the queue.
+  static constexpr UINT kFirstSocketMessage = WM_APP + 16;
+  static constexpr UINT kSocketMessages = 0x1000;
+
+  UINT SocketMessage() const {
+    return kFirstSocketMessage + static_cast<UINT>(generation_ % kSocketMessages);
+  }
+
+  void OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnSocketEvent(WPARAM wParam, LPARAM lParam);
+  void OnLookupDone(WPARAM wParam, LPARAM lParam);
+  void StartConnect(const in_addr& address);
+  // Reports an error from the message loop, once per connection.
+  void PostFailure(int number);
+  void EndWithError(int number);
+  void SendPending();
+
+  bool winsockReady_ = false;
+  SocketListener* listener_ = nullptr;
+  int32_t localPort_ = 0;
+  std::string remoteHost_;
+  int32_t remotePort_ = 0;
+  SOCKET socket_ = INVALID_SOCKET;
+  HANDLE lookup_ = nullptr;
+  char lookupBuffer_[MAXGETHOSTSTRUCT] = {};
+  std::string pending_;
+  // Counts connections; a posted failure carries the count of the connection it belongs to.
+  WPARAM generation_ = 0;
+  bool ended_ = false;
+  HiddenWindow window_;
+};
+
+}  // namespace postvane

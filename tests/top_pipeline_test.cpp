@@ -1,0 +1,207 @@
+// The pipelined header fetch: window bounds, replies matched in order, wire order of events.
+#include "check/top_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace postvane {
+namespace {
+
+using Kind = PipelineEvent::Kind;
+
+std::string Reply(int n) {
+  return "+OK\r\nFrom: sender" + std::to_string(n) + "\r\nSubject: s" + std::to_string(n) +
+         "\r\n\r\n.\r\n";
+}
+
+// A server that answers every command as it arrives, in order; `refuse` answers "-ERR".
+struct Server {
+  std::vector<int> refuse;
+  std::string Answer(const PipelineEvent& command) const {
+    for (int n : refuse) {
+      if (n == command.Message) return "-ERR no such message\r\n";
+    }
+    return Reply(command.Message);
+  }
+};
+
+// Runs a whole fetch with the server's bytes cut into pieces of random sizes; returns every
+// event in wire order.
+std::vector<PipelineEvent> RunFetch(int first, int last, PipelineLimits limits,
+                                    const Server& server, uint32_t seed) {
+  TopPipeline pipeline(first, last, limits);
+  std::vector<PipelineEvent> all = pipeline.Start();
+  std::string wire;  // what the server has yet to deliver
+  std::size_t answered = 0;
+  std::mt19937 random(seed);
+  for (int guard = 0; guard < 100000 && !pipeline.Done() && !pipeline.Failed(); ++guard) {
+    for (; answered < all.size(); ++answered) {
+      if (all[answered].What == Kind::Command) wire += server.Answer(all[answered]);
+    }
+    const std::size_t cut = std::min<std::size_t>(wire.size(), 1 + random() % 700);
+    std::vector<PipelineEvent> events = pipeline.Feed(std::string_view(wire).substr(0, cut));
+    wire.erase(0, cut);
+    for (PipelineEvent& event : events) all.push_back(std::move(event));
+    EXPECT_LE(pipeline.CommandsInFlight(), limits.Commands);
+  }
+  EXPECT_TRUE(wire.empty());
+  return all;
+}
+
+TEST(TopPipeline, FirstWindowKeepsToBothBounds) {
+  struct Row {
+    const char* what;
+    int first, last;
+    PipelineLimits limits;
+    std::size_t commands;
+  };
+  const Row rows[] = {
+      {"fewer messages than the window", 3, 7, {}, 5},
+      {"the command bound", 1, 2000, {64, 16384, 0}, 64},
+      {"the byte bound", 1000, 2000, {64, 60, 0}, 5},  // "TOP 1000 0\r\n" is 12 bytes
+      {"one command however small the byte bound", 1, 10, {64, 1, 0}, 1},
+      {"nothing to fetch", 5, 4, {}, 0},
+  };
+  for (const Row& row : rows) {
+    TopPipeline pipeline(row.first, row.last, row.limits);
+    const std::vector<PipelineEvent> events = pipeline.Start();
+    ASSERT_EQ(events.size(), row.commands) << row.what;
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+      EXPECT_EQ(events[i].What, Kind::Command) << row.what;
+      EXPECT_EQ(events[i].Message, row.first + static_cast<int>(i)) << row.what;
+      EXPECT_EQ(events[i].Text, "TOP " + std::to_string(events[i].Message) + " 0\r\n");
+      bytes += events[i].Text.size();
+    }
+    EXPECT_EQ(pipeline.BytesInFlight(), bytes) << row.what;
+    EXPECT_EQ(pipeline.Done(), row.commands == 0) << row.what;
+  }
+}
+
+// Every message is asked for once, every reply goes to its own command in order, and each
+// reply shows up after its command and before anything sent later than the refill it allowed.
+TEST(TopPipeline, RepliesMatchTheirCommandsInOrderHoweverTheBytesAreCut) {
+  struct Row {
+    const char* what;
+    int first, last;
+    PipelineLimits limits;
+    std::vector<int> refused;
+  };
+  const Row rows[] = {
+      {"2,000 messages in windows of 64", 1, 2000, {64, 16384, 0}, {}},
+      {"a small byte bound", 1, 300, {64, 100, 0}, {}},
+      {"refusals in between", 10, 90, {8, 16384, 0}, {10, 11, 50, 90}},
+      {"one at a time", 1, 20, {1, 16384, 0}, {7}},
+  };
+  for (const Row& row : rows) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+      SCOPED_TRACE(std::string(row.what) + ", seed " + std::to_string(seed));
+      const std::vector<PipelineEvent> events =
+          RunFetch(row.first, row.last, row.limits, Server{row.refused}, seed);
+      std::vector<int> commands;
+      std::size_t replies = 0;
+      for (const PipelineEvent& event : events) {
+        if (event.What == Kind::Command) {
+          commands.push_back(event.Message);
+          continue;
+        }
+        ASSERT_LT(replies, commands.size()) << "a reply before its command";
+        EXPECT_EQ(event.Message, commands[replies]);
+        const bool refused =
+            std::find(row.refused.begin(), row.refused.end(), event.Message) != row.refused.end();
+        EXPECT_EQ(event.Accepted, !refused) << event.Message;
+        EXPECT_EQ(event.Text, refused ? "-ERR no such message\r\n" : Reply(event.Message));
+        ++replies;
+      }
+      ASSERT_EQ(commands.size(), static_cast<std::size_t>(row.last - row.first + 1));
+      for (std::size_t i = 0; i < commands.size(); ++i) {
+        EXPECT_EQ(commands[i], row.first + static_cast<int>(i));
+      }
+      EXPECT_EQ(replies, commands.size());
+    }
+  }
+}
+
+TEST(TopPipeline, RefillsOnlyOnceAnEighthOfTheWindowIsAnswered) {
+  TopPipeline pipeline(1, 100, {32, 16384, 0});
+  ASSERT_EQ(pipeline.Start().size(), 32u);
+  std::size_t sent = 0;
+  for (int n = 1; n <= 4; ++n) {
+    const std::vector<PipelineEvent> events = pipeline.Feed(Reply(n));
+    ASSERT_GE(events.size(), 1u);
+    EXPECT_EQ(events[0].What, Kind::Reply);
+    sent = events.size() - 1;
+    if (n < 4) {
+      EXPECT_EQ(sent, 0u) << n;
+    }
+  }
+  EXPECT_EQ(sent, 4u);  // back to a full window in one write
+  EXPECT_EQ(pipeline.CommandsInFlight(), 32u);
+}
+
+TEST(TopPipeline, StopSendingLetsTheRepliesInFlightEndTheFetch) {
+  TopPipeline pipeline(1, 100, {4, 16384, 0});
+  pipeline.Start();
+  pipeline.StopSending();
+  std::vector<PipelineEvent> events = pipeline.Feed(Reply(1) + "-ERR gone\r\n" + Reply(3));
+  EXPECT_EQ(events.size(), 3u);
+  EXPECT_FALSE(pipeline.Done());
+  events = pipeline.Feed(Reply(4));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_TRUE(pipeline.Done());
+  EXPECT_FALSE(pipeline.Failed());
+}
+
+TEST(TopPipeline, BadInputFailsInsteadOfGrowing) {
+  {
+    SCOPED_TRACE("a reply past the bound");
+    TopPipeline pipeline(1, 3, {64, 16384, 100});
+    pipeline.Start();
+    EXPECT_TRUE(pipeline.Feed("+OK\r\n" + std::string(200, 'x')).empty());
+    EXPECT_TRUE(pipeline.Failed());
+    EXPECT_TRUE(pipeline.Feed(Reply(1)).empty());
+  }
+  {
+    SCOPED_TRACE("a complete reply past the bound");
+    TopPipeline pipeline(1, 3, {64, 16384, 20});
+    pipeline.Start();
+    EXPECT_TRUE(pipeline.Feed(Reply(1)).empty());
+    EXPECT_TRUE(pipeline.Failed());
+  }
+  {
+    SCOPED_TRACE("bytes after the last reply");
+    TopPipeline pipeline(1, 1);
+    pipeline.Start();
+    EXPECT_EQ(pipeline.Feed(Reply(1) + "+OK extra\r\n").size(), 1u);
+    EXPECT_TRUE(pipeline.Failed());
+  }
+  {
+    SCOPED_TRACE("bytes with nothing asked");
+    TopPipeline pipeline(5, 4);
+    pipeline.Start();
+    EXPECT_TRUE(pipeline.Feed("+OK\r\n").empty());
+    EXPECT_TRUE(pipeline.Failed());
+  }
+}
+
+// The end of a block split between two deliveries at every position.
+TEST(TopPipeline, BlockEndSplitAnywhereIsFound) {
+  const std::string reply = Reply(1);
+  for (std::size_t cut = 1; cut < reply.size(); ++cut) {
+    TopPipeline pipeline(1, 1);
+    pipeline.Start();
+    EXPECT_TRUE(pipeline.Feed(std::string_view(reply).substr(0, cut)).empty()) << cut;
+    const std::vector<PipelineEvent> events = pipeline.Feed(std::string_view(reply).substr(cut));
+    ASSERT_EQ(events.size(), 1u) << cut;
+    EXPECT_EQ(events[0].Text, reply);
+    EXPECT_TRUE(pipeline.Done());
+  }
+}
+
+}  // namespace
+}  // namespace postvane

@@ -1,0 +1,201 @@
+// The Winsock socket against a listener of the test's own on 127.0.0.1.
+#include "win32/win32_socket.h"
+
+#include <ws2tcpip.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win32/message_pump.h"
+
+namespace postvane {
+namespace {
+
+// Records the events in the order they came.
+class EventLog : public SocketListener {
+ public:
+  void OnConnect() override { events.push_back("connect"); }
+  void OnDataArrival() override { events.push_back("data"); }
+  void OnSocketError(int number, const std::string& description) override {
+    events.push_back("error " + std::to_string(number));
+    errorText = description;
+  }
+  void OnSocketClose() override { events.push_back("close"); }
+  void OnTlsHandshake(const TlsHandshake& result) override {
+    events.push_back(result.Succeeded() ? "tls" : "tls failed");
+  }
+
+  bool Has(const std::string& event) const {
+    for (const std::string& each : events) {
+      if (each == event) return true;
+    }
+    return false;
+  }
+
+  std::vector<std::string> events;
+  std::string errorText;
+};
+
+class WinsockTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    WSADATA data{};
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  }
+  void TearDown() override {
+    for (SOCKET each : opened_) closesocket(each);
+    WSACleanup();
+  }
+
+  // A socket bound on a port the system picks (to 127.0.0.1, or to every address); listening
+  // when asked.
+  SOCKET Bound(bool listening, u_short& port, u_long address4 = INADDR_LOOPBACK) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    opened_.push_back(s);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(address4);
+    EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    if (listening) {
+      EXPECT_EQ(listen(s, 4), 0);
+    }
+    int size = sizeof(address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return s;
+  }
+
+  SOCKET Accept(SOCKET listener) {
+    SOCKET s = accept(listener, nullptr, nullptr);
+    opened_.push_back(s);
+    const DWORD waitMs = 10000;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&waitMs), sizeof(waitMs));
+    return s;
+  }
+
+  std::vector<SOCKET> opened_;
+};
+
+TEST_F(WinsockTest, TalksBothWaysAndHearsThePeerClose) {
+  u_short port = 0;
+  SOCKET listener = Bound(true, port);
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(port);
+  ASSERT_FALSE(client.Connect());
+  EXPECT_TRUE(log.events.empty()) << "events come from the message loop, not from Connect";
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
+
+  SOCKET server = Accept(listener);
+  const std::string greeting = "+OK ready\r\n";
+  send(server, greeting.data(), static_cast<int>(greeting.size()), 0);
+  std::string received;
+  ASSERT_TRUE(PumpUntil([&] {
+    std::string chunk;
+    if (log.Has("data") && client.GetData(chunk)) received += chunk;
+    return received.size() >= greeting.size();
+  }));
+  EXPECT_EQ(received, greeting);
+
+  ASSERT_FALSE(client.SendData("QUIT\r\n"));
+  char buffer[16] = {};
+  EXPECT_EQ(recv(server, buffer, sizeof(buffer), 0), 6);
+  EXPECT_EQ(std::string(buffer, 6), "QUIT\r\n");
+
+  closesocket(server);
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("close"); }));
+  EXPECT_EQ(log.events.front(), "connect");
+  EXPECT_EQ(log.events.back(), "close");
+  client.Close();
+}
+
+TEST_F(WinsockTest, TakenLocalPortFailsAtOnceUntilClosed) {
+  // A listener on every address holds the port, as another program's server would.
+  u_short taken = 0;
+  Bound(true, taken, INADDR_ANY);
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(9);
+  client.SetLocalPort(taken);
+  const SocketError inUse = client.Connect();
+  EXPECT_EQ(inUse.Number, kSocketAddressInUse);
+  EXPECT_FALSE(inUse.Description.empty());
+  EXPECT_EQ(client.Connect().Number, kSocketInvalidState) << "not closed since the last request";
+  client.Close();
+
+  u_short listening = 0;
+  Bound(true, listening);
+  client.SetLocalPort(0);
+  client.SetRemotePort(listening);
+  EXPECT_FALSE(client.Connect());
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
+  client.Close();
+}
+
+TEST_F(WinsockTest, HandshakeFailsAndTheConnectionSaysNoMore) {
+  u_short port = 0;
+  SOCKET listener = Bound(true, port);
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(port);
+  ASSERT_FALSE(client.Connect());
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
+  SOCKET server = Accept(listener);
+  EXPECT_FALSE(client.StartTls({"localhost", ""}));
+  // Whatever the server sends next is not heard: the failed handshake is the last event.
+  send(server, "+OK\r\n", 5, 0);
+  closesocket(server);
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("tls failed"); }));
+  EXPECT_EQ(log.events, (std::vector<std::string>{"connect", "tls failed"}));
+  EXPECT_EQ(client.SendData("PASS secret\r\n").Number, kSocketInvalidState);
+  EXPECT_EQ(client.StartTls({"localhost", ""}).Number, kSocketInvalidState);
+  client.Close();
+}
+
+struct FailureCase {
+  const char* name;
+  bool portNobodyListensOn;  // otherwise a port number outside 1..65535
+  int number;
+};
+
+class WinsockFailureTest : public WinsockTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(WinsockFailureTest, ArrivesAsAnErrorEventWithTheSystemText) {
+  u_short port = 0;
+  if (GetParam().portNobodyListensOn) {
+    SOCKET unused = Bound(false, port);
+    closesocket(unused);
+    opened_.pop_back();
+  }
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(GetParam().portNobodyListensOn ? port : 70000);
+  EXPECT_FALSE(client.Connect());
+  const std::string expected = "error " + std::to_string(GetParam().number);
+  ASSERT_TRUE(PumpUntil([&] { return !log.events.empty(); }));
+  EXPECT_EQ(log.events, std::vector<std::string>{expected});
+  EXPECT_FALSE(log.errorText.empty());
+  EXPECT_EQ(log.errorText.find('\n'), std::string::npos);
+  EXPECT_EQ(client.SendData("x").Number, kSocketInvalidState);
+  client.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WinsockFailureTest,
+                         testing::Values(FailureCase{"Refused", true, WSAECONNREFUSED},
+                                         FailureCase{"PortOutOfRange", false, WSAEADDRNOTAVAIL}),
+                         [](const testing::TestParamInfo<FailureCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace postvane
