@@ -122,7 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                     MarkedFileCase{"Utf16Latin", Utf16Le(u"[A]\r\nk=Z\u00FCrich\r\n"), "Z\xFCrich"},
                     MarkedFileCase{"Utf16Wide", Utf16Le(u"[A]\r\nk=\u65E5\u672C \U0001F600\r\n"),
                                    "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
-                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"}),
+                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"},
+                    // Each CR-ended line is converted on its own, as with LF.
+                    MarkedFileCase{"Utf16OnlyCr", Utf16Le(u"[A]\rk=Z\u00FCrich\r\u65E5=x\r"),
+                                   "Z\xFCrich"}),
     [](const testing::TestParamInfo<MarkedFileCase>& info) {
       return std::string(info.param.name);
     });
@@ -352,15 +355,18 @@ TEST_P(IniFileEncodingTest, WritesKeepTheEncodingAndTheMark) {
 }
 
 TEST_P(IniFileEncodingTest, EveryByteValueSurvivesAsBytes) {
-  std::string bytes;
+  std::string all;
   for (int b = 1; b < 256; ++b) {
-    if (b != '\r' && b != '\n') bytes.push_back(static_cast<char>(b));
+    if (b != '\r' && b != '\n') all.push_back(static_cast<char>(b));
   }
-  IniFile ini(Encoded("[MailBox0]\r\n"));
-  ini.WriteBytes("MailBox0", "Password", bytes);
-  const IniFile again(ini.Bytes());
-  EXPECT_EQ(again.Read("MailBox0", "Password"), bytes);
-  EXPECT_TRUE(ini.Bytes().starts_with(GetParam().mark));
+  // Bytes that happen to be valid UTF-8 are bytes all the same.
+  for (const std::string& bytes : {all, std::string("\xC3\xBC\xE2\x82\xAC")}) {
+    IniFile ini(Encoded("[MailBox0]\r\n"));
+    ini.WriteBytes("MailBox0", "Password", bytes);
+    const IniFile again(ini.Bytes());
+    EXPECT_EQ(again.Read("MailBox0", "Password"), bytes);
+    EXPECT_TRUE(ini.Bytes().starts_with(GetParam().mark));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Marks, IniFileEncodingTest,
