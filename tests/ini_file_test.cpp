@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+
+#include "fakes/utf16_bytes.h"
+#include "text/text_encoding.h"
 
 namespace postvane {
 namespace {
@@ -116,7 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                     MarkedFileCase{"Utf16Latin", Utf16Le(u"[A]\r\nk=Z\u00FCrich\r\n"), "Z\xFCrich"},
                     MarkedFileCase{"Utf16Wide", Utf16Le(u"[A]\r\nk=\u65E5\u672C \U0001F600\r\n"),
                                    "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
-                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"}),
+                    MarkedFileCase{"Utf16BigEndian", Utf16Be(u"[A]\nk=\u20AC\n"), "\x80"},
+                    // Each CR-ended line is converted on its own, as with LF.
+                    MarkedFileCase{"Utf16OnlyCr", Utf16Le(u"[A]\rk=Z\u00FCrich\r\u65E5=x\r"),
+                                   "Z\xFCrich"}),
     [](const testing::TestParamInfo<MarkedFileCase>& info) {
       return std::string(info.param.name);
     });
@@ -238,8 +247,8 @@ TEST(IniFileWriteTest, FileWithoutFinalLineEnd) {
 }
 
 TEST(IniFileWriteTest, ValuesThatNeedQuotesReadBackUnchanged) {
-  for (const std::string value : {" lead", "trail ", "\tboth\t", "\"quoted\"", "\"\"", "end\r",
-                                  "mid\rdle", "a\"b", "\"", "plain"}) {
+  for (const std::string value :
+       {" lead", "trail ", "\tboth\t", "\"quoted\"", "\"\"", "a\"b", "\"", "plain"}) {
     IniFile ini;
     ini.Write("S", "K", value);
     EXPECT_EQ(IniFile(ini.Bytes()).Read("S", "K"), value) << ini.Bytes();
@@ -249,18 +258,19 @@ TEST(IniFileWriteTest, ValuesThatNeedQuotesReadBackUnchanged) {
   EXPECT_EQ(plain.Bytes(), "[S]\r\nK=plain\r\n");
 }
 
-TEST(IniFileWriteTest, LineFeedAndNulEndAValue) {
+TEST(IniFileWriteTest, LineEndsAndNulEndAValue) {
   IniFile ini;
   ini.Write("S", "A", "one\nInjected=1");
   ini.Write("S", "B", "two\0three"s);
-  EXPECT_EQ(ini.Bytes(), "[S]\r\nA=one\r\nB=two\r\n");
+  ini.Write("S", "C", "four\rInjected=2");
+  EXPECT_EQ(ini.Bytes(), "[S]\r\nA=one\r\nB=two\r\nC=four\r\n");
 }
 
 TEST(IniFileWriteTest, UnknownLinesAndJunkAreKeptByteForByte) {
-  const std::string file = "\xFF\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=bar\r\n"s +
+  const std::string file = "\xFD\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=bar\r\n"s +
                            "no equals\r\n"s + "\0\0\r\n"s;
   const std::string written = AfterWrite(file, "S", "Foo", "baz");
-  EXPECT_EQ(written, "\xFF\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=baz\r\n"s +
+  EXPECT_EQ(written, "\xFD\xFE junk\r\n[MailBox10]\r\nName=x\r\n[S]\r\nFoo=baz\r\n"s +
                          "no equals\r\n"s + "\0\0\r\n"s);
 }
 
@@ -290,6 +300,120 @@ TEST(IniFileRemove, TakesOnlyThatKeyOutOfItsSection) {
     EXPECT_EQ(ini.Bytes(), c.After);
     EXPECT_FALSE(ini.Read("A", "k").has_value());
   }
+}
+
+// Line ends of every kind, alone or mixed, end a line; a write keeps each line's own end and
+// gives new lines the file's first one.
+struct LineEndCase {
+  const char* name;
+  std::string end;
+};
+
+class IniFileLineEndTest : public ::testing::TestWithParam<LineEndCase> {};
+
+TEST_P(IniFileLineEndTest, EveryLineEndSeparatesLines) {
+  const std::string& e = GetParam().end;
+  const std::string file = "[MailBox0]" + e + "Name=Home" + e + "[MailBox1]" + e + "Name=Work" + e;
+  EXPECT_EQ(ReadOf(file, "MailBox0", "Name"), "Home");
+  EXPECT_EQ(ReadOf(file, "MailBox1", "Name"), "Work");
+
+  IniFile ini(file);
+  ini.Write("MailBox0", "UIDL", "u1");
+  ini.Write("MailBox1", "Name", "Office");
+  EXPECT_EQ(ini.Bytes(), "[MailBox0]" + e + "Name=Home" + e + "UIDL=u1" + e + "[MailBox1]" + e +
+                             "Name=Office" + e);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, IniFileLineEndTest,
+                         ::testing::Values(LineEndCase{"Cr", "\r"}, LineEndCase{"Lf", "\n"},
+                                           LineEndCase{"CrLf", "\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFileReadTest, MixedCrOnlyAndOtherEnds) {
+  const std::string file = "[S]\rA=1\nB=2\r\nC=3\r\r\nD=4";
+  IniFile ini(file);
+  for (const auto& [key, value] : {std::pair{"A", "1"}, {"B", "2"}, {"C", "3"}, {"D", "4"}}) {
+    EXPECT_EQ(ini.Read("S", key), value) << key;
+  }
+  EXPECT_EQ(ini.Bytes(), file);
+}
+
+// Byte-order marks: the file keeps its encoding and its mark through any number of writes.
+struct EncodingCase {
+  const char* name;
+  std::string mark;
+  std::string (*encode)(std::string_view utf8);
+};
+
+std::string AsIs(std::string_view text) { return std::string(text); }
+std::string AsUtf16Le(std::string_view text) { return Utf16Bytes(text, false); }
+std::string AsUtf16Be(std::string_view text) { return Utf16Bytes(text, true); }
+
+class IniFileEncodingTest : public ::testing::TestWithParam<EncodingCase> {
+ protected:
+  std::string Encoded(std::string_view utf8) const {
+    return GetParam().mark + GetParam().encode(utf8);
+  }
+};
+
+TEST_P(IniFileEncodingTest, FirstSectionIsRead) {
+  const std::string text = "[MailBox0]\r\nName=Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xAB\r\n";
+  const IniFile ini(Encoded(text));
+  EXPECT_TRUE(ini.HasSection("MailBox0"));
+  EXPECT_EQ(ini.Read("MailBox0", "Name"), "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xAB");
+}
+
+TEST_P(IniFileEncodingTest, WritesKeepTheEncodingAndTheMark) {
+  const std::string text = "; by hand\r\n[MailBox0]\r\nName=Caf\xC3\xA9\r\n";
+  IniFile ini(Encoded(text));
+  ini.Write("MailBox0", "UIDL", "u-7");
+  ini.Write("General", "MailProgram", "/usr/bin/b\xC3\xBCro");
+  EXPECT_EQ(ini.Bytes(), Encoded("; by hand\r\n[MailBox0]\r\nName=Caf\xC3\xA9\r\nUIDL=u-7\r\n"
+                                 "[General]\r\nMailProgram=/usr/bin/b\xC3\xBCro\r\n"));
+  // A UTF-16 file gives the value in Windows-1252 where it can, as the platform does.
+  const std::optional<std::string> again = IniFile(ini.Bytes()).Read("General", "MailProgram");
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(DecodeUtf8OrWindows1252(*again), "/usr/bin/b\xC3\xBCro");
+}
+
+TEST_P(IniFileEncodingTest, EveryByteValueSurvivesAsBytes) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) {
+    if (b != '\r' && b != '\n') all.push_back(static_cast<char>(b));
+  }
+  // Bytes that happen to be valid UTF-8 are bytes all the same.
+  for (const std::string& bytes : {all, std::string("\xC3\xBC\xE2\x82\xAC")}) {
+    IniFile ini(Encoded("[MailBox0]\r\n"));
+    ini.WriteBytes("MailBox0", "Password", bytes);
+    const IniFile again(ini.Bytes());
+    EXPECT_EQ(again.Read("MailBox0", "Password"), bytes);
+    EXPECT_TRUE(ini.Bytes().starts_with(GetParam().mark));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, IniFileEncodingTest,
+                         ::testing::Values(EncodingCase{"Plain", "", AsIs},
+                                           EncodingCase{"Utf8Mark", "\xEF\xBB\xBF", AsIs},
+                                           EncodingCase{"Utf16Le", "\xFF\xFE", AsUtf16Le},
+                                           EncodingCase{"Utf16Be", "\xFE\xFF", AsUtf16Be}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFileEncodingTest, Utf16TextWritesInvalidUtf8AsWindows1252) {
+  IniFile ini("\xFF\xFE"s);
+  ini.Write("S", "Name", "Caf\xE9");
+  EXPECT_EQ(ini.Bytes(), "\xFF\xFE"s + AsUtf16Le("[S]\r\nName=Caf") + "\xE9\0"s + AsUtf16Le("\r\n"));
+}
+
+TEST(IniFileEncodingTest, BrokenUtf16IsReadSafely) {
+  // A lone surrogate and an odd last byte.
+  const std::string file =
+      "\xFF\xFE"s + AsUtf16Le("[S]\nName=a") + "\x00\xD8"s + AsUtf16Le("b\n") + "X";
+  IniFile ini(file);
+  EXPECT_EQ(ini.Read("S", "Name"),
+            "a\xEF\xBF\xBD"
+            "b");
+  ini.Write("S", "User", "u");
+  EXPECT_EQ(IniFile(ini.Bytes()).Read("S", "User"), "u");
 }
 
 }  // namespace

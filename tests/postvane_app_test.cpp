@@ -1,5 +1,6 @@
 // The tray program put together: settings file, check engine, timers, tray and windows.
 #include "app/postvane_app.h"
+#include "app/first_use.h"
 
 #include <gtest/gtest.h>
 
@@ -195,6 +196,30 @@ TEST_F(PostvaneAppTest, RunMailReaderWithoutAProgramOpensTheTabWhereItIsChosen) 
   }
 }
 
+// A settings file that yields no mailbox (here UTF-32, which nothing reads) does not pass for a
+// quiet idle program: the tool tip says so, in both tray modes, until a mailbox is saved.
+TEST_F(PostvaneAppTest, SettingsFileWithoutMailboxesIsSaidInTheToolTip) {
+  for (const char* trayType : {"0", "1"}) {
+    SCOPED_TRACE(trayType);
+    const std::string unreadable = std::string("\xFF\xFE\0\0[\0\0\0M\0\0\0", 12);
+    files.Files[state.Paths.SettingsFile] = unreadable;
+    Start("", kGerman);
+    state.General.TrayType = static_cast<int16_t>(std::stoi(trayType));
+    app->RefreshTray();
+    EXPECT_EQ(icons.ToolTip[0],
+              "00:00:00 - Postvane: " + OwnString(700, OwnText::NoMailboxSection));
+    EXPECT_EQ(files.Content(state.Paths.SettingsFile), unreadable) << "left as it was";
+
+    // Once the file has a mailbox section, the tool tip is the set-up hint for a file with no
+    // mailbox switched on yet.
+    files.Files[state.Paths.SettingsFile] = "[MailBox4]\r\nName=New\r\n";
+    app->mnuCheckNow_Click();
+    app->RefreshTray();
+    EXPECT_EQ(icons.ToolTip[0], NoMailboxToolTip(700));
+    app.reset();
+  }
+}
+
 TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
   Start(
       "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
@@ -298,6 +323,32 @@ TEST_F(PostvaneAppTest, AcknowledgingWithoutAListingKeepsTheSavedPosition) {
   EXPECT_EQ(Box(2).UIDL, "keep-me");
   EXPECT_EQ(Ini(), before);
   EXPECT_EQ(files.WriteCount + files.ReplaceCount + files.AppendCount, writes);
+}
+
+// postvane-check acknowledged mail while the tray ran: the next cycle counts from there, and a
+// later acknowledgement in the tray does not undo the other mailbox's.
+TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
+  Start(
+      "[MailBox0]\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[MailBox1]\r\nUIDL=b1\r\n[General]\r\nInterval=0\r\n");
+  EXPECT_EQ(files.TemporaryCleanups, std::vector<std::string>{state.Paths.SettingsFile});
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 2);
+
+  SettingsStore other(files, state.Paths.SettingsFile, "");
+  other.SaveUidl(0, "u3");
+  other.SaveUidl(1, "b7");
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(Box(0).UIDL, "u3");
+  EXPECT_EQ(Box(1).UIDL, "b7");
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 0);
+
+  // A failed save of the tray's own acknowledgement is not undone by the file's older id.
+  Box(0).UIDL = "u9";
+  app->mnuCheckNow_Click();
+  EXPECT_EQ(Box(0).UIDL, "u9");
+  EXPECT_NE(Ini().find("UIDL=b7"), std::string::npos);
 }
 
 TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {

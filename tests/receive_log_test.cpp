@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
 #include "fakes/check_engine_rig.h"
+#include "fakes/fake_file_system.h"
 
 namespace postvane {
 namespace {
@@ -188,6 +190,71 @@ TEST(ReceiveLogThrowTest, ThrowingWriteDoesNotDisturbTheCheck) {
   socket.RaiseError(10061, "Connection refused");
   EXPECT_EQ(state.Mailboxes[0].StatusText, "Connection refused");
   EXPECT_EQ(hooks.Calls, (std::vector<std::string>{"RefreshTray", "RefreshTray", "NotifyNewMail"}));
+}
+
+TEST(ReceiveLogFormatTest, LongTextIsCutWithAMarker) {
+  const LocalDateTime when{2024, 5, 6, 7, 8, 9};
+  const std::string head = FormatReceiveLogRecord(2, when, "");
+  for (const std::size_t size :
+       {kReceiveLogTextLimit, kReceiveLogTextLimit + 1, std::size_t{68} * 1024 * 1024}) {
+    const std::string text(size, 'u');
+    const std::string record = FormatReceiveLogRecord(2, when, text);
+    const bool cut = size > kReceiveLogTextLimit;
+    EXPECT_EQ(record.size(), head.size() + std::min(size, kReceiveLogTextLimit) +
+                                 (cut ? kReceiveLogCutMarker.size() : 0));
+    EXPECT_EQ(record.find(kReceiveLogCutMarker) != std::string::npos, cut) << size;
+    EXPECT_TRUE(record.ends_with("\"\r\n"));
+  }
+}
+
+TEST(ReceiveLogRotationTest, AFullLogMovesAsideReplacingTheOlderOne) {
+  FakeFileSystem files;
+  const std::string log = "/prog/receive.log";
+  files.Files[log + ".1"] = "oldest";
+  constexpr std::uintmax_t kLimit = 100;
+  for (int n = 0; n < 25; ++n) {
+    ASSERT_TRUE(AppendReceiveLog(files, log, "record-" + std::to_string(n) + "\r\n", kLimit));
+    EXPECT_LE(files.Content(log).size(), kLimit);
+  }
+  EXPECT_GE(files.Renames.size(), 2u);
+  for (const auto& [from, to] : files.Renames) {
+    EXPECT_EQ(from, log);
+    EXPECT_EQ(to, log + ".1");
+  }
+  EXPECT_NE(files.Content(log + ".1"), "oldest");
+  EXPECT_TRUE(files.Content(log).ends_with("record-24\r\n"));
+  // What moved aside ends where the live log begins.
+  const std::string aside = files.Content(log + ".1");
+  const std::string live = files.Content(log);
+  const int lastAside = std::stoi(aside.substr(aside.rfind("record-") + 7));
+  const int firstLive = std::stoi(live.substr(7));
+  EXPECT_EQ(firstLive, lastAside + 1);
+}
+
+TEST(ReceiveLogRotationTest, ARecordLargerThanTheLimitStillGoesIn) {
+  FakeFileSystem files;
+  const std::string log = "receive.log";
+  ASSERT_TRUE(AppendReceiveLog(files, log, std::string(300, 'x'), 100));
+  EXPECT_TRUE(files.Renames.empty()) << "an empty log is never moved aside";
+  ASSERT_TRUE(AppendReceiveLog(files, log, "y", 100));
+  EXPECT_EQ(files.Content(log), "y");
+}
+
+// A hostile server's endless listing, block by block: the log stays within its bound.
+TEST_F(ReceiveLogTest, EndlessListingKeepsTheLogBounded) {
+  rig.LogOn();
+  rig.Engine.mnuCheckNow_Click();
+  rig.Socket.RaiseConnect();
+  for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 9\r\n", "+OK 0\r\n"}) {
+    rig.Socket.Receive(reply);
+  }
+  // 25 MiB in blocks twice the record bound: cut records alone would pass the log's limit.
+  const std::string block(2 * kReceiveLogTextLimit, '7');
+  for (int n = 0; n < 200; ++n) rig.Socket.Receive("+OK\r\n" + block);
+  const std::string log = rig.State.Paths.ReceiveLog;
+  EXPECT_LE(rig.Files.Content(log).size(), kReceiveLogLimit);
+  EXPECT_LE(rig.Files.Content(log + ".1").size(), kReceiveLogLimit);
+  EXPECT_FALSE(rig.Files.Renames.empty());
 }
 
 }  // namespace

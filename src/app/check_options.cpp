@@ -118,8 +118,9 @@ std::string CheckUsage() {
          "  --help              print this text\n"
          "  --version           print the version and the settings file in use\n"
          "\n"
-         "Exit status: 0 new mail, 1 no new mail, 2 a mailbox failed and none has new mail,\n"
-         "64 usage error.\n";
+         "Exit status: 0 new mail, 1 no new mail, 2 a mailbox failed and none has new mail\n"
+         "(or the settings file holds no mailbox), 64 usage error, 74 the acknowledgement\n"
+         "could not be saved.\n";
 }
 
 std::string CheckVersionLine() {

@@ -13,6 +13,8 @@ constexpr int kExitNewMail = 0;
 constexpr int kExitNoNewMail = 1;
 constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
+// As EX_IOERR: the check ran, but --ack could not save what it acknowledged.
+constexpr int kExitNotSaved = 74;
 
 constexpr int kDefaultRunSeconds = 60;
 // A day at most: the deadline timer counts milliseconds in an int.

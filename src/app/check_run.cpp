@@ -92,7 +92,10 @@ void CheckRun::OnDeadline() {
   for (int16_t i = std::max<int16_t>(current, 0); i < kUserMailboxes; ++i) {
     MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(i)];
     if (record.Enabled == kFalse) continue;
-    record.StatusText = OwnString(state_.LanguageBase, OwnText::NoAnswerInTimeLimit);
+    // The one under way had no answer in time; the later ones were never asked.
+    record.StatusText =
+        OwnString(state_.LanguageBase,
+                  i == current ? OwnText::NoAnswerInTimeLimit : OwnText::NotReachedInTimeLimit);
     record.State = MailboxState::Idle;
   }
   endedByDeadline_ = true;

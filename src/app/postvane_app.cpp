@@ -33,6 +33,8 @@ PostvaneApp::~PostvaneApp() {
 
 void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
   const bool firstStart = !platform_.Files.IsPlainFile(state_.Paths.SettingsFile);
+  settings_.RemoveLeftovers();
+  NoteMailboxSections();
   postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
   logins_.Remember(state_.Mailboxes);
   if (firstStart) platform_.Forms.ShowConfigOn(ConfigTab::Mailboxes);
@@ -71,6 +73,8 @@ void PostvaneApp::mnuCheckNow_Click() {
   for (int16_t i = 0; i < kUserMailboxes; ++i) {
     settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(i)], i);
   }
+  NoteMailboxSections();
+  AdoptUidlsSavedElsewhere();
   engine_.mnuCheckNow_Click();
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
@@ -140,12 +144,29 @@ std::optional<std::string> PostvaneApp::StatusNodeTextOnCollapse(std::string_vie
 
 void PostvaneApp::LoadMailbox(int16_t index) {
   settings_.LoadMailbox(state_.Mailboxes[index], index);
+  fileUidls_[index] = state_.Mailboxes[index].UIDL;
 }
 
 void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
 
 void PostvaneApp::SaveUidl(int16_t index, const std::string& uidl) {
   settings_.SaveUidl(index, uidl);
+  if (settings_.LastWriteSucceeded()) fileUidls_[index] = uidl;
+}
+
+void PostvaneApp::NoteMailboxSections() {
+  state_.SettingsWithoutMailbox =
+      platform_.Files.IsPlainFile(state_.Paths.SettingsFile) && !settings_.HasMailboxSection();
+}
+
+void PostvaneApp::AdoptUidlsSavedElsewhere() {
+  const auto saved = settings_.LoadUidls();
+  if (!saved) return;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    if ((*saved)[i] == fileUidls_[i]) continue;
+    fileUidls_[i] = (*saved)[i];
+    state_.Mailboxes[i].UIDL = (*saved)[i];
+  }
 }
 
 // The QUIT wait counts too: its reply or time-out moves the cycle on from CurrentMailbox.

@@ -2,6 +2,7 @@
 // notification and MDaemon requests, wired to the platform through interfaces.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -115,6 +116,11 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void LoadGeneral() override;
   void SaveUidl(int16_t index, const std::string& uidl) override;
   bool CheckUnderWay() const override;
+  // Another program (postvane-check --ack) may have acknowledged mail since the file was read;
+  // its unique-id counts, or that mail would show as new again.
+  void AdoptUidlsSavedElsewhere();
+  // Re-read before every cycle: the configuration dialog may have added the first mailbox.
+  void NoteMailboxSections();
   bool TrayTimerHasWork() const;
 
   ProgramState& state_;
@@ -122,6 +128,8 @@ class PostvaneApp : public CycleHooks, private AppActions {
   SettingsStore settings_;
   CheckEngine engine_;
   LoginWatch logins_;
+  // Each mailbox's unique-id as this program last read or wrote it in the file.
+  std::array<std::string, kUserMailboxes> fileUidls_;
 };
 
 }  // namespace postvane

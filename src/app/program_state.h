@@ -20,6 +20,9 @@ struct ProgramState : CheckState {
   int16_t BlinkPhase = 0;
   int16_t AnimationFrame = 0;
   int16_t MDaemonRequest = 0;
+  // The settings file exists but holds no mailbox section (an encoding or layout we cannot
+  // read, or a file for something else): said in the tray's tool tip instead of looking idle.
+  bool SettingsWithoutMailbox = false;
 
   ProgramPaths Paths;
 };

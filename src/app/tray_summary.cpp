@@ -6,6 +6,7 @@
 
 #include "app/first_use.h"
 #include "text/display_text.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -36,8 +37,13 @@ void WriteIfChanged(TrayIcons& tray, int index, int picture, const std::string& 
 
 // With nothing to check yet, the idle tool tip tells how to set up a mailbox instead.
 std::string IdleText(const ProgramState& state, const DateText& dateText) {
+  const std::string idle = dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
+  // A file we cannot read says so first: the set-up hint would only invite overwriting it.
+  if (state.SettingsWithoutMailbox) {
+    return idle + ": " + OwnString(state.LanguageBase, OwnText::NoMailboxSection);
+  }
   if (!AnyMailboxEnabled(state.Mailboxes)) return NoMailboxToolTip(state.LanguageBase);
-  return dateText.Format(NewestCheck(state)) + " - " + std::string(kProductName);
+  return idle;
 }
 
 void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dateText) {

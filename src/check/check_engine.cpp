@@ -44,7 +44,7 @@ void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
   if (log_.Enabled == 0) return;
   // The log is a trace only: whatever goes wrong writing it must not touch the check.
   try {
-    files_.AppendFile(log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
+    AppendReceiveLog(files_, log_.Path, FormatReceiveLogRecord(stateCode, clock_.Now(), text));
   } catch (const std::exception&) {
   }
 }

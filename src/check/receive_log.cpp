@@ -2,6 +2,7 @@
 #include "check/receive_log.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace postvane {
 
@@ -23,9 +24,21 @@ std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
   record += ",";
   record += FormatLogDateTime(when);
   record += ",\"";
-  record.append(text.data(), text.size());
+  if (text.size() > kReceiveLogTextLimit) {
+    record.append(text.data(), kReceiveLogTextLimit);
+    record += kReceiveLogCutMarker;
+  } else {
+    record.append(text.data(), text.size());
+  }
   record += "\"\r\n";
   return record;
+}
+
+bool AppendReceiveLog(FileSystem& files, const std::string& path, std::string_view record,
+                      std::uintmax_t limit) {
+  const std::optional<std::uintmax_t> size = files.FileSize(path);
+  if (size && *size > 0 && *size + record.size() > limit) files.RenameFile(path, path + ".1");
+  return files.AppendFile(path, std::string(record));
 }
 
 }  // namespace postvane

@@ -74,7 +74,7 @@ bool LooksLikeUtf16(std::string_view afterMark) {
 }
 
 // UTF-16 bytes (after the mark) as 8-bit lines, each converted on its own; an odd last byte is
-// dropped.
+// dropped. CR and LF both end a line here as they do for the reader.
 std::string NarrowFromUtf16(std::string_view bytes, bool big) {
   std::string out;
   std::u16string line;
@@ -83,7 +83,7 @@ std::string NarrowFromUtf16(std::string_view bytes, bool big) {
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
     const auto unit = static_cast<char16_t>(big ? (first << 8) | second : (second << 8) | first);
     line.push_back(unit);
-    if (unit == u'\n') {
+    if (unit == u'\n' || unit == u'\r') {
       out += Utf16ToNarrow(line);
       line.clear();
     }
@@ -96,7 +96,7 @@ std::string Utf16FromNarrow(std::string_view text, bool big) {
   std::string out(big ? kUtf16BigMark : kUtf16LittleMark);
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    std::size_t end = text.find_first_of("\r\n", start);
     end = end == kNone ? text.size() : end + 1;
     for (char16_t unit : NarrowToUtf16(text.substr(start, end - start))) {
       const auto high = static_cast<char>(unit >> 8);
@@ -127,17 +127,17 @@ IniFile::IniFile(std::string_view fileBytes) {
   bool endSeen = false;
   std::size_t start = 0;
   while (start < bytes.size()) {
-    const std::size_t feed = bytes.find('\n', start);
+    const std::size_t stop = bytes.find_first_of("\r\n", start);
     Line line;
-    if (feed == kNone) {
+    if (stop == kNone) {
       line.text = std::string(bytes.substr(start));
       start = bytes.size();
     } else {
-      std::size_t textEnd = feed;
-      if (textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
-      line.text = std::string(bytes.substr(start, textEnd - start));
-      line.end = std::string(bytes.substr(textEnd, feed + 1 - textEnd));
-      start = feed + 1;
+      const bool crLf = bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n';
+      const std::size_t endLength = crLf ? 2 : 1;
+      line.text = std::string(bytes.substr(start, stop - start));
+      line.end = std::string(bytes.substr(stop, endLength));
+      start = stop + endLength;
       if (!endSeen) {
         newLineEnd_ = line.end;
         endSeen = true;
@@ -183,8 +183,17 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
   return std::string(value.substr(0, value.find('\0')));
 }
 
+bool IniFile::HasSection(std::string_view section) const { return FindSection(section) != kNone; }
+
+void IniFile::WriteBytes(std::string_view section, std::string_view key, std::string_view value) {
+  if (form_ != Form::Utf16Little && form_ != Form::Utf16Big) return Write(section, key, value);
+  // Written back as UTF-16, a line is read as UTF-8 when it is valid UTF-8; bytes that happen to
+  // be valid UTF-8 must still come back as the same Windows-1252 characters.
+  Write(section, key, Windows1252ToUtf8(value));
+}
+
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-  value = value.substr(0, value.find_first_of(std::string_view("\0\n", 2)));
+  value = value.substr(0, value.find_first_of(std::string_view("\0\r\n", 3)));
   std::string text(key);
   text += '=';
   if (Trim(value).size() != value.size() || Quoted(value)) {

@@ -12,7 +12,7 @@ namespace postvane {
 // regard to ASCII case, the first of duplicate sections or keys wins, blanks around names and
 // values are dropped, one pair of enclosing double quotes is removed from a value, a NUL ends a
 // value. Writing a key rewrites only that key's line; every other line is kept byte for byte,
-// and the file keeps its line ends (CR LF for a new file).
+// and the file keeps its line ends (CR LF for a new file). CR, LF and CR LF each end a line.
 // A file that starts with a byte-order mark (UTF-8, UTF-16 little or big endian) is read as the
 // platform reads it and written back in the same form; values of a UTF-16 file come out as
 // Windows-1252 bytes when every character has one, UTF-8 otherwise. (An 8-bit file that only
@@ -25,15 +25,19 @@ class IniFile {
   // The value's bytes, uncut; nullopt when the section or the key is missing. A key line
   // without a value gives the empty text.
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
 
   // Creates or replaces the key's line. A new key goes after the last key of its section,
   // a new section at the end of the file. A value that would not read back as it stands
   // (blanks at either end, enclosing quotes) is written inside double quotes; a value is
-  // cut at its first NUL or line feed, which the format cannot hold.
+  // cut at its first NUL, CR or LF, which the format cannot hold.
   void Write(std::string_view section, std::string_view key, std::string_view value);
 
   // Removes the key's line (every copy of it in the first such section); nothing else changes.
   void Remove(std::string_view section, std::string_view key);
+  // For values that are bytes rather than text: stored as they are in an 8-bit file, each byte
+  // as its Windows-1252 character in a UTF-16 file, so that reading the file gives them back.
+  void WriteBytes(std::string_view section, std::string_view key, std::string_view value);
 
   std::string Bytes() const;
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -18,6 +19,7 @@ namespace {
 // The platform reads a value into a buffer of 256, so at most 255 characters are seen.
 constexpr std::size_t kValueLimit = 255;
 constexpr char kGeneral[] = "General";
+constexpr char kLockSuffix[] = ".lock";
 
 bool IsNumberBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -59,8 +61,11 @@ class Reader {
  public:
   Reader(FileSystem& files, const std::string& path) {
     std::string bytes;
-    if (files.ReadFile(path, bytes)) ini_ = IniFile(bytes);
+    read_ = files.ReadFile(path, bytes);
+    if (read_) ini_ = IniFile(bytes);
   }
+
+  bool Read() const { return read_; }
 
   // Raw bytes as the platform would hand them over: cut to 255 bytes.
   std::string Raw(std::string_view section, std::string_view key, std::string_view fallback) {
@@ -70,8 +75,8 @@ class Reader {
     return std::move(*value);
   }
 
-  // The value uncut, for the one that must be cut only after it is decoded.
-  std::string Whole(std::string_view section, std::string_view key) {
+  // The value's bytes uncut, for the one that must be cut only after it is decoded.
+  std::string WholeBytes(std::string_view section, std::string_view key) {
     return ini_.Read(section, key).value_or(std::string());
   }
 
@@ -84,6 +89,7 @@ class Reader {
 
  private:
   IniFile ini_;
+  bool read_ = false;
 };
 
 }  // namespace
@@ -189,7 +195,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   std::string user = reader.Text(section, "User");
   // Cut only once decoded, in characters: the stored form is reversed, so the 255 kept are
   // the password's last ones, and a cut in bytes could split a character.
-  const std::string storedPassword = reader.Whole(section, "Password");
+  const std::string storedPassword = reader.WholeBytes(section, "Password");
   std::string remoteHost = reader.Text(section, "RemoteHost");
   const std::string remotePort = reader.Raw(section, "RemotePort", "110");
   const std::string enabled = reader.Raw(section, "Enabled", "");
@@ -294,7 +300,35 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.Keyring = Boolean(keyring);
 }
 
+std::optional<std::array<std::string, kUserMailboxes>> SettingsStore::LoadUidls() {
+  if (!files_.IsPlainFile(settingsFile_)) return std::nullopt;
+  Reader reader(files_, settingsFile_);
+  if (!reader.Read()) return std::nullopt;
+  std::array<std::string, kUserMailboxes> uidls;
+  for (int16_t i = 0; i < kUserMailboxes; ++i) uidls[i] = reader.Raw(MailboxSection(i), "UIDL", "");
+  return uidls;
+}
+
+bool SettingsStore::HasMailboxSection() {
+  std::string bytes;
+  if (!files_.ReadFile(settingsFile_, bytes)) return false;
+  const IniFile ini(bytes);
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    if (ini.HasSection(MailboxSection(i))) return true;
+  }
+  return false;
+}
+
+void SettingsStore::RemoveLeftovers() {
+  const std::unique_ptr<FileLock> lock = files_.LockSideFile(settingsFile_ + kLockSuffix);
+  if (lock) files_.RemoveTemporaries(settingsFile_);
+}
+
 bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
+  const std::unique_ptr<FileLock> lock = files_.LockSideFile(settingsFile_ + kLockSuffix);
+  if (!lock) return lastWriteSucceeded_ = false;
+  // Under the lock, any temporary copy beside the file is one that a killed save left.
+  files_.RemoveTemporaries(settingsFile_);
   std::string bytes;
   if (!files_.ReadFile(settingsFile_, bytes)) {
     // A file that exists but cannot be read must not be replaced by one holding only our keys.
@@ -308,7 +342,11 @@ bool SettingsStore::Update(const std::vector<KeyUpdate>& updates) {
       continue;
     }
     if (update.OnlyIfPresent && !ini.Read(update.Section, update.Key)) continue;
-    ini.Write(update.Section, update.Key, update.Value);
+    if (update.Binary) {
+      ini.WriteBytes(update.Section, update.Key, update.Value);
+    } else {
+      ini.Write(update.Section, update.Key, update.Value);
+    }
   }
   return lastWriteSucceeded_ = files_.ReplaceFile(settingsFile_, ini.Bytes());
 }
@@ -323,16 +361,17 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   Update({
       {section, "Name", record.Name},
       {section, "User", record.User},
-      {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password)},
+      {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password),
+       /*Binary=*/true},
       // Only a keyring user's file gets the marker; everyone else's keeps its old keys.
-      {section, "PasswordInKeyring", "1", false, !inKeyring},
+      {.Section = section, .Key = "PasswordInKeyring", .Value = "1", .Remove = !inKeyring},
       {section, "RemoteHost", record.RemoteHost},
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
       // A file that never had these keys stays as it was while they hold their defaults.
-      {section, "Security", Decimal(record.Security), record.Security == 0},
-      {section, "CertFingerprint", record.CertFingerprint, record.CertFingerprint.empty()},
+      {section, "Security", Decimal(record.Security), false, record.Security == 0},
+      {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()},
   });
 }
 
@@ -351,7 +390,7 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonPath", general.MDaemonPath},
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
-      {kGeneral, "Keyring", "1", false, general.Keyring == kFalse},
+      {.Section = kGeneral, .Key = "Keyring", .Value = "1", .Remove = general.Keyring == kFalse},
   });
 }
 

@@ -3,7 +3,9 @@
 // never leaves it half written.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,18 @@ class SettingsStore {
   void LoadGeneral(GeneralSettings& general);
   void SaveGeneral(const GeneralSettings& general);
 
+  // The saved unique-id of every user mailbox, from one read of the file; nullopt when the
+  // file cannot be read.
+  std::optional<std::array<std::string, kUserMailboxes>> LoadUidls();
+
+  // The file exists and holds at least one mailbox section. A file that does not is left
+  // alone, but the user is told.
+  bool HasMailboxSection();
+
+  // At start-up: removes temporary copies that a killed save left beside the file. They hold
+  // the passwords.
+  void RemoveLeftovers();
+
   // Write failures pass silently; this tells tests whether the last write reached the disk.
   bool LastWriteSucceeded() const { return lastWriteSucceeded_; }
 
@@ -51,11 +65,14 @@ class SettingsStore {
     std::string Section;
     std::string Key;
     std::string Value;
+    // Bytes rather than text (the stored password).
+    bool Binary = false;
     // Written only over a key the file already has.
     bool OnlyIfPresent = false;
     bool Remove = false;  // takes the key out instead of writing Value
   };
-  // Applies the key writes in order to the file's current content and replaces the file.
+  // Under the side-file lock that every writer takes: reads the file as it is now, applies
+  // the key writes to it in order and replaces it, so no other writer's keys are lost.
   bool Update(const std::vector<KeyUpdate>& updates);
 
   FileSystem& files_;

@@ -58,42 +58,15 @@ bool MayOverwrite(const fs::path& target, fs::perms permissions) {
   return static_cast<bool>(probe);
 }
 
-// A save killed between writing and renaming leaves its temporary file, which holds the whole
-// settings file, passwords included. Ones older than any save in progress are removed.
-void RemoveStaleTemporaries(const fs::path& target) {
-  constexpr auto kStaleAfter = std::chrono::minutes(10);
-  const std::string prefix = target.filename().string() + ".tmp-";
-  const auto now = fs::file_time_type::clock::now();
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    if (name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) continue;
-    std::error_code entryError;
-    if (!it->is_regular_file(entryError) || entryError) continue;
-    const auto written = it->last_write_time(entryError);
-    if (entryError || now - written < kStaleAfter) continue;
-    fs::remove(it->path(), entryError);
-  }
-}
-
 bool ReplaceWithTemporary(const std::string& path, const std::string& bytes) {
-  fs::path target = ToPath(path);
+  const fs::path target = ToPath(path);
   std::error_code error;
-  // Replace what a link points at, not the link itself.
-  if (fs::is_symlink(fs::symlink_status(target, error))) {
-    fs::path resolved = fs::canonical(target, error);
-    if (error) return false;
-    target = std::move(resolved);
-  }
+  // Without owners to compare, a link may lead anywhere: never write through one.
+  if (fs::is_symlink(fs::symlink_status(target, error))) return false;
   const fs::file_status old = fs::status(target, error);
   const bool exists = fs::exists(old);
   if (exists && !fs::is_regular_file(old)) return false;
   if (exists && !MayOverwrite(target, old.permissions())) return false;
-  const fs::perms wanted =
-      exists ? old.permissions() : (fs::perms::owner_read | fs::perms::owner_write);
 
   const fs::path temporary = TemporaryBeside(target);
   if (temporary.empty()) return false;
@@ -102,7 +75,8 @@ bool ReplaceWithTemporary(const std::string& path, const std::string& bytes) {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (out) {
       // Restrict before the content is written, so the password is never readable by others.
-      fs::permissions(temporary, wanted, fs::perm_options::replace, error);
+      fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
+                      fs::perm_options::replace, error);
       if (!error) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.flush();
@@ -120,7 +94,6 @@ bool ReplaceWithTemporary(const std::string& path, const std::string& bytes) {
     fs::remove(temporary, error);
     return false;
   }
-  RemoveStaleTemporaries(target);
   return true;
 }
 
@@ -164,7 +137,17 @@ bool StdFileSystem::WriteFile(const std::string& path, const std::string& bytes)
 
 bool StdFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
   try {
-    return WriteStream(ToPath(path), bytes, std::ios::app);
+    const fs::path file = ToPath(path);
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(file, error);
+    if (fs::is_symlink(status)) return false;
+    const bool created = !fs::exists(status);
+    if (!WriteStream(file, bytes, std::ios::app)) return false;
+    if (created) {
+      fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write,
+                      fs::perm_options::replace, error);
+    }
+    return true;
   } catch (const std::exception&) {
     return false;
   }
@@ -177,6 +160,58 @@ bool StdFileSystem::IsPlainFile(const std::string& path) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+std::optional<std::uintmax_t> StdFileSystem::FileSize(const std::string& path) {
+  try {
+    std::error_code error;
+    const fs::path file = ToPath(path);
+    if (!fs::is_regular_file(file, error)) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error) return std::nullopt;
+    return size;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+bool StdFileSystem::RenameFile(const std::string& from, const std::string& to) {
+  try {
+    std::error_code error;
+    fs::rename(ToPath(from), ToPath(to), error);
+    return !error;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::unique_ptr<FileLock> StdFileSystem::LockSideFile(const std::string& /*path*/) {
+  return std::make_unique<FileLock>();
+}
+
+void StdFileSystem::RemoveTemporaries(const std::string& path) {
+  try {
+    const fs::path target = ToPath(path);
+    const std::string fileName = target.filename().string();
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+      if (!IsTemporaryName(it->path().filename().string(), fileName)) continue;
+      std::error_code entryError;
+      if (!fs::is_regular_file(it->symlink_status(entryError)) || entryError) continue;
+      fs::remove(it->path(), entryError);
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+std::string TemporaryPrefix(const std::string& fileName) { return fileName + ".tmp-"; }
+
+bool IsTemporaryName(const std::string& name, const std::string& fileName) {
+  const std::string prefix = TemporaryPrefix(fileName);
+  return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+         name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
 }
 
 }  // namespace postvane

@@ -34,6 +34,14 @@ enum class OwnText : int {
   CertificateFingerprint = 36,
   TrustCertificateQuestion = 37,
   ServerCertificate = 38,
+  // Hardening (40-59).
+  NoMailboxSection = 40,
+  AlreadyRunning = 41,
+  InstanceLockUnavailable = 42,
+  AcknowledgementNotSaved = 43,
+  NoAnswerFromServer = 44,
+  NotReachedInTimeLimit = 45,
+
   // Installed like a desktop program.
   StartWithDesktop = 60,
   DesktopNotification = 61,

@@ -1,11 +1,14 @@
-// CreateFileW, ReplaceFileW and MoveFileExW; errors turn into false.
+// CreateFileW, ReplaceFileW, MoveFileExW and LockFileEx; errors turn into false.
 #include "win32/win32_file_system.h"
 
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "win32/wide_text.h"
 
@@ -14,6 +17,8 @@
 
 namespace postvane {
 namespace {
+
+constexpr wchar_t kTemporaryMark[] = L".tmp-";
 
 // Larger files are not ours: settings, logs and semaphores are small.
 constexpr LONGLONG kReadLimit = 64LL * 1024 * 1024;
@@ -78,6 +83,19 @@ class OwnerOnlySecurity {
   SECURITY_ATTRIBUTES attributes_{};
 };
 
+// Held while the handle is open; closing the handle ends the lock.
+class SideFileLock : public FileLock {
+ public:
+  explicit SideFileLock(FileHandle file) : file_(std::move(file)) {}
+  ~SideFileLock() override {
+    OVERLAPPED whole{};
+    UnlockFileEx(file_.get(), 0, MAXDWORD, MAXDWORD, &whole);
+  }
+
+ private:
+  FileHandle file_;
+};
+
 }  // namespace
 
 bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytes) {
@@ -117,7 +135,7 @@ bool Win32FileSystem::ReplaceFile(const std::string& path, const std::string& by
   for (int attempt = 0; attempt < 16 && !file; ++attempt) {
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
-    temporary = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) +
+    temporary = target + kTemporaryMark + std::to_wstring(GetCurrentProcessId()) +
                 std::to_wstring(counter.QuadPart + attempt);
     file = Open(temporary, GENERIC_WRITE, CREATE_NEW, security.Attributes());
   }
@@ -144,13 +162,66 @@ bool Win32FileSystem::WriteFile(const std::string& path, const std::string& byte
 }
 
 bool Win32FileSystem::AppendFile(const std::string& path, const std::string& bytes) {
-  FileHandle file = Open(Widen(path), FILE_APPEND_DATA, OPEN_ALWAYS);
+  // The receive log holds header blocks of new mail: a file made here is the user's alone.
+  OwnerOnlySecurity security;
+  if (security.Attributes() == nullptr) return false;
+  FileHandle file = Open(Widen(path), FILE_APPEND_DATA, OPEN_ALWAYS, security.Attributes());
   return file && WriteAll(file.get(), bytes);
 }
 
 bool Win32FileSystem::IsPlainFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::optional<std::uintmax_t> Win32FileSystem::FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (std::uintmax_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::unique_ptr<FileLock> Win32FileSystem::LockSideFile(const std::string& path) {
+  OwnerOnlySecurity security;
+  if (security.Attributes() == nullptr) return nullptr;
+  HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, security.Attributes(),
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  FileHandle file(handle);
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(lockWaitMs_);
+  // Saves hold the lock for milliseconds; polling keeps the wait bounded.
+  for (;;) {
+    OVERLAPPED whole{};
+    if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole)) {
+      return std::make_unique<SideFileLock>(std::move(file));
+    }
+    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) return nullptr;
+    Sleep(2);
+  }
+}
+
+void Win32FileSystem::RemoveTemporaries(const std::string& path) {
+  const std::wstring target = Widen(path);
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((target + kTemporaryMark + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 }  // namespace postvane

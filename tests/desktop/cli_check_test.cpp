@@ -1,12 +1,18 @@
 // postvane-check as a user runs it: the built executable against scripted POP3 servers on
 // 127.0.0.1, with no display, checked by its output, exit status and settings file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QProcess>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,11 +23,23 @@
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
 #include "support/test_certificates.h"
+#include "text/own_text.h"
 
 namespace postvane::test {
 namespace {
 
 const std::vector<std::string> kUids = {"u1", "u2", "u3"};
+
+// Keeps the event loop going until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
 
 Pop3Script NewMailScript() {
   return Pop3Script()
@@ -270,14 +288,68 @@ TEST_F(CliCheck, TheDeadlineEndsARunAgainstASilentServer) {
   ASSERT_EQ(error.error, QJsonParseError::NoError) << result.Out;
   const QJsonArray mailboxes = document.object()["mailboxes"].toArray();
   ASSERT_EQ(mailboxes.size(), 2);
-  for (const QJsonValue& mailbox : mailboxes) {
-    EXPECT_EQ(mailbox.toObject()["status"].toString(),
-              QStringLiteral("No answer within the time limit"));
-    EXPECT_TRUE(mailbox.toObject()["error"].toBool());
-  }
+  // The silent one had no answer in time; the later one was never reached.
+  EXPECT_EQ(mailboxes[0].toObject()["status"].toString().toStdString(),
+            OwnString(900, OwnText::NoAnswerInTimeLimit));
+  EXPECT_EQ(mailboxes[1].toObject()["status"].toString().toStdString(),
+            OwnString(900, OwnText::NotReachedInTimeLimit));
+  for (const QJsonValue& mailbox : mailboxes) EXPECT_TRUE(mailbox.toObject()["error"].toBool());
   EXPECT_EQ(silent.Sessions().size(), 1u);
   // The cycle never got past the silent server.
   EXPECT_TRUE(later.Sessions().empty());
+}
+
+// A server that accepts and then says nothing fails its own mailbox after the reply time-out
+// (shortened for the test); the next mailbox is checked in the same run.
+TEST_F(CliCheck, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
+  constexpr int kReplyMs = 1500;
+  ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
+  ScriptedPop3Server later([](int) { return NewMailScript(); });
+  WriteSettings({Mailbox(0, "Silent", silent.Port()), Mailbox(1, "Later", later.Port(), "u1")});
+  QProcessEnvironment environment = EnglishEnvironment();
+  environment.insert("POSTVANE_REPLY_TIMEOUT_MS", QString::number(kReplyMs));
+
+  const CheckResult result = RunCheck({"--settings", SettingsArgument(), "--json"}, environment);
+  ASSERT_TRUE(result.Finished) << "the run did not end on its own";
+  EXPECT_EQ(result.ExitCode, 0) << result.Err;
+  EXPECT_GE(result.Milliseconds, kReplyMs);
+  // The time-out, plus a generous second for start-up and the healthy mailbox.
+  EXPECT_LT(result.Milliseconds, kReplyMs + 1000 + 4000);
+  QJsonParseError error;
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(result.Out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << result.Out;
+  const QJsonArray mailboxes = document.object()["mailboxes"].toArray();
+  ASSERT_EQ(mailboxes.size(), 2);
+  EXPECT_EQ(mailboxes[0].toObject()["status"].toString().toStdString(),
+            OwnString(900, OwnText::NoAnswerFromServer));
+  EXPECT_TRUE(mailboxes[0].toObject()["error"].toBool());
+  EXPECT_EQ(mailboxes[1].toObject()["newCount"].toInt(), 2);
+  EXPECT_FALSE(mailboxes[1].toObject()["error"].toBool());
+  EXPECT_EQ(later.Sessions().size(), 1u);
+}
+
+// A process the system may not dump has the files of its /proc entry owned by root whoever runs
+// it: run the check as another user and look while it waits on a silent server.
+TEST_F(CliCheck, TheRunningCheckCannotBeDumped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the check as another user";
+  ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
+  WriteSettings({Mailbox(0, "Silent", silent.Port())});
+  std::filesystem::permissions(folder_.Path(), std::filesystem::perms::owner_all |
+                                                   std::filesystem::perms::others_exec |
+                                                   std::filesystem::perms::others_read);
+  QProcess process;
+  process.setProcessEnvironment(EnglishEnvironment());
+  process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", CheckProgram(),
+                            "--settings", SettingsArgument(), "--timeout", "30"});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  ASSERT_TRUE(WaitUntil([&] { return !silent.Sessions().empty(); }, 20000))
+      << process.readAllStandardError().toStdString();
+  struct stat info {};
+  ASSERT_EQ(::stat(("/proc/" + std::to_string(process.processId()) + "/status").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u) << "a dumpable process of uid 65534 owns its /proc entry";
+  process.kill();
+  process.waitForFinished(10000);
 }
 
 TEST_F(CliCheck, OnlyTheChosenMailboxesAreChecked) {

@@ -1,5 +1,8 @@
 // The desktop's stand-ins for the platform: date text, language, program start, sound, the
 // single-instance lock, and a second start of the real program.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,11 +16,12 @@
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
-#include "desktop/gui/single_instance.h"
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "desktop/net/event_loop_choice.h"
 #include "desktop/net/language_id.h"
+#include "desktop/posix/single_instance_lock.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -155,28 +159,6 @@ TEST(SoundTest, MissingFilesPlayNothingAndAPlayReturnsAtOnce) {
   while (clock.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-TEST(SingleInstanceTest, ASecondLockSeesTheFirst) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("postvane.lock");
-  {
-    SingleInstanceLock first(path);
-    EXPECT_FALSE(first.AnotherInstanceRunning());
-    SingleInstanceLock second(path);
-    EXPECT_TRUE(second.AnotherInstanceRunning());
-  }
-  SingleInstanceLock again(path);
-  EXPECT_FALSE(again.AnotherInstanceRunning());
-}
-
-TEST(SingleInstanceTest, ALockThatCannotBeMadeDoesNotStopTheProgram) {
-  SingleInstanceLock lock("/nonexistent folder/postvane.lock");
-  EXPECT_FALSE(lock.AnotherInstanceRunning());
-}
-
-TEST(SingleInstanceTest, LockLivesInTheRuntimeOrTemporaryFolder) {
-  EXPECT_TRUE(SingleInstanceLockPath().endsWith("/postvane.lock"));
-}
-
 // The real program, copied into a folder of its own so its settings file is private.
 class ProgramProcessTest : public testing::Test {
  protected:
@@ -188,9 +170,15 @@ class ProgramProcessTest : public testing::Test {
   }
 
   // Without a display the program could not even open its windows.
-  void Start(QProcess& process, bool display = true) {
+  void Start(QProcess& process, bool display = true, bool ownRuntime = true) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtime_.path());
+    environment.insert("LC_ALL", "en_US.UTF-8");
+    if (ownRuntime) {
+      environment.insert("XDG_RUNTIME_DIR", runtime_.path());
+    } else {
+      environment.remove("XDG_RUNTIME_DIR");
+      environment.insert("TMPDIR", shared_.path());
+    }
     environment.insert("QT_QPA_PLATFORM", display ? "offscreen" : "xcb");
     if (!display) {
       environment.remove("DISPLAY");
@@ -209,6 +197,7 @@ class ProgramProcessTest : public testing::Test {
   }
 
   QTemporaryDir runtime_;
+  QTemporaryDir shared_;  // a temporary folder open to every user, as /tmp is
   QTemporaryDir folder_;
   QString program_;
 };
@@ -224,6 +213,9 @@ TEST_F(ProgramProcessTest, SecondStartEndsAtOnceWhileTheFirstRuns) {
   EXPECT_TRUE(second.waitForFinished(30000));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_NE(
+      second.readAllStandardError().toStdString().find(OwnString(900, OwnText::AlreadyRunning)),
+      std::string::npos);
   EXPECT_EQ(first.state(), QProcess::Running);
   EXPECT_FALSE(QFile::exists(folder_.filePath("Postvane.ini"))) << "start-up writes nothing";
   Stop(first);
@@ -231,7 +223,7 @@ TEST_F(ProgramProcessTest, SecondStartEndsAtOnceWhileTheFirstRuns) {
 }
 
 TEST_F(ProgramProcessTest, HeldLockEndsTheProgramWithSuccess) {
-  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock"));
+  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock").toStdString());
   ASSERT_FALSE(held.AnotherInstanceRunning());
   QProcess process;
   Start(process);
@@ -242,7 +234,7 @@ TEST_F(ProgramProcessTest, HeldLockEndsTheProgramWithSuccess) {
 }
 
 TEST_F(ProgramProcessTest, SecondStartEndsBeforeItTouchesTheDisplay) {
-  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock"));
+  SingleInstanceLock held(QDir(runtime_.path()).filePath("postvane.lock").toStdString());
   ASSERT_FALSE(held.AnotherInstanceRunning());
   QProcess process;
   Start(process, /*display=*/false);
@@ -250,6 +242,35 @@ TEST_F(ProgramProcessTest, SecondStartEndsBeforeItTouchesTheDisplay) {
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   Stop(process);
+}
+
+// Another user made the per-user lock folder's name first, in the shared temporary folder:
+// the program says so and runs all the same instead of ending without a word.
+TEST_F(ProgramProcessTest, ALockFolderOfAnotherUserDoesNotKeepItFromStarting) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  ::chmod(shared_.path().toLocal8Bit().constData(), 01777);
+  const QString squatted = QDir(shared_.path()).filePath(QString("postvane-%1").arg(::geteuid()));
+  QProcess mkdir;
+  mkdir.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "mkdir", "-m", "0777",
+                          squatted});
+  ASSERT_TRUE(mkdir.waitForFinished(20000));
+  ASSERT_EQ(mkdir.exitCode(), 0) << mkdir.readAllStandardError().toStdString();
+
+  QProcess process;
+  Start(process, /*display=*/true, /*ownRuntime=*/false);
+  const std::string warning = OwnString(900, OwnText::InstanceLockUnavailable);
+  std::string err;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        err += process.readAllStandardError().toStdString();
+        return err.find(warning) != std::string::npos;
+      },
+      30000))
+      << err;
+  // The warning comes before the application starts; the program is still there after it.
+  EXPECT_EQ(process.state(), QProcess::Running);
+  Stop(process);
+  QDir(squatted).removeRecursively();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QThread>
+#include <tuple>
 
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
@@ -16,6 +17,8 @@
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "settings/ini_file.h"
+#include "settings/settings_store.h"
+#include "support/scripted_pop3_server.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -75,7 +78,7 @@ TEST_F(TrayTest, PicturesAndToolTipsReachTheIcons) {
 }
 
 TEST_F(TrayTest, IdleRefreshRewritesNothing) {
-  WriteSettings("[General]\r\nTrayType=0\r\n");
+  WriteSettings("[General]\r\nTrayType=0\r\n[MailBox0]\r\nEnabled=0\r\n");
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   program.StartUp(0x0409);
   program.App().OnTrayTimer();
@@ -161,6 +164,45 @@ TEST_F(TrayTest, CheckNowStartsACycleOnTheSocket) {
   EXPECT_TRUE(IsChecking(program.State().Mailboxes[0]));
   EXPECT_EQ(program.State().CurrentMailbox, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsChecking(program.State().Mailboxes[0]); }, 20000));
+}
+
+// A server that accepts and then stays silent fails its mailbox after the reply time-out
+// (shortened for the test) and the next mailbox is checked in the same cycle.
+TEST_F(TrayTest, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
+  using test::Pop3Script;
+  using test::ScriptedPop3Server;
+  using test::TopReply;
+  constexpr int kReplyMs = 1500;
+  qputenv("POSTVANE_REPLY_TIMEOUT_MS", QByteArray::number(kReplyMs));
+  ScriptedPop3Server silent([](int) { return Pop3Script().Hold(); });
+  ScriptedPop3Server healthy([](int) {
+    return Pop3Script()
+        .LoginThroughUidl("alice", "secret", {"u1", "u2"})
+        .Expect("TOP 2 0")
+        .Send(TopReply({"From: Bob <bob@example.org>", "Subject: after the silent one"}))
+        .Quit();
+  });
+  std::string settings;
+  for (const auto& [index, port, uidl] :
+       {std::tuple{0, silent.Port(), ""}, std::tuple{1, healthy.Port(), "u1"}}) {
+    settings += "[MailBox" + std::to_string(index) + "]\r\nEnabled=1\r\nRemoteHost=127.0.0.1\r\n" +
+                "RemotePort=" + std::to_string(port) +
+                "\r\nUser=alice\r\nPassword=" + TransformPassword("secret") + "\r\nUIDL=" + uidl +
+                "\r\n";
+  }
+  WriteSettings(settings);
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  qunsetenv("POSTVANE_REPLY_TIMEOUT_MS");
+  QElapsedTimer clock;
+  clock.start();
+  program.StartUp(0x0409);
+  // The time-out, plus a generous second for the healthy mailbox on a loaded machine.
+  ASSERT_TRUE(
+      WaitFor([&] { return program.State().Mailboxes[1].NewCount == 1; }, kReplyMs + 1000 + 4000));
+  EXPECT_GE(clock.elapsed(), kReplyMs);
+  EXPECT_EQ(program.State().Mailboxes[0].StatusText, OwnString(900, OwnText::NoAnswerFromServer));
+  EXPECT_EQ(silent.Sessions().size(), 1u);
+  EXPECT_EQ(healthy.Sessions().size(), 1u);
 }
 
 TEST_F(TrayTest, RunMailReaderStartsTheCommandLine) {

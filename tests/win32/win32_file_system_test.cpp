@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 
 #include "../fakes/temp_folder.h"
 #include "win32/wide_text.h"
@@ -123,6 +126,63 @@ TEST(Win32FileSystemTest, FoldersAndMissingFilesAreNotPlainFiles) {
   EXPECT_FALSE(files.ReadFile(folder.Path().string(), bytes));
   EXPECT_FALSE(files.ReplaceFile(folder.Path().string(), "x"));
   EXPECT_EQ(bytes, "untouched");
+}
+
+TEST(Win32FileSystemTest, SideFileLockExcludesASecondHolderUntilReleased) {
+  TempFolder folder;
+  Win32FileSystem files;
+  files.SetLockWaitMs(0);
+  const std::string side = folder.File("Postvane.ini.lock");
+  std::unique_ptr<FileLock> first = files.LockSideFile(side);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(files.IsPlainFile(side));
+  EXPECT_TRUE(AccessListOf(side).allForCurrentUser);
+  EXPECT_EQ(files.LockSideFile(side), nullptr) << "held by the first";
+  first.reset();
+  EXPECT_NE(files.LockSideFile(side), nullptr) << "free again";
+}
+
+TEST(Win32FileSystemTest, SizeAndRenameReplacingTheOlderFile) {
+  TempFolder folder;
+  Win32FileSystem files;
+  const std::string log = folder.File("receive.log");
+  const std::string older = folder.File("receive.log.1");
+  const std::string content(3000, 'x');
+  ASSERT_TRUE(files.WriteFile(log, content));
+  ASSERT_TRUE(files.WriteFile(older, "old"));
+  EXPECT_EQ(files.FileSize(log), std::optional<std::uintmax_t>(content.size()));
+  EXPECT_EQ(files.FileSize(folder.File("missing")), std::nullopt);
+  EXPECT_EQ(files.FileSize(folder.Path().string()), std::nullopt);
+  ASSERT_TRUE(files.RenameFile(log, older));
+  EXPECT_FALSE(files.IsPlainFile(log));
+  EXPECT_EQ(files.FileSize(older), std::optional<std::uintmax_t>(content.size()));
+  EXPECT_FALSE(files.RenameFile(folder.File("missing"), log));
+}
+
+TEST(Win32FileSystemTest, RemoveTemporariesTakesOnlyTheCopiesOfThatFile) {
+  TempFolder folder;
+  Win32FileSystem files;
+  const std::string path = folder.File("Postvane.ini");
+  ASSERT_TRUE(files.WriteFile(path, "[General]\r\n"));
+  for (const char* left : {"Postvane.ini.tmp-1234", "Postvane.ini.tmp-99887766"}) {
+    ASSERT_TRUE(files.WriteFile(folder.File(left), "Password=x"));
+  }
+  for (const char* other : {"Other.ini.tmp-1", "Postvane.ini.lock", "Postvane.ini.bak"}) {
+    ASSERT_TRUE(files.WriteFile(folder.File(other), "keep"));
+  }
+  files.RemoveTemporaries(path);
+  EXPECT_EQ(FilesIn(folder.Path()), 4u);
+  for (const char* kept : {"Postvane.ini", "Other.ini.tmp-1", "Postvane.ini.lock", "Postvane.ini.bak"}) {
+    EXPECT_TRUE(files.IsPlainFile(folder.File(kept))) << kept;
+  }
+}
+
+TEST(Win32FileSystemTest, AppendCreatesAnOwnerOnlyFile) {
+  TempFolder folder;
+  Win32FileSystem files;
+  const std::string path = folder.File("receive.log");
+  ASSERT_TRUE(files.AppendFile(path, "From: a\r\n"));
+  EXPECT_TRUE(AccessListOf(path).allForCurrentUser);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/program_paths.h"
 #include "app/program_state.h"
 #include "app/settings_place.h"
+#include "check/silent_server_guard.h"
 #include "desktop/net/event_loop_choice.h"
 #include "desktop/net/keychain_secret_store.h"
 #include "desktop/net/language_id.h"
@@ -22,12 +23,17 @@
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
 #include "desktop/net/qt_timer.h"
+#include "desktop/net/reply_timeout.h"
+#include "desktop/posix/posix_file_system.h"
+#include "desktop/posix/process_guard.h"
 #include "settings/settings_store.h"
-#include "settings/std_file_system.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 int main(int argc, char** argv) {
   using namespace postvane;
+  // Before a password is read: a core file would hold it in clear.
+  ForbidCoreDumps();
   ChooseEventLoop();
   QCoreApplication app(argc, argv);
 
@@ -65,18 +71,30 @@ int main(int argc, char** argv) {
   ProgramState state;
   state.Paths = chosen.Paths;
 
-  StdFileSystem files;
+  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
+  const auto languageBase = static_cast<int16_t>(language * 100);
+  PosixFileSystem files;
+  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
     std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
               << "; no mailbox to check\n";
+  } else if (!settings.HasMailboxSection()) {
+    // A file in an encoding or layout we cannot read must not pass for "no new mail".
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::NoMailboxSection) << '\n';
+    return kExitFailed;
   }
-  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
 #ifdef POSTVANE_HAVE_KEYCHAIN
   // Passwords kept in the keyring are read from it, as the tray program does.
   KeychainSecretStore secrets;
   settings.UseSecretStore(&secrets);
 #endif
-  QtSocket socket;
+  settings.RemoveLeftovers();
+  QtSocket qtSocket;
+  QtTimer replyTimeout(ReplyTimeoutMs());
+  SilentServerGuard socket(qtSocket, replyTimeout, [languageBase] {
+    return OwnString(languageBase, OwnText::NoAnswerFromServer);
+  });
   QtTimer timeout(kConnectTimeoutMs);
   QtTimer timerQuit(kQuitWaitMs);
   QtTimer deadline(options.TimeoutSeconds * 1000);
@@ -94,10 +112,10 @@ int main(int argc, char** argv) {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
   }
-  const int status = CheckExitStatus(report);
   if (options.Ack && !run.AcknowledgeNewMail()) {
-    std::cerr << "postvane-check: could not save the acknowledgement in "
-              << state.Paths.SettingsFile << '\n';
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::AcknowledgementNotSaved) << '\n';
+    return kExitNotSaved;
   }
-  return status;
+  return CheckExitStatus(report);
 }

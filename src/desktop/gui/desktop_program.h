@@ -13,7 +13,7 @@
 #include "desktop/gui/frm_main.h"
 #include "desktop/gui/pickers.h"
 #include "desktop/net/qt_charset_converter.h"
-#include "settings/std_file_system.h"
+#include "desktop/posix/posix_file_system.h"
 #ifdef POSTVANE_HAVE_KEYCHAIN
 #include "desktop/net/keychain_secret_store.h"
 #endif
@@ -44,7 +44,7 @@ class DesktopProgram {
 
  private:
   ProgramState state_;
-  StdFileSystem files_;
+  PosixFileSystem files_;
   QtCharsetConverter charsets_;
 #ifdef POSTVANE_HAVE_KEYCHAIN
   KeychainSecretStore secrets_;

@@ -78,8 +78,9 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{winsock1_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
-                     files_,    *this,  sound_,     programs_, *this,      notices_};
+  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
+                     dateText_, files_, *this,      sound_,   programs_,  *this,
+                     notices_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {

@@ -13,6 +13,7 @@
 #include "app/postvane_app.h"
 #include "app/program_state.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
+#include "check/silent_server_guard.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -23,9 +24,11 @@
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
+#include "desktop/net/reply_timeout.h"
 #include "ports/file_system.h"
 #include "ports/tray_icons.h"
 #include "ports/windows.h"
+#include "text/own_text.h"
 
 class QAction;
 class QMenu;
@@ -94,6 +97,11 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtTimer trayTimer_{kTrayTimerMs};
   QtTimer timeout_{kConnectTimeoutMs};
   QtTimer timerQuit_{kQuitWaitMs};
+  QtTimer replyTimeout_{ReplyTimeoutMs()};
+  // The core's socket: the Qt socket, with the reply time-out for servers that go silent.
+  SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
+                              return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
+                            }};
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;

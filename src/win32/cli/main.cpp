@@ -14,7 +14,9 @@
 #include "app/check_run.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
+#include "check/silent_server_guard.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
@@ -55,13 +57,25 @@ int main() {
     state.Paths.ReceiveLog = JoinPath(FolderOf(*options.SettingsFile), "receive.log");
   }
 
+  const int16_t language = SelectLanguage(static_cast<int16_t>(UserLanguageId()));
+  const auto languageBase = static_cast<int16_t>(language * 100);
   Win32FileSystem files;
+  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
     std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
               << "; no mailbox to check\n";
+  } else if (!settings.HasMailboxSection()) {
+    // A file in an encoding or layout we cannot read must not pass for "no new mail".
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::NoMailboxSection) << '\n';
+    return kExitFailed;
   }
-  SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
-  Win32Socket socket;
+  settings.RemoveLeftovers();
+  Win32Socket winSocket;
+  Win32Timer replyTimeout(kReplyTimeoutMs);
+  SilentServerGuard socket(winSocket, replyTimeout, [languageBase] {
+    return OwnString(languageBase, OwnText::NoAnswerFromServer);
+  });
   Win32Timer timeout(kConnectTimeoutMs);
   Win32Timer timerQuit(kQuitWaitMs);
   Win32Timer deadline(options.TimeoutSeconds * 1000);
@@ -71,8 +85,7 @@ int main() {
   run.Engine().SetCharsetConverter(charsets);
   run.SetFinishedHandler([] { PostQuitMessage(0); });
 
-  const int16_t language = SelectLanguage(static_cast<int16_t>(UserLanguageId()));
-  run.Start(options.Mailboxes, static_cast<int16_t>(language * 100));
+  run.Start(options.Mailboxes, languageBase);
   MSG message;
   while (!run.Finished() && GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
@@ -84,10 +97,10 @@ int main() {
     std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
               << std::flush;
   }
-  const int status = CheckExitStatus(report);
   if (options.Ack && !run.AcknowledgeNewMail()) {
-    std::cerr << "postvane-check: could not save the acknowledgement in "
-              << state.Paths.SettingsFile << '\n';
+    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
+              << OwnString(languageBase, OwnText::AcknowledgementNotSaved) << '\n';
+    return kExitNotSaved;
   }
-  return status;
+  return CheckExitStatus(report);
 }

@@ -82,7 +82,7 @@ MainWindow::~MainWindow() {
 }
 
 AppPlatform MainWindow::Platform() {
-  return AppPlatform{winsock1_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
                      dateText_, files_, *this,      sound_,   programs_,  *this};
 }
 

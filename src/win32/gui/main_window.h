@@ -13,8 +13,10 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "check/silent_server_guard.h"
 #include "ports/tray_icons.h"
 #include "ports/windows.h"
+#include "text/own_text.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
@@ -77,6 +79,11 @@ class MainWindow : public TrayIcons, public Windows {
   Win32Timer trayTimer_{kTrayTimerMs};
   Win32Timer timeout_{kConnectTimeoutMs};
   Win32Timer timerQuit_{kQuitWaitMs};
+  Win32Timer replyTimeout_{kReplyTimeoutMs};
+  // The core's socket: the Windows socket, with the reply time-out for servers that go silent.
+  SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
+                              return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
+                            }};
   Win32Clock clock_;
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
