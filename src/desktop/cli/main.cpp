@@ -71,8 +71,6 @@ int main(int argc, char** argv) {
   ProgramState state;
   state.Paths = chosen.Paths;
 
-  const int16_t language = SelectLanguage(WindowsLanguageId(QLocale::system().language()));
-  const auto languageBase = static_cast<int16_t>(language * 100);
   PosixFileSystem files;
   SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
