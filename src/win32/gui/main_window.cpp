@@ -82,8 +82,9 @@ MainWindow::~MainWindow() {
 }
 
 AppPlatform MainWindow::Platform() {
-  return AppPlatform{socket_, timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this};
+  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
+                     dateText_, files_, *this,      sound_,   programs_,  *this,
+                     notices_};
 }
 
 void MainWindow::UpdateIcon(int index, DWORD message) {

@@ -17,6 +17,7 @@
 #include "ports/tray_icons.h"
 #include "ports/windows.h"
 #include "text/own_text.h"
+#include "win32/no_desktop_notifier.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
@@ -88,6 +89,7 @@ class MainWindow : public TrayIcons, public Windows {
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
   Win32ProgramStarter programs_;
+  NoDesktopNotifier notices_;
 
   std::array<std::string, kTrayIcons> toolTips_{};
   std::array<int, kTrayIcons> pictures_{};
