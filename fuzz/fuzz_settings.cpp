@@ -100,9 +100,9 @@ Snapshot Load(SettingsStore& store, int16_t index, int16_t other) {
   return loaded;
 }
 
-// Bytes as a value line carries them: up to a NUL or line feed.
+// Bytes as a value line carries them: up to a NUL or a line end (CR ends a line too).
 std::string OneLine(std::string bytes) {
-  const std::size_t end = bytes.find_first_of(std::string("\0\n", 2));
+  const std::size_t end = bytes.find_first_of(std::string("\0\r\n", 3));
   if (end != std::string::npos) bytes.resize(end);
   return bytes;
 }
