@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_finish.h"
 #include "app/check_options.h"
 #include "app/check_report.h"
 #include "app/check_run.h"
@@ -105,15 +106,5 @@ int main(int argc, char** argv) {
   run.Start(options.Mailboxes, languageBase);
   if (!run.Finished()) QCoreApplication::exec();
 
-  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
-  if (!options.Quiet) {
-    std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
-              << std::flush;
-  }
-  if (options.Ack && !run.AcknowledgeNewMail()) {
-    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
-              << OwnString(languageBase, OwnText::AcknowledgementNotSaved) << '\n';
-    return kExitNotSaved;
-  }
-  return CheckExitStatus(report);
+  return FinishCheck(run, state, options, languageBase, std::cout, std::cerr);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_finish.h"
 #include "app/check_options.h"
 #include "app/check_report.h"
 #include "app/check_run.h"
@@ -92,15 +93,5 @@ int main() {
     DispatchMessageW(&message);
   }
 
-  const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());
-  if (!options.Quiet) {
-    std::cout << (options.Json ? RenderJsonReport(report) : RenderPlainReport(report))
-              << std::flush;
-  }
-  if (options.Ack && !run.AcknowledgeNewMail()) {
-    std::cerr << "postvane-check: " << state.Paths.SettingsFile << ": "
-              << OwnString(languageBase, OwnText::AcknowledgementNotSaved) << '\n';
-    return kExitNotSaved;
-  }
-  return CheckExitStatus(report);
+  return FinishCheck(run, state, options, languageBase, std::cout, std::cerr);
 }
