@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "desktop/gui/caption_fit.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
@@ -238,25 +239,6 @@ std::string Describe(const std::vector<Overflow>& overflows) {
            std::to_string(o.Needed) + " px, has " + std::to_string(o.Available) + "\n";
   }
   return out;
-}
-
-// The right edge a caption may reach, in the control's coordinates: its own width, or the
-// left edge of a sibling that overlaps it (the text would run into that control).
-int VisibleRight(const QWidget& control) {
-  int right = control.width();
-  const QWidget* parent = control.parentWidget();
-  if (parent == nullptr) return right;
-  const QRect own = control.geometry();
-  for (const QObject* object : parent->children()) {
-    const auto* other = qobject_cast<const QWidget*>(object);
-    if (other == nullptr || other == &control || other->isWindow()) continue;
-    const QRect rect = other->geometry();
-    if (rect.top() < own.bottom() && rect.bottom() > own.top() && rect.left() > own.left() &&
-        rect.left() < own.right()) {
-      right = std::min(right, rect.left() - own.left());
-    }
-  }
-  return right;
 }
 
 // The advance and one pixel for the last glyph's overhang.

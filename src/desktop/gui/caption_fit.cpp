@@ -34,24 +34,6 @@ struct FontStep {
 constexpr FontStep kSteps[] = {{11, 100}, {11, 92}, {11, 85}, {10, 92},
                                {10, 85},  {9, 92},  {9, 85},  {9, 75}};
 
-// The right edge a caption may reach: the control's own, or the left edge of a sibling that
-// overlaps it (the text would run into that control).
-int VisibleRight(const QWidget& control) {
-  int right = control.width();
-  const QWidget* parent = control.parentWidget();
-  if (parent == nullptr) return right;
-  const QRect own = control.geometry();
-  for (const QObject* object : parent->children()) {
-    const auto* other = qobject_cast<const QWidget*>(object);
-    if (other == nullptr || other == &control || other->isWindow()) continue;
-    const QRect rect = other->geometry();
-    if (rect.top() < own.bottom() && rect.bottom() > own.top() && rect.left() > own.left() &&
-        rect.left() < own.right()) {
-      right = std::min(right, rect.left() - own.left());
-    }
-  }
-  return right;
-}
 
 // The advance plus room for the last glyph's overhang, which the advance leaves out.
 constexpr int kOverhang = 2;
@@ -159,6 +141,23 @@ void Fit(QWidget& widget) {
 }
 
 }  // namespace
+
+int VisibleRight(const QWidget& control) {
+  int right = control.width();
+  const QWidget* parent = control.parentWidget();
+  if (parent == nullptr) return right;
+  const QRect own = control.geometry();
+  for (const QObject* object : parent->children()) {
+    const auto* other = qobject_cast<const QWidget*>(object);
+    if (other == nullptr || other == &control || other->isWindow()) continue;
+    const QRect rect = other->geometry();
+    if (rect.top() < own.bottom() && rect.bottom() > own.top() && rect.left() > own.left() &&
+        rect.left() < own.right()) {
+      right = std::min(right, rect.left() - own.left());
+    }
+  }
+  return right;
+}
 
 void FitCaptions(QWidget& window) {
   const QList<QWidget*> widgets = window.findChildren<QWidget*>();

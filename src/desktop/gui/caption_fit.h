@@ -11,4 +11,8 @@ namespace postvane {
 // then on, so that a narrower frame title does not narrow the controls inside the frame.
 void FitCaptions(QWidget& window);
 
+// The right edge a caption may reach, in the control's coordinates: its own width, or the left
+// edge of a sibling that overlaps it (the text would run into that control).
+int VisibleRight(const QWidget& control);
+
 }  // namespace postvane
