@@ -1,5 +1,5 @@
 # Refuses a text table that is not lines of "offset<TAB>six texts" with LF line ends.
-# The design's table (LINE_COUNT set) holds exactly offsets 1..LINE_COUNT in order; Postvane's
+# The string table (LINE_COUNT set) holds exactly offsets 1..LINE_COUNT in order; Postvane's
 # own table (no LINE_COUNT) may leave gaps, but its offsets must rise and lie in 1..MAX_OFFSET.
 # Run with: cmake -DINPUT=strings.tsv [-DLINE_COUNT=64] -P check_string_table.cmake
 if(NOT DEFINED INPUT)

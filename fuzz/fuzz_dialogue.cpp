@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "check/connection_security.h"
@@ -25,6 +24,7 @@
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
 #include "fuzz_input.h"
+#include "settings/program_paths.h"
 
 namespace postvane::fuzz {
 namespace {
@@ -412,7 +412,7 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
       rig.TimerQuit.Fire();
       break;
     case kRestart:
-      rig.Engine.mnuCheckNow_Click();
+      rig.Engine.StartCycle();
       break;
     case kConnectFails: {
       const uint8_t how = in.Byte();

@@ -21,10 +21,10 @@
 #include "check/mailbox_table.h"
 #include "fakes/fake_file_system.h"
 #include "fuzz_input.h"
-#include "settings/config_form.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
 #include "text/text_encoding.h"
+#include "ui/config_form.h"
 
 namespace postvane::fuzz {
 namespace {

@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{"Res101", false, 0}, CodeCase{"RES101", false, 0}, CodeCase{"rES101", false, 0},
         CodeCase{"re", false, 0}, CodeCase{"", false, 0}, CodeCase{" res101", false, 0},
         CodeCase{"min.", false, 0}, CodeCase{"Check1", false, 0}, CodeCase{"SysTray", false, 0},
-        CodeCase{"Version 1.2.0", false, 0}, CodeCase{"Notify Options", false, 0}));
+        CodeCase{"Version 2.10.3", false, 0}, CodeCase{"Notify Options", false, 0}));
 
 Control MakeControl(std::string name, ControlKind kind, std::string caption) {
   Control control;
@@ -56,7 +56,7 @@ Control MakeControl(std::string name, ControlKind kind, std::string caption) {
   return control;
 }
 
-// The tray menu of the main window, as designed.
+// The tray menu of the main window, with its placeholder captions.
 Form TrayMenuForm() {
   Form form;
   form.Name = "frmMain";
@@ -149,7 +149,7 @@ TEST(LocalizeCaptionsTest, OtherControlsAreNotTouched) {
 TEST(LocalizeCaptionsTest, FixedCaptionsStayUnchanged) {
   Form form;
   form.Caption = "Status";
-  for (const char* caption : {"min.", "Check1", "Notify Options", "Version 1.2.0", "Res101",
+  for (const char* caption : {"min.", "Check1", "Notify Options", "Version 2.10.3", "Res101",
                               "RES101", "res", "res100", "res165"}) {
     form.Controls.push_back(MakeControl(caption, ControlKind::Label, caption));
   }

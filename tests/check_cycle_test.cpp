@@ -35,7 +35,7 @@ class CheckCycleTest : public ::testing::Test {
 TEST_F(CheckCycleTest, StartClosesTheSocketAndBeginsAtMailboxZero) {
   rig.Enable(0);
   rig.State.CurrentMailbox = 6;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Socket.CloseCount, 1);
   EXPECT_EQ(rig.State.CurrentMailbox, 0);
   ASSERT_EQ(rig.Socket.Connects.size(), 1u);
@@ -49,7 +49,7 @@ TEST_F(CheckCycleTest, EnabledMailboxIsPreparedAndConnectRequested) {
   rig.Clock.Set(2024, 6, 1, 12, 30, 45);
   rig.TimerQuit.Start();
   rig.Socket.Port = 4242;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(rig.Socket.Connects.size(), 1u);
   EXPECT_EQ(rig.Socket.Connects[0].LocalPort, 20000);
   EXPECT_EQ(rig.Socket.Connects[0].RemoteHost, "mail.example.test");
@@ -70,7 +70,7 @@ TEST_F(CheckCycleTest, DisabledMailboxBecomesIdleWithEmptyStatusAndKeepsItsResul
   box.MessageCount = 5;
   box.Headers.assign(3, MessageHeader{"from", "to", "subject", "1", "date"});
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_TRUE(box.StatusText.empty());
   EXPECT_EQ(box.State, MailboxState::Idle);
   EXPECT_EQ(box.NewCount, 2);
@@ -83,7 +83,7 @@ TEST_F(CheckCycleTest, DisabledMailboxBecomesIdleWithEmptyStatusAndKeepsItsResul
 
 TEST_F(CheckCycleTest, ConnectEventStopsTimeoutAndAwaitsGreeting) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   EXPECT_FALSE(rig.Timeout.IsRunning());
   EXPECT_EQ(rig.Box(0).State, MailboxState::Connected);
@@ -94,7 +94,7 @@ TEST_F(CheckCycleTest, TimeoutMarksMailboxUnavailableAndMovesOnWithoutLogRecord)
   rig.LogOn();
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Timeout.IntervalMs, 15000);
   EXPECT_TRUE(rig.Timeout.Fire());
   EXPECT_EQ(rig.Box(0).StatusText,
@@ -114,7 +114,7 @@ TEST_F(CheckCycleTest, AddressInUseRetriesTheSameMailboxFromTheNextPort) {
   rig.LogOn();
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseError(10048, "Address in use");
   ASSERT_EQ(rig.Socket.Connects.size(), 2u);
   EXPECT_EQ(rig.Socket.Connects[1].LocalPort, 20001);
@@ -135,7 +135,7 @@ TEST_F(CheckCycleTest, AddressInUseRetriesTheSameMailboxFromTheNextPort) {
 TEST_F(CheckCycleTest, AddressInUseFromTheRequestItselfRetriesAtOnce) {
   rig.Enable(0);
   rig.Socket.ConnectErrors = {{10048, "in use"}, {10048, "in use"}};
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(rig.Socket.Connects.size(), 3u);
   EXPECT_EQ(rig.Socket.Connects[0].LocalPort, 20000);
   EXPECT_EQ(rig.Socket.Connects[1].LocalPort, 20001);
@@ -146,7 +146,7 @@ TEST_F(CheckCycleTest, AddressInUseFromTheRequestItselfRetriesAtOnce) {
 
 TEST_F(CheckCycleTest, PortPastTheHighestLetsTheSystemChoose) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.Port = 65535;
   rig.Socket.RaiseError(10048, "Address in use");
   EXPECT_EQ(rig.Socket.Connects.back().LocalPort, 0);
@@ -156,7 +156,7 @@ TEST_F(CheckCycleTest, PortPastTheHighestLetsTheSystemChoose) {
 TEST_F(CheckCycleTest, AddressInUseWithSystemChosenPortIsAnOrdinaryError) {
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.Port = 0;
   rig.Socket.RaiseError(10048, "Address in use");
   EXPECT_EQ(rig.Box(0).StatusText, "Address in use");
@@ -166,7 +166,7 @@ TEST_F(CheckCycleTest, AddressInUseWithSystemChosenPortIsAnOrdinaryError) {
 TEST_F(CheckCycleTest, EndlessAddressInUseRunsThroughThePortsOnceAndRests) {
   rig.Enable(0);
   rig.Socket.ConnectErrorAlways = {10048, "in use"};
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   // 20000 to 65535, then the system's choice once.
   ASSERT_EQ(rig.Socket.Connects.size(), 65535u - 20000u + 2u);
   EXPECT_EQ(rig.Socket.Connects[rig.Socket.Connects.size() - 2].LocalPort, 65535);
@@ -182,14 +182,14 @@ TEST_F(CheckCycleTest, OtherConnectErrorRestsTheCycle) {
   rig.Enable(0);
   rig.Enable(1);
   rig.Socket.ConnectErrors = {{10049, "Address not available"}};
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Socket.Connects.size(), 1u);
   EXPECT_EQ(rig.Box(0).State, MailboxState::Idle);
   EXPECT_FALSE(rig.Timeout.IsRunning());
   EXPECT_EQ(rig.State.CurrentMailbox, 0);
   EXPECT_TRUE(rig.Hooks.Calls.empty());
   // The next start recovers.
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Box(0).State, MailboxState::Connecting);
 }
 
@@ -197,7 +197,7 @@ TEST_F(CheckCycleTest, SocketNotClosedIsClosedAndTheSameMailboxTriedAgain) {
   rig.Enable(0);
   rig.Socket.ConnectErrors = {{40020, "Invalid operation"}};
   rig.Clock.Set(2024, 1, 2, 3, 4, 5);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(rig.Socket.Connects.size(), 2u);
   EXPECT_EQ(rig.Socket.Connects[1].RemoteHost, "pop0.test");
   EXPECT_EQ(rig.Socket.Connects[1].LocalPort, 20000);
@@ -209,7 +209,7 @@ TEST_F(CheckCycleTest, SocketNotClosedIsClosedAndTheSameMailboxTriedAgain) {
 TEST_F(CheckCycleTest, SocketThatStaysNotClosedDoesNotLoopForEver) {
   rig.Enable(0);
   rig.Socket.ConnectErrorAlways = {40020, "Invalid operation"};
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Socket.Connects.size(), static_cast<std::size_t>(1 + kInvalidStateRetries));
   EXPECT_EQ(rig.Box(0).State, MailboxState::Idle);
   EXPECT_FALSE(rig.Timeout.IsRunning());
@@ -221,7 +221,7 @@ TEST_F(CheckCycleTest, SocketErrorTextBecomesStatusAndIsLogged) {
   rig.Clock.Set(2024, 3, 5, 8, 15, 0);
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseError(11001, "Host not found");
   EXPECT_EQ(rig.Box(0).StatusText, "Host not found");
   EXPECT_EQ(rig.Box(0).State, MailboxState::Idle);
@@ -233,7 +233,7 @@ TEST_F(CheckCycleTest, SocketErrorTextBecomesStatusAndIsLogged) {
 
 TEST_F(CheckCycleTest, SocketErrorInTheDialogueEndsIt) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::StatSent);
   const int closes = rig.Socket.CloseCount;
@@ -249,7 +249,7 @@ TEST_F(CheckCycleTest, EndOfCycleRefreshesThenNotifies) {
   CallLog order;
   rig.Hooks.Log = &order;
   rig.Socket.Log = &order;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   CompleteDialogue();
   EXPECT_EQ(rig.State.CurrentMailbox, 0);
   ASSERT_GE(order.size(), 3u);
@@ -265,7 +265,7 @@ TEST_F(CheckCycleTest, AllDisabledEndsTheCycleAtOnce) {
     rig.Box(i).StatusText = "old " + std::to_string(i);
     rig.Box(i).State = MailboxState::QuitSent;
   }
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   for (int i = 0; i < kUserMailboxes; ++i) {
     EXPECT_TRUE(rig.Box(i).StatusText.empty()) << i;
     EXPECT_EQ(rig.Box(i).State, MailboxState::Idle) << i;
@@ -281,7 +281,7 @@ TEST_F(CheckCycleTest, OnlyMailboxesTwoAndSeven) {
   for (int i = 0; i < kUserMailboxes; ++i) rig.Box(i).StatusText = "old";
   rig.Enable(2);
   rig.Enable(7);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.State.CurrentMailbox, 2);
   CompleteDialogue();
   EXPECT_EQ(rig.State.CurrentMailbox, 7);
@@ -297,12 +297,12 @@ TEST_F(CheckCycleTest, OnlyMailboxesTwoAndSeven) {
 TEST_F(CheckCycleTest, StartWhileACycleRunsClosesAndBeginsAgain) {
   rig.Enable(1);
   rig.Enable(4);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::PassSent);
   ASSERT_EQ(rig.Box(1).State, MailboxState::PassSent);
   const int closes = rig.Socket.CloseCount;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Socket.CloseCount, closes + 1);
   EXPECT_EQ(rig.State.CurrentMailbox, 1);
   ASSERT_EQ(rig.Socket.Connects.size(), 2u);
@@ -314,12 +314,12 @@ TEST_F(CheckCycleTest, StartWhileACycleRunsClosesAndBeginsAgain) {
 TEST_F(CheckCycleTest, AbandonedMailboxKeepsItsStateUntilReachedAgain) {
   rig.Enable(1);
   rig.Enable(4);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   CompleteDialogue();
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::StatSent);
   ASSERT_EQ(rig.Box(4).State, MailboxState::StatSent);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.State.CurrentMailbox, 1);
   EXPECT_EQ(rig.Box(1).State, MailboxState::Connecting);
   EXPECT_EQ(rig.Box(4).State, MailboxState::StatSent);
@@ -330,22 +330,22 @@ TEST_F(CheckCycleTest, AbandonedMailboxKeepsItsStateUntilReachedAgain) {
 TEST_F(CheckCycleTest, SilentServerHoldsTheCycleUntilTheNextStart) {
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   EXPECT_FALSE(rig.Timeout.IsRunning());
   EXPECT_FALSE(rig.TimerQuit.IsRunning());
   EXPECT_TRUE(rig.Engine.DialogueRunning());
   EXPECT_EQ(rig.State.CurrentMailbox, 0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_EQ(rig.Box(0).State, MailboxState::Connecting);
 }
 
 TEST_F(CheckCycleTest, LeftOverTimerTicksOfAnAbandonedCycleChangeNothing) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_TRUE(rig.Timeout.IsRunning());
   rig.Box(0).Enabled = kFalse;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(rig.Hooks.Calls, (Lines{"RefreshTray", "NotifyNewMail"}));
   rig.Timeout.Fire();
   rig.TimerQuit.Running = true;
@@ -360,7 +360,7 @@ TEST_F(CheckCycleTest, CheckNowOutsideTheTableDoesNothing) {
   rig.Enable(0);
   for (int16_t index : {int16_t{-1}, int16_t{11}, int16_t{32767}, int16_t{-32768}}) {
     rig.State.CurrentMailbox = index;
-    rig.Engine.CheckNow();
+    rig.Engine.ContinueCycle();
     EXPECT_EQ(rig.State.CurrentMailbox, index);
   }
   EXPECT_TRUE(rig.Socket.Connects.empty());
@@ -370,7 +370,7 @@ TEST_F(CheckCycleTest, CheckNowOutsideTheTableDoesNothing) {
 
 TEST_F(CheckCycleTest, CheckNowAtTenEndsTheCycle) {
   rig.State.CurrentMailbox = 10;
-  rig.Engine.CheckNow();
+  rig.Engine.ContinueCycle();
   EXPECT_EQ(rig.State.CurrentMailbox, 0);
   EXPECT_EQ(rig.Hooks.Calls, (Lines{"RefreshTray", "NotifyNewMail"}));
 }
@@ -378,7 +378,7 @@ TEST_F(CheckCycleTest, CheckNowAtTenEndsTheCycle) {
 TEST_F(CheckCycleTest, EventsAtTheEndPositionOrOutsideAreHarmless) {
   rig.LogOn();
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   for (int16_t index : {int16_t{10}, int16_t{11}, int16_t{-3}}) {
     rig.State.CurrentMailbox = index;
@@ -409,7 +409,7 @@ TEST_P(PeerCloseTest, MidDialogueCloseEndsTheCheckLikeASocketError) {
   rig.Clock.Set(2024, 3, 5, 8, 15, 0);
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   if (at == MailboxState::TopSent) {
     rig.DriveTo(MailboxState::UidlSent, 1);
@@ -442,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(States, PeerCloseTest,
 TEST_F(CheckCycleTest, PeerCloseWhileWaitingForQuitReplyEndsTheWait) {
   rig.Enable(0);
   rig.Enable(1);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::UidlSent, 0);
   rig.Socket.Receive("+OK\r\n.\r\n");
@@ -458,7 +458,7 @@ TEST_F(CheckCycleTest, PeerCloseWhileWaitingForQuitReplyEndsTheWait) {
 
 TEST_F(CheckCycleTest, PeerCloseWhileConnectingOrIdleIsIgnored) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaisePeerClose();
   EXPECT_EQ(rig.Box(0).State, MailboxState::Connecting);
   EXPECT_TRUE(rig.Box(0).StatusText.empty());
@@ -472,7 +472,7 @@ TEST_F(CheckCycleTest, PeerCloseWhileConnectingOrIdleIsIgnored) {
 
 TEST_F(CheckCycleTest, PeerCloseAfterTheEngineClosedIsIgnored) {
   rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::PassSent);
   rig.Socket.Receive("-ERR\r\n");
@@ -487,7 +487,7 @@ TEST_F(CheckCycleTest, PeerCloseAfterTheEngineClosedIsIgnored) {
 TEST_F(CheckCycleTest, DialogueRunningFollowsTheConnection) {
   rig.Enable(0);
   EXPECT_FALSE(rig.Engine.DialogueRunning());
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   EXPECT_TRUE(rig.Engine.DialogueRunning());
   rig.Socket.RaiseConnect();
   rig.DriveTo(MailboxState::UidlSent, 0);

@@ -35,7 +35,7 @@ std::vector<std::string> LoginThen(std::vector<std::string> rest) {
 struct OutcomeRow {
   const char* Name;
   ConnectFailurePolicy Policy;
-  Drive Run;  // after mnuCheckNow_Click, until mailbox 0 is done
+  Drive Run;  // after StartCycle, until mailbox 0 is done
   MailboxResult Result;
   NotCheckedReason Reason;
   // The failure text, looked up in English; empty for outcomes without one.
@@ -54,7 +54,7 @@ TEST_P(CheckEngineOutcomeTest, ReportsTheMailboxOnceAndMovesOnAsThePolicySays) {
   box.UIDL = "u1";
   box.StatusText = "earlier outcome";
   rig->Enable(1);
-  rig->Engine.mnuCheckNow_Click();
+  rig->Engine.StartCycle();
   row.Run(*rig);
 
   ASSERT_FALSE(rig->Hooks.Outcomes.empty());
@@ -140,7 +140,7 @@ TEST_P(ConnectFailsAtOnceTest, FollowsThePolicy) {
   rig->Enable(1);
   rig->LogOn();
   rig->Socket.ConnectErrors.push_back(row.Error);
-  rig->Engine.mnuCheckNow_Click();
+  rig->Engine.StartCycle();
 
   ASSERT_EQ(rig->Hooks.Outcomes.size(), 1u);
   EXPECT_EQ(rig->Hooks.Outcomes[0].first, 0);
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CheckEngineCycleEndTest, EveryMailboxReportsOnceThenTheCycleEnds) {
   CheckEngineRig rig;
   for (int i : {0, 4, 9}) rig.Enable(i);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   for (int i = 0; i < 3; ++i) rig.Timeout.Fire();
   ASSERT_EQ(rig.Hooks.Outcomes.size(), 3u);
   EXPECT_EQ(rig.Hooks.Outcomes[0].first, 0);
@@ -193,7 +193,7 @@ TEST(CheckEngineCycleEndTest, EveryMailboxReportsOnceThenTheCycleEnds) {
 TEST(CheckEngineCycleEndTest, StoppedCycleIgnoresWhatTheOldConnectionDelivers) {
   CheckEngineRig rig;
   MailboxRecord& box = rig.Enable(0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.Socket.Receive("+OK ready\r\n");
   ASSERT_EQ(box.State, MailboxState::UserSent);

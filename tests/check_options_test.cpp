@@ -147,7 +147,6 @@ TEST(CheckOptions, VersionLineCarriesTheProjectVersion) {
   EXPECT_EQ(CheckVersionLine(), "postvane-check " + std::to_string(POSTVANE_VERSION_MAJOR) + "." +
                                     std::to_string(POSTVANE_VERSION_MINOR) + "." +
                                     std::to_string(POSTVANE_VERSION_PATCH));
-  EXPECT_EQ(CheckVersionLine(), "postvane-check 1.2.0");
 }
 
 TEST(CheckOptions, UsageNamesEveryOption) {

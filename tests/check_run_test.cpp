@@ -9,11 +9,11 @@
 
 #include "app/check_options.h"
 #include "app/check_report.h"
-#include "app/program_paths.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
+#include "settings/program_paths.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
 

@@ -1,6 +1,6 @@
 // The configuration dialog's rules: port and interval texts, what the controls show, what a
 // mailbox switch and the closing store and save, in which order.
-#include "settings/config_form.h"
+#include "ui/config_form.h"
 
 #include <gtest/gtest.h>
 
@@ -169,7 +169,7 @@ TEST_F(ConfigFormTest, ClosingSavesTheShownMailboxThenTheGeneralSection) {
   shown.User = "seven";
   ConfigGeneralFields general = form_.LoadGeneral();
   general.Interval = "12";
-  form_.Unload(shown, general);
+  form_.SaveOnClose(shown, general);
 
   EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox7", "General"}));
   EXPECT_EQ(Key("MailBox7", "User"), "seven");
@@ -180,7 +180,7 @@ TEST_F(ConfigFormTest, ClosingSavesTheShownMailboxThenTheGeneralSection) {
 TEST_F(ConfigFormTest, NewFileListsTheVisitedMailboxesAndThenGeneral) {
   ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
   shown = form_.SelectMailbox(3, shown);
-  form_.Unload(shown, form_.LoadGeneral());
+  form_.SaveOnClose(shown, form_.LoadGeneral());
   EXPECT_EQ(Sections(), (std::vector<std::string>{"MailBox0", "MailBox3", "General"}));
   EXPECT_EQ(Key("General", "ReceiveLog"), std::nullopt);
 }
@@ -194,7 +194,7 @@ TEST_F(ConfigFormTest, IntervalIsClampedWhenClosing) {
     ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
     ConfigGeneralFields general = form_.LoadGeneral();
     general.Interval = c.Text;
-    form_.Unload(shown, general);
+    form_.SaveOnClose(shown, general);
     EXPECT_EQ(general_.Interval, c.Interval) << c.Text;
     EXPECT_EQ(Key("General", "Interval"), std::to_string(c.Interval)) << c.Text;
   }
@@ -242,7 +242,7 @@ TEST_F(ConfigFormTest, ReplaySoundIsSavedWhileTheSoundIsOff) {
   ConfigGeneralFields general = form_.LoadGeneral();
   general.PlaySound = false;
   general.ReplaySound = true;
-  form_.Unload(shown, general);
+  form_.SaveOnClose(shown, general);
   EXPECT_EQ(general_.ReplaySound, kTrue);
   EXPECT_EQ(Key("General", "ReplaySound"), "1");
   EXPECT_EQ(Key("General", "NotifyType"), "0");
@@ -264,9 +264,9 @@ TEST_F(ConfigFormTest, ClosingTellsWhetherTheMDaemonEntryIsShown) {
   ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
   ConfigGeneralFields general = form_.LoadGeneral();
   general.MDaemonActivate = true;
-  EXPECT_TRUE(form_.Unload(shown, general));
+  EXPECT_TRUE(form_.SaveOnClose(shown, general));
   general.MDaemonActivate = false;
-  EXPECT_FALSE(form_.Unload(shown, general));
+  EXPECT_FALSE(form_.SaveOnClose(shown, general));
 }
 
 TEST_F(ConfigFormTest, TrayTypeShownTickedOnlyForOne) {
@@ -314,7 +314,7 @@ TEST(ConfigFormAutostart, BoxShowsTheEntryAndClosingAppliesOnlyAChange) {
     ConfigGeneralFields fields = form.LoadGeneral();
     EXPECT_EQ(fields.StartWithDesktop, files.Files.count(entryFile) == 1);
     fields.StartWithDesktop = step.Ticked;
-    form.Unload(form.SelectMailbox(0, ConfigMailboxFields{}), fields);
+    form.SaveOnClose(form.SelectMailbox(0, ConfigMailboxFields{}), fields);
     EXPECT_EQ(files.Files.count(entryFile) == 1, step.ExpectEntry);
   }
 
@@ -322,7 +322,7 @@ TEST(ConfigFormAutostart, BoxShowsTheEntryAndClosingAppliesOnlyAChange) {
   ASSERT_TRUE(autostart.Set(true));
   files.Files[entryFile] += "X-Mine=1\n";
   ConfigForm form(mailboxes, general, store, &autostart);
-  form.Unload(form.SelectMailbox(0, ConfigMailboxFields{}), form.LoadGeneral());
+  form.SaveOnClose(form.SelectMailbox(0, ConfigMailboxFields{}), form.LoadGeneral());
   EXPECT_NE(files.Files[entryFile].find("X-Mine=1"), std::string::npos);
 }
 
@@ -330,7 +330,7 @@ TEST_F(ConfigFormTest, WithoutAnAutostartEntryTheBoxIsClearAndChangesNothing) {
   ConfigGeneralFields general = form_.LoadGeneral();
   EXPECT_FALSE(general.StartWithDesktop);
   general.StartWithDesktop = true;
-  form_.Unload(form_.SelectMailbox(0, ConfigMailboxFields{}), general);
+  form_.SaveOnClose(form_.SelectMailbox(0, ConfigMailboxFields{}), general);
   EXPECT_EQ(files_.Files.size(), 1u);  // the settings file only
 }
 

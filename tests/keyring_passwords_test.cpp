@@ -8,10 +8,10 @@
 #include "fakes/check_engine_rig.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_secret_store.h"
-#include "settings/config_form.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
+#include "ui/config_form.h"
 
 namespace postvane {
 namespace {
@@ -42,7 +42,7 @@ class KeyringPasswordsTest : public testing::Test {
     ConfigForm form(mailboxes_, general_, store_);
     ConfigGeneralFields fields = form.LoadGeneral();
     fields.Keyring = on;
-    form.Unload(form.SelectMailbox(0, ShowMailbox(mailboxes_[0])), fields);
+    form.SaveOnClose(form.SelectMailbox(0, ShowMailbox(mailboxes_[0])), fields);
   }
   bool FileHoldsAPassword() const {
     for (int i = 0; i < 3; ++i) {
@@ -146,7 +146,7 @@ TEST(KeyringCheckTest, UnknownPasswordFailsTheMailboxWithoutALogin) {
     locked.PasswordUnknown = true;
     rig.Enable(1).PasswordInKeyring = kTrue;  // known: checked as usual
 
-    rig.Engine.mnuCheckNow_Click();
+    rig.Engine.StartCycle();
 
     EXPECT_EQ(locked.StatusText, OwnString(language, OwnText::KeyringUnavailable));
     // Reported as a failure with that text, so the command line lists it like any other.

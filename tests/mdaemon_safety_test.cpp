@@ -9,10 +9,10 @@
 #include <string>
 
 #include "app/mdaemon.h"
-#include "app/program_paths.h"
 #include "app/program_state.h"
 #include "fakes/fake_app_actions.h"
 #include "fakes/temp_folder.h"
+#include "settings/program_paths.h"
 #include "settings/std_file_system.h"
 
 namespace postvane {

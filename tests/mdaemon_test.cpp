@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "app/program_paths.h"
 #include "app/tray_commands.h"
 #include "fakes/fake_app_actions.h"
 #include "fakes/fake_file_system.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 namespace {
@@ -41,7 +41,7 @@ TEST_F(MDaemonTest, WithoutARequestNothingHappens) {
 }
 
 TEST_F(MDaemonTest, IdleMDaemonWritesOnTheNextTickAndChecksOneTickLater) {
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   EXPECT_EQ(state.MDaemonRequest, 1);
   EXPECT_EQ(files.WriteCount, 0);
 
@@ -65,7 +65,7 @@ TEST_F(MDaemonTest, WaitsWhileEitherBusyFileExists) {
   for (const char* busy : {"ONLINE.SEM", "PREDIAL.SEM"}) {
     actions.CheckCycles = 0;
     files.Files[In(busy)] = "";
-    mnuMdaemon_Click(state);
+    RequestMDaemon(state);
     Tick();  // semaphore
     for (int n = 0; n < 4; ++n) {
       Tick();
@@ -89,7 +89,7 @@ TEST_F(MDaemonTest, AFolderOfTheBusyNameIsNotBusy) {
 TEST_F(MDaemonTest, UnwritableFolderStillChecksTwoTicksAfterTheClick) {
   state.General.MDaemonPath = "/no/such/folder";
   files.FailWrites = true;
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   Tick();
   EXPECT_EQ(state.MDaemonRequest, 2);
   EXPECT_TRUE(files.Files.empty());
@@ -110,7 +110,7 @@ TEST_F(MDaemonTest, EmptyPathWritesNoSemaphoreTestsNoFilesAndStillChecks) {
   files.Files[JoinPath("", "ONLINE.SEM")] = "";
   files.Files["ONLINE.SEM"] = "";
   files.Files[JoinPath("", "PREDIAL.SEM")] = "";
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   Tick();
   EXPECT_EQ(state.MDaemonRequest, 2);
   EXPECT_EQ(files.WriteCount, 0);
@@ -122,11 +122,11 @@ TEST_F(MDaemonTest, EmptyPathWritesNoSemaphoreTestsNoFilesAndStillChecks) {
 
 TEST_F(MDaemonTest, ClickWhileWaitingRewritesAndWaitsAgain) {
   files.Files[In("ONLINE.SEM")] = "";
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   Tick();
   Tick();
   files.Files[In("PROCNOW.SEM")] = "taken by MDaemon";
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   EXPECT_EQ(state.MDaemonRequest, 1);
   Tick();
   EXPECT_EQ(files.WriteCount, 2);

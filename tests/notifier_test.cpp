@@ -10,9 +10,9 @@
 #include "fakes/call_log.h"
 #include "fakes/fake_app_actions.h"
 #include "fakes/fake_desktop_notifier.h"
+#include "fakes/fake_forms.h"
 #include "fakes/fake_program_starter.h"
 #include "fakes/fake_sound_player.h"
-#include "fakes/fake_windows.h"
 
 namespace postvane {
 namespace {
@@ -31,7 +31,7 @@ class NotifierTest : public ::testing::Test {
   ProgramState state;
   CallLog log;
   FakeSoundPlayer sound;
-  FakeWindows forms;
+  FakeForms forms;
   FakeProgramStarter programs;
   FakeDesktopNotifier desktop;
 };

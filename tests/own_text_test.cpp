@@ -34,7 +34,7 @@ TEST(OwnStringTest, EveryRowHasTextInEveryLanguage) {
   }
 }
 
-TEST(OwnStringTest, FollowsTheLanguageOfTheDesignTable) {
+TEST(OwnStringTest, FollowsTheLanguageOfTheStringTable) {
   for (int16_t base : kBases) {
     SCOPED_TRACE(base);
     // Same base, same column: a German tray never mixes in an English text.

@@ -174,8 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectionRow{"GreetingShort", MailboxState::Connected, "+O", StringId::MailServerNotReady},
         RejectionRow{"UserRefused", MailboxState::UserSent, "-ERR no such user\r\n",
                      StringId::UserNameUnknown},
-        RejectionRow{"UserLocked", MailboxState::UserSent, "-ERR maildrop lock busy\r\n",
-                     kLocked},
+        RejectionRow{"UserLocked", MailboxState::UserSent, "-ERR maildrop lock busy\r\n", kLocked},
         RejectionRow{"UserCapitalLock", MailboxState::UserSent, "-ERR Lock busy\r\n",
                      StringId::UserNameUnknown},
         RejectionRow{"PassRefused", MailboxState::PassSent, "-ERR authentication failed\r\n",
@@ -483,7 +482,7 @@ TEST_F(QuitTest, NextConnectionStopsTheQuitTimer) {
 }
 
 TEST_F(Pop3DialogueTest, DataWhileConnectingIsOnlyLogged) {
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(box0().State, MailboxState::Connecting);
   rig.Socket.Receive("+OK early\r\n");
   EXPECT_EQ(box0().State, MailboxState::Connecting);
@@ -588,7 +587,7 @@ TEST(Pop3SendErrorTest, ErrorDuringQuitLeavesNoQuitWaitBehind) {
   FakeCycleHooks hooks;
   CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks,
                      {state.General.ReceiveLog, state.Paths.ReceiveLog});
-  engine.mnuCheckNow_Click();
+  engine.StartCycle();
   socket.RaiseConnect();
   for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK 0\r\n"}) {
     socket.Receive(reply);

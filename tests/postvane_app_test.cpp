@@ -1,6 +1,5 @@
 // The tray program put together: settings file, check engine, timers, tray and windows.
 #include "app/postvane_app.h"
-#include "app/first_use.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
+#include "app/first_use.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_date_text.h"
 #include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_forms.h"
 #include "fakes/fake_program_starter.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_sound_player.h"
 #include "fakes/fake_timer.h"
 #include "fakes/fake_tray_icons.h"
-#include "fakes/fake_windows.h"
+#include "settings/program_paths.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
 
@@ -90,7 +90,7 @@ class PostvaneAppTest : public ::testing::Test {
   FakeTrayIcons icons;
   FakeSoundPlayer sound;
   FakeProgramStarter programs;
-  FakeWindows forms;
+  FakeForms forms;
   FakeDesktopNotifier notices;
   std::unique_ptr<PostvaneApp> app;
 };
@@ -191,7 +191,7 @@ TEST_F(PostvaneAppTest, RunMailReaderWithoutAProgramOpensTheTabWhereItIsChosen) 
   for (const char* program : {"", "   "}) {
     Start(std::string("[General]\r\nMailProgram=\"") + program + "\"\r\n");
     log.clear();
-    app->mnuMailReader_Click();
+    app->OpenMailReader();
     EXPECT_EQ(log, CallLog{"ShowConfigOn(General1)"}) << "'" << program << "'";
   }
 }
@@ -213,7 +213,7 @@ TEST_F(PostvaneAppTest, SettingsFileWithoutMailboxesIsSaidInTheToolTip) {
     // Once the file has a mailbox section, the tool tip is the set-up hint for a file with no
     // mailbox switched on yet.
     files.Files[state.Paths.SettingsFile] = "[MailBox4]\r\nName=New\r\n";
-    app->mnuCheckNow_Click();
+    app->StartCycle();
     app->RefreshTray();
     EXPECT_EQ(icons.ToolTip[0], NoMailboxToolTip(700));
     app.reset();
@@ -280,7 +280,7 @@ TEST_F(PostvaneAppTest, TrayTimerRunsOnlyWhileTheTrayHasWork) {
       {"a click acknowledges; the timer waits to show it", [&] { app->OnTrayClick(0); }, true},
       {"the next tick shows the idle icon and stops", [&] { tray.Fire(); }, false},
       {"a minute without a check changes nothing", [&] { minute.Fire(); }, false},
-      {"an MDaemon request is polled on each tick", [&] { app->mnuMdaemon_Click(); }, true},
+      {"an MDaemon request is polled on each tick", [&] { app->RequestMDaemon(); }, true},
       {"the semaphore is written", [&] { tray.Fire(); }, true},
       {"MDaemon idle: the check starts and animates", [&] { tray.Fire(); }, true},
       {"nothing new: the cycle ends",
@@ -305,9 +305,9 @@ TEST_F(PostvaneAppTest, RunningTrayTimerKeepsItsRhythmThroughChanges) {
   Start("[MailBox0]\r\nRemoteHost=pop.test\r\nEnabled=1\r\n[General]\r\nTrayType=1\r\n");
   const int starts = tray.StartCount;
   ASSERT_TRUE(tray.IsRunning());
-  app->mnuMdaemon_Click();
+  app->RequestMDaemon();
   app->RefreshTray();
-  app->mnuCheckNow_Click();
+  app->StartCycle();
   EXPECT_EQ(tray.StartCount, starts);
 }
 
@@ -338,7 +338,7 @@ TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
   SettingsStore other(files, state.Paths.SettingsFile, "");
   other.SaveUidl(0, "u3");
   other.SaveUidl(1, "b7");
-  app->mnuCheckNow_Click();
+  app->StartCycle();
   EXPECT_EQ(Box(0).UIDL, "u3");
   EXPECT_EQ(Box(1).UIDL, "b7");
   AnswerUpToListing(3);
@@ -346,7 +346,7 @@ TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
 
   // A failed save of the tray's own acknowledgement is not undone by the file's older id.
   Box(0).UIDL = "u9";
-  app->mnuCheckNow_Click();
+  app->StartCycle();
   EXPECT_EQ(Box(0).UIDL, "u9");
   EXPECT_NE(Ini().find("UIDL=b7"), std::string::npos);
 }
@@ -361,7 +361,7 @@ TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {
   EXPECT_EQ(state.MinuteCount, 0);
   // A manual check does not move the schedule.
   minute.Fire();
-  app->mnuCheckNow_Click();
+  app->StartCycle();
   EXPECT_EQ(socket.Connects.size(), 3u);
   minute.Fire();
   EXPECT_EQ(socket.Connects.size(), 4u);
@@ -372,7 +372,7 @@ TEST_F(PostvaneAppTest, TrayTimerDrivesTheMDaemonRequestToACheck) {
   const std::string semaphore = JoinPath("/srv/md", "PROCNOW.SEM");
   files.Files[JoinPath("/srv/md", "PREDIAL.SEM")] = "";
   const size_t connects = socket.Connects.size();
-  app->mnuMdaemon_Click();
+  app->RequestMDaemon();
   tray.Fire();
   EXPECT_EQ(files.Content(semaphore), "Process Now\r\n");
   tray.Fire();
@@ -389,7 +389,7 @@ TEST_F(PostvaneAppTest, EmptyMDaemonPathStillChecksTwoTicksAfterTheClick) {
   files.Files[JoinPath("", "ONLINE.SEM")] = "";
   const size_t connects = socket.Connects.size();
   const int writes = files.WriteCount;
-  app->mnuMdaemon_Click();
+  app->RequestMDaemon();
   tray.Fire();
   tray.Fire();
   EXPECT_EQ(files.WriteCount, writes);
@@ -486,13 +486,13 @@ TEST_F(PostvaneAppTest, MenuCommands) {
   Start("[General]\r\nMailProgram=reader\r\n");
   log.clear();
   app->OnTrayMenuRequest(4);
-  app->mnuMailReader_Click();
-  app->mnuStatus_Click();
-  app->mnuConfig_Click();
-  app->mnuAbout_Click();
-  app->mnuMdaemon_Click();
+  app->OpenMailReader();
+  app->ShowStatus();
+  app->ShowConfig();
+  app->ShowAbout();
+  app->RequestMDaemon();
   EXPECT_EQ(state.MDaemonRequest, 1);
-  app->mnuExit_Click();
+  app->ExitProgram();
   EXPECT_EQ(log, (CallLog{"ShowTrayMenu", "StartDetached(reader)", "ShowStatus", "ShowConfig",
                           "ShowAbout", "ExitProgram"}));
 }
@@ -548,7 +548,7 @@ TEST_F(PostvaneAppTest, LockedMailboxSaysSoUntilTheNextCheckGetsThrough) {
   };
   EXPECT_TRUE(lineSays(inUse));
 
-  app->mnuCheckNow_Click();
+  app->StartCycle();
   AnswerUpToListing(1);
   socket.Receive("+OK bye\r\n");
   tray.Fire();

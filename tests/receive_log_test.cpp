@@ -50,7 +50,7 @@ class ReceiveLogTest : public ::testing::Test {
 
   // One mailbox with one new message, from the connect event to the reply to QUIT.
   void RunCompleteCheck() {
-    rig.Engine.mnuCheckNow_Click();
+    rig.Engine.StartCycle();
     rig.Socket.RaiseConnect();
     rig.Socket.Receive("+OK POP3 ready\r\n");
     rig.Socket.Receive("+OK\r\n");
@@ -95,7 +95,7 @@ TEST_F(ReceiveLogTest, CompleteCheckWithOneNewMessage) {
 
 TEST_F(ReceiveLogTest, EveryBlockOfAListingIsARecord) {
   rig.LogOn();
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 9\r\n", "+OK 0\r\n"}) {
     rig.Socket.Receive(reply);
@@ -146,7 +146,7 @@ TEST_F(ReceiveLogTest, RecordsAreAppendedToWhatIsThere) {
 TEST_F(ReceiveLogTest, MidnightRecordInTheDialogue) {
   rig.LogOn();
   rig.Clock.Set(2025, 1, 1, 0, 0, 0);
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   rig.Socket.Receive("+OK\r\n");
   EXPECT_EQ(rig.Log(), "2,#2025-01-01#,\"+OK\r\n\"\r\n3,#2025-01-01#,\"USER alice\"\r\n");
@@ -183,7 +183,7 @@ TEST(ReceiveLogThrowTest, ThrowingWriteDoesNotDisturbTheCheck) {
   FakeCycleHooks hooks;
   CheckEngine engine(state, socket, timeout, timerQuit, clock, files, hooks,
                      {state.General.ReceiveLog, state.Paths.ReceiveLog});
-  engine.mnuCheckNow_Click();
+  engine.StartCycle();
   socket.RaiseConnect();
   socket.Receive("+OK\r\n");
   EXPECT_EQ(state.Mailboxes[0].State, MailboxState::UserSent);
@@ -243,7 +243,7 @@ TEST(ReceiveLogRotationTest, ARecordLargerThanTheLimitStillGoesIn) {
 // A hostile server's endless listing, block by block: the log stays within its bound.
 TEST_F(ReceiveLogTest, EndlessListingKeepsTheLogBounded) {
   rig.LogOn();
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   for (const char* reply : {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 9\r\n", "+OK 0\r\n"}) {
     rig.Socket.Receive(reply);

@@ -8,7 +8,7 @@
 
 #include "fakes/call_log.h"
 #include "fakes/fake_app_actions.h"
-#include "fakes/fake_windows.h"
+#include "fakes/fake_forms.h"
 
 namespace postvane {
 namespace {
@@ -19,7 +19,7 @@ class StartUpTest : public ::testing::Test {
 
   ProgramState state;
   CallLog log;
-  FakeWindows forms;
+  FakeForms forms;
   FakeAppActions actions;
 };
 
@@ -28,7 +28,7 @@ TEST_F(StartUpTest, StepsRunInOrder) {
   CallLog expected = {"LocalizeMainCaptions"};
   for (int i = 0; i < 10; ++i) expected.push_back("LoadMailbox(" + std::to_string(i) + ")");
   expected.insert(expected.end(),
-                  {"LoadGeneral", "SetMDaemonMenuVisible(0)", "mnuCheckNow_Click", "RefreshTray"});
+                  {"LoadGeneral", "SetMDaemonMenuVisible(0)", "StartCycle", "RefreshTray"});
   EXPECT_EQ(log, expected);
 }
 

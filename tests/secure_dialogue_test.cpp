@@ -288,7 +288,7 @@ TEST_F(SecureDialogueTest, UnreadBytesWhenTheHandshakeShouldBeginFailTheMailbox)
 TEST_F(SecureDialogueTest, HandshakeOfAnAbandonedConnectionChangesNothing) {
   box0().Security = 1;
   rig.StartAndConnect();
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.FinishHandshake(Handshake());
   EXPECT_EQ(box0().State, MailboxState::Connecting);
   EXPECT_TRUE(rig.Socket.Sent.empty());

@@ -1,6 +1,6 @@
 // Where the settings live: portable beside the program, the user's folder when installed,
 // or the file named on the command line.
-#include "app/settings_place.h"
+#include "settings/settings_place.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "check/receive_log.h"
@@ -16,6 +15,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 namespace {
@@ -62,7 +62,7 @@ class SilentServerTest : public ::testing::TestWithParam<SilenceCase> {};
 
 TEST_P(SilentServerTest, MailboxFailsAndTheCycleGoesOn) {
   GuardedRig rig;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_EQ(rig.Socket.Connects.size(), 1u);
   EXPECT_FALSE(rig.Reply.IsRunning()) << "before the connection the connect time-out rules";
   rig.Socket.RaiseConnect();
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SilentServerGuardTest, AnAnsweringServerIsNeverCutShort) {
   GuardedRig rig;
   rig.State.Mailboxes[1].Enabled = kFalse;
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   rig.Socket.RaiseConnect();
   for (const char* reply : {"+OK hi\r\n", "+OK\r\n", "+OK in\r\n", "+OK 1 9\r\n", "+OK 1\r\n",
                             "+OK\r\n1 a\r\n.\r\n", "+OK\r\nFrom: b\r\n\r\n.\r\n"}) {
@@ -114,7 +114,7 @@ TEST(SilentServerGuardTest, AnAnsweringServerIsNeverCutShort) {
 TEST(SilentServerGuardTest, ErrorsAndPeerCloseStopTheWait) {
   for (const bool peerClose : {false, true}) {
     GuardedRig rig;
-    rig.Engine.mnuCheckNow_Click();
+    rig.Engine.StartCycle();
     rig.Socket.RaiseConnect();
     if (peerClose) {
       rig.Socket.RaisePeerClose();

@@ -9,7 +9,7 @@
 
 #include "fakes/call_log.h"
 #include "fakes/fake_app_actions.h"
-#include "fakes/fake_windows.h"
+#include "fakes/fake_forms.h"
 
 namespace postvane {
 namespace {
@@ -35,7 +35,7 @@ class TrayCommandsTest : public ::testing::Test {
 
   ProgramState state;
   CallLog log;
-  FakeWindows forms;
+  FakeForms forms;
   FakeAppActions actions;
 };
 
@@ -162,10 +162,10 @@ TEST_F(TrayCommandsTest, DoubleClickWithAnUnknownActionOnlyAcknowledges) {
 }
 
 TEST_F(TrayCommandsTest, MDaemonCommandRequestsProcessing) {
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   EXPECT_EQ(state.MDaemonRequest, 1);
   state.MDaemonRequest = 2;
-  mnuMdaemon_Click(state);
+  RequestMDaemon(state);
   EXPECT_EQ(state.MDaemonRequest, 1);
   EXPECT_TRUE(log.empty());
 }

@@ -9,7 +9,7 @@ namespace postvane {
 namespace {
 
 TEST(VersionLineTest, JoinsTheThreeNumbersWithoutLeadingZeros) {
-  EXPECT_EQ(VersionLine(1, 2, 0), "Version 1.2.0");
+  EXPECT_EQ(VersionLine(4, 1, 0), "Version 4.1.0");
   EXPECT_EQ(VersionLine(2, 10, 3), "Version 2.10.3");
   EXPECT_EQ(VersionLine(0, 0, 0), "Version 0.0.0");
 }
@@ -18,7 +18,6 @@ TEST(VersionLineTest, ThisBuildShowsItsOwnVersion) {
   EXPECT_EQ(ProgramVersionLine(), "Version " + std::to_string(POSTVANE_VERSION_MAJOR) + "." +
                                       std::to_string(POSTVANE_VERSION_MINOR) + "." +
                                       std::to_string(POSTVANE_VERSION_PATCH));
-  EXPECT_EQ(ProgramVersionLine(), "Version 1.2.0");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ class CycleControl {
  public:
   virtual ~CycleControl() = default;
   // Starts a check cycle from mailbox 0; a running cycle is abandoned.
-  virtual void mnuCheckNow_Click() = 0;
+  virtual void StartCycle() = 0;
   // True while a mailbox's connection, POP3 dialogue or wait for the QUIT reply is under way:
   // the cycle will go on by itself from CurrentMailbox.
   virtual bool CheckUnderWay() const = 0;

@@ -45,7 +45,7 @@ ParsedArguments ParseCheckArguments(const std::vector<std::string>& arguments);
 // The --help text, lines ending in "\n".
 std::string CheckUsage();
 
-// "postvane-check 1.2.0"
+// "postvane-check" and the version number, e.g. "postvane-check 2.10.3"
 std::string CheckVersionLine();
 
 // The second line of --version: which settings file a run would use, in the user's language.

@@ -72,7 +72,7 @@ void CheckRun::Start(const std::vector<int16_t>& selected, int16_t languageBase)
 
   results_.fill(MailboxResult::Failed);
   deadline_.Start();
-  engine_.mnuCheckNow_Click();
+  engine_.StartCycle();
 }
 
 void CheckRun::MailboxFinished(int16_t index, const MailboxOutcome& outcome) {

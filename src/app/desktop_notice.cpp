@@ -1,4 +1,4 @@
-// Built from the design's own texts (new messages, From, Subject), so it reads in the user's
+// Built from the string table's texts (new messages, From, Subject), so it reads in the user's
 // language like the status window.
 #include "app/desktop_notice.h"
 

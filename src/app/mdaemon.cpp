@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/program_paths.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 
@@ -14,7 +14,7 @@ void PollMDaemon(ProgramState& state, FileSystem& files, CycleControl& cycle) {
     if (MDaemonBusy(state, files)) return;
     state.MDaemonRequest = kMDaemonNoRequest;
     state.CurrentMailbox = 0;
-    cycle.mnuCheckNow_Click();
+    cycle.StartCycle();
   }
 }
 

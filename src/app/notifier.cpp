@@ -7,8 +7,8 @@
 
 namespace postvane {
 
-void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
-                   ProgramStarter& programs, DesktopNotifier& desktop) {
+void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms, ProgramStarter& programs,
+                   DesktopNotifier& desktop) {
   bool notify = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int16_t count = state.Mailboxes[i].NewCount;

@@ -43,7 +43,7 @@ void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
 void PostvaneApp::OnConfigClosed() {
   const bool check = logins_.NewLogin(state_.Mailboxes);
   logins_.Remember(state_.Mailboxes);
-  if (check) mnuCheckNow_Click();
+  if (check) StartCycle();
 }
 
 void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
@@ -68,32 +68,32 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
   TrayStateChanged();
 }
 
-void PostvaneApp::mnuCheckNow_Click() {
+void PostvaneApp::StartCycle() {
   // A keyring that was locked at start-up may be open by now.
   for (int16_t i = 0; i < kUserMailboxes; ++i) {
     settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(i)], i);
   }
   NoteMailboxSections();
   AdoptUidlsSavedElsewhere();
-  engine_.mnuCheckNow_Click();
+  engine_.StartCycle();
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
 }
-void PostvaneApp::mnuMailReader_Click() {
+void PostvaneApp::OpenMailReader() {
   if (MailProgramSet(state_.General)) {
     RunMailProgram();
   } else {
     platform_.Forms.ShowConfigOn(ConfigTab::General1);
   }
 }
-void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
-void PostvaneApp::mnuMdaemon_Click() {
-  postvane::mnuMdaemon_Click(state_);
+void PostvaneApp::ShowStatus() { platform_.Forms.ShowStatus(); }
+void PostvaneApp::RequestMDaemon() {
+  postvane::RequestMDaemon(state_);
   TrayStateChanged();
 }
-void PostvaneApp::mnuConfig_Click() { platform_.Forms.ShowConfig(); }
-void PostvaneApp::mnuAbout_Click() { platform_.Forms.ShowAbout(); }
-void PostvaneApp::mnuExit_Click() { platform_.Forms.ExitProgram(); }
+void PostvaneApp::ShowConfig() { platform_.Forms.ShowConfig(); }
+void PostvaneApp::ShowAbout() { platform_.Forms.ShowAbout(); }
+void PostvaneApp::ExitProgram() { platform_.Forms.ExitProgram(); }
 
 void PostvaneApp::RefreshTray() {
   postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);

@@ -18,12 +18,12 @@
 #include "ports/date_text.h"
 #include "ports/desktop_notifier.h"
 #include "ports/file_system.h"
+#include "ports/forms.h"
 #include "ports/program_starter.h"
 #include "ports/socket.h"
 #include "ports/sound_player.h"
 #include "ports/timer.h"
 #include "ports/tray_icons.h"
-#include "ports/windows.h"
 #include "settings/settings_store.h"
 #include "ui/status_tree.h"
 
@@ -41,7 +41,7 @@ struct AppPlatform {
   TrayIcons& Tray;
   SoundPlayer& Sound;
   ProgramStarter& Programs;
-  Windows& Forms;
+  postvane::Forms& Forms;
   DesktopNotifier& Notices;
 };
 
@@ -80,14 +80,14 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void OnTrayDoubleClick(int index);
   void AcknowledgeMailbox(int index);
 
-  void mnuCheckNow_Click() override;
+  void StartCycle() override;
   // Without a mail program set, opens the dialog where it is chosen instead.
-  void mnuMailReader_Click();
-  void mnuStatus_Click();
-  void mnuMdaemon_Click();
-  void mnuConfig_Click();
-  void mnuAbout_Click();
-  void mnuExit_Click();
+  void OpenMailReader();
+  void ShowStatus();
+  void RequestMDaemon();
+  void ShowConfig();
+  void ShowAbout();
+  void ExitProgram();
 
   void RefreshTray() override;
   // The front end changed something the tray shows (settings saved): the next tray tick

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/program_paths.h"
 #include "check/check_state.h"
 #include "settings/general_settings.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 

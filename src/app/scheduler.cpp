@@ -6,7 +6,7 @@
 
 namespace postvane {
 
-void StartUp(ProgramState& state, Windows& forms, AppActions& actions, uint16_t windowsLanguageId) {
+void StartUp(ProgramState& state, Forms& forms, AppActions& actions, uint16_t windowsLanguageId) {
   // SelectLanguage answers at most 19, so the product fits 16 bits; clamp all the same.
   const int base = SelectLanguage(windowsLanguageId) * 100;
   state.LanguageBase = static_cast<int16_t>(base < 0 ? 0 : (base > 32767 ? 32767 : base));
@@ -20,7 +20,7 @@ void StartUp(ProgramState& state, Windows& forms, AppActions& actions, uint16_t 
 
   actions.LoadGeneral();
   forms.SetMDaemonMenuVisible(state.General.MDaemonActivate != 0);
-  actions.mnuCheckNow_Click();
+  actions.StartCycle();
   actions.RefreshTray();
 }
 
@@ -30,7 +30,7 @@ void OnMinuteTimer(ProgramState& state, CycleControl& cycle) {
     return;
   }
   state.MinuteCount = 0;
-  cycle.mnuCheckNow_Click();
+  cycle.StartCycle();
 }
 
 void OnTrayTimer(AppActions& actions) {

@@ -5,13 +5,13 @@
 
 #include "app/app_actions.h"
 #include "app/program_state.h"
-#include "ports/windows.h"
+#include "ports/forms.h"
 
 namespace postvane {
 
 // Runs after the front end's single-instance test: language, captions, mailboxes 0..9 (each
 // with a one-element Headers), general settings, MDaemon menu entry, first cycle, tray.
-void StartUp(ProgramState& state, Windows& forms, AppActions& actions, uint16_t windowsLanguageId);
+void StartUp(ProgramState& state, Forms& forms, AppActions& actions, uint16_t windowsLanguageId);
 
 // Minute tick: a cycle on every (Interval + 1)-th tick; Interval 0 or below: every tick.
 // Reads Interval anew each tick, so a change takes effect without resetting MinuteCount.

@@ -33,7 +33,7 @@ void OnTrayClick(ProgramState& state, UidlStore& uidls, int index) {
   }
 }
 
-void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions) {
+void OnTrayDoubleClick(ProgramState& state, Forms& forms, AppActions& actions) {
   const int16_t action = state.General.DoubleClick;
   if (action != kDoubleClickStatus) AcknowledgeAll(state, actions);
 
@@ -50,6 +50,6 @@ void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions)
   }
 }
 
-void mnuMdaemon_Click(ProgramState& state) { state.MDaemonRequest = kMDaemonRequested; }
+void RequestMDaemon(ProgramState& state) { state.MDaemonRequest = kMDaemonRequested; }
 
 }  // namespace postvane

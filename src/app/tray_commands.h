@@ -3,7 +3,7 @@
 
 #include "app/app_actions.h"
 #include "app/program_state.h"
-#include "ports/windows.h"
+#include "ports/forms.h"
 
 namespace postvane {
 
@@ -25,9 +25,9 @@ void OnTrayClick(ProgramState& state, UidlStore& uidls, int index);
 
 // Acknowledges (except for "show status"), then runs the DoubleClick action. "Check mail"
 // leaves a check under way alone and runs one minute tick out of turn.
-void OnTrayDoubleClick(ProgramState& state, Windows& forms, AppActions& actions);
+void OnTrayDoubleClick(ProgramState& state, Forms& forms, AppActions& actions);
 
 // Asks for an MDaemon run; the tray timer's poll carries it out.
-void mnuMdaemon_Click(ProgramState& state);
+void RequestMDaemon(ProgramState& state);
 
 }  // namespace postvane

@@ -85,10 +85,10 @@ void CheckEngine::RaiseLocalPort() {
   }
 }
 
-void CheckEngine::mnuCheckNow_Click() {
+void CheckEngine::StartCycle() {
   CloseSocket();
   state_.CurrentMailbox = 0;
-  CheckNow();
+  ContinueCycle();
 }
 
 void CheckEngine::StopCycle() {
@@ -97,7 +97,7 @@ void CheckEngine::StopCycle() {
   timerQuit_.Stop();
 }
 
-void CheckEngine::CheckNow() {
+void CheckEngine::ContinueCycle() {
   int retriesLeft = kInvalidStateRetries;
   for (;;) {
     const int16_t index = state_.CurrentMailbox;
@@ -329,7 +329,7 @@ void CheckEngine::Advance() {
   const int16_t index = state_.CurrentMailbox;
   if (index < 0 || index >= kUserMailboxes) return;
   state_.CurrentMailbox = static_cast<int16_t>(index + 1);
-  CheckNow();
+  ContinueCycle();
 }
 
 }  // namespace postvane

@@ -14,9 +14,9 @@
 #include "check/cycle_hooks.h"
 #include "check/receive_log.h"
 #include "check/reply_watch.h"
-#include "ports/charset_converter.h"
 #include "check/secure_start.h"
 #include "check/top_pipeline.h"
+#include "ports/charset_converter.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -33,7 +33,7 @@ inline constexpr std::size_t kHeaderBufferLimit = std::size_t{1} * 1024 * 1024;
 constexpr int32_t kFirstLocalPort = 20000;
 constexpr int32_t kHighestPort = 65535;
 
-// Close-and-retry rounds CheckNow grants a socket that keeps reporting "not closed".
+// Close-and-retry rounds ContinueCycle grants a socket that keeps reporting "not closed".
 constexpr int kInvalidStateRetries = 3;
 
 class CheckEngine : public SocketListener {
@@ -47,9 +47,9 @@ class CheckEngine : public SocketListener {
   CheckEngine& operator=(const CheckEngine&) = delete;
 
   // Starts a cycle from mailbox 0; a running cycle is abandoned.
-  void mnuCheckNow_Click();
+  void StartCycle();
   // Goes on from CurrentMailbox.
-  void CheckNow();
+  void ContinueCycle();
   // Ends the cycle where it stands, reporting nothing: the socket is closed, both timers
   // stop, and whatever the old connection still delivers changes nothing.
   void StopCycle();

@@ -1,9 +1,20 @@
 // The reply time-out: a timer restarted by every block the server sends.
 #include "check/silent_server_guard.h"
 
+#include <charconv>
+#include <cstring>
 #include <utility>
 
 namespace postvane {
+
+int ReplyTimeoutMs(const char* setting) {
+  if (setting == nullptr) return kReplyTimeoutMs;
+  const char* end = setting + std::strlen(setting);
+  int value = 0;
+  const auto [stop, error] = std::from_chars(setting, end, value);
+  const bool whole = error == std::errc() && stop == end;
+  return whole && value >= 100 && value <= kReplyTimeoutMs ? value : kReplyTimeoutMs;
+}
 
 SilentServerGuard::SilentServerGuard(Socket& inner, Timer& replyTimer,
                                      std::function<std::string()> noAnswerText)

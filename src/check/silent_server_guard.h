@@ -12,6 +12,9 @@ namespace postvane {
 
 // How long a connected server may send nothing at all before its mailbox fails.
 constexpr int kReplyTimeoutMs = 60000;
+// Set to 100..60000, this environment variable shortens the reply time-out of both programs,
+// so that tests of a silent server do not wait a minute.
+inline constexpr const char* kReplyTimeoutVariable = "POSTVANE_REPLY_TIMEOUT_MS";
 // The error number a silent server's mailbox fails with; the text says what happened.
 constexpr int kSocketNoAnswer = 40060;
 
@@ -19,6 +22,10 @@ constexpr int kSocketNoAnswer = 40060;
 // block restarts the timer; when it runs out, the cycle gets a socket error with the text
 // `noAnswerText` gives, fails that mailbox and goes on with the next. A closed socket stops
 // the timer, so the QUIT wait and the connect time-out stay the cycle's own.
+// The reply time-out for the value of kReplyTimeoutVariable (null when unset): anything but a
+// whole number from 100 to kReplyTimeoutMs means kReplyTimeoutMs.
+int ReplyTimeoutMs(const char* setting);
+
 class SilentServerGuard : public Socket, public SocketListener {
  public:
   // `replyTimer` ticks after the reply time-out (kReplyTimeoutMs in the programs).

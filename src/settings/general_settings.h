@@ -12,7 +12,7 @@ namespace postvane {
 constexpr int16_t kNotifySound = 1;
 constexpr int16_t kNotifyPopUp = 2;
 constexpr int16_t kNotifyMailProgram = 4;
-// Ours, beside the design's three: a notice through the desktop's notification service.
+// The fourth way, beside the three above: a notice through the desktop's notification service.
 constexpr int16_t kNotifyDesktop = 8;
 
 struct GeneralSettings {

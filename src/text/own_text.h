@@ -1,4 +1,4 @@
-// Postvane's own texts, beside the design's table: ids are the offsets of own_strings.tsv.
+// Postvane's own texts, beside strings.tsv: ids are the offsets of own_strings.tsv.
 #pragma once
 
 #include <cstdint>

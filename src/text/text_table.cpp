@@ -1,4 +1,4 @@
-// Reading a six-language text table, shared by the design's table and Postvane's own.
+// Reading a six-language text table, shared by strings.tsv and own_strings.tsv.
 #include "text/text_table.h"
 
 #include <charconv>

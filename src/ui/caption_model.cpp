@@ -1,4 +1,4 @@
-// Caption substitution: design-time caption codes "res101".."res164" become localized texts.
+// Caption substitution: the placeholder caption codes "res101".."res164" become localized texts.
 #include "ui/caption_model.h"
 
 #include <cstddef>

@@ -1,5 +1,5 @@
-// The command line goes to Windows as it stands: the program's own rules split it, as the
-// design's Shell call did. The window opens normally, with the focus.
+// The command line goes to Windows as it stands: the started program's own rules split its
+// arguments. The window opens normally, with the focus.
 #include "win32/win32_program_starter.h"
 
 #include <windows.h>

@@ -48,7 +48,7 @@ SocketError Win32Socket::Connect() {
   local.sin_port =
       htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
   if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
-    // The socket stays "not closed" until Close, as the design's socket does after an error.
+    // The socket stays "not closed" until Close, so the cycle can close it and try the next port.
     const int number = WSAGetLastError();
     ended_ = true;
     return {number, SystemErrorText(static_cast<unsigned long>(number))};

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
 #include "fakes/temp_folder.h"
+#include "settings/program_paths.h"
 #include "settings/std_file_system.h"
 #include "support/dovecot_fixture.h"
 #include "support/pop3_raw_client.h"

@@ -341,7 +341,7 @@ TEST(CheckEngineSocketTest, SilentServerHoldsTheCycleUntilTheNextStart) {
   MailboxRecord& box = rig.Enable(0, server.Port());
   Forget(box);
   box.UIDL = "uid-b";
-  rig.Engine.mnuCheckNow_Click();
+  rig.Engine.StartCycle();
   ASSERT_TRUE(rig.SpinUntil([&] { return box.State == MailboxState::Connected; }, 10s));
   // Connected and waiting for a greeting that never comes: no time-out applies any more, not
   // even one that would have run out twice over.

@@ -19,11 +19,11 @@
 #include "check/connection_security.h"
 #include "desktop/cli_process.h"
 #include "fakes/temp_folder.h"
-#include "text/text_encoding.h"
 #include "support/qt_test_main.h"
 #include "support/scripted_pop3_server.h"
 #include "support/test_certificates.h"
 #include "text/own_text.h"
+#include "text/text_encoding.h"
 
 namespace postvane::test {
 namespace {
@@ -441,7 +441,10 @@ TEST(CliInfo, VersionAndHelp) {
   ASSERT_TRUE(version.Finished);
   EXPECT_EQ(version.ExitCode, 0);
   // The version, then the settings file a run would use.
-  EXPECT_EQ(version.Out.rfind("postvane-check 1.2.0\n", 0), 0u);
+  const std::string number = std::to_string(POSTVANE_VERSION_MAJOR) + "." +
+                             std::to_string(POSTVANE_VERSION_MINOR) + "." +
+                             std::to_string(POSTVANE_VERSION_PATCH);
+  EXPECT_EQ(version.Out.rfind("postvane-check " + number + "\n", 0), 0u);
   EXPECT_NE(version.Out.find("Postvane.ini"), std::string::npos);
 
   const CheckResult help = RunCheck({"--help"});

@@ -359,7 +359,7 @@ TEST_F(ConfigWindowTest, TabsShowTheirFrameAndKeepTheOthersContents) {
 
 TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   frmConfig* form = Open();
-  // One row taller than the design for the security row; the rows above it stay put.
+  // 320 pixels and one row of 28 for the security row; the rows above it stay put.
   EXPECT_EQ(form->size(), QSize(335, 348));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 309));
@@ -534,14 +534,14 @@ class ConfigFromTrayTest : public testing::Test {
 TEST_F(ConfigFromTrayTest, SecondRequestBringsTheOpenDialogUpWithoutReloading) {
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   program.StartUp(0x0409);
-  program.App().mnuConfig_Click();
+  program.App().ShowConfig();
   frmConfig* first = program.MainWindow().ConfigWindow();
   ASSERT_NE(first, nullptr);
   EXPECT_TRUE(first->isVisible());
   first->MailBoxName->setText("typed, not saved yet");
   first->TabStrip1->setCurrentIndex(2);
 
-  program.App().mnuConfig_Click();
+  program.App().ShowConfig();
   EXPECT_EQ(program.MainWindow().ConfigWindow(), first);
   EXPECT_EQ(first->MailBoxName->text(), "typed, not saved yet");
   EXPECT_EQ(first->TabStrip1->currentIndex(), 2);
@@ -551,7 +551,7 @@ TEST_F(ConfigFromTrayTest, SecondRequestBringsTheOpenDialogUpWithoutReloading) {
   EXPECT_EQ(program.MainWindow().ConfigWindow(), nullptr);
   EXPECT_EQ(program.State().Mailboxes[0].Name, "typed, not saved yet");
 
-  program.App().mnuConfig_Click();
+  program.App().ShowConfig();
   ASSERT_NE(program.MainWindow().ConfigWindow(), nullptr);
   EXPECT_EQ(program.MainWindow().ConfigWindow()->TabStrip1->currentIndex(), 0);
 }
@@ -605,7 +605,7 @@ TEST_F(ConfigFromTrayTest, ClosingTheDialogSetsTheMDaemonMenuEntry) {
   QAction* entry = program.MainWindow().MenuEntry("mnuMdaemon");
   ASSERT_NE(entry, nullptr);
   EXPECT_FALSE(entry->isVisible());
-  program.App().mnuConfig_Click();
+  program.App().ShowConfig();
   program.MainWindow().ConfigWindow()->chkMDaemonActivate->setChecked(true);
   program.MainWindow().ConfigWindow()->close();
   EXPECT_TRUE(entry->isVisible());
@@ -616,7 +616,7 @@ TEST_F(ConfigFromTrayTest, ExitWhileTheDialogIsOpenSavesNothing) {
   {
     DesktopProgram program(dir_.path().toStdString(), pickers_);
     program.StartUp(0x0409);
-    program.App().mnuConfig_Click();
+    program.App().ShowConfig();
     program.MainWindow().ConfigWindow()->Option1[4]->click();  // saves MailBox0
     QFile::remove(ini);
     program.MainWindow().ConfigWindow()->MailBoxName->setText("lost");

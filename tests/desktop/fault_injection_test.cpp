@@ -484,7 +484,7 @@ TEST(FaultInjectionTest, TwoHundredMegabytesWithoutAnEndStayWithinTheBounds) {
     neighbour.Enable(rig);
     BufferWatch watch;
     const int before = rig.CyclesEnded();
-    rig.Engine.mnuCheckNow_Click();
+    rig.Engine.StartCycle();
     ASSERT_TRUE(rig.SpinUntil(
         [&] {
           watch.Look(rig.Engine);
@@ -791,7 +791,7 @@ TEST(FaultInjectionTest, NewCycleStartedInEveryStateOfARunningOne) {
     QtCheckRig rig(options);
     MailboxRecord& box = rig.Enable(2, server.Port());
     Earlier(box);
-    rig.Engine.mnuCheckNow_Click();
+    rig.Engine.StartCycle();
     ASSERT_TRUE(rig.SpinUntil([&] { return box.State == state; }, 20s))
         << "reached " << StateCode(box.State);
     if (target == 2) {

@@ -1,5 +1,5 @@
 // Our three boxes on the General 2 tab: captions in every language that fit their boxes, and
-// places inside the tab that leave the design's MDaemon frame and each other alone.
+// places inside the tab that leave the MDaemon frame and each other alone.
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>

@@ -93,10 +93,10 @@ TEST_F(StartUpTest, SingleIconTellsOfTheNewMailAndTheClickAcknowledgesIt) {
   program.StartUp(0x0409);
 
   // Start-up ends with the first mailbox connecting: the checking animation.
-  EXPECT_EQ(main.GetTrayToolTip(0), "Checking....");
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0), "Checking....");
   EXPECT_GE(main.TrayPicture(0), 134);
   EXPECT_LE(main.TrayPicture(0), 137);
-  EXPECT_TRUE(main.GetTrayVisible(0));
+  EXPECT_TRUE(main.Tray().GetTrayVisible(0));
 
   ASSERT_TRUE(WaitFor([&] { return NewMailNotified(program); }, 60000)) << Describe(program) << "\n"
                                                                         << dovecot_.ServerLog();
@@ -106,11 +106,11 @@ TEST_F(StartUpTest, SingleIconTellsOfTheNewMailAndTheClickAcknowledgesIt) {
   EXPECT_EQ(work.NewCount, 2);
 
   const std::string time = main.Platform().DateFormat.Format(work.LastCheck);
-  EXPECT_EQ(main.GetTrayToolTip(0), time + " - There are 2 new messages!");
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0), time + " - There are 2 new messages!");
   EXPECT_EQ(main.SysTray(0)->toolTip().toStdString(), time + " - There are 2 new messages!");
   EXPECT_EQ(main.TrayPicture(0), 105);
   EXPECT_EQ(main.SysTray(0)->icon().cacheKey(), ProgramIcon(105).cacheKey());
-  for (int i = 1; i < kTrayIcons; ++i) EXPECT_FALSE(main.GetTrayVisible(i)) << i;
+  for (int i = 1; i < kTrayIcons; ++i) EXPECT_FALSE(main.Tray().GetTrayVisible(i)) << i;
 
   // The pop-up came with the cycle's end and lists what the check fetched, newest first.
   frmStatus* status = main.StatusWindow();
@@ -146,7 +146,7 @@ TEST_F(StartUpTest, SingleIconTellsOfTheNewMailAndTheClickAcknowledgesIt) {
   EXPECT_EQ(*uidl, work.NewestUidl);
   EXPECT_FALSE(uidl->empty());
   program.App().OnTrayTimer();
-  EXPECT_EQ(main.GetTrayToolTip(0), time + " - Postvane");
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0), time + " - Postvane");
   EXPECT_EQ(main.TrayPicture(0), 101);
 }
 
@@ -157,7 +157,8 @@ TEST_F(StartUpTest, FirstStartLeadsFromTheDialogToACheckedMailbox) {
   frmMain& main = program.MainWindow();
   program.StartUp(0x0409);
 
-  EXPECT_EQ(main.GetTrayToolTip(0), "Postvane: " + OwnString(900, OwnText::NoMailboxEnabled));
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0),
+            "Postvane: " + OwnString(900, OwnText::NoMailboxEnabled));
   frmConfig* form = main.ConfigWindow();
   ASSERT_NE(form, nullptr);
   ASSERT_TRUE(form->isVisible());
@@ -188,7 +189,7 @@ TEST_F(StartUpTest, FirstStartLeadsFromTheDialogToACheckedMailbox) {
   EXPECT_EQ(work.StatusText, "");
   EXPECT_EQ(work.NewCount, 2);
   program.App().OnTrayTimer();
-  EXPECT_EQ(main.GetTrayToolTip(0),
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0),
             main.Platform().DateFormat.Format(work.LastCheck) + " - Work has 2 new message(s)!");
 }
 
@@ -203,14 +204,14 @@ TEST_F(StartUpTest, IconPerMailboxAlternatesCountAndMarker) {
 
   const MailboxRecord& work = program.State().Mailboxes[0];
   const std::string time = main.Platform().DateFormat.Format(work.LastCheck);
-  EXPECT_EQ(main.GetTrayToolTip(0), time + " - Work hat 2 neue(s) mail(s)!");
+  EXPECT_EQ(main.Tray().GetTrayToolTip(0), time + " - Work hat 2 neue(s) mail(s)!");
   std::set<int> pictures;
   for (int tick = 0; tick < 4; ++tick) {
     program.App().OnTrayTimer();
     pictures.insert(main.TrayPicture(0));
   }
   EXPECT_EQ(pictures, (std::set<int>{105, 124}));
-  EXPECT_TRUE(main.GetTrayVisible(0));
+  EXPECT_TRUE(main.Tray().GetTrayVisible(0));
 }
 
 TEST_F(StartUpTest, WrongPasswordShowsTheErrorEnvelope) {
@@ -231,7 +232,7 @@ TEST_F(StartUpTest, WrongPasswordShowsTheErrorEnvelope) {
   const MailboxRecord& work = program.State().Mailboxes[0];
   EXPECT_EQ(work.StatusText, "Password is wrong!");
   EXPECT_EQ(program.MainWindow().TrayPicture(0), 103);
-  EXPECT_EQ(program.MainWindow().GetTrayToolTip(0),
+  EXPECT_EQ(program.MainWindow().Tray().GetTrayToolTip(0),
             program.MainWindow().Platform().DateFormat.Format(work.LastCheck) +
                 " - Work: Password is wrong!");
 }

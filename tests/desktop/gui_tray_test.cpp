@@ -49,9 +49,9 @@ TEST_F(TrayTest, TenIconsStartAsTheWhiteEnvelopeWithOnlyTheFirstShown) {
     ASSERT_NE(main.SysTray(i), nullptr);
     EXPECT_EQ(main.TrayPicture(i), 101);
     EXPECT_EQ(main.SysTray(i)->icon().cacheKey(), ProgramIcon(101).cacheKey());
-    EXPECT_EQ(main.GetTrayToolTip(i), "");
+    EXPECT_EQ(main.Tray().GetTrayToolTip(i), "");
     EXPECT_TRUE(main.SysTray(i)->toolTip().isEmpty());
-    EXPECT_EQ(main.GetTrayVisible(i), i == 0) << i;
+    EXPECT_EQ(main.Tray().GetTrayVisible(i), i == 0) << i;
   }
   EXPECT_EQ(main.SysTray(10), nullptr);
   EXPECT_FALSE(main.isVisible());
@@ -60,21 +60,21 @@ TEST_F(TrayTest, TenIconsStartAsTheWhiteEnvelopeWithOnlyTheFirstShown) {
 TEST_F(TrayTest, PicturesAndToolTipsReachTheIcons) {
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   frmMain& main = program.MainWindow();
-  main.SetTrayPicture(3, 107);
-  main.SetTrayToolTip(3, "12:00:00 - Work has 4 new message(s)!");
-  main.SetTrayVisible(3, true);
+  main.Tray().SetTrayPicture(3, 107);
+  main.Tray().SetTrayToolTip(3, "12:00:00 - Work has 4 new message(s)!");
+  main.Tray().SetTrayVisible(3, true);
   EXPECT_EQ(main.TrayPicture(3), 107);
   EXPECT_EQ(main.SysTray(3)->icon().cacheKey(), ProgramIcon(107).cacheKey());
   EXPECT_EQ(main.SysTray(3)->toolTip(), "12:00:00 - Work has 4 new message(s)!");
-  EXPECT_EQ(main.GetTrayToolTip(3), "12:00:00 - Work has 4 new message(s)!");
-  EXPECT_TRUE(main.GetTrayVisible(3));
-  main.SetTrayVisible(3, false);
+  EXPECT_EQ(main.Tray().GetTrayToolTip(3), "12:00:00 - Work has 4 new message(s)!");
+  EXPECT_TRUE(main.Tray().GetTrayVisible(3));
+  main.Tray().SetTrayVisible(3, false);
   EXPECT_FALSE(main.SysTray(3)->isVisible());
   // Out of range is ignored.
-  main.SetTrayPicture(10, 103);
-  main.SetTrayToolTip(-1, "x");
-  EXPECT_EQ(main.GetTrayToolTip(10), "");
-  EXPECT_FALSE(main.GetTrayVisible(-1));
+  main.Tray().SetTrayPicture(10, 103);
+  main.Tray().SetTrayToolTip(-1, "x");
+  EXPECT_EQ(main.Tray().GetTrayToolTip(10), "");
+  EXPECT_FALSE(main.Tray().GetTrayVisible(-1));
 }
 
 TEST_F(TrayTest, IdleRefreshRewritesNothing) {
@@ -87,7 +87,7 @@ TEST_F(TrayTest, IdleRefreshRewritesNothing) {
   EXPECT_EQ(program.MainWindow().TrayWrites(), writes);
   EXPECT_EQ(program.MainWindow().TrayPicture(0), 101);
   // Nothing set up: the steady tip is the one that says how to set up a mailbox.
-  EXPECT_EQ(program.MainWindow().GetTrayToolTip(0),
+  EXPECT_EQ(program.MainWindow().Tray().GetTrayToolTip(0),
             "Postvane: " + OwnString(900, OwnText::NoMailboxEnabled));
 }
 

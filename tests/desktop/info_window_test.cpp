@@ -13,14 +13,16 @@ namespace {
 TEST(InfoWindowTest, VersionLineComesFromTheProgramsVersion) {
   frmInfo info(900);
   info.Form_Load();
-  EXPECT_EQ(info.Label2->text(), "Version 1.2.0");
-  EXPECT_EQ(info.Label2->text().toStdString(), ProgramVersionLine());
+  const std::string version = std::to_string(POSTVANE_VERSION_MAJOR) + "." +
+                              std::to_string(POSTVANE_VERSION_MINOR) + "." +
+                              std::to_string(POSTVANE_VERSION_PATCH);
+  EXPECT_EQ(info.Label2->text().toStdString(), "Version " + version);
 }
 
-TEST(InfoWindowTest, LayoutIsTheDesignsTwipsOverFifteen) {
+TEST(InfoWindowTest, LayoutIsInTwipsOverFifteen) {
   frmInfo info(900);
   info.Form_Load();
-  // The design's window, with one line for the settings file below its frame.
+  // 269 by 157 pixels, with one line for the settings file below its frame.
   EXPECT_EQ(info.size(), QSize(269, 157 + 18));
   EXPECT_EQ(info.minimumSize(), info.maximumSize());
   EXPECT_EQ(info.Frame1->geometry(), QRect(7, 7, 254, 141));

@@ -9,12 +9,12 @@
 #include <QPointer>
 #include <QTemporaryDir>
 
-#include "app/settings_place.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui_test_main.h"
 #include "desktop/gui_test_support.h"
 #include "desktop/net/qt_path_probe.h"
+#include "settings/settings_place.h"
 
 namespace postvane {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
 #include "desktop/gui_test_main.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 namespace {

@@ -50,7 +50,7 @@ TEST_P(NoTrayNoticeTest, SaysSoOnceWithWhatToInstallAndRunsOn) {
   EXPECT_EQ(program.NoTrayNotice(), box);
 
   // The program is still there: its icon and menu wait for an area to appear.
-  EXPECT_TRUE(program.MainWindow().GetTrayVisible(0));
+  EXPECT_TRUE(program.MainWindow().Tray().GetTrayVisible(0));
   box->buttons()[0]->click();
   EXPECT_TRUE(WaitFor([&] { return program.NoTrayNotice() == nullptr; }, 5000));
 }

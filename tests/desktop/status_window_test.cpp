@@ -50,7 +50,7 @@ class StatusWindowTest : public testing::Test {
   }
 
   frmStatus* Show() {
-    program_.App().mnuStatus_Click();
+    program_.App().ShowStatus();
     return program_.MainWindow().StatusWindow();
   }
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "fakes/fake_clock.h"
@@ -12,6 +11,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 
@@ -64,7 +64,7 @@ struct CheckEngineRig {
 
   // Starts a cycle and lets the current mailbox connect: it then waits for the greeting.
   void StartAndConnect() {
-    Engine.mnuCheckNow_Click();
+    Engine.StartCycle();
     Socket.RaiseConnect();
   }
 

@@ -38,9 +38,9 @@ class FakeAppActions : public AppActions {
     SavedUidls.emplace_back(index, uidl);
     log_->push_back("SaveUidl(" + std::to_string(index) + "," + uidl + ")");
   }
-  void mnuCheckNow_Click() override {
+  void StartCycle() override {
     ++CheckCycles;
-    log_->push_back("mnuCheckNow_Click");
+    log_->push_back("StartCycle");
     if (OnCheckNow) OnCheckNow();
   }
   bool CheckUnderWay() const override { return UnderWay; }

@@ -11,7 +11,6 @@
 #include <functional>
 #include <string>
 
-#include "app/program_paths.h"
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "desktop/net/qt_clock.h"
@@ -19,6 +18,7 @@
 #include "desktop/net/qt_timer.h"
 #include "fakes/fake_cycle_hooks.h"
 #include "fakes/fake_file_system.h"
+#include "settings/program_paths.h"
 
 namespace postvane::test {
 
@@ -67,7 +67,7 @@ class QtCheckRig {
   // Starts a cycle and runs the event loop until it ends. False when the watchdog ran out.
   bool RunCycle(std::chrono::milliseconds watchdog = std::chrono::seconds(20)) {
     const int before = CyclesEnded();
-    Engine.mnuCheckNow_Click();
+    Engine.StartCycle();
     return SpinUntil([&] { return CyclesEnded() > before; }, watchdog);
   }
 

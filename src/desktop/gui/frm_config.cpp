@@ -14,8 +14,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "desktop/gui/caption_fit.h"
 #include "check/secure_failure_text.h"
+#include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/password_style.h"
@@ -29,7 +29,7 @@ namespace postvane {
 namespace {
 
 constexpr int kClientWidth = 335;
-// One row taller than the design's dialog: the security row under the port.
+// One row (28 pixels) added for the security row under the port; the rows above stay put.
 constexpr int kExtraRow = 28;
 constexpr int kClientHeight = 320 + kExtraRow;
 constexpr int kFirstMailboxIcon = 124;
@@ -347,7 +347,7 @@ void frmConfig::keyPressEvent(QKeyEvent* event) {
 void frmConfig::Form_Unload() {
   if (unloaded_ || !form_) return;
   unloaded_ = true;
-  const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
+  const bool mdaemonEntry = form_->SaveOnClose(ReadMailbox(), ReadGeneral());
   if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
   emit Unloaded();
 }

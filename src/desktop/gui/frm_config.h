@@ -11,9 +11,9 @@
 #include "desktop/gui/pickers.h"
 #include "desktop/net/qt_path_probe.h"
 #include "settings/autostart_entry.h"
-#include "settings/config_form.h"
 #include "settings/settings_store.h"
 #include "settings/std_file_system.h"
+#include "ui/config_form.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -47,7 +47,7 @@ class frmConfig : public QWidget {
   // Selects a tab as a click on it would (0 mailboxes, 1 general 1, 2 general 2).
   void ShowTab(int index);
 
-  // The controls, by their design names.
+  // The controls, by the names the caption table and the tests know them by.
   QTabWidget* TabStrip1 = nullptr;
   QWidget* fraMailboxes = nullptr;
   QWidget* fraGeneral1 = nullptr;
@@ -89,7 +89,7 @@ class frmConfig : public QWidget {
   QCheckBox* chkMDaemonActivate = nullptr;
   QPushButton* cmdMDaemonBrowse = nullptr;
   QLineEdit* txtMDaemonPath = nullptr;
-  // Ours, not the design's: the desktop's autostart entry.
+  // The desktop's autostart entry; not a setting of the file.
   QCheckBox* chkStartWithDesktop = nullptr;
   // Ours: the fourth notify option; General 1's notify frame has no room left.
   QCheckBox* chkDesktopNotification = nullptr;

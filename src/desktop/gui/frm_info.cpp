@@ -1,4 +1,4 @@
-// Positions are the design's twips divided by 15.
+// Positions in dialog units of 15 twips per pixel.
 #include "desktop/gui/frm_info.h"
 
 #include <QFrame>
@@ -76,7 +76,8 @@ frmInfo::frmInfo(int16_t languageBase, QWidget* parent)
   Image1->setObjectName(QStringLiteral("Image1"));
   Image1->setGeometry(63, 21, 138, 23);
 
-  Label2 = MakeLabel(Frame1, "Label2", QStringLiteral("Version 1.2.0"), 63, 49, 134, 15);
+  Label2 =
+      MakeLabel(Frame1, "Label2", QString::fromStdString(ProgramVersionLine()), 63, 49, 134, 15);
   Label3 = MakeLabel(Frame1, "Label3", QStringLiteral("\u00a9 1999"), 7, 70, 85, 15);
 
   Line1 = new QFrame(Frame1);

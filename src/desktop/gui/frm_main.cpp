@@ -28,31 +28,29 @@ void BringUp(QWidget& window) {
 }  // namespace
 
 frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidget* parent)
-    : QWidget(parent), state_(state), files_(files), pickers_(pickers) {
+    : QWidget(parent),
+      state_(state),
+      files_(files),
+      pickers_(pickers),
+      sysTray_(*this, kIdlePicture,
+               [this](int index, QSystemTrayIcon::ActivationReason reason) {
+                 SysTray_Activated(index, reason);
+               }),
+      tray_(sysTray_, kIdlePicture) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowIcon(ProgramIcon(1));
-
-  const QIcon idle = ProgramIcon(kIdlePicture);
-  for (int i = 0; i < kTrayIcons; ++i) {
-    auto* icon = new QSystemTrayIcon(idle, this);
-    icon->setObjectName(QStringLiteral("SysTray_%1").arg(i));
-    connect(icon, &QSystemTrayIcon::activated, this,
-            [this, i](QSystemTrayIcon::ActivationReason reason) { SysTray_Activated(i, reason); });
-    sysTray_[static_cast<std::size_t>(i)] = icon;
-    pictures_[static_cast<std::size_t>(i)] = kIdlePicture;
-  }
-  sysTray_[0]->show();
+  tray_.SetTrayVisible(0, true);
 
   mnuSysTray_ = new QMenu(this);
   mnuSysTray_->setObjectName(QStringLiteral("mnuSysTray"));
   mnuSysTray_->setTitle(QStringLiteral("SysTray"));
-  AddMenuEntry("mnuCheckNow", "res134", &PostvaneApp::mnuCheckNow_Click);
-  AddMenuEntry("mnuMailReader", "res135", &PostvaneApp::mnuMailReader_Click);
-  AddMenuEntry("mnuStatus", "res136", &PostvaneApp::mnuStatus_Click);
-  mnuMdaemon_ = AddMenuEntry("mnuMdaemon", "res137", &PostvaneApp::mnuMdaemon_Click);
-  AddMenuEntry("mnuConfig", "res138", &PostvaneApp::mnuConfig_Click);
-  AddMenuEntry("mnuAbout", "res139", &PostvaneApp::mnuAbout_Click);
-  AddMenuEntry("mnuExit", "res140", &PostvaneApp::mnuExit_Click);
+  AddMenuEntry("mnuCheckNow", "res134", &PostvaneApp::StartCycle);
+  AddMenuEntry("mnuMailReader", "res135", &PostvaneApp::OpenMailReader);
+  AddMenuEntry("mnuStatus", "res136", &PostvaneApp::ShowStatus);
+  mnuMdaemon_ = AddMenuEntry("mnuMdaemon", "res137", &PostvaneApp::RequestMDaemon);
+  AddMenuEntry("mnuConfig", "res138", &PostvaneApp::ShowConfig);
+  AddMenuEntry("mnuAbout", "res139", &PostvaneApp::ShowAbout);
+  AddMenuEntry("mnuExit", "res140", &PostvaneApp::ExitProgram);
 
   // The tray timer is the core's to start: it runs only while the tray has work.
   timer_.Start();
@@ -78,9 +76,8 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this,
-                     notices_};
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
+                     files_,  tray_,  sound_,     programs_, *this,      notices_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {
@@ -100,52 +97,15 @@ void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason rea
   }
 }
 
-QSystemTrayIcon* frmMain::SysTray(int index) const {
-  return ValidIndex(index) ? sysTray_[static_cast<std::size_t>(index)] : nullptr;
-}
+QSystemTrayIcon* frmMain::SysTray(int index) const { return sysTray_.Icon(index); }
 
-int frmMain::TrayPicture(int index) const {
-  return ValidIndex(index) ? pictures_[static_cast<std::size_t>(index)] : 0;
-}
+int frmMain::TrayPicture(int index) const { return tray_.Picture(index); }
 
 QAction* frmMain::MenuEntry(const QString& name) const {
   for (QAction* action : mnuSysTray_->actions()) {
     if (action->objectName() == name) return action;
   }
   return nullptr;
-}
-
-void frmMain::SetTrayPicture(int index, int iconId) {
-  if (!ValidIndex(index)) return;
-  const auto i = static_cast<std::size_t>(index);
-  // The same picture again would only make the tray host redraw.
-  if (pictures_[i] == iconId) return;
-  pictures_[i] = iconId;
-  sysTray_[i]->setIcon(ProgramIcon(iconId));
-  ++trayWrites_;
-}
-
-std::string frmMain::GetTrayToolTip(int index) {
-  return ValidIndex(index) ? toolTips_[static_cast<std::size_t>(index)] : std::string();
-}
-
-void frmMain::SetTrayToolTip(int index, const std::string& text) {
-  if (!ValidIndex(index)) return;
-  const auto i = static_cast<std::size_t>(index);
-  if (toolTips_[i] == text) return;
-  toolTips_[i] = text;
-  sysTray_[i]->setToolTip(QString::fromStdString(text));
-  ++trayWrites_;
-}
-
-bool frmMain::GetTrayVisible(int index) {
-  return ValidIndex(index) && sysTray_[static_cast<std::size_t>(index)]->isVisible();
-}
-
-void frmMain::SetTrayVisible(int index, bool visible) {
-  if (!ValidIndex(index)) return;
-  QSystemTrayIcon* icon = sysTray_[static_cast<std::size_t>(index)];
-  if (icon->isVisible() != visible) icon->setVisible(visible);
 }
 
 void frmMain::LocalizeMainCaptions() { LocalizeWidgetCaptions(*this, state_.LanguageBase); }

@@ -7,13 +7,14 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
-#include "desktop/gui/dbus_desktop_notifier.h"
 #include "check/silent_server_guard.h"
+#include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -21,21 +22,22 @@
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
+#include "desktop/gui/qt_tray_icons.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
-#include "desktop/net/reply_timeout.h"
 #include "ports/file_system.h"
+#include "ports/forms.h"
 #include "ports/tray_icons.h"
-#include "ports/windows.h"
 #include "text/own_text.h"
+#include "ui/tray_icon_cache.h"
 
 class QAction;
 class QMenu;
 
 namespace postvane {
 
-class frmMain : public QWidget, public TrayIcons, public Windows {
+class frmMain : public QWidget, public Forms {
   Q_OBJECT
 
  public:
@@ -51,12 +53,8 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   // What ExitProgram does; by default it only counts (tests), the program ends the process.
   void SetExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
 
-  // TrayIcons
-  void SetTrayPicture(int index, int iconId) override;
-  std::string GetTrayToolTip(int index) override;
-  void SetTrayToolTip(int index, const std::string& text) override;
-  bool GetTrayVisible(int index) override;
-  void SetTrayVisible(int index, bool visible) override;
+  // The tray icons as the core sets them.
+  TrayIconCache& Tray() { return tray_; }
 
   // Windows
   void LocalizeMainCaptions() override;
@@ -78,7 +76,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   frmInfo* InfoWindow() const { return info_; }
   int ExitRequests() const { return exitRequests_; }
   // Counts of pictures and tool tips actually handed to the tray icons.
-  int TrayWrites() const { return trayWrites_; }
+  int TrayWrites() const { return tray_.Writes(); }
 
   // The tray events, as the icons deliver them.
   void SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason);
@@ -97,7 +95,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtTimer trayTimer_{kTrayTimerMs};
   QtTimer timeout_{kConnectTimeoutMs};
   QtTimer timerQuit_{kQuitWaitMs};
-  QtTimer replyTimeout_{ReplyTimeoutMs()};
+  QtTimer replyTimeout_{ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
   // The core's socket: the Qt socket, with the reply time-out for servers that go silent.
   SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
                               return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
@@ -108,10 +106,8 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   DBusDesktopNotifier notices_;
   QtProgramStarter programs_;
 
-  std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
-  // What each icon was last given: the tool tip is read back as it was written.
-  std::array<std::string, kTrayIcons> toolTips_{};
-  std::array<int, kTrayIcons> pictures_{};
+  QtTrayIcons sysTray_;
+  TrayIconCache tray_;
 
   QMenu* mnuSysTray_ = nullptr;
   QAction* mnuMdaemon_ = nullptr;
@@ -122,7 +118,6 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
 
   std::function<void()> exitHandler_;
   int exitRequests_ = 0;
-  int trayWrites_ = 0;
 };
 
 }  // namespace postvane

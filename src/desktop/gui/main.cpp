@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_place.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
@@ -19,6 +18,7 @@
 #include "desktop/net/qt_text.h"
 #include "desktop/posix/process_guard.h"
 #include "desktop/posix/single_instance_lock.h"
+#include "settings/settings_place.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
 

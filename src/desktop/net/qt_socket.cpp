@@ -201,7 +201,7 @@ SocketError QtSocket::Connect() {
     bound = socket_->bind(QHostAddress::AnyIPv4, port, kBindMode);
   }
   if (!bound) {
-    // The socket stays "not closed" until Close, as the design's socket does after an error.
+    // The socket stays "not closed" until Close, so the cycle can close it and try the next port.
     ended_ = true;
     return {ErrorNumber(socket_->error()), ToStd(socket_->errorString())};
   }

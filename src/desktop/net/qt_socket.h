@@ -28,7 +28,7 @@ namespace postvane {
 // without sharing (a listener, a plain bind) is taken: 10048 at the connect request. A
 // connection to the same server from a port whose previous connection there is still
 // winding down fails in the kernel's connect instead; that also counts as 10048 (as an
-// error event), so the cycle walks on to the next port as the design expects.
+// error event), so the cycle walks on to the next local port.
 //
 // Every event reaches the listener from the event loop, never from inside a call on this
 // socket: a loopback connect may complete inside connectToHost, and the cycle must have

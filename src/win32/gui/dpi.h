@@ -1,4 +1,4 @@
-// The design's pixel sizes are for 96 dpi; windows scale them by the monitor's dpi.
+// Pixel sizes in the windows are for 96 dpi; windows scale them by the monitor's dpi.
 #pragma once
 
 #include <windows.h>

@@ -1,11 +1,11 @@
 // postvane.exe: a POP3 mail checker in the notification area. Wires things together, nothing more.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include "app/postvane_app.h"
-#include "app/program_paths.h"
 #include "app/program_state.h"
-#include "win32/gui/main_window.h"
+#include "settings/program_paths.h"
+#include "win32/gui/frm_main.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
 #include "win32/win32_charset_converter.h"
@@ -24,7 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ProgramState state;
   state.Paths = MakeProgramPaths(ExecutableFolder());
   Win32FileSystem files;
-  MainWindow main(state, files);
+  frmMain main(state, files);
   Win32CharsetConverter charsets;
   PostvaneApp app(state, main.Platform());
   app.Engine().SetCharsetConverter(charsets);

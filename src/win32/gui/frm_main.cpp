@@ -1,12 +1,12 @@
 // Tray icons with Shell_NotifyIconW, the menu with TrackPopupMenu, the other windows on demand.
-#include "win32/gui/main_window.h"
+#include "win32/gui/frm_main.h"
 
 #include <utility>
 
 #include "text/string_table.h"
-#include "win32/gui/about_window.h"
-#include "win32/gui/config_window.h"
-#include "win32/gui/status_window.h"
+#include "win32/gui/frm_config.h"
+#include "win32/gui/frm_info.h"
+#include "win32/gui/frm_status.h"
 #include "win32/wide_text.h"
 
 namespace postvane {
@@ -23,13 +23,13 @@ struct MenuEntry {
 };
 
 constexpr MenuEntry kMenu[] = {
-    {StringId::MenuCheckNow, &PostvaneApp::mnuCheckNow_Click},
-    {StringId::MenuRunMailReader, &PostvaneApp::mnuMailReader_Click},
-    {StringId::MenuShowStatus, &PostvaneApp::mnuStatus_Click},
-    {StringId::MenuProcessMDaemon, &PostvaneApp::mnuMdaemon_Click},
-    {StringId::MenuConfiguration, &PostvaneApp::mnuConfig_Click},
-    {StringId::MenuAbout, &PostvaneApp::mnuAbout_Click},
-    {StringId::MenuExit, &PostvaneApp::mnuExit_Click},
+    {StringId::MenuCheckNow, &PostvaneApp::StartCycle},
+    {StringId::MenuRunMailReader, &PostvaneApp::OpenMailReader},
+    {StringId::MenuShowStatus, &PostvaneApp::ShowStatus},
+    {StringId::MenuProcessMDaemon, &PostvaneApp::RequestMDaemon},
+    {StringId::MenuConfiguration, &PostvaneApp::ShowConfig},
+    {StringId::MenuAbout, &PostvaneApp::ShowAbout},
+    {StringId::MenuExit, &PostvaneApp::ExitProgram},
 };
 
 UINT CommandOf(StringId caption) { return kMenuBase + static_cast<UINT>(caption); }
@@ -55,24 +55,21 @@ void RegisterClassOnce() {
 
 }  // namespace
 
-MainWindow::MainWindow(ProgramState& state, FileSystem& files) : state_(state), files_(files) {
+frmMain::frmMain(ProgramState& state, FileSystem& files) : state_(state), files_(files) {
   RegisterClassOnce();
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   window_ = CreateWindowExW(0, kClassName, L"Postvane", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::Procedure));
-  for (int i = 0; i < kTrayIcons; ++i) {
-    pictures_[static_cast<std::size_t>(i)] = 101;
-  }
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmMain::Procedure));
   BuildMenu();
-  SetTrayVisible(0, true);
+  tray_.SetTrayVisible(0, true);
   timer_.Start();
   trayTimer_.Start();
 }
 
-MainWindow::~MainWindow() {
-  for (int i = 0; i < kTrayIcons; ++i) SetTrayVisible(i, false);
+frmMain::~frmMain() {
+  for (int i = 0; i < kTrayIcons; ++i) tray_.SetTrayVisible(i, false);
   status_.reset();
   config_.reset();
   about_.reset();
@@ -81,74 +78,56 @@ MainWindow::~MainWindow() {
   DestroyWindow(window_);
 }
 
-AppPlatform MainWindow::Platform() {
-  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this,
-                     notices_};
+AppPlatform frmMain::Platform() {
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
+                     files_,  tray_,  sound_,     programs_, *this,      notices_};
 }
 
-void MainWindow::UpdateIcon(int index, DWORD message) {
-  const auto i = static_cast<std::size_t>(index);
+void frmMain::UpdateIcon(int index, DWORD message) {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof(data);
   data.hWnd = window_;
   data.uID = static_cast<UINT>(index);
   data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
   data.uCallbackMessage = kTrayMessage;
-  data.hIcon = TrayIcon(pictures_[i]);
+  data.hIcon = TrayIcon(tray_.Picture(index));
   // The tray holds 127 characters of tip; longer ones are cut.
-  const std::wstring tip = Widen(toolTips_[i]).substr(0, 127);
+  const std::wstring tip = Widen(tray_.GetTrayToolTip(index)).substr(0, 127);
   tip.copy(data.szTip, tip.size());
   Shell_NotifyIconW(message, &data);
 }
 
-void MainWindow::SetTrayPicture(int index, int iconId) {
-  if (index < 0 || index >= kTrayIcons) return;
-  const auto i = static_cast<std::size_t>(index);
-  if (pictures_[i] == iconId) return;
-  pictures_[i] = iconId;
-  if (visible_[i]) UpdateIcon(index, NIM_MODIFY);
+void frmMain::SetTrayPicture(int index, int) {
+  if (tray_.GetTrayVisible(index)) UpdateIcon(index, NIM_MODIFY);
 }
 
-std::string MainWindow::GetTrayToolTip(int index) {
-  return index >= 0 && index < kTrayIcons ? toolTips_[static_cast<std::size_t>(index)]
-                                          : std::string();
+std::string frmMain::GetTrayToolTip(int index) { return tray_.GetTrayToolTip(index); }
+
+void frmMain::SetTrayToolTip(int index, const std::string&) {
+  if (tray_.GetTrayVisible(index)) UpdateIcon(index, NIM_MODIFY);
 }
 
-void MainWindow::SetTrayToolTip(int index, const std::string& text) {
-  if (index < 0 || index >= kTrayIcons) return;
-  const auto i = static_cast<std::size_t>(index);
-  if (toolTips_[i] == text) return;
-  toolTips_[i] = text;
-  if (visible_[i]) UpdateIcon(index, NIM_MODIFY);
-}
+bool frmMain::GetTrayVisible(int index) { return tray_.GetTrayVisible(index); }
 
-bool MainWindow::GetTrayVisible(int index) {
-  return index >= 0 && index < kTrayIcons && visible_[static_cast<std::size_t>(index)];
-}
-
-void MainWindow::SetTrayVisible(int index, bool visible) {
-  if (index < 0 || index >= kTrayIcons) return;
-  const auto i = static_cast<std::size_t>(index);
-  if (visible_[i] == visible) return;
-  visible_[i] = visible;
+void frmMain::SetTrayVisible(int index, bool visible) {
   if (visible) {
     UpdateIcon(index, NIM_ADD);
-  } else {
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = window_;
-    data.uID = static_cast<UINT>(index);
-    Shell_NotifyIconW(NIM_DELETE, &data);
+    return;
   }
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = window_;
+  data.uID = static_cast<UINT>(index);
+  Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
-void MainWindow::BuildMenu() {
+void frmMain::BuildMenu() {
   if (menu_ != nullptr) DestroyMenu(menu_);
   menu_ = CreatePopupMenu();
   for (const MenuEntry& entry : kMenu) {
     if (entry.caption == StringId::MenuProcessMDaemon && !mdaemonVisible_) continue;
-    // Before the captions are localized the entries show their codes, as the design's do.
+    // Before the captions are localized the entries show their placeholder codes, as every
+    // caption does until then.
     const std::string caption = state_.LanguageBase != 0
                                     ? LocalString(state_.LanguageBase, entry.caption)
                                     : "res1" + std::to_string(static_cast<int>(entry.caption));
@@ -156,15 +135,15 @@ void MainWindow::BuildMenu() {
   }
 }
 
-void MainWindow::LocalizeMainCaptions() { BuildMenu(); }
+void frmMain::LocalizeMainCaptions() { BuildMenu(); }
 
-void MainWindow::SetMDaemonMenuVisible(bool visible) {
+void frmMain::SetMDaemonMenuVisible(bool visible) {
   if (mdaemonVisible_ == visible) return;
   mdaemonVisible_ = visible;
   BuildMenu();
 }
 
-void MainWindow::ShowTrayMenu() {
+void frmMain::ShowTrayMenu() {
   POINT at{};
   GetCursorPos(&at);
   // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -173,16 +152,16 @@ void MainWindow::ShowTrayMenu() {
   PostMessageW(window_, WM_NULL, 0, 0);
 }
 
-void MainWindow::ShowStatus() {
+void frmMain::ShowStatus() {
   if (app_ == nullptr) return;
-  if (!status_ || !status_->IsOpen()) status_ = std::make_unique<StatusWindow>(*app_);
+  if (!status_ || !status_->IsOpen()) status_ = std::make_unique<frmStatus>(*app_);
   status_->BringUp();
 }
 
-void MainWindow::ShowConfig() {
+void frmMain::ShowConfig() {
   if (app_ == nullptr) return;
   if (!config_ || !config_->IsOpen()) {
-    config_ = std::make_unique<ConfigWindow>(
+    config_ = std::make_unique<frmConfig>(
         state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); },
         [this] {
           if (app_ != nullptr) app_->OnConfigClosed();
@@ -191,23 +170,23 @@ void MainWindow::ShowConfig() {
   config_->BringUp();
 }
 
-void MainWindow::ShowConfigOn(ConfigTab tab) {
+void frmMain::ShowConfigOn(ConfigTab tab) {
   ShowConfig();
   if (config_) config_->ShowTab(static_cast<int>(tab));
 }
 
-void MainWindow::ShowAbout() {
-  if (!about_ || !about_->IsOpen()) about_ = std::make_unique<AboutWindow>(state_.LanguageBase);
+void frmMain::ShowAbout() {
+  if (!about_ || !about_->IsOpen()) about_ = std::make_unique<frmInfo>(state_.LanguageBase);
   about_->BringUp();
 }
 
-void MainWindow::ExitProgram() {
+void frmMain::ExitProgram() {
   // At once and without saving; only the icons go first, or they would linger in the tray.
-  for (int i = 0; i < kTrayIcons; ++i) SetTrayVisible(i, false);
+  for (int i = 0; i < kTrayIcons; ++i) tray_.SetTrayVisible(i, false);
   ExitProcess(0);
 }
 
-void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
+void frmMain::OnTrayEvent(int index, UINT mouseMessage) {
   if (app_ == nullptr || index < 0 || index >= kTrayIcons) return;
   switch (mouseMessage) {
     case WM_LBUTTONUP:
@@ -224,14 +203,14 @@ void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
   }
 }
 
-void MainWindow::OnMenuCommand(UINT id) {
+void frmMain::OnMenuCommand(UINT id) {
   if (app_ == nullptr) return;
   for (const MenuEntry& entry : kMenu) {
     if (CommandOf(entry.caption) == id) (app_->*entry.handler)();
   }
 }
 
-LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kTrayMessage) {
     OnTrayEvent(static_cast<int>(wParam), static_cast<UINT>(lParam));
     return 0;
@@ -243,7 +222,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreated_ && taskbarCreated_ != 0) {
     // A restarted shell has forgotten every icon.
     for (int i = 0; i < kTrayIcons; ++i) {
-      if (visible_[static_cast<std::size_t>(i)]) UpdateIcon(i, NIM_ADD);
+      if (tray_.GetTrayVisible(i)) UpdateIcon(i, NIM_ADD);
     }
     return 0;
   }
@@ -251,8 +230,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+LRESULT CALLBACK frmMain::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
   return self->OnMessage(message, wParam, lParam);
 }

@@ -1,4 +1,4 @@
-// The windows and the tray menu, as the tray commands reach them.
+// The program's forms (its windows and the tray menu), as the tray commands reach them.
 #pragma once
 
 namespace postvane {
@@ -6,9 +6,9 @@ namespace postvane {
 // The configuration dialog's tabs, in their order.
 enum class ConfigTab { Mailboxes, General1, General2 };
 
-class Windows {
+class Forms {
  public:
-  virtual ~Windows() = default;
+  virtual ~Forms() = default;
   // Replaces the caption codes of the main window's tray menu (start-up).
   virtual void LocalizeMainCaptions() = 0;
   virtual void ShowStatus() = 0;  // modeless; built on first show, only raised while open

@@ -1,6 +1,6 @@
-// Positions are the design's at 96 dpi; every tab's controls lie over the tab strip, at the
+// Positions in pixels at 96 dpi; every tab's controls lie over the tab strip, at the
 // frame origin (14, 28), and are shown and hidden with their tab.
-#include "win32/gui/config_window.h"
+#include "win32/gui/frm_config.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -24,9 +24,8 @@ constexpr DWORD kGroup = BS_GROUPBOX;
 
 }  // namespace
 
-ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
-                           std::function<void(bool)> setMDaemonMenuVisible,
-                           std::function<void()> closed)
+frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
+                     std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed)
     : state_(state),
       store_(store),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
@@ -50,13 +49,13 @@ ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
   Form_Load();
 }
 
-std::wstring ConfigWindow::Caption(StringId id) const {
+std::wstring frmConfig::Caption(StringId id) const {
   return Widen(LocalString(state_.LanguageBase, id));
 }
 
-HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style,
-                       int x, int y, int width, int height, int id) {
-  // Labels of the design overlap their boxes by a few pixels; clipping keeps the boxes whole.
+HWND frmConfig::Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style,
+                    int x, int y, int width, int height, int id) {
+  // Some labels overlap their boxes by a few pixels; clipping keeps the boxes whole.
   HWND control = AddControl(className, caption, style | WS_CLIPSIBLINGS, kFrameX + x, kFrameY + y,
                             width, height, id);
   // Over the tab strip, not inside it: it must be drawn above it.
@@ -65,7 +64,7 @@ HWND ConfigWindow::Add(int page, const wchar_t* className, const std::wstring& c
   return control;
 }
 
-void ConfigWindow::BuildMailboxesTab() {
+void frmConfig::BuildMailboxesTab() {
   Add(0, L"BUTTON", Caption(StringId::Mailbox), kGroup, 7, 14, 85, 232);
   for (int i = 0; i < kUserMailboxes; ++i) {
     Add(0, L"BUTTON", std::to_wstring(i + 1),
@@ -89,7 +88,7 @@ void ConfigWindow::BuildMailboxesTab() {
   Add(0, L"BUTTON", L"", kCheckBox, 280, 224, 15, 15, kLastMail);
 }
 
-void ConfigWindow::BuildGeneral1Tab() {
+void frmConfig::BuildGeneral1Tab() {
   Add(1, L"BUTTON", Caption(StringId::Interval), kGroup, 7, 14, 134, 36);
   Add(1, L"STATIC", Caption(StringId::IntervalLabel), 0, 7 + 7, 14 + 14, 43, 15);
   Add(1, L"EDIT", L"", kTextBox, 7 + 56, 14 + 14, 29, 16, kInterval);
@@ -125,7 +124,7 @@ void ConfigWindow::BuildGeneral1Tab() {
       kBrowseMailProgram);
 }
 
-void ConfigWindow::BuildGeneral2Tab() {
+void frmConfig::BuildGeneral2Tab() {
   Add(2, L"BUTTON", Caption(StringId::OnlyForMDaemon), kGroup, 7, 14, 295, 99);
   Add(2, L"BUTTON", Caption(StringId::ActivateMDaemon), kCheckBox, 7 + 14, 14 + 21, 162, 22,
       kMDaemonActivate);
@@ -135,7 +134,7 @@ void ConfigWindow::BuildGeneral2Tab() {
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
 }
 
-void ConfigWindow::Form_Load() {
+void frmConfig::Form_Load() {
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
   SetChecked(kOption1, true);
   Option1_Click(0);
@@ -143,7 +142,7 @@ void ConfigWindow::Form_Load() {
   ShowGeneralFields(form_->LoadGeneral());
 }
 
-void ConfigWindow::Option1_Click(int index) {
+void frmConfig::Option1_Click(int index) {
   if (!form_) return;
   ShowMailboxFields(form_->SelectMailbox(static_cast<int16_t>(index), ReadMailbox()));
   HANDLE icon = LoadImageW(GetModuleHandleW(nullptr),
@@ -152,7 +151,7 @@ void ConfigWindow::Option1_Click(int index) {
   SendMessageW(mailboxPicture_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
-void ConfigWindow::TabStrip1_Click(int index) {
+void frmConfig::TabStrip1_Click(int index) {
   visibleFrame_ = index;
   SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
   for (std::size_t page = 0; page < pages_.size(); ++page) {
@@ -162,11 +161,11 @@ void ConfigWindow::TabStrip1_Click(int index) {
   }
 }
 
-void ConfigWindow::chkPlaySound_Click() {
+void frmConfig::chkPlaySound_Click() {
   EnableWindow(GetDlgItem(window_, kReplaySound), ReplaySoundEnabled(Checked(kPlaySound)));
 }
 
-void ConfigWindow::BrowseFile(int target, const wchar_t* filter) {
+void frmConfig::BrowseFile(int target, const wchar_t* filter) {
   std::wstring chosen(MAX_PATH, L'\0');
   const std::wstring initial = Widen(state_.Paths.ProgramFolder);
   OPENFILENAMEW open{};
@@ -177,35 +176,35 @@ void ConfigWindow::BrowseFile(int target, const wchar_t* filter) {
   open.nMaxFile = static_cast<DWORD>(chosen.size());
   open.lpstrInitialDir = initial.c_str();
   open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  // Cancel leaves the box as it was, as the design's dialog keeps its last file name.
+  // Cancel leaves the box as it was: the file chosen before stays chosen.
   if (!GetOpenFileNameW(&open)) return;
   chosen.resize(chosen.find(L'\0'));
   SetText(target, Narrow(chosen));
 }
 
-void ConfigWindow::cmdMDaemonBrowse_Click() {
+void frmConfig::cmdMDaemonBrowse_Click() {
   BROWSEINFOW browse{};
   browse.hwndOwner = window_;
   browse.lpszTitle = L"W\u00e4hlen Sie bitte, bitte einen Ordner:";
   browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
   std::wstring path(MAX_PATH, L'\0');
-  // Cancel empties the box, as the design's folder browser gives an empty path.
+  // Cancel empties the box: no folder was chosen.
   if (chosen == nullptr || !SHGetPathFromIDListW(chosen, path.data())) path.clear();
   if (chosen != nullptr) CoTaskMemFree(chosen);
   path.resize(path.find(L'\0') == std::wstring::npos ? path.size() : path.find(L'\0'));
   SetText(kMDaemonPath, Narrow(path));
 }
 
-void ConfigWindow::OnClose() {
+void frmConfig::OnClose() {
   if (unloaded_ || !form_) return;
   unloaded_ = true;
-  const bool mdaemonEntry = form_->Unload(ReadMailbox(), ReadGeneral());
+  const bool mdaemonEntry = form_->SaveOnClose(ReadMailbox(), ReadGeneral());
   if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
   if (closed_) closed_();
 }
 
-LRESULT ConfigWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmConfig::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
     // Labels, boxes and frames take the tab page's colour, not the dialog's.
     HDC dc = reinterpret_cast<HDC>(wParam);
@@ -239,7 +238,7 @@ LRESULT ConfigWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return FormWindow::OnMessage(message, wParam, lParam);
 }
 
-std::string ConfigWindow::Text(int id) const {
+std::string frmConfig::Text(int id) const {
   HWND control = GetDlgItem(window_, id);
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
@@ -247,19 +246,19 @@ std::string ConfigWindow::Text(int id) const {
   return Narrow(text);
 }
 
-void ConfigWindow::SetText(int id, const std::string& text) {
+void frmConfig::SetText(int id, const std::string& text) {
   SetWindowTextW(GetDlgItem(window_, id), Widen(text).c_str());
 }
 
-bool ConfigWindow::Checked(int id) const {
+bool frmConfig::Checked(int id) const {
   return SendMessageW(GetDlgItem(window_, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void ConfigWindow::SetChecked(int id, bool checked) {
+void frmConfig::SetChecked(int id, bool checked) {
   SendMessageW(GetDlgItem(window_, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-ConfigMailboxFields ConfigWindow::ReadMailbox() const {
+ConfigMailboxFields frmConfig::ReadMailbox() const {
   ConfigMailboxFields fields;
   fields.Name = Text(kMailBoxName);
   fields.User = Text(kUser);
@@ -273,7 +272,7 @@ ConfigMailboxFields ConfigWindow::ReadMailbox() const {
   return fields;
 }
 
-void ConfigWindow::ShowMailboxFields(const ConfigMailboxFields& fields) {
+void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   SetText(kMailBoxName, fields.Name);
   SetText(kUser, fields.User);
   SetText(kPassword, fields.Password);
@@ -283,7 +282,7 @@ void ConfigWindow::ShowMailboxFields(const ConfigMailboxFields& fields) {
   SetChecked(kLastMail, fields.LastMail);
 }
 
-ConfigGeneralFields ConfigWindow::ReadGeneral() const {
+ConfigGeneralFields frmConfig::ReadGeneral() const {
   ConfigGeneralFields fields;
   fields.Interval = Text(kInterval);
   fields.DoubleClick =
@@ -300,7 +299,7 @@ ConfigGeneralFields ConfigWindow::ReadGeneral() const {
   return fields;
 }
 
-void ConfigWindow::ShowGeneralFields(const ConfigGeneralFields& fields) {
+void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   SetText(kInterval, fields.Interval);
   SendMessageW(GetDlgItem(window_, kDoubleClick), CB_SETCURSEL,
                static_cast<WPARAM>(fields.DoubleClick), 0);

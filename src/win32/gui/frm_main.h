@@ -3,10 +3,10 @@
 // menu event to the core.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
-#include <array>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,9 +14,10 @@
 #include "app/postvane_app.h"
 #include "app/program_state.h"
 #include "check/silent_server_guard.h"
+#include "ports/forms.h"
 #include "ports/tray_icons.h"
-#include "ports/windows.h"
 #include "text/own_text.h"
+#include "ui/tray_icon_cache.h"
 #include "win32/no_desktop_notifier.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
@@ -27,22 +28,25 @@
 
 namespace postvane {
 
-class AboutWindow;
-class ConfigWindow;
-class StatusWindow;
+class frmInfo;
+class frmConfig;
+class frmStatus;
 
-class MainWindow : public TrayIcons, public Windows {
+class frmMain : public TrayIcons, public Forms {
  public:
+  static constexpr int kIdlePicture = 101;
+
   // Creates the icons (picture 101, no tool tip, icon 0 visible) and the menu, and starts the
   // minute and tray timers: they run from the moment the window exists.
-  MainWindow(ProgramState& state, FileSystem& files);
-  ~MainWindow() override;
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  frmMain(ProgramState& state, FileSystem& files);
+  ~frmMain() override;
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
 
   AppPlatform Platform();
   void Attach(PostvaneApp* app) { app_ = app; }
 
+  // The platform's side of the tray: each call writes the icon as the cache now holds it.
   void SetTrayPicture(int index, int iconId) override;
   std::string GetTrayToolTip(int index) override;
   void SetTrayToolTip(int index, const std::string& text) override;
@@ -80,7 +84,7 @@ class MainWindow : public TrayIcons, public Windows {
   Win32Timer trayTimer_{kTrayTimerMs};
   Win32Timer timeout_{kConnectTimeoutMs};
   Win32Timer timerQuit_{kQuitWaitMs};
-  Win32Timer replyTimeout_{kReplyTimeoutMs};
+  Win32Timer replyTimeout_{ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
   // The core's socket: the Windows socket, with the reply time-out for servers that go silent.
   SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
                               return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
@@ -91,14 +95,13 @@ class MainWindow : public TrayIcons, public Windows {
   Win32ProgramStarter programs_;
   NoDesktopNotifier notices_;
 
-  std::array<std::string, kTrayIcons> toolTips_{};
-  std::array<int, kTrayIcons> pictures_{};
-  std::array<bool, kTrayIcons> visible_{};
+  // What the core sets; only changes reach the icons.
+  TrayIconCache tray_{*this, kIdlePicture};
   bool mdaemonVisible_ = false;
 
-  std::unique_ptr<StatusWindow> status_;
-  std::unique_ptr<ConfigWindow> config_;
-  std::unique_ptr<AboutWindow> about_;
+  std::unique_ptr<frmStatus> status_;
+  std::unique_ptr<frmConfig> config_;
+  std::unique_ptr<frmInfo> about_;
 };
 
 }  // namespace postvane

@@ -1,6 +1,6 @@
 // The portable copy keeps everything beside the program; an installed one follows the XDG
 // base directory rules, so a read-only program folder never stops the settings from saving.
-#include "app/settings_place.h"
+#include "settings/settings_place.h"
 
 #include <filesystem>
 #include <string_view>

@@ -1,4 +1,4 @@
-// The configuration dialog: three tabs of controls at the design's places; the rules are
+// The configuration dialog: three tabs of controls at fixed places; the rules are
 // ConfigForm's, this only moves texts between the controls and the form.
 #pragma once
 
@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "app/program_state.h"
-#include "settings/config_form.h"
 #include "settings/settings_store.h"
 #include "text/string_id.h"
+#include "ui/config_form.h"
 #include "win32/gui/form_window.h"
 
 namespace postvane {
 
-class ConfigWindow : public FormWindow {
+class frmConfig : public FormWindow {
  public:
   // `closed` runs once the dialog has saved its fields, so the program can react to new logins.
-  ConfigWindow(ProgramState& state, SettingsStore& store,
-               std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {});
+  frmConfig(ProgramState& state, SettingsStore& store,
+            std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {});
 
   // Which tab is showing, 0..2.
   int VisibleFrame() const { return visibleFrame_; }

@@ -1,5 +1,5 @@
-// Positions are the design's, at 96 dpi.
-#include "win32/gui/about_window.h"
+// Positions in pixels at 96 dpi.
+#include "win32/gui/frm_info.h"
 
 #include "text/string_table.h"
 #include "ui/version_line.h"
@@ -7,7 +7,7 @@
 
 namespace postvane {
 
-AboutWindow::AboutWindow(int16_t languageBase) {
+frmInfo::frmInfo(int16_t languageBase) {
   dark_ = CreateSolidBrush(RGB(0, 0, 0));
   Create(Widen(LocalString(languageBase, StringId::About)), 269, 157, WS_CAPTION | WS_SYSMENU);
   AddControl(L"STATIC", L"", SS_WHITEFRAME, 7, 7, 254, 141);
@@ -31,12 +31,12 @@ AboutWindow::AboutWindow(int16_t languageBase) {
   AddControl(L"STATIC", L"team@postvane.invalid", SS_LEFT, 14, 126, 239, 15);
 }
 
-AboutWindow::~AboutWindow() {
+frmInfo::~frmInfo() {
   if (dark_ != nullptr) DeleteObject(dark_);
   if (titleFont_ != nullptr) DeleteObject(titleFont_);
 }
 
-LRESULT AboutWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmInfo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);

@@ -1,5 +1,5 @@
 // Path joining for the files beside the executable and in the MDaemon folder.
-#include "app/program_paths.h"
+#include "settings/program_paths.h"
 
 #include <filesystem>
 

@@ -1,5 +1,5 @@
 // Nodes come from the core's status tree; only the tree-view calls are here.
-#include "win32/gui/status_window.h"
+#include "win32/gui/frm_status.h"
 
 #include <commctrl.h>
 
@@ -9,7 +9,7 @@
 
 namespace postvane {
 
-StatusWindow::StatusWindow(PostvaneApp& app) : app_(app) {
+frmStatus::frmStatus(PostvaneApp& app) : app_(app) {
   Create(L"Status", 287, 184, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
   tree_ = AddControl(WC_TREEVIEWW, L"",
                      WS_BORDER | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | TVS_HASBUTTONS |
@@ -18,7 +18,7 @@ StatusWindow::StatusWindow(PostvaneApp& app) : app_(app) {
   Form_Load();
 }
 
-void StatusWindow::Form_Load() {
+void frmStatus::Form_Load() {
   TreeView_DeleteAllItems(tree_);
   nodes_ = app_.BuildStatusTree();
   std::map<std::string, HTREEITEM> byKey;
@@ -38,7 +38,7 @@ void StatusWindow::Form_Load() {
   }
 }
 
-LRESULT StatusWindow::OnCustomDraw(NMTVCUSTOMDRAW& draw) {
+LRESULT frmStatus::OnCustomDraw(NMTVCUSTOMDRAW& draw) {
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
@@ -56,7 +56,7 @@ LRESULT StatusWindow::OnCustomDraw(NMTVCUSTOMDRAW& draw) {
   }
 }
 
-void StatusWindow::OnExpanded(const NMTREEVIEWW& change) {
+void frmStatus::OnExpanded(const NMTREEVIEWW& change) {
   const auto index = static_cast<std::size_t>(change.itemNew.lParam);
   if (index >= nodes_.size()) return;
   const std::string& key = nodes_[index].Key;
@@ -72,7 +72,7 @@ void StatusWindow::OnExpanded(const NMTREEVIEWW& change) {
   SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-LRESULT StatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmStatus::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NOTIFY) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     if (header->hwndFrom == tree_) {

@@ -7,10 +7,10 @@
 
 namespace postvane {
 
-class AboutWindow : public FormWindow {
+class frmInfo : public FormWindow {
  public:
-  explicit AboutWindow(int16_t languageBase);
-  ~AboutWindow() override;
+  explicit frmInfo(int16_t languageBase);
+  ~frmInfo() override;
 
  private:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/program_paths.h"
-#include "settings/app_id.h"
 #include "ports/path_probe.h"
+#include "settings/app_id.h"
+#include "settings/program_paths.h"
 
 namespace postvane {
 

@@ -1,18 +1,18 @@
-// Windows and tray menu for tests: every call is logged by name.
+// The forms and tray menu for tests: every call is logged by name.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "fakes/call_log.h"
-#include "ports/windows.h"
+#include "ports/forms.h"
 
 namespace postvane {
 
-class FakeWindows : public Windows {
+class FakeForms : public Forms {
  public:
   // Logs into its own list unless given one shared with other fakes.
-  explicit FakeWindows(CallLog* log = nullptr) : log_(log != nullptr ? log : &ownLog_) {}
+  explicit FakeForms(CallLog* log = nullptr) : log_(log != nullptr ? log : &ownLog_) {}
 
   const CallLog& Log() const { return *log_; }
 

@@ -95,8 +95,8 @@ class ConfigForm {
   // -1 until the first mailbox is shown.
   int16_t ShownMailbox() const { return shownMailbox_; }
 
-  // Option1_Click: stores and saves the mailbox being left (none on the first call), then
-  // returns what the controls show for `index`. An index outside 0..9 changes nothing and
+  // The user picks another mailbox: stores and saves the one being left (none on the first call),
+  // then returns what the controls show for `index`. An index outside 0..9 changes nothing and
   // returns `shown` unchanged.
   ConfigMailboxFields SelectMailbox(int16_t index, const ConfigMailboxFields& shown);
 
@@ -107,10 +107,10 @@ class ConfigForm {
   // was none to trust.
   bool TrustRejectedCertificate(const ConfigMailboxFields& shown);
 
-  // Form_Unload: the shown mailbox, then the general section, then the autostart entry when
-  // the box no longer matches it. Returns whether the tray menu's MDaemon entry is to be
-  // visible.
-  bool Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general);
+  // The dialog closes: stores and saves the shown mailbox, then the general section, then the
+  // autostart entry when the box no longer matches it. Returns whether the tray menu's MDaemon
+  // entry is to be visible.
+  bool SaveOnClose(const ConfigMailboxFields& shown, const ConfigGeneralFields& general);
 
  private:
   void StoreShown(const ConfigMailboxFields& shown);

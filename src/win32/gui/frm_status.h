@@ -1,8 +1,8 @@
 // The status window: the mailboxes and their new messages in a tree view, priorities in colour.
 #pragma once
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -12,9 +12,9 @@
 
 namespace postvane {
 
-class StatusWindow : public FormWindow {
+class frmStatus : public FormWindow {
  public:
-  explicit StatusWindow(PostvaneApp& app);
+  explicit frmStatus(PostvaneApp& app);
 
  private:
   void Form_Load();

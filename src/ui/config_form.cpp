@@ -1,5 +1,5 @@
 // The configuration dialog's rules for showing and storing the values of its controls.
-#include "settings/config_form.h"
+#include "ui/config_form.h"
 
 #include <charconv>
 
@@ -162,7 +162,7 @@ bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {
   return true;
 }
 
-bool ConfigForm::Unload(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
+bool ConfigForm::SaveOnClose(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {
   StoreShown(shown);
   // Every password follows the box before the box itself is saved; ones that could not move
   // last time (a locked keyring) are tried again.

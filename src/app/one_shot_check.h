@@ -1,0 +1,47 @@
+// The one-shot check from the command line, the same for every front end: the arguments, the
+// settings file and its pre-check, the engine on the platform's adapters, the run and its end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ports/charset_converter.h"
+#include "ports/clock.h"
+#include "ports/file_system.h"
+#include "ports/secret_store.h"
+#include "ports/socket.h"
+#include "ports/timer.h"
+#include "settings/settings_place.h"
+
+namespace postvane {
+
+// What a command-line program brings of its platform.
+struct OneShotPlatform {
+  std::vector<std::string> Arguments;  // after the program name, as UTF-8
+  int UserLanguageId = 0x0409;         // a Windows language id
+  // Where the settings file and the receive log are, given the --settings value if any.
+  std::function<ChosenPaths(const std::optional<std::string>& settingsFile)> ChoosePaths;
+  FileSystem& Files;
+  Socket& ServerSocket;
+  Clock& SystemClock;
+  const CharsetConverter* Charsets = nullptr;  // null: the built-in character sets only
+  SecretStore* Secrets = nullptr;              // null: no keyring
+  // A timer that ticks every `milliseconds` once started.
+  std::function<std::unique_ptr<Timer>(int milliseconds)> MakeTimer;
+  // Delivers the platform's events until `finished` is true; `Quit` ends that early.
+  std::function<void(const std::function<bool()>& finished)> RunEvents;
+  std::function<void()> Quit;
+  // The value of kReplyTimeoutVariable, or null when it is not set.
+  const char* ReplyTimeoutSetting = nullptr;
+};
+
+// Runs the check the arguments ask for and returns the program's exit status. The report goes
+// to `out`, usage errors and trouble with the settings file to `err`.
+int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ostream& err);
+
+}  // namespace postvane

@@ -1,0 +1,50 @@
+// QSystemTrayIcon behind the core's tray port.
+#include "desktop/gui/qt_tray_icons.h"
+
+#include <QString>
+#include <cstddef>
+
+#include "desktop/gui/icon_library.h"
+
+namespace postvane {
+
+QtTrayIcons::QtTrayIcons(QObject& parent, int picture, ActivationHandler onActivated) {
+  const QIcon shown = ProgramIcon(picture);
+  for (int i = 0; i < kTrayIcons; ++i) {
+    auto* icon = new QSystemTrayIcon(shown, &parent);
+    icon->setObjectName(QStringLiteral("SysTray_%1").arg(i));
+    QObject::connect(icon, &QSystemTrayIcon::activated, &parent,
+                     [onActivated, i](QSystemTrayIcon::ActivationReason reason) {
+                       if (onActivated) onActivated(i, reason);
+                     });
+    icons_[static_cast<std::size_t>(i)] = icon;
+  }
+}
+
+QSystemTrayIcon* QtTrayIcons::Icon(int index) const {
+  return index >= 0 && index < kTrayIcons ? icons_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void QtTrayIcons::SetTrayPicture(int index, int iconId) {
+  if (QSystemTrayIcon* icon = Icon(index)) icon->setIcon(ProgramIcon(iconId));
+}
+
+std::string QtTrayIcons::GetTrayToolTip(int index) {
+  const QSystemTrayIcon* icon = Icon(index);
+  return icon != nullptr ? icon->toolTip().toStdString() : std::string();
+}
+
+void QtTrayIcons::SetTrayToolTip(int index, const std::string& text) {
+  if (QSystemTrayIcon* icon = Icon(index)) icon->setToolTip(QString::fromStdString(text));
+}
+
+bool QtTrayIcons::GetTrayVisible(int index) {
+  const QSystemTrayIcon* icon = Icon(index);
+  return icon != nullptr && icon->isVisible();
+}
+
+void QtTrayIcons::SetTrayVisible(int index, bool visible) {
+  if (QSystemTrayIcon* icon = Icon(index)) icon->setVisible(visible);
+}
+
+}  // namespace postvane
