@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/top_pipeline.h"
 #include "fakes/check_engine_rig.h"
 
 namespace postvane {

@@ -1,16 +1,37 @@
-// The check engine's cycle: walking the mailboxes, connecting, time-out, socket errors, the
-// end of each mailbox and of the cycle, and the receive log.
+// The check engine's cycle: walking the mailboxes, connecting, time-outs, socket errors, the
+// end of each mailbox and of the cycle, and the receive log. The dialogue itself is the
+// session's.
 #include "check/check_engine.h"
 
 #include <exception>
 #include <string>
+#include <utility>
 
-#include "check/secure_failure_text.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
 #include "text/string_table.h"
 
 namespace postvane {
+
+class CheckEngine::EventScope {
+ public:
+  explicit EventScope(CheckEngine& engine) : engine_(engine) { ++engine_.eventDepth_; }
+  ~EventScope() {
+    if (--engine_.eventDepth_ == 0) engine_.ended_.clear();
+  }
+  EventScope(const EventScope&) = delete;
+  EventScope& operator=(const EventScope&) = delete;
+
+ private:
+  CheckEngine& engine_;
+};
+
+namespace {
+
+const std::string kNoBytes;
+const std::vector<std::string> kNoCapabilities;
+
+}  // namespace
 
 CheckEngine::CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
                          Clock& clock, FileSystem& files, CycleHooks& hooks, ReceiveLogTarget log,
@@ -40,6 +61,22 @@ void CheckEngine::SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit
   headerLimit_ = headerLimit;
 }
 
+const std::vector<std::string>& CheckEngine::ServerCapabilities() const {
+  return session_ ? session_->ServerCapabilities() : kNoCapabilities;
+}
+
+const std::string& CheckEngine::UidlBuffer() const {
+  return session_ ? session_->ListingBuffer() : kNoBytes;
+}
+
+const std::string& CheckEngine::HeaderBuffer() const {
+  return session_ ? session_->HeaderBuffer() : kNoBytes;
+}
+
+int16_t CheckEngine::CurrentMessage() const {
+  return session_ ? session_->CurrentMessage() : int16_t{0};
+}
+
 void CheckEngine::WriteReceiveLog(int16_t stateCode, std::string_view text) {
   if (log_.Enabled == 0) return;
   // The log is a trace only: whatever goes wrong writing it must not touch the check.
@@ -63,16 +100,14 @@ const MailboxRecord* CheckEngine::Current() const {
 
 bool CheckEngine::DialogueRunning() const {
   const MailboxRecord* record = Current();
-  return record != nullptr && socketInUse_ && IsChecking(*record);
+  return record != nullptr && session_ && IsChecking(*record);
 }
 
 void CheckEngine::CloseSocket() {
-  // Cleared first: anything the socket reports while closing belongs to the old connection.
-  socketInUse_ = false;
-  secure_.Begin(SecurityMode::None);
-  // A window cut off here is fetched again next time; its partial reply is of no use.
-  pipeline_.reset();
+  // Dropped first: anything the socket reports while closing belongs to the old connection.
+  if (session_) ended_.push_back(std::move(session_));
   socket_.Close();
+  if (eventDepth_ == 0) ended_.clear();
 }
 
 void CheckEngine::RaiseLocalPort() {
@@ -86,18 +121,21 @@ void CheckEngine::RaiseLocalPort() {
 }
 
 void CheckEngine::StartCycle() {
+  const EventScope scope(*this);
   CloseSocket();
   state_.CurrentMailbox = 0;
   ContinueCycle();
 }
 
 void CheckEngine::StopCycle() {
+  const EventScope scope(*this);
   CloseSocket();
   timeout_.Stop();
   timerQuit_.Stop();
 }
 
 void CheckEngine::ContinueCycle() {
+  const EventScope scope(*this);
   int retriesLeft = kInvalidStateRetries;
   for (;;) {
     const int16_t index = state_.CurrentMailbox;
@@ -150,7 +188,15 @@ CheckEngine::ConnectOutcome CheckEngine::ConnectMailbox() {
   for (;;) {
     lastConnectError_ = socket_.Connect();
     if (!lastConnectError_) {
-      socketInUse_ = true;
+      session_ = MakeMailboxSession(
+          {.Record = *record,
+           .Output = *this,
+           .LanguageBase = state_.LanguageBase,
+           .Charsets = charsets_,
+           .UidlLimit = uidlLimit_,
+           .HeaderLimit = headerLimit_,
+           .HeaderFetchUnfinished =
+               headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)]});
       record->State = MailboxState::Connecting;
       timeout_.Start();
       return ConnectOutcome::Requested;
@@ -189,78 +235,43 @@ void CheckEngine::SettleFailedConnect() {
 }
 
 void CheckEngine::OnConnect() {
-  MailboxRecord* record = Current();
-  if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) return;
-  const SecurityMode mode = EffectiveSecurity(record->Security);
-  secure_.Begin(mode);
-  if (mode == SecurityMode::Tls) {
-    StartHandshake(*record);
-    return;
-  }
-  // For a secure mailbox the time-out runs on until the connection is secure: a server that
-  // stalls before that (or speaks TLS where we wait for a greeting) is as good as absent.
-  if (mode == SecurityMode::None) timeout_.Stop();
-  record->State = MailboxState::Connected;
+  const EventScope scope(*this);
+  if (Current() == nullptr || !session_) return;
+  session_->OnConnected();
 }
 
-void CheckEngine::StartHandshake(MailboxRecord& record) {
-  const SocketError error =
-      socket_.StartTls({record.RemoteHost, NormalizeFingerprint(record.CertFingerprint)});
-  // Bytes waiting unread when the handshake should begin came from someone else.
-  if (error) FailSecure(record, SecureFailure::Injection);
+void CheckEngine::OnDataArrival() {
+  const EventScope scope(*this);
+  std::string data;
+  if (!socket_.GetData(data)) return;
+  MailboxRecord* record = Current();
+  if (record != nullptr && session_) {
+    session_->OnData(data);
+    return;
+  }
+  // Data for a connection already given up, or with no mailbox under way, is only logged.
+  WriteReceiveLog(record != nullptr ? StateCode(record->State) : 0, data);
 }
 
 void CheckEngine::OnTlsHandshake(const TlsHandshake& result) {
-  MailboxRecord* record = Current();
-  if (record == nullptr || !socketInUse_ || !secure_.Handshaking()) return;
-  WriteReceiveLog(StateCode(record->State), HandshakeLogText(result));
-  if (IsCertificateFailure(result.Failure)) record->RejectedCertificate = result.Certificate;
-  ApplySecure(*record, secure_.OnHandshake(result));
-}
-
-void CheckEngine::ApplySecure(MailboxRecord& record, const SecureStart::Action& action) {
-  using Kind = SecureStart::Action::Kind;
-  switch (action.What) {
-    case Kind::Wait:
-      break;
-    case Kind::Send:
-      Send(action.Line, action.Line);
-      break;
-    case Kind::StartTls:
-      StartHandshake(record);
-      break;
-    case Kind::Greeted:
-      timeout_.Stop();
-      record.State = MailboxState::Connected;
-      break;
-    case Kind::Login:
-      timeout_.Stop();
-      SendUser(record);
-      break;
-    case Kind::Fail:
-      FailSecure(record, action.Failure);
-      break;
-  }
-}
-
-void CheckEngine::FailSecure(MailboxRecord& record, SecureFailure failure) {
-  timeout_.Stop();
-  record.StatusText = SecureFailureText(state_.LanguageBase, failure, record.RejectedCertificate);
-  WriteReceiveLog(0, record.StatusText);
-  EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+  const EventScope scope(*this);
+  if (Current() == nullptr || !session_) return;
+  session_->OnHandshake(result);
 }
 
 void CheckEngine::OnTimeout() {
+  const EventScope scope(*this);
   MailboxRecord* record = Current();
+  const bool securing = session_ && session_->Securing();
   const bool waiting = record != nullptr && (record->State == MailboxState::Connecting ||
-                                             (secure_.Active() && IsChecking(*record)));
-  if (!waiting || !socketInUse_) {
+                                             (securing && IsChecking(*record)));
+  if (!waiting || !session_) {
     // A tick left over from an abandoned cycle.
     timeout_.Stop();
     return;
   }
-  if (secure_.Active()) {
-    FailSecure(*record, SecureFailure::Handshake);
+  if (securing) {
+    session_->OnSecureTimeout();
     return;
   }
   record->StatusText = LocalString(state_.LanguageBase, StringId::MailServerNotAvailable);
@@ -271,8 +282,17 @@ void CheckEngine::OnTimeout() {
   Advance();
 }
 
+void CheckEngine::OnQuitTimer() {
+  const EventScope scope(*this);
+  timerQuit_.Stop();
+  // A tick left over from an abandoned cycle reaches no session.
+  if (Current() == nullptr || !session_) return;
+  session_->OnQuitWaitOver();
+}
+
 void CheckEngine::OnSocketError(int number, const std::string& description) {
-  if (Current() == nullptr || !socketInUse_) return;
+  const EventScope scope(*this);
+  if (Current() == nullptr || !session_) return;
   CloseSocket();
   if (number == kSocketAddressInUse && socket_.LocalPort() != 0) {
     timeout_.Stop();
@@ -284,15 +304,16 @@ void CheckEngine::OnSocketError(int number, const std::string& description) {
 }
 
 void CheckEngine::OnSocketClose() {
+  const EventScope scope(*this);
   MailboxRecord* record = Current();
-  if (record == nullptr || !socketInUse_) return;
+  if (record == nullptr || !session_) return;
   const int16_t code = StateCode(record->State);
   if (code >= StateCode(MailboxState::Connected) && code <= StateCode(MailboxState::TopSent)) {
     CloseSocket();
     AbandonMailbox(OwnString(state_.LanguageBase, OwnText::ConnectionClosedByServer));
   } else if (record->State == MailboxState::QuitSent) {
     timerQuit_.Stop();
-    FinishCounted();
+    session_->OnQuitWaitOver();
   }
 }
 
@@ -308,17 +329,6 @@ void CheckEngine::AbandonMailbox(const std::string& description) {
   Advance();
 }
 
-void CheckEngine::FinishCounted() {
-  CloseSocket();
-  const MailboxRecord* record = Current();
-  if (record != nullptr) {
-    Report({record->NewCount > 0 ? MailboxResult::NewMail : MailboxResult::NoNewMail,
-            NotCheckedReason::None,
-            {}});
-  }
-  Advance();
-}
-
 void CheckEngine::Report(const MailboxOutcome& outcome) {
   const int16_t index = state_.CurrentMailbox;
   if (index < 0 || index >= kUserMailboxes) return;
@@ -330,6 +340,31 @@ void CheckEngine::Advance() {
   if (index < 0 || index >= kUserMailboxes) return;
   state_.CurrentMailbox = static_cast<int16_t>(index + 1);
   ContinueCycle();
+}
+
+bool CheckEngine::Write(std::string_view bytes) {
+  const MailboxSession* writer = session_.get();
+  const int16_t mailbox = state_.CurrentMailbox;
+  // A failed write shows up as the socket's error event, which may end this connection and
+  // move the cycle on before the write returns.
+  socket_.SendData(std::string(bytes));
+  return writer != nullptr && session_.get() == writer && state_.CurrentMailbox == mailbox;
+}
+
+bool CheckEngine::StartTls(const TlsRequest& request) { return !socket_.StartTls(request); }
+
+void CheckEngine::Log(int16_t code, std::string_view text) { WriteReceiveLog(code, text); }
+
+void CheckEngine::StopConnectTimeout() { timeout_.Stop(); }
+
+void CheckEngine::StartQuitWait() { timerQuit_.Start(); }
+
+void CheckEngine::StopQuitWait() { timerQuit_.Stop(); }
+
+void CheckEngine::Finish(const MailboxOutcome& outcome) {
+  CloseSocket();
+  Report(outcome);
+  Advance();
 }
 
 }  // namespace postvane

@@ -1,21 +1,20 @@
-// The check engine: the cycle over the enabled mailboxes and the POP3 dialogue with each
-// server. It owns everything of a cycle but the mailbox table and reports through its hooks.
+// The check engine: the cycle over the enabled mailboxes, each checked by a session of its
+// protocol over one connection. It owns everything of a cycle but the mailbox table and
+// reports through its hooks.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check/check_state.h"
 #include "check/cycle_hooks.h"
+#include "check/mailbox_session.h"
 #include "check/receive_log.h"
-#include "check/reply_watch.h"
-#include "check/secure_start.h"
-#include "check/top_pipeline.h"
 #include "ports/charset_converter.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
@@ -25,10 +24,6 @@
 
 namespace postvane {
 
-// Far above any real reply; a server that sends more ends the listing or header fetch.
-inline constexpr std::size_t kUidlBufferLimit = std::size_t{64} * 1024 * 1024;
-inline constexpr std::size_t kHeaderBufferLimit = std::size_t{1} * 1024 * 1024;
-
 // The local port of every first connection attempt; raised by 1 after each address-in-use.
 constexpr int32_t kFirstLocalPort = 20000;
 constexpr int32_t kHighestPort = 65535;
@@ -36,7 +31,7 @@ constexpr int32_t kHighestPort = 65535;
 // Close-and-retry rounds ContinueCycle grants a socket that keeps reporting "not closed".
 constexpr int kInvalidStateRetries = 3;
 
-class CheckEngine : public SocketListener {
+class CheckEngine : public SocketListener, private SessionOutput {
  public:
   // Registers itself as the socket's listener and as the tick handler of both timers.
   CheckEngine(CheckState& state, Socket& socket, Timer& timeout, Timer& timerQuit, Clock& clock,
@@ -70,16 +65,16 @@ class CheckEngine : public SocketListener {
   // Header texts in charsets beyond the built-in ones are converted by this from now on.
   void SetCharsetConverter(const CharsetConverter& charsets) { charsets_ = &charsets; }
   // What the current server said it can do, learnt over TLS; empty on plain connections.
-  const std::vector<std::string>& ServerCapabilities() const { return secure_.Capabilities(); }
+  const std::vector<std::string>& ServerCapabilities() const;
 
   // Lowers the reply bounds, so that tests reach them with little data.
   void SetBufferLimits(std::size_t uidlLimit, std::size_t headerLimit);
 
   // The dialogue's collected replies and the message whose header is due, for tests and
   // checks from outside; only the engine changes them.
-  const std::string& UidlBuffer() const { return uidlBuffer_; }
-  const std::string& HeaderBuffer() const { return headerBuffer_; }
-  int16_t CurrentMessage() const { return currentMessage_; }
+  const std::string& UidlBuffer() const;
+  const std::string& HeaderBuffer() const;
+  int16_t CurrentMessage() const;
 
  private:
   enum class ConnectOutcome { Requested, Rests, InvalidState };
@@ -90,43 +85,25 @@ class CheckEngine : public SocketListener {
   // The record at CurrentMailbox when that is a user mailbox (0..9), else null.
   MailboxRecord* Current();
   const MailboxRecord* Current() const;
-  // False when the dialogue was given up while sending.
-  bool Send(const std::string& line, std::string_view logText);
-  void SendQuit();
-  void SendTop();
-  void FailWith(StringId id);
-  void EndLocked(MailboxRecord& record);
-  // Ends the dialogue early: the outcome is reported, then the cycle moves on.
-  void EndMailbox(const MailboxOutcome& outcome);
-  // Ends a dialogue that got as far as QUIT: the counts stand.
-  void FinishCounted();
   void Report(const MailboxOutcome& outcome);
   void Advance();
+  // Ends the connection and its session; a session whose code is still running is dropped
+  // once the event that ended it is over.
   void CloseSocket();
   void RaiseLocalPort();
   void AbandonMailbox(const std::string& description);
+  // Entered by every event and call from outside; sessions ended meanwhile are dropped when the
+  // outermost one returns.
+  class EventScope;
 
-  void OnGreeting(MailboxRecord& record, const std::string& reply);
-  void SendUser(MailboxRecord& record);
-  void ApplySecure(MailboxRecord& record, const SecureStart::Action& action);
-  void StartHandshake(MailboxRecord& record);
-  void FailSecure(MailboxRecord& record, SecureFailure failure);
-  void OnUserReply(MailboxRecord& record, const std::string& reply);
-  void OnPassReply(MailboxRecord& record, const std::string& reply);
-  void OnStatReply(MailboxRecord& record, const std::string& reply);
-  void OnLastReply(MailboxRecord& record, const std::string& reply);
-  void OnCollectedBlock(MailboxRecord& record);
-  // The buffer already ends with the new bytes; oldSize is its size before them.
-  void OnUidlBlock(MailboxRecord& record, std::size_t oldSize);
-  void OnTopBlock(MailboxRecord& record, std::size_t oldSize);
-  void OnQuitReply(const std::string& reply);
-  void DecideHeaders(MailboxRecord& record);
-  // The server listed PIPELINING in its reply to CAPA.
-  bool ServerPipelines() const;
-  void OnPipelinedData(MailboxRecord& record);
-  void ApplyPipelineEvents(MailboxRecord& record, const std::vector<PipelineEvent>& events);
-  // The fetch ran as far as this server allows: nothing is left to fetch next time.
-  void EndHeaderFetch();
+  // SessionOutput: what the current session asks for.
+  bool Write(std::string_view bytes) override;
+  bool StartTls(const TlsRequest& request) override;
+  void Log(int16_t code, std::string_view text) override;
+  void StopConnectTimeout() override;
+  void StartQuitWait() override;
+  void StopQuitWait() override;
+  void Finish(const MailboxOutcome& outcome) override;
 
   CheckState& state_;
   Socket& socket_;
@@ -139,34 +116,20 @@ class CheckEngine : public SocketListener {
   ReceiveLogTarget log_;
   ConnectFailurePolicy connectPolicy_;
 
-  // Set by a successful connect request, cleared by every Close: events that arrive for a
-  // connection the engine already gave up are stale and change nothing.
-  bool socketInUse_ = false;
+  // The dialogue over the connection a successful connect request opened; null once it is
+  // closed, so events of a connection the engine already gave up reach nothing.
+  std::unique_ptr<MailboxSession> session_;
+  // Sessions ended while their own code was still running.
+  std::vector<std::unique_ptr<MailboxSession>> ended_;
+  int eventDepth_ = 0;
   // What the last connect request said at once.
   SocketError lastConnectError_;
 
   // Per mailbox: a header fetch began and has not ended yet.
   std::array<bool, kMailboxSlots> headerFetchUnfinished_{};
 
-  std::string uidlBuffer_;
-  std::string headerBuffer_;
-  int16_t currentMessage_ = 0;
-  // The header fetch of a server that pipelines; empty for one TOP at a time.
-  std::optional<TopPipeline> pipeline_;
-  // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
-  bool pipelineEnding_ = false;
-
-  SecureStart secure_;
-
   std::size_t uidlLimit_ = kUidlBufferLimit;
   std::size_t headerLimit_ = kHeaderBufferLimit;
-
-  // Completion tests of the collected replies, fed only with what each block added.
-  ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
-  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCaseAtLineStart};
-  ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
-  ReplyWatch topError_{"-ERR", CaseRule::Exact};
-  ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};
 };
 
 }  // namespace postvane

@@ -1,0 +1,96 @@
+// The POP3 dialogue with one server over one connection: the secure start, login, counts,
+// listing, header fetch and QUIT, step by step as the connection's events arrive.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check/mailbox_session.h"
+#include "check/reply_watch.h"
+#include "check/secure_start.h"
+#include "check/top_pipeline.h"
+#include "text/string_id.h"
+
+namespace postvane {
+
+class Pop3Session : public MailboxSession {
+ public:
+  explicit Pop3Session(const SessionSetup& setup);
+
+  void OnConnected() override;
+  void OnData(std::string_view bytes) override;
+  void OnHandshake(const TlsHandshake& result) override;
+  void OnTlsNotStarted() override;
+  bool Securing() const override { return secure_.Active(); }
+  void OnSecureTimeout() override;
+  void OnQuitWaitOver() override;
+
+  const std::vector<std::string>& ServerCapabilities() const override {
+    return secure_.Capabilities();
+  }
+  const std::string& ListingBuffer() const override { return uidlBuffer_; }
+  const std::string& HeaderBuffer() const override { return headerBuffer_; }
+  int16_t CurrentMessage() const override { return currentMessage_; }
+
+ private:
+  int16_t Code() const { return StateCode(record_.State); }
+  // False when the connection was given up while sending.
+  bool Send(const std::string& line, std::string_view logText);
+  void SendQuit();
+  void SendTop();
+  void FailWith(StringId id);
+  void EndLocked();
+  // Ends the check early: the record goes back to Idle and the outcome is reported.
+  void EndMailbox(const MailboxOutcome& outcome);
+  // Ends a dialogue that got as far as QUIT: the counts stand.
+  void FinishCounted();
+
+  void StartHandshake();
+  void ApplySecure(const SecureStart::Action& action);
+  void FailSecure(SecureFailure failure);
+  void SendUser();
+
+  void OnGreeting(std::string_view reply);
+  void OnUserReply(std::string_view reply);
+  void OnPassReply(std::string_view reply);
+  void OnStatReply(std::string_view reply);
+  void OnLastReply(std::string_view reply);
+  void OnQuitReply(std::string_view reply);
+  void OnUidlBlock(std::string_view bytes);
+  void OnTopBlock(std::string_view bytes);
+  void DecideHeaders();
+  // The server listed PIPELINING in its reply to CAPA.
+  bool ServerPipelines() const;
+  void OnPipelinedData(std::string_view bytes);
+  void ApplyPipelineEvents(const std::vector<PipelineEvent>& events);
+  // The fetch ran as far as this server allows: nothing is left to fetch next time.
+  void EndHeaderFetch();
+
+  MailboxRecord& record_;
+  SessionOutput& out_;
+  int16_t languageBase_;
+  const CharsetConverter* charsets_;
+  std::size_t uidlLimit_;
+  std::size_t headerLimit_;
+  bool& headerFetchUnfinished_;
+
+  SecureStart secure_;
+  std::string uidlBuffer_;
+  std::string headerBuffer_;
+  int16_t currentMessage_ = 0;
+  // The header fetch of a server that pipelines; empty for one TOP at a time.
+  std::optional<TopPipeline> pipeline_;
+  // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
+  bool pipelineEnding_ = false;
+
+  // Completion tests of the collected replies, fed only with what each block added.
+  ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
+  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCaseAtLineStart};
+  ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
+  ReplyWatch topError_{"-ERR", CaseRule::Exact};
+  ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};
+};
+
+}  // namespace postvane
