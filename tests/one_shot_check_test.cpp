@@ -101,7 +101,9 @@ TEST(OneShotCheck, UsageErrorAndHelpNeverTouchTheSettings) {
     OneShotRig rig;
     EXPECT_EQ(rig.Run(row.Arguments), row.Status) << row.Arguments[0];
     EXPECT_EQ(rig.Out.str().rfind(row.OutStart, 0), 0u) << row.Arguments[0];
-    if (*row.OutStart == '\0') EXPECT_EQ(rig.Out.str(), "") << row.Arguments[0];
+    if (*row.OutStart == '\0') {
+      EXPECT_EQ(rig.Out.str(), "") << row.Arguments[0];
+    }
     EXPECT_EQ(rig.Err.str().empty(), !row.ErrText) << row.Arguments[0];
     EXPECT_TRUE(rig.SettingsAsked.empty()) << row.Arguments[0];
     EXPECT_TRUE(rig.Intervals.empty()) << row.Arguments[0];
