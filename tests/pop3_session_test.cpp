@@ -335,9 +335,11 @@ TEST(Pop3SessionTest, EventsOutsideTheirStepChangeNothing) {
   rig.Session.OnHandshake({});
   rig.Session.OnSecureTimeout();
   EXPECT_TRUE(rig.Output.Calls.empty());
-  rig.Record.State = MailboxState::Idle;
   rig.Session.OnConnected();
-  EXPECT_TRUE(rig.Output.Calls.empty());
+  const Lines once = rig.Output.Calls;
+  rig.Session.OnConnected();
+  EXPECT_EQ(rig.Output.Calls, once);
+  EXPECT_EQ(rig.Record.State, MailboxState::Connected);
 }
 
 }  // namespace

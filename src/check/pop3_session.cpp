@@ -43,8 +43,39 @@ Pop3Session::Pop3Session(const SessionSetup& setup)
       headerLimit_(setup.HeaderLimit),
       headerFetchUnfinished_(setup.HeaderFetchUnfinished) {}
 
+MailboxState Pop3Session::Shown(Step step) {
+  switch (step) {
+    case Step::Connecting:
+      return MailboxState::Connecting;
+    case Step::Greeting:
+      return MailboxState::Connected;
+    case Step::User:
+      return MailboxState::UserSent;
+    case Step::Pass:
+      return MailboxState::PassSent;
+    case Step::Stat:
+      return MailboxState::StatSent;
+    case Step::Last:
+      return MailboxState::LastSent;
+    case Step::Uidl:
+      return MailboxState::UidlSent;
+    case Step::Top:
+      return MailboxState::TopSent;
+    case Step::Quit:
+      return MailboxState::QuitSent;
+    case Step::Ended:
+      break;
+  }
+  return MailboxState::Idle;
+}
+
+void Pop3Session::Enter(Step step) {
+  step_ = step;
+  record_.State = Shown(step);
+}
+
 void Pop3Session::OnConnected() {
-  if (record_.State != MailboxState::Connecting) return;
+  if (step_ != Step::Connecting) return;
   const SecurityMode mode = EffectiveSecurity(record_.Security);
   secure_.Begin(mode);
   if (mode == SecurityMode::Tls) {
@@ -54,7 +85,7 @@ void Pop3Session::OnConnected() {
   // For a secure mailbox the time-out runs on until the connection is secure: a server that
   // stalls before that (or speaks TLS where we wait for a greeting) is as good as absent.
   if (mode == SecurityMode::None) out_.StopConnectTimeout();
-  record_.State = MailboxState::Connected;
+  Enter(Step::Greeting);
 }
 
 void Pop3Session::StartHandshake() {
@@ -86,7 +117,7 @@ void Pop3Session::ApplySecure(const SecureStart::Action& action) {
       break;
     case Kind::Greeted:
       out_.StopConnectTimeout();
-      record_.State = MailboxState::Connected;
+      Enter(Step::Greeting);
       break;
     case Kind::Login:
       out_.StopConnectTimeout();
@@ -110,11 +141,11 @@ void Pop3Session::OnSecureTimeout() {
 }
 
 void Pop3Session::OnData(std::string_view bytes) {
-  if (record_.State == MailboxState::UidlSent) {
+  if (step_ == Step::Uidl) {
     OnUidlBlock(bytes);
     return;
   }
-  if (record_.State == MailboxState::TopSent) {
+  if (step_ == Step::Top) {
     if (pipeline_) {
       OnPipelinedData(bytes);
     } else {
@@ -123,30 +154,33 @@ void Pop3Session::OnData(std::string_view bytes) {
     return;
   }
   out_.Log(Code(), bytes);
-  switch (record_.State) {
-    case MailboxState::Connected:
+  switch (step_) {
+    case Step::Greeting:
       if (secure_.Active()) {
         ApplySecure(secure_.OnData(bytes));
       } else {
         OnGreeting(bytes);
       }
       break;
-    case MailboxState::UserSent:
+    case Step::User:
       OnUserReply(bytes);
       break;
-    case MailboxState::PassSent:
+    case Step::Pass:
       OnPassReply(bytes);
       break;
-    case MailboxState::StatSent:
+    case Step::Stat:
       OnStatReply(bytes);
       break;
-    case MailboxState::LastSent:
+    case Step::Last:
       OnLastReply(bytes);
       break;
-    case MailboxState::QuitSent:
+    case Step::Quit:
       OnQuitReply(bytes);
       break;
-    default:
+    case Step::Connecting:
+    case Step::Uidl:
+    case Step::Top:
+    case Step::Ended:
       break;
   }
 }
@@ -165,14 +199,14 @@ void Pop3Session::OnGreeting(std::string_view reply) {
 }
 
 void Pop3Session::SendUser() {
-  record_.State = MailboxState::UserSent;
+  Enter(Step::User);
   const std::string line = "USER " + record_.User;
   Send(line, line);
 }
 
 void Pop3Session::OnUserReply(std::string_view reply) {
   if (Accepted(reply)) {
-    record_.State = MailboxState::PassSent;
+    Enter(Step::Pass);
     Send("PASS " + record_.Password, "PASS xxxxx");
     return;
   }
@@ -186,7 +220,7 @@ void Pop3Session::OnUserReply(std::string_view reply) {
 
 void Pop3Session::OnPassReply(std::string_view reply) {
   if (Accepted(reply)) {
-    record_.State = MailboxState::StatSent;
+    Enter(Step::Stat);
     Send("STAT", "STAT");
     return;
   }
@@ -204,7 +238,7 @@ void Pop3Session::OnStatReply(std::string_view reply) {
     FailWith(StringId::NoStatCommand);
     return;
   }
-  record_.State = MailboxState::LastSent;
+  Enter(Step::Last);
   UpdateNewCountFromStat(record_, reply);
   Send("LAST", "LAST");
 }
@@ -212,7 +246,7 @@ void Pop3Session::OnStatReply(std::string_view reply) {
 void Pop3Session::OnLastReply(std::string_view reply) {
   // A server without LAST is no failure; -1 tells the rules to ignore it.
   record_.LastAccessed = Accepted(reply) ? ReadReplyNumber(reply.substr(3)) : int16_t{-1};
-  record_.State = MailboxState::UidlSent;
+  Enter(Step::Uidl);
   Release(uidlBuffer_);
   uidlTerminator_.Reset();
   uidlError_.Reset();
@@ -254,7 +288,7 @@ void Pop3Session::DecideHeaders() {
   headerFetchUnfinished_ = true;
   currentMessage_ = ClampCount(record_.MessageCount - record_.NewCount + 1);
   record_.Headers.assign(static_cast<std::size_t>(record_.NewCount) + 1, MessageHeader{});
-  record_.State = MailboxState::TopSent;
+  Enter(Step::Top);
   Release(headerBuffer_);
   topError_.Reset();
   topTerminator_.Reset();
@@ -356,7 +390,7 @@ void Pop3Session::OnQuitReply(std::string_view reply) {
 }
 
 void Pop3Session::OnQuitWaitOver() {
-  if (record_.State != MailboxState::QuitSent) return;
+  if (step_ != Step::Quit) return;
   FinishCounted();
 }
 
@@ -375,7 +409,7 @@ void Pop3Session::SendTop() {
 }
 
 void Pop3Session::SendQuit() {
-  record_.State = MailboxState::QuitSent;
+  Enter(Step::Quit);
   if (Send("QUIT", "QUIT")) out_.StartQuitWait();
 }
 
@@ -392,7 +426,7 @@ void Pop3Session::EndLocked() {
 }
 
 void Pop3Session::EndMailbox(const MailboxOutcome& outcome) {
-  record_.State = MailboxState::Idle;
+  Enter(Step::Ended);
   out_.Finish(outcome);
 }
 

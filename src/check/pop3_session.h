@@ -35,6 +35,22 @@ class Pop3Session : public MailboxSession {
   int16_t CurrentMessage() const override { return currentMessage_; }
 
  private:
+  // The dialogue's steps; each shows as one of the record's states.
+  enum class Step {
+    Connecting,  // the connection or TLS from the first byte is being set up
+    Greeting,    // waiting for the greeting, or STARTTLS under way
+    User,
+    Pass,
+    Stat,
+    Last,
+    Uidl,
+    Top,
+    Quit,
+    Ended,  // the check ended early; the record is back at Idle
+  };
+  static MailboxState Shown(Step step);
+  void Enter(Step step);
+
   int16_t Code() const { return StateCode(record_.State); }
   // False when the connection was given up while sending.
   bool Send(const std::string& line, std::string_view logText);
@@ -76,6 +92,7 @@ class Pop3Session : public MailboxSession {
   std::size_t headerLimit_;
   bool& headerFetchUnfinished_;
 
+  Step step_ = Step::Connecting;
   SecureStart secure_;
   std::string uidlBuffer_;
   std::string headerBuffer_;
