@@ -170,9 +170,12 @@ def dialogue_events(replies, splits=1):
 
 
 def write(target, name, content):
-    folder = CORPUS / target
-    folder.mkdir(parents=True, exist_ok=True)
-    (folder / name).write_bytes(content)
+    # The cycle target and the session target read the same input layout.
+    targets = ("fuzz_dialogue", "fuzz_cycle") if target == "fuzz_dialogue" else (target,)
+    for each in targets:
+        folder = CORPUS / each
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / name).write_bytes(content)
 
 
 def dialogue_seeds(transcripts):
@@ -296,7 +299,7 @@ def seeds():
     if not transcripts:
         raise SystemExit("no transcripts; run: fuzz/corpus.py record")
     # Inputs that once found a problem are kept as they are: regression-*.
-    for target in ("fuzz_dialogue", "fuzz_rules", "fuzz_settings"):
+    for target in ("fuzz_cycle", "fuzz_dialogue", "fuzz_rules", "fuzz_settings"):
         for seed in (CORPUS / target).glob("*"):
             if not seed.name.startswith("regression-"):
                 seed.unlink()

@@ -1,119 +1,223 @@
-// Fuzz target: the check cycle and the POP3 dialogue over fakes. Server data arrives in random
-// blocks, in any state, mixed with connect, error, close, timer, restart, acknowledge and TLS
-// handshake events, over several mailboxes and cycles; the invariants are checked after every
-// event. USER and PASS must never leave in clear text for a mailbox that asks for TLS.
+// Fuzz target: one mailbox's POP3 sessions, fed directly what a connection delivers. Server
+// data arrives in random blocks in any step, mixed with connect, loss of the connection, peer
+// close, time-outs, TLS handshakes, failed writes and acknowledgements, over several
+// connections one after another; the invariants are checked after every event. USER and PASS
+// must never leave in clear text for a mailbox that asks for TLS, and nothing is asked of the
+// connection once the session has finished or lost it.
 //
-// Input: 16 bytes of set-up, then events until the input ends (see Event below).
-//   0-1   mask of enabled mailboxes      2-3  mask of LastMail
-//   4-13  acknowledged UIDL per mailbox: 0 none, n the unique-id "u<n>"
-//   14    buffer limits: 0 the engine's own, otherwise low and high nibble pick small ones
-//   15    receive log on (odd) or off
+// The input has the layout of the cycle target's (fuzz_cycle.cpp), so the seeds serve both;
+// only mailbox 0's set-up counts here:
+//   0-1   bit 0: the mailbox is enabled (ignored)     2-3  bit 0: LastMail
+//   4     acknowledged UIDL: 0 none, n the unique-id "u<n>"; 5-13 ignored
+//   14    buffer limits: 0 the defaults, otherwise low and high nibble pick small ones
+//   15    ignored
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "app/program_state.h"
-#include "check/check_engine.h"
 #include "check/connection_security.h"
-#include "fakes/fake_clock.h"
-#include "fakes/fake_cycle_hooks.h"
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_socket.h"
-#include "fakes/fake_timer.h"
+#include "check/mailbox_session.h"
 #include "fuzz_input.h"
-#include "settings/program_paths.h"
 
 namespace postvane::fuzz {
 namespace {
 
 enum Event : uint8_t {
-  kData = 0,           // byte count, bytes
-  kLongData = 1,       // 16-bit count, bytes
-  kReply = 2,          // variant, 16-bit number: a well-formed reply for the current state
-  kSplitReply = 3,     // variant, number, cut count, cuts: the same reply in several blocks
-  kConnect = 4,        // the socket reports the connection
-  kError = 5,          // which error
-  kPeerClose = 6,      // the server closed the connection
-  kTimeout = 7,        // the connect time-out ticks (when running)
-  kQuitTick = 8,       // the quit wait ticks (when running)
-  kRestart = 9,        // a new cycle starts (scheduler, menu, MDaemon)
-  kConnectFails = 10,  // kind and count of connect requests that will fail
-  kAcknowledge = 11,   // mailbox: the tray click takes NewestUidl over and zeroes NewCount
-  kToggle = 12,        // mailbox and field: the configuration dialog flips Enabled or LastMail
-  kReadFails = 13,     // the next read of the socket fails; its bytes stay for the read after
-  kStaleTicks = 14,    // both tick handlers run as if a tick had been queued before a stop
-  kFlood = 15,         // size in 64 bytes, byte value: a big block of one byte
-  kSecurity = 16,      // mailbox, code: the dialog sets Security of a mailbox not under way
-  kHandshake = 17,     // outcome: the socket ends a TLS handshake (stale ones included)
+  kData = 0,          // byte count, bytes
+  kLongData = 1,      // 16-bit count, bytes
+  kReply = 2,         // variant, 16-bit number: a well-formed reply for the current step
+  kSplitReply = 3,    // variant, number, cut count, cuts: the same reply in several blocks
+  kConnect = 4,       // the connection comes up
+  kLost = 5,          // which error: the connection is lost (the session is dropped)
+  kPeerClose = 6,     // the server closed the connection
+  kTimeout = 7,       // the connect time-out runs out
+  kQuitTick = 8,      // the wait for the reply to QUIT is over
+  kRestart = 9,       // a new connection is asked for (a new session)
+  kWriteFails = 10,   // count: the writes from that one on find the connection gone
+  kAcknowledge = 11,  // mailbox: the tray click takes NewestUidl over and zeroes NewCount
+  kToggle = 12,       // which: flips LastMail (bit 7) when no check is under way
+  kTlsRefused = 13,   // the next handshake cannot begin, then data as kData
+  kStaleTicks = 14,   // both time-outs reach the session out of step
+  kFlood = 15,        // size in 64 bytes, byte value: a big block of one byte
+  kSecurity = 16,     // mailbox, code: the Security setting for the next connection
+  kHandshake = 17,    // outcome: the socket ends a TLS handshake
   kEventCount = 18,
 };
 
-// Free of the quote, comma, hash and line breaks that frame a log record, so it can only show
-// up in the log if the engine put it there.
-std::string PasswordOf(int index) {
-  return "Pw!Zq7Xk" + std::string(1, static_cast<char>('a' + index)) + "~";
-}
+constexpr const char* kPassword = "Pw!Zq7Xka~";
 
 std::string Uid(int n) { return "u" + std::to_string(n); }
 
-// The socket refuses a second connection while one is open; the engine must never try.
-class StrictSocket : public FakeSocket {
+// The connection as the session sees it, with the checks on every request.
+class CheckedOutput : public SessionOutput {
  public:
-  SocketError Connect() override {
-    POSTVANE_FUZZ_CHECK(!Open);
-    return FakeSocket::Connect();
+  // One connection's view: encrypted once a handshake the session asked for succeeded.
+  bool TlsAsked = false;
+  bool Encrypted = false;
+  bool Finished = false;
+  bool Gone = false;    // a write found the connection gone
+  int WritesLeft = -1;  // -1: every write goes
+  bool RefuseTls = false;
+  bool QuitWaiting = false;
+  bool TimeoutRunning = true;
+  std::string LastLine;
+  MailboxRecord* Record = nullptr;
+  int MessageCount = 0;
+
+  bool Write(std::string_view bytes) override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    CheckLines(bytes);
+    if (WritesLeft == 0) {
+      Gone = true;
+      return false;
+    }
+    if (WritesLeft > 0) --WritesLeft;
+    return true;
+  }
+  bool StartTls(const TlsRequest& request) override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    POSTVANE_FUZZ_CHECK(request.HostName == "pop.test");
+    TlsAsked = !RefuseTls;
+    return !RefuseTls;
+  }
+  void Log(int16_t code, std::string_view text) override {
+    // After a failed write its own record may still follow; after Finish nothing.
+    POSTVANE_FUZZ_CHECK(!Finished);
+    POSTVANE_FUZZ_CHECK(code >= 0 && code <= 9);
+    POSTVANE_FUZZ_CHECK(!Contains(text, kPassword));
+  }
+  void StopConnectTimeout() override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    TimeoutRunning = false;
+  }
+  void StartQuitWait() override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    POSTVANE_FUZZ_CHECK(LastLine == "QUIT");
+    QuitWaiting = true;
+  }
+  void StopQuitWait() override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    QuitWaiting = false;
+  }
+  void Finish(const MailboxOutcome& outcome) override {
+    POSTVANE_FUZZ_CHECK(!Finished && !Gone);
+    Finished = true;
+    if (outcome.Counted()) {
+      // Counts come only from a dialogue that reached QUIT.
+      POSTVANE_FUZZ_CHECK(Record->State == MailboxState::QuitSent);
+      POSTVANE_FUZZ_CHECK(Record->NewCount <= Record->MessageCount);
+      POSTVANE_FUZZ_CHECK((outcome.Result == MailboxResult::NewMail) == (Record->NewCount > 0));
+    } else {
+      POSTVANE_FUZZ_CHECK(Record->State == MailboxState::Idle);
+      POSTVANE_FUZZ_CHECK(outcome.Text == Record->StatusText);
+    }
+  }
+
+ private:
+  // Whole known command lines; several in one write only for pipelined TOP commands; TOP asks
+  // only for messages that are there.
+  void CheckLines(std::string_view bytes) {
+    POSTVANE_FUZZ_CHECK(bytes.size() >= 2 && bytes.ends_with("\r\n"));
+    std::size_t start = 0;
+    std::size_t lines = 0;
+    for (std::size_t end = bytes.find("\r\n"); end != std::string_view::npos;
+         end = bytes.find("\r\n", start)) {
+      const std::string_view line = bytes.substr(start, end - start);
+      start = end + 2;
+      ++lines;
+      POSTVANE_FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
+      POSTVANE_FUZZ_CHECK(lines == 1 || line.starts_with("TOP "));
+      CheckLine(line);
+      LastLine = std::string(line);
+    }
+    POSTVANE_FUZZ_CHECK(start == bytes.size());
+  }
+
+  void CheckLine(std::string_view line) {
+    if (line.starts_with("TOP ")) {
+      const int n = std::stoi(std::string(line.substr(4)));
+      POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0");
+      POSTVANE_FUZZ_CHECK(n >= 1 && n <= Record->MessageCount);
+      return;
+    }
+    const bool secret = line == "USER alice" || line == std::string("PASS ") + kPassword;
+    const bool known = secret || line == "STAT" || line == "LAST" || line == "UIDL" ||
+                       line == "QUIT" || line == "CAPA" || line == "STLS";
+    POSTVANE_FUZZ_CHECK(known);
+    if (secret) {
+      POSTVANE_FUZZ_CHECK(EffectiveSecurity(Record->Security) == SecurityMode::None || Encrypted);
+    }
   }
 };
 
 struct Rig {
-  ProgramState State;
-  StrictSocket Socket;
-  FakeTimer Timeout{kConnectTimeoutMs};
-  FakeTimer TimerQuit{kQuitWaitMs};
-  FakeClock Clock;
-  FakeFileSystem Files;
-  FakeCycleHooks Hooks;
-  ReceiveLogTarget LogTarget{State.General.ReceiveLog, State.Paths.ReceiveLog};
-  CheckEngine Engine{State, Socket, Timeout, TimerQuit, Clock, Files, Hooks, LogTarget};
+  MailboxRecord Box;
+  bool HeaderFetchUnfinished = false;
   std::size_t UidlLimit = kUidlBufferLimit;
   std::size_t HeaderLimit = kHeaderBufferLimit;
+  std::unique_ptr<CheckedOutput> Output;
+  std::unique_ptr<MailboxSession> Session;
+  MailboxState Before = MailboxState::Idle;
+  // This connection's header fetch began, and no acknowledgement came since.
+  bool Fetched = false;
 
-  MailboxRecord& Box(int index) { return State.Mailboxes[static_cast<std::size_t>(index)]; }
-  MailboxRecord* Current() {
-    const int16_t index = State.CurrentMailbox;
-    return index >= 0 && index < kUserMailboxes ? &Box(index) : nullptr;
+  // A new connection is asked for, as the engine does it; the old one is dropped.
+  void Restart() {
+    Session.reset();
+    Output = std::make_unique<CheckedOutput>();
+    Output->Record = &Box;
+    Box.State = MailboxState::Connecting;
+    Box.RejectedCertificate = {};
+    Session = MakeMailboxSession({.Record = Box,
+                                  .Output = *Output,
+                                  .LanguageBase = 900,
+                                  .Charsets = nullptr,
+                                  .UidlLimit = UidlLimit,
+                                  .HeaderLimit = HeaderLimit,
+                                  .HeaderFetchUnfinished = HeaderFetchUnfinished});
+  }
+
+  // The engine drops a session that finished or lost its connection.
+  void DropEnded() {
+    if (Session && (Output->Finished || Output->Gone)) {
+      if (Output->Gone) Box.State = MailboxState::Idle;
+      Session.reset();
+    }
+  }
+
+  // Lost connection or an error: the engine drops the session, the check fails.
+  void Lose() {
+    if (!Session) return;
+    Session.reset();
+    Box.State = MailboxState::Idle;
   }
 };
 
 void SetUp(Rig& rig, FuzzInput& in) {
-  rig.State.Paths = MakeProgramPaths("pv");
-  const uint16_t enabled = in.Word();
-  const uint16_t lastMail = in.Word();
-  for (int i = 0; i < kUserMailboxes; ++i) {
-    MailboxRecord& box = rig.Box(i);
-    box.Headers.resize(1);
-    box.Name = "Box " + std::to_string(i);
-    box.RemoteHost = "pop" + std::to_string(i) + ".test";
-    box.RemotePort = 110;
-    box.User = "user" + std::to_string(i);
-    box.Password = PasswordOf(i);
-    box.Enabled = (enabled >> i) & 1 ? kTrue : kFalse;
-    box.LastMail = (lastMail >> i) & 1 ? kTrue : kFalse;
-  }
-  for (int i = 0; i < kUserMailboxes; ++i) {
-    const uint8_t uid = in.Byte();
-    if (uid != 0) rig.Box(i).UIDL = Uid(uid);
-  }
+  MailboxRecord& box = rig.Box;
+  box.Headers.resize(1);
+  box.Name = "Box";
+  box.RemoteHost = "pop.test";
+  box.RemotePort = 110;
+  box.User = "alice";
+  box.Password = kPassword;
+  box.Enabled = kTrue;
+  in.Word();
+  box.LastMail = (in.Word() & 1) != 0 ? kTrue : kFalse;
+  const uint8_t uid = in.Byte();
+  if (uid != 0) box.UIDL = Uid(uid);
+  in.Bytes(9);
   const uint8_t limits = in.Byte();
   if (limits != 0) {
     rig.UidlLimit = std::size_t{16} << (limits & 15);
     rig.HeaderLimit = std::size_t{16} << (limits >> 4);
-    rig.Engine.SetBufferLimits(rig.UidlLimit, rig.HeaderLimit);
   }
-  rig.State.General.ReceiveLog = (in.Byte() & 1) != 0 ? kTrue : kFalse;
+  in.Byte();
 }
 
 std::string UidlReply(const MailboxRecord& box, uint8_t variant, uint16_t number) {
@@ -135,41 +239,39 @@ std::string UidlReply(const MailboxRecord& box, uint8_t variant, uint16_t number
   return text;
 }
 
-std::string TopReply(const CheckEngine& engine, uint8_t variant) {
+std::string TopReply(const MailboxSession& session, uint8_t variant) {
+  const std::string n = std::to_string(session.CurrentMessage());
   std::string text = "+OK\r\n";
   if ((variant & 4) != 0) text += "Delivered-To: first@test\r\n";
-  text += "From: \"Sender " + std::to_string(engine.CurrentMessage()) + "\" <s@test>\r\n";
   text +=
-      "To: rcpt@test\r\nSubject:   subject " + std::to_string(engine.CurrentMessage()) + "  \r\n";
+      "From: \"Sender " + n + "\" <s@test>\r\nTo: rcpt@test\r\nSubject:   subject " + n + "  \r\n";
   if ((variant & 8) != 0) text += "X-Priority: 1 (Highest)\r\n";
   text += "Date: Tue, 5 Mar 2024 08:15:00 +0100\r\n\r\n";
   if ((variant & 16) == 0) text += ".\r\n";
   return text;
 }
 
-// A reply the way a server would give it in the current mailbox's state; one in four is a
-// rejection. Numbers past 32767 come up as well.
+// A reply the way a server would give it in the current step; one in four is a rejection.
+// Numbers past 32767 come up as well.
 std::string Reply(Rig& rig, FuzzInput& in) {
   const uint8_t variant = in.Byte();
   const uint16_t number = in.Word();
   const bool accepted = (variant & 3) != 0;
-  const MailboxRecord* box = rig.Current();
-  const MailboxState state = box != nullptr ? box->State : MailboxState::Idle;
+  const MailboxRecord& box = rig.Box;
   const int small = (variant & 0x80) != 0 ? number : number % 40;
-  // The secure start: replies to what was asked last.
-  const std::string last = rig.Socket.LastLine();
-  if (state == MailboxState::Connected && last == "CAPA") {
+  const std::string last = rig.Output ? rig.Output->LastLine : std::string();
+  if (box.State == MailboxState::Connected && last == "CAPA") {
     if (!accepted) return "-ERR Unknown command\r\n";
     std::string text = "+OK\r\nTOP\r\nUIDL\r\n";
     if ((variant & 4) == 0) text += "STLS\r\n";
     if ((variant & 8) != 0) text += "PIPELINING\r\n";
     return text + ".\r\n";
   }
-  if (state == MailboxState::Connected && last == "STLS") {
+  if (box.State == MailboxState::Connected && last == "STLS") {
     if (!accepted) return "-ERR TLS not available\r\n";
     return (variant & 4) != 0 ? "+OK Begin TLS\r\n+OK injected\r\n" : "+OK Begin TLS\r\n";
   }
-  switch (state) {
+  switch (box.State) {
     case MailboxState::Connected:
       return accepted ? "+OK Dovecot (Debian) ready.\r\n" : "-ERR Service unavailable\r\n";
     case MailboxState::UserSent:
@@ -184,12 +286,12 @@ std::string Reply(Rig& rig, FuzzInput& in) {
       if ((variant & 4) != 0) return "+OK " + std::to_string(small) + "\r\n";
       return "+OK " + std::to_string(small) + " " + std::to_string(number * 100) + "\r\n";
     case MailboxState::LastSent:
-      return accepted ? "+OK " + std::to_string(small % (box->MessageCount + 2)) + "\r\n"
+      return accepted ? "+OK " + std::to_string(small % (box.MessageCount + 2)) + "\r\n"
                       : "-ERR Unknown command: LAST\r\n";
     case MailboxState::UidlSent:
-      return accepted ? UidlReply(*box, variant, number) : "-ERR Unknown command: UIDL\r\n";
+      return accepted ? UidlReply(box, variant, number) : "-ERR Unknown command: UIDL\r\n";
     case MailboxState::TopSent:
-      return accepted ? TopReply(rig.Engine, variant) : "-ERR No such message\r\n";
+      return accepted && rig.Session ? TopReply(*rig.Session, variant) : "-ERR No such message\r\n";
     case MailboxState::QuitSent:
       return accepted ? "+OK Logging out.\r\n" : "-ERR Disconnected for inactivity.\r\n";
     default:
@@ -197,177 +299,67 @@ std::string Reply(Rig& rig, FuzzInput& in) {
   }
 }
 
-// Removes the passwords from server data, so that any password in the log is the engine's.
-std::string WithoutPasswords(std::string bytes) {
-  for (int i = 0; i < kUserMailboxes; ++i) {
-    const std::string password = PasswordOf(i);
-    for (std::size_t at = bytes.find(password); at != std::string::npos;
-         at = bytes.find(password, at + 1)) {
-      bytes[at] = '?';
-    }
+// Server data never holds the password, so any password in the log is the session's.
+std::string WithoutPassword(std::string bytes) {
+  const std::string_view password = kPassword;
+  for (std::size_t at = bytes.find(password); at != std::string::npos;
+       at = bytes.find(password, at + 1)) {
+    bytes[at] = '?';
   }
   return bytes;
 }
 
-class Checker {
- public:
-  explicit Checker(Rig& rig) : rig_(rig) {
-    rig_.Hooks.OnCall = [this](const std::string& name) { OnHook(name); };
-    Remember();
+void CheckInvariants(Rig& rig) {
+  const MailboxRecord& box = rig.Box;
+  const MailboxState before = std::exchange(rig.Before, box.State);
+  const int16_t code = StateCode(box.State);
+  POSTVANE_FUZZ_CHECK(code >= 0 && code <= 9);
+  POSTVANE_FUZZ_CHECK(box.MessageCount >= 0);
+  POSTVANE_FUZZ_CHECK(box.NewCount >= 0);
+  POSTVANE_FUZZ_CHECK(box.LastAccessed >= -1);
+  POSTVANE_FUZZ_CHECK(!box.Headers.empty());
+  const MessageHeader& unused = box.Headers[0];
+  POSTVANE_FUZZ_CHECK(unused.From.empty() && unused.To.empty() && unused.Subject.empty() &&
+                      unused.Priority.empty() && unused.Date.empty());
+  if (before == MailboxState::UidlSent && box.State == MailboxState::QuitSent) {
+    // No fetch: nothing new, or as many as the headers already held.
+    POSTVANE_FUZZ_CHECK(box.NewCount == 0 || HeadersUpperBound(box) == box.NewCount);
   }
-
-  void Acknowledged(int index) { fetched_[static_cast<std::size_t>(index)] = false; }
-
-  // Everything that must hold whatever the server sent and whatever happened since.
-  void AfterEvent() {
-    const ProgramState& state = rig_.State;
-    POSTVANE_FUZZ_CHECK(state.CurrentMailbox >= 0 && state.CurrentMailbox <= kEndOfCycle);
-    POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() >= 0);
-    POSTVANE_FUZZ_CHECK(rig_.Engine.UidlBuffer().size() <= rig_.UidlLimit);
-    POSTVANE_FUZZ_CHECK(rig_.Engine.HeaderBuffer().size() <= rig_.HeaderLimit);
-
-    for (std::size_t i = 0; i < state.Mailboxes.size(); ++i) {
-      const MailboxRecord& box = state.Mailboxes[i];
-      const int16_t code = StateCode(box.State);
-      POSTVANE_FUZZ_CHECK(code >= 0 && code <= 9);
-      POSTVANE_FUZZ_CHECK(box.MessageCount >= 0);
-      POSTVANE_FUZZ_CHECK(box.NewCount >= 0);
-      POSTVANE_FUZZ_CHECK(box.LastAccessed >= -1);
-      if (i == kEndOfCycle) {
-        // The end-of-cycle slot is a position, never a mailbox.
-        POSTVANE_FUZZ_CHECK(box.State == MailboxState::Idle);
-        POSTVANE_FUZZ_CHECK(box.Headers.empty() && box.StatusText.empty());
-        continue;
-      }
-      POSTVANE_FUZZ_CHECK(!box.Headers.empty());
-      const MessageHeader& unused = box.Headers[0];
-      POSTVANE_FUZZ_CHECK(unused.From.empty() && unused.To.empty() && unused.Subject.empty() &&
-                          unused.Priority.empty() && unused.Date.empty());
-
-      const MailboxState before = before_[i];
-      if (before == MailboxState::UidlSent && box.State == MailboxState::TopSent) {
-        // The header fetch starts: one element per new message, oldest new one first.
-        POSTVANE_FUZZ_CHECK(box.NewCount >= 1);
-        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() == box.MessageCount - box.NewCount + 1);
-        fetched_[i] = true;
-      }
-      if (before == MailboxState::UidlSent && box.State == MailboxState::QuitSent) {
-        // No fetch: nothing new, or as many as the headers already held.
-        POSTVANE_FUZZ_CHECK(box.NewCount == 0 || HeadersUpperBound(box) == box.NewCount);
-      }
-      if (box.State != MailboxState::TopSent && box.State != MailboxState::QuitSent) {
-        fetched_[i] = false;
-      }
-      if (fetched_[i]) POSTVANE_FUZZ_CHECK(HeadersUpperBound(box) == box.NewCount);
-      if (box.State == MailboxState::QuitSent) {
-        // QUIT follows only a completed evaluation, which caps the count.
-        POSTVANE_FUZZ_CHECK(box.NewCount <= box.MessageCount);
-      }
-      if (box.State == MailboxState::TopSent && fetched_[i] &&
-          static_cast<int>(i) == state.CurrentMailbox && rig_.Engine.DialogueRunning()) {
-        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() >= box.MessageCount - box.NewCount + 1);
-        POSTVANE_FUZZ_CHECK(rig_.Engine.CurrentMessage() <= box.MessageCount);
-      }
-    }
-
-    CheckSent();
-    CheckLog();
-    Remember();
+  if (box.State != MailboxState::TopSent && box.State != MailboxState::QuitSent) {
+    rig.Fetched = false;
   }
-
- private:
-  void Remember() {
-    for (std::size_t i = 0; i < rig_.State.Mailboxes.size(); ++i) {
-      before_[i] = rig_.State.Mailboxes[i].State;
-    }
+  if (box.State == MailboxState::QuitSent) {
+    // QUIT follows only a completed evaluation, which caps the count.
+    POSTVANE_FUZZ_CHECK(box.NewCount <= box.MessageCount);
   }
-
-  void OnHook(const std::string& name) {
-    if (name == "NotifyNewMail") {
-      // Once per completed cycle, right after the tray was brought up to date.
-      POSTVANE_FUZZ_CHECK(rig_.State.CurrentMailbox == 0);
-      const std::vector<std::string>& calls = rig_.Hooks.Calls;
-      POSTVANE_FUZZ_CHECK(calls.size() >= 2 && calls[calls.size() - 2] == "RefreshTray");
-    }
+  if (!rig.Session) return;
+  const MailboxSession& session = *rig.Session;
+  POSTVANE_FUZZ_CHECK(session.CurrentMessage() >= 0);
+  POSTVANE_FUZZ_CHECK(session.ListingBuffer().size() <= rig.UidlLimit);
+  POSTVANE_FUZZ_CHECK(session.HeaderBuffer().size() <= rig.HeaderLimit);
+  if (before == MailboxState::UidlSent && box.State == MailboxState::TopSent) {
+    // The header fetch starts: one element per new message, oldest new one first.
+    POSTVANE_FUZZ_CHECK(box.NewCount >= 1);
+    POSTVANE_FUZZ_CHECK(session.CurrentMessage() == box.MessageCount - box.NewCount + 1);
+    rig.Fetched = true;
   }
-
-  // Every write is whole known command lines, several only for pipelined TOP commands; TOP
-  // asks only for messages that are there.
-  void CheckSent() {
-    const std::vector<std::string>& sent = rig_.Socket.Sent;
-    for (; sentChecked_ < sent.size(); ++sentChecked_) {
-      const std::string& bytes = sent[sentChecked_];
-      POSTVANE_FUZZ_CHECK(bytes.size() >= 2 && bytes.ends_with("\r\n"));
-      std::size_t start = 0;
-      std::size_t lines = 0;
-      for (std::size_t end = bytes.find("\r\n"); end != std::string::npos;
-           end = bytes.find("\r\n", start)) {
-        const std::string line = bytes.substr(start, end - start);
-        start = end + 2;
-        ++lines;
-        POSTVANE_FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
-        POSTVANE_FUZZ_CHECK(lines == 1 || line.starts_with("TOP "));
-        CheckLine(line);
-      }
-      POSTVANE_FUZZ_CHECK(start == bytes.size());
-    }
+  if (rig.Fetched) POSTVANE_FUZZ_CHECK(HeadersUpperBound(box) == box.NewCount);
+  if (box.State == MailboxState::TopSent && rig.Fetched) {
+    POSTVANE_FUZZ_CHECK(session.CurrentMessage() >= box.MessageCount - box.NewCount + 1);
+    POSTVANE_FUZZ_CHECK(session.CurrentMessage() <= box.MessageCount);
   }
-
-  void CheckLine(const std::string& line) {
-    if (line.starts_with("TOP ")) {
-      const MailboxRecord* box = rig_.Current();
-      POSTVANE_FUZZ_CHECK(box != nullptr);
-      const int n = std::stoi(line.substr(4));
-      POSTVANE_FUZZ_CHECK(line == "TOP " + std::to_string(n) + " 0");
-      POSTVANE_FUZZ_CHECK(n >= 1 && n <= box->MessageCount);
-      return;
-    }
-    const bool secret = line.starts_with("USER user") || line.starts_with("PASS Pw!Zq7Xk");
-    const bool known = secret || line == "STAT" || line == "LAST" || line == "UIDL" ||
-                       line == "QUIT" || line == "CAPA" || line == "STLS";
-    POSTVANE_FUZZ_CHECK(known);
-    if (secret) {
-      const MailboxRecord* box = rig_.Current();
-      POSTVANE_FUZZ_CHECK(box != nullptr);
-      POSTVANE_FUZZ_CHECK(EffectiveSecurity(box->Security) == SecurityMode::None ||
-                          rig_.Socket.Encrypted);
-    }
+  // The login waits for a secure connection where one is asked for.
+  if (session.Securing()) {
+    POSTVANE_FUZZ_CHECK(box.State == MailboxState::Connecting ||
+                        box.State == MailboxState::Connected);
   }
-
-  // The log only grows; each part is searched once, with enough overlap for a split password.
-  void CheckLog() {
-    const auto file = rig_.Files.Files.find(rig_.State.Paths.ReceiveLog);
-    if (file == rig_.Files.Files.end()) return;
-    const std::string& log = file->second;
-    POSTVANE_FUZZ_CHECK(log.size() >= logChecked_);
-    const std::size_t overlap = PasswordOf(0).size();
-    const std::size_t from = logChecked_ > overlap ? logChecked_ - overlap : 0;
-    for (int i = 0; i < kUserMailboxes; ++i) {
-      POSTVANE_FUZZ_CHECK(log.find(PasswordOf(i), from) == std::string::npos);
-    }
-    logChecked_ = log.size();
-  }
-
-  Rig& rig_;
-  std::array<MailboxState, kMailboxSlots> before_{};
-  std::array<bool, kMailboxSlots> fetched_{};
-  std::size_t sentChecked_ = 0;
-  std::size_t logChecked_ = 0;
-};
+}
 
 void Deliver(Rig& rig, const std::string& bytes) {
-  rig.Socket.Pending = WithoutPasswords(rig.Socket.Pending + bytes);
-  if (rig.Socket.Listener != nullptr) rig.Socket.Listener->OnDataArrival();
-  rig.Socket.FailGetData = false;
+  if (rig.Session && !bytes.empty()) rig.Session->OnData(WithoutPassword(bytes));
 }
 
-int ErrorNumber(uint8_t which) {
-  static constexpr std::array<int, 8> kNumbers = {
-      kSocketAddressInUse, kSocketInvalidState, 10053, 10054, 10060, 10061, 11001, 30001};
-  return kNumbers[which % kNumbers.size()];
-}
-
-void Run(Rig& rig, Checker& checker, FuzzInput& in) {
+void Run(Rig& rig, FuzzInput& in) {
   const uint8_t event = in.Byte() % kEventCount;
   switch (event) {
     case kData:
@@ -388,65 +380,66 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
       std::size_t start = 0;
       for (std::size_t cut : cuts) {
         Deliver(rig, reply.substr(start, cut - start));
-        checker.AfterEvent();
+        rig.DropEnded();
+        CheckInvariants(rig);
         start = cut;
       }
       Deliver(rig, reply.substr(start));
       break;
     }
     case kConnect:
-      rig.Socket.RaiseConnect();
+      if (rig.Session) rig.Session->OnConnected();
       break;
-    case kError: {
-      const int number = ErrorNumber(in.Byte());
-      rig.Socket.RaiseError(number, "socket error " + std::to_string(number));
+    case kLost:
+      in.Byte();
+      rig.Lose();
       break;
-    }
     case kPeerClose:
-      rig.Socket.RaisePeerClose();
+      if (rig.Session && rig.Box.State == MailboxState::QuitSent) {
+        rig.Session->OnQuitWaitOver();
+      } else if (rig.Session && IsChecking(rig.Box) && rig.Box.State != MailboxState::Connecting) {
+        rig.Lose();
+      }
       break;
     case kTimeout:
-      rig.Timeout.Fire();
+      if (rig.Session && rig.Session->Securing()) {
+        rig.Session->OnSecureTimeout();
+      } else if (rig.Session && rig.Box.State == MailboxState::Connecting) {
+        rig.Lose();
+      }
       break;
     case kQuitTick:
-      rig.TimerQuit.Fire();
+      if (rig.Session) rig.Session->OnQuitWaitOver();
       break;
     case kRestart:
-      rig.Engine.StartCycle();
+      rig.Restart();
       break;
-    case kConnectFails: {
-      const uint8_t how = in.Byte();
-      const int number = ErrorNumber(how & 7);
-      for (int k = 0; k <= (how >> 3) % 8; ++k) {
-        rig.Socket.ConnectErrors.push_back({number, "connect error " + std::to_string(number)});
+    case kWriteFails:
+      if (rig.Output) rig.Output->WritesLeft = in.Byte() % 8;
+      break;
+    case kAcknowledge:
+      in.Byte();
+      if (rig.Box.NewCount != 0) {
+        rig.Box.UIDL = rig.Box.NewestUidl;
+        rig.Box.NewCount = 0;
+      }
+      rig.Fetched = false;
+      break;
+    case kToggle:
+      if ((in.Byte() & 0x80) != 0 && !IsChecking(rig.Box)) {
+        rig.Box.LastMail = rig.Box.LastMail != kFalse ? kFalse : kTrue;
       }
       break;
-    }
-    case kAcknowledge: {
-      const int index = in.Byte() % kUserMailboxes;
-      MailboxRecord& box = rig.Box(index);
-      if (box.NewCount != 0) {
-        box.UIDL = box.NewestUidl;
-        box.NewCount = 0;
-      }
-      checker.Acknowledged(index);
-      break;
-    }
-    case kToggle: {
-      const uint8_t which = in.Byte();
-      MailboxRecord& box = rig.Box(which % kUserMailboxes);
-      int16_t& field = (which & 0x80) != 0 ? box.LastMail : box.Enabled;
-      field = field != kFalse ? kFalse : kTrue;
-      break;
-    }
-    case kReadFails:
-      rig.Socket.FailGetData = true;
+    case kTlsRefused:
+      if (rig.Output) rig.Output->RefuseTls = true;
       Deliver(rig, in.ShortText());
       break;
     case kStaleTicks:
-      rig.Engine.OnTimeout();
-      checker.AfterEvent();
-      rig.Engine.OnQuitTimer();
+      if (rig.Session) {
+        rig.Session->OnQuitWaitOver();
+        rig.DropEnded();
+      }
+      if (rig.Session) rig.Session->OnSecureTimeout();
       break;
     case kFlood: {
       const std::size_t size = (std::size_t{in.Byte()} + 1) * 64;
@@ -454,13 +447,10 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
       break;
     }
     case kSecurity: {
-      const int index = in.Byte() % kUserMailboxes;
+      in.Byte();
       const auto code = static_cast<int16_t>(in.Byte() % 4);
-      // The engine reads the code when the connection comes up; the dialog cannot change it
-      // under a mailbox that is being checked.
-      if (index != rig.State.CurrentMailbox || !IsChecking(rig.Box(index))) {
-        rig.Box(index).Security = code;
-      }
+      // Read when the connection comes up; the dialog cannot change it during a check.
+      if (!IsChecking(rig.Box)) rig.Box.Security = code;
       break;
     }
     case kHandshake: {
@@ -468,13 +458,18 @@ void Run(Rig& rig, Checker& checker, FuzzInput& in) {
       result.Failure = static_cast<TlsFailure>(in.Byte() % 6);
       result.Protocol = "TLSv1.3";
       result.Certificate.Fingerprint = std::string(64, 'A');
-      rig.Socket.FinishHandshake(result);
+      if (rig.Session) {
+        if (rig.Output->TlsAsked && result.Succeeded()) rig.Output->Encrypted = true;
+        rig.Output->TlsAsked = false;
+        rig.Session->OnHandshake(result);
+      }
       break;
     }
     default:
       break;
   }
-  checker.AfterEvent();
+  rig.DropEnded();
+  CheckInvariants(rig);
 }
 
 }  // namespace
@@ -485,7 +480,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FuzzInput in(data, size);
   Rig rig;
   SetUp(rig, in);
-  Checker checker(rig);
-  while (!in.Empty()) Run(rig, checker, in);
+  while (!in.Empty()) Run(rig, in);
   return 0;
 }

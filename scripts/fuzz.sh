@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
 done
-[ -n "$targets" ] || targets="fuzz_dialogue fuzz_rules fuzz_settings"
+[ -n "$targets" ] || targets="fuzz_cycle fuzz_dialogue fuzz_rules fuzz_settings"
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPOSTVANE_BUILD_FUZZERS=ON -DPOSTVANE_BUILD_TESTS=OFF -DPOSTVANE_BUILD_DESKTOP=OFF \
