@@ -1,7 +1,7 @@
 // postvane-check.exe: one check cycle over the mailboxes of a settings file, printed, then exit.
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // menu event to the core.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <functional>

@@ -1,8 +1,8 @@
 // The status window: the mailboxes and their new messages in a tree view, priorities in colour.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // postvane.exe: a POP3 mail checker in the notification area. Wires things together, nothing more.
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
