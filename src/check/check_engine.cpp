@@ -124,6 +124,17 @@ void CheckEngine::CheckNow() {
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);
       continue;
     }
+    if (!EffectiveSecurity(record.Security)) {
+      // Fails closed before any connection: a guess at plain would send the password in clear.
+      record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownSecuritySetting);
+      record.State = MailboxState::Idle;
+      record.LastCheck = clock_.Now();
+      WriteReceiveLog(0, record.StatusText);
+      hooks_.MailboxFinished(index,
+                             {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
     socket_.SetLocalPort(kFirstLocalPort);
     socket_.SetRemoteHost(record.RemoteHost);
     socket_.SetRemotePort(record.RemotePort);
@@ -191,7 +202,14 @@ void CheckEngine::SettleFailedConnect() {
 void CheckEngine::OnConnect() {
   MailboxRecord* record = Current();
   if (record == nullptr || !socketInUse_ || record->State != MailboxState::Connecting) return;
-  const SecurityMode mode = EffectiveSecurity(record->Security);
+  const std::optional<SecurityMode> known = EffectiveSecurity(record->Security);
+  if (!known) {
+    timeout_.Stop();
+    record->StatusText = OwnString(state_.LanguageBase, OwnText::UnknownSecuritySetting);
+    EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record->StatusText});
+    return;
+  }
+  const SecurityMode mode = *known;
   secure_.Begin(mode);
   if (mode == SecurityMode::Tls) {
     StartHandshake(*record);

@@ -28,6 +28,11 @@ namespace postvane {
 // Far above any real reply; a server that sends more ends the listing or header fetch.
 inline constexpr std::size_t kUidlBufferLimit = std::size_t{64} * 1024 * 1024;
 inline constexpr std::size_t kHeaderBufferLimit = std::size_t{1} * 1024 * 1024;
+// What is kept of a header block past kHeaderBufferLimit: its header lines that fit whole.
+inline constexpr std::size_t kKeptHeaderBytes = std::size_t{64} * 1024;
+// The rest of such a reply is skipped up to this many times the header bound; a reply longer
+// still is a flood, and the fetch ends there.
+inline constexpr std::size_t kSkippedReplyFactor = 16;
 
 // The local port of every first connection attempt; raised by 1 after each address-in-use.
 constexpr int32_t kFirstLocalPort = 20000;
@@ -119,6 +124,8 @@ class CheckEngine : public SocketListener {
   // The buffer already ends with the new bytes; oldSize is its size before them.
   void OnUidlBlock(MailboxRecord& record, std::size_t oldSize);
   void OnTopBlock(MailboxRecord& record, std::size_t oldSize);
+  // The current TOP reply is done with: the next message's goes out, or QUIT after the last.
+  void NextTop(MailboxRecord& record);
   void OnQuitReply(const std::string& reply);
   void DecideHeaders(MailboxRecord& record);
   // The server listed PIPELINING in its reply to CAPA.
@@ -153,6 +160,9 @@ class CheckEngine : public SocketListener {
   int16_t currentMessage_ = 0;
   // The header fetch of a server that pipelines; empty for one TOP at a time.
   std::optional<TopPipeline> pipeline_;
+  // The current TOP reply passed the bound: its headers are taken, the rest is skipped.
+  bool topCut_ = false;
+  std::size_t topSkipped_ = 0;
   // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
   bool pipelineEnding_ = false;
 

@@ -1,9 +1,11 @@
 // The check engine's POP3 dialogue with the current mailbox's server, driven by arriving data.
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "check/check_engine.h"
 #include "check/connection_security.h"
+#include "check/header_block.h"
 #include "check/new_mail_rules.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
@@ -13,6 +15,8 @@ namespace postvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+// Bytes of a skipped reply kept so that its end mark is found across two blocks.
+constexpr std::size_t kEndMarkTail = 4;
 
 bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
 
@@ -191,13 +195,17 @@ void CheckEngine::DecideHeaders(MailboxRecord& record) {
   record.Headers.assign(static_cast<std::size_t>(record.NewCount) + 1, MessageHeader{});
   record.State = MailboxState::TopSent;
   Release(headerBuffer_);
+  topCut_ = false;
   topError_.Reset();
   topTerminator_.Reset();
   pipeline_.reset();
   pipelineEnding_ = false;
   if (ServerPipelines()) {
     pipeline_.emplace(currentMessage_, record.MessageCount,
-                      PipelineLimits{.ReplyBytes = headerLimit_, .StopAtRefusal = true});
+                      PipelineLimits{.ReplyBytes = headerLimit_,
+                                     .StopAtRefusal = true,
+                                     .CutLongReplies = true,
+                                     .SkippedBytes = kSkippedReplyFactor * headerLimit_});
     ApplyPipelineEvents(record, pipeline_->Start());
     return;
   }
@@ -239,14 +247,18 @@ void CheckEngine::ApplyPipelineEvents(MailboxRecord& record,
     }
     WriteReceiveLog(stateCode, event.Text);
     if (pipelineEnding_) continue;
+    // A reply past the bound counts with the header lines that fit whole in what is kept.
+    const std::string_view reply =
+        event.Cut ? LeadingHeaderLines(event.Text, std::min(kKeptHeaderBytes, headerLimit_))
+                  : std::string_view(event.Text);
     // As for one TOP at a time: "-ERR" anywhere in a reply ends the fetch.
-    if (!event.Accepted || Contains(event.Text, "-ERR")) {
+    if (!event.Accepted || Contains(reply, "-ERR")) {
       pipelineEnding_ = true;
       pipeline_->StopSending();
       headerFetchUnfinished_[static_cast<std::size_t>(mailbox)] = false;
       continue;
     }
-    ExtractHeaders(record, event.Text, ClampCount(event.Message), charsets_);
+    ExtractHeaders(record, reply, ClampCount(event.Message), charsets_);
     currentMessage_ = ClampCount(event.Message + 1);
   }
   if (!commands.empty()) {
@@ -262,31 +274,66 @@ void CheckEngine::ApplyPipelineEvents(MailboxRecord& record,
 
 void CheckEngine::OnTopBlock(MailboxRecord& record, std::size_t oldSize) {
   std::string& buffer = headerBuffer_;
-  // Every way out below ends the fetch as far as this server allows.
-  const auto endFetch = [this] {
-    headerFetchUnfinished_[static_cast<std::size_t>(state_.CurrentMailbox)] = false;
-    SendQuit();
-  };
+  if (topCut_) {
+    // Skipping the rest of a reply whose headers were cut: only its end matters, and only the
+    // bytes that may hold the start of that end are kept.
+    if (topTerminator_.Update(buffer, oldSize)) {
+      NextTop(record);
+      return;
+    }
+    topSkipped_ += buffer.size() - oldSize;
+    if (topSkipped_ > kSkippedReplyFactor * headerLimit_) {
+      Release(buffer);
+      EndHeaderFetch();
+      return;
+    }
+    if (buffer.size() > kEndMarkTail) buffer.erase(0, buffer.size() - kEndMarkTail);
+    return;
+  }
   if (buffer.size() > headerLimit_) {
+    // A refusal that long is no header block: the fetch ends there.
+    if (!buffer.starts_with("+OK")) {
+      Release(buffer);
+      EndHeaderFetch();
+      return;
+    }
+    // One message with a huge header block: what fits of it is shown, the rest of its reply
+    // is skipped, and the next message is fetched as usual.
+    const bool terminated = topTerminator_.Update(buffer, oldSize);
+    ExtractHeaders(record, LeadingHeaderLines(buffer, std::min(kKeptHeaderBytes, headerLimit_)),
+                   currentMessage_, charsets_);
+    if (terminated) {
+      NextTop(record);
+      return;
+    }
+    // The end of the reply may begin in the last bytes; the memory goes back.
+    std::string tail = buffer.substr(buffer.size() - kEndMarkTail);
     Release(buffer);
-    endFetch();
+    buffer = std::move(tail);
+    topCut_ = true;
+    topSkipped_ = 0;
     return;
   }
   const bool error = topError_.Update(buffer, oldSize);
   const bool terminated = topTerminator_.Update(buffer, oldSize);
   if (error) {
-    endFetch();
+    EndHeaderFetch();
     return;
   }
   if (!terminated) return;
   ExtractHeaders(record, buffer, currentMessage_, charsets_);
-  buffer.clear();
+  NextTop(record);
+}
+
+void CheckEngine::NextTop(MailboxRecord& record) {
+  headerBuffer_.clear();
+  topCut_ = false;
   topError_.Reset();
   topTerminator_.Reset();
   const int next = currentMessage_ + 1;
   currentMessage_ = ClampCount(next);
   if (next > record.MessageCount) {
-    endFetch();
+    EndHeaderFetch();
     return;
   }
   SendTop();

@@ -655,13 +655,31 @@ TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   EXPECT_EQ(Key("MailBox0", "RemotePort"), "1995");
 }
 
-TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {
-  state_.Mailboxes[0].Security = 5;
-  frmConfig* form = Open();
-  EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
-  Close(form);
-  EXPECT_EQ(state_.Mailboxes[0].Security, 5);
-  EXPECT_EQ(Key("MailBox0", "Security"), "5");
+TEST_F(ConfigWindowTest, UnknownSecurityTextShowsNoEntryAndStaysUntilTheUserPicks) {
+  for (const std::string raw : {"3", "-1", "tls", "ssl", "0x1"}) {
+    SCOPED_TRACE(raw);
+    QFile file(ini_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray::fromStdString("[MailBox0]\r\nName=Box\r\nSecurity=" + raw + "\r\n"));
+    file.close();
+    store_.LoadMailbox(state_.Mailboxes[0], 0);
+
+    // Ok after changing another field keeps the text as the file had it.
+    frmConfig* form = Open();
+    EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+    form->MailBoxName->setText("Renamed");
+    Close(form);
+    EXPECT_EQ(Key("MailBox0", "Name"), "Renamed");
+    EXPECT_EQ(Key("MailBox0", "Security"), raw);
+
+    // Only a choice the user makes replaces it.
+    form = Open();
+    EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+    form->cmbSecurity->setCurrentIndex(1);
+    emit form->cmbSecurity->activated(1);
+    Close(form);
+    EXPECT_EQ(Key("MailBox0", "Security"), "1");
+  }
 }
 
 TEST_F(ConfigWindowTest, TrustButtonShowsTheCertificateAndStoresItOnlyWhenConfirmed) {
