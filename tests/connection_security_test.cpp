@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace postvane {
@@ -55,13 +56,33 @@ TEST(FingerprintTest, TwoEmptyOrMalformedNeverMatch) {
   EXPECT_FALSE(FingerprintsMatch("xyz", "xyz"));
 }
 
-TEST(SecurityModeTest, OnlyKnownCodesSecure) {
-  for (int code = -3; code < 10; ++code) {
-    const SecurityMode mode = EffectiveSecurity(static_cast<int16_t>(code));
-    const SecurityMode expected = code == 1   ? SecurityMode::Tls
-                                  : code == 2 ? SecurityMode::StartTls
-                                              : SecurityMode::None;
-    EXPECT_EQ(mode, expected) << code;
+struct SecurityTextCase {
+  const char* text;
+  std::optional<SecurityMode> mode;  // nothing: the mailbox must not be checked
+};
+
+class SecurityTextTest : public ::testing::TestWithParam<SecurityTextCase> {};
+
+TEST_P(SecurityTextTest, OnlyTheKnownTextsGiveAMode) {
+  const SecurityTextCase& c = GetParam();
+  EXPECT_EQ(EffectiveSecurity(ReadSecurityCode(c.text)), c.mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SecurityTextTest,
+    ::testing::Values(
+        SecurityTextCase{"", SecurityMode::None}, SecurityTextCase{"0", SecurityMode::None},
+        SecurityTextCase{"1", SecurityMode::Tls}, SecurityTextCase{"2", SecurityMode::StartTls},
+        SecurityTextCase{" \t1 ", SecurityMode::Tls}, SecurityTextCase{"  ", SecurityMode::None},
+        SecurityTextCase{"3", std::nullopt}, SecurityTextCase{"-1", std::nullopt},
+        SecurityTextCase{"tls", std::nullopt}, SecurityTextCase{"ssl", std::nullopt},
+        SecurityTextCase{"0x1", std::nullopt}, SecurityTextCase{"01", std::nullopt},
+        SecurityTextCase{"+1", std::nullopt}, SecurityTextCase{"1.0", std::nullopt},
+        SecurityTextCase{"1 2", std::nullopt}, SecurityTextCase{"99999999999", std::nullopt}));
+
+TEST(SecurityModeTest, CodesOutsideTheListHaveNoMode) {
+  for (const int code : {-32768, -2, int{kUnknownSecurity}, 3, 7, 32767}) {
+    EXPECT_EQ(EffectiveSecurity(static_cast<int16_t>(code)), std::nullopt) << code;
   }
 }
 

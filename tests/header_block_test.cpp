@@ -68,6 +68,33 @@ INSTANTIATE_TEST_SUITE_P(
                     EndCase{"JunkLineDoesNotEnd", "Subject: s\r\n=junk=\r\nTo: t\r\n", true}),
     [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
 
+struct LeadingCase {
+  const char* name;
+  std::string reply;
+  std::size_t limit;
+  std::string kept;
+};
+
+class LeadingHeaderLinesTest : public testing::TestWithParam<LeadingCase> {};
+
+TEST_P(LeadingHeaderLinesTest, KeepsTheStatusAndTheLinesThatFitWhole) {
+  EXPECT_EQ(LeadingHeaderLines(GetParam().reply, GetParam().limit), GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LeadingHeaderLinesTest,
+    testing::Values(
+        LeadingCase{"AllFit", "+OK\r\nA: 1\r\nB: 2\r\n", 100, "+OK\r\nA: 1\r\nB: 2\r\n"},
+        LeadingCase{"ExactlyAtTheLimit", "+OK\r\nA: 1\r\nB: 2\r\n", 12, "+OK\r\nA: 1\r\nB: 2\r\n"},
+        LeadingCase{"LineEndPastTheLimit", "+OK\r\nA: 1\r\nB: 2\r\n", 11, "+OK\r\nA: 1\r\n"},
+        LeadingCase{"CrOfTheLineEndFits", "+OK\r\nA: 1\r\nB: 2\r\n", 5, "+OK\r\n"},
+        LeadingCase{"NoLineFits", "+OK\r\nA: 12345\r\n", 3, "+OK\r\n"},
+        LeadingCase{"UnendedLastLine", "+OK\r\nA: 1\r\nB: 2", 100, "+OK\r\nA: 1\r\n"},
+        LeadingCase{"BareLineFeeds", "+OK\nA: 1\nB: 2\n", 5, "+OK\nA: 1\n"},
+        LeadingCase{"OnlyTheStatus", "+OK\r\n", 10, "+OK\r\n"},
+        LeadingCase{"StatusWithoutEnd", "+OK big", 10, "+OK big"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(FirstHeaderValuesTest, NothingForMissingNames) {
   const auto values = Values("Subject: s\r\nCc: c\r\n");
   EXPECT_EQ(values[0], "s");

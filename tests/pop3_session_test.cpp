@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "check/connection_security.h"
+
 namespace postvane {
 namespace {
 
@@ -280,6 +282,18 @@ TEST(Pop3SessionTest, TlsThatCannotBeginFailsBeforeAnythingIsSent) {
   EXPECT_EQ(rig.Output.Outcome->Text, rig.Record.StatusText);
   EXPECT_EQ(rig.Record.State, MailboxState::Idle);
   EXPECT_EQ(rig.Output.Calls.front(), "tls pop.test");
+}
+
+TEST(Pop3SessionTest, AnUnknownSecuritySettingFailsAtTheConnectWithNothingSent) {
+  SessionRig rig;
+  rig.Record.Security = kUnknownSecurity;
+  rig.Session.OnConnected();
+  EXPECT_TRUE(rig.Output.Written.empty());
+  ASSERT_TRUE(rig.Output.Outcome.has_value());
+  EXPECT_EQ(rig.Output.Outcome->Result, MailboxResult::Failed);
+  EXPECT_FALSE(rig.Record.StatusText.empty());
+  EXPECT_EQ(rig.Output.Outcome->Text, rig.Record.StatusText);
+  EXPECT_EQ(rig.Record.State, MailboxState::Idle);
 }
 
 TEST(Pop3SessionTest, OverTlsTheLoginWaitsForTheHandshakeAndPipelinesTheHeaders) {

@@ -8,6 +8,7 @@
 #include "check/connection_security.h"
 #include "check/secure_failure_text.h"
 #include "fakes/check_engine_rig.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -84,9 +85,40 @@ TEST_P(PlainSecurityTest, KeepsTheUsualCommandsAndNeverStartsTls) {
   EXPECT_TRUE(rig.Engine.ServerCapabilities().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, PlainSecurityTest,
-                         ::testing::Values(PlainCase{"None", 0}, PlainCase{"Unknown", 7},
-                                           PlainCase{"Negative", -1}),
+INSTANTIATE_TEST_SUITE_P(Codes, PlainSecurityTest, ::testing::Values(PlainCase{"None", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct UnknownSecurityCase {
+  const char* name;
+  const char* text;  // as the settings file holds it
+};
+
+class UnknownSecurityTest : public SecureDialogueTest,
+                            public ::testing::WithParamInterface<UnknownSecurityCase> {};
+
+// No connection at all, so no password can leave in clear; the next mailbox is checked.
+TEST_P(UnknownSecurityTest, FailsBeforeConnectingAndTheCycleMovesOn) {
+  box0().Security = ReadSecurityCode(GetParam().text);
+  rig.Engine.StartCycle();
+  EXPECT_EQ(box0().StatusText, OwnString(rig.State.LanguageBase, OwnText::UnknownSecuritySetting));
+  EXPECT_EQ(box0().State, MailboxState::Idle);
+  ASSERT_EQ(rig.Hooks.Outcomes.size(), 1u);
+  EXPECT_EQ(rig.Hooks.Outcomes[0].first, 0);
+  EXPECT_EQ(rig.Hooks.Outcomes[0].second.Result, MailboxResult::Failed);
+  ASSERT_EQ(rig.Socket.Connects.size(), 1u);
+  EXPECT_EQ(rig.Socket.Connects[0].RemoteHost, "pop1.test");
+  EXPECT_EQ(rig.State.CurrentMailbox, 1);
+  rig.Socket.RaiseConnect();
+  rig.Socket.Receive("+OK ready\r\n");
+  EXPECT_EQ(rig.SentLines(), (Lines{"USER user1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, UnknownSecurityTest,
+                         ::testing::Values(UnknownSecurityCase{"Three", "3"},
+                                           UnknownSecurityCase{"MinusOne", "-1"},
+                                           UnknownSecurityCase{"Tls", "tls"},
+                                           UnknownSecurityCase{"Ssl", "ssl"},
+                                           UnknownSecurityCase{"Hex", "0x1"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SecureDialogueTest, TlsHandshakesBeforeTheGreetingWithinTheConnectTimeOut) {

@@ -7,13 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "check/connection_security.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/temp_folder.h"
-#include "settings/std_file_system.h"
 #include "fakes/utf16_bytes.h"
+#include "settings/ini_file.h"
+#include "settings/std_file_system.h"
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -447,6 +449,23 @@ TEST_F(SettingsStoreTest, SaveMailboxLeavesTheUidlLineAlone) {
   EXPECT_EQ(File().find("changed-in-memory"), std::string::npos);
 }
 
+TEST_F(SettingsStoreTest, UnknownSecurityTextIsKeptThroughASave) {
+  for (const std::string raw : {"3", "-1", "tls", "ssl", "0x1", "01"}) {
+    SCOPED_TRACE(raw);
+    File() = "[MailBox0]\r\nName=x\r\nSecurity=" + raw + "\r\n";
+    MailboxRecord record = Load(0);
+    EXPECT_FALSE(EffectiveSecurity(record.Security).has_value());
+    record.Name = "renamed";
+    store.SaveMailbox(record, 0);
+    EXPECT_EQ(IniFile(File()).Read("MailBox0", "Security"), raw) << File();
+    EXPECT_EQ(IniFile(File()).Read("MailBox0", "Name"), "renamed");
+    // A choice made in the dialog replaces it.
+    record.Security = 2;
+    store.SaveMailbox(record, 0);
+    EXPECT_EQ(IniFile(File()).Read("MailBox0", "Security"), "2");
+  }
+}
+
 TEST_F(SettingsStoreTest, SaveUidlChangesOnlyThatLine) {
   store.SaveMailbox(SampleMailbox(), 0);
   store.SaveUidl(0, "first");
@@ -649,7 +668,7 @@ struct SecurityKeyCase {
   const char* name;
   std::string line;  // empty: the key is absent
   int16_t stored;
-  SecurityMode effective;
+  std::optional<SecurityMode> effective;  // nothing: the mailbox is not checked
 };
 
 class SecurityKeyTest : public SettingsStoreTest,
@@ -665,18 +684,22 @@ TEST_P(SecurityKeyTest, ReadsTheCodeAndWritesItBackAsRead) {
   EXPECT_EQ(Load(1).Security, c.stored);
   if (c.line.empty()) {
     EXPECT_EQ(File().find("Security"), std::string::npos);
+  } else if (!c.effective) {
+    EXPECT_NE(File().find(c.line), std::string::npos) << "written back as read: " << File();
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, SecurityKeyTest,
-    ::testing::Values(SecurityKeyCase{"Absent", "", 0, SecurityMode::None},
-                      SecurityKeyCase{"None", "Security=0\r\n", 0, SecurityMode::None},
-                      SecurityKeyCase{"Tls", "Security=1\r\n", 1, SecurityMode::Tls},
-                      SecurityKeyCase{"StartTls", "Security=2\r\n", 2, SecurityMode::StartTls},
-                      SecurityKeyCase{"Unknown", "Security=7\r\n", 7, SecurityMode::None},
-                      SecurityKeyCase{"Negative", "Security=-1\r\n", -1, SecurityMode::None},
-                      SecurityKeyCase{"NoNumber", "Security=tls\r\n", 0, SecurityMode::None}),
+    ::testing::Values(
+        SecurityKeyCase{"Absent", "", 0, SecurityMode::None},
+        SecurityKeyCase{"None", "Security=0\r\n", 0, SecurityMode::None},
+        SecurityKeyCase{"Tls", "Security=1\r\n", 1, SecurityMode::Tls},
+        SecurityKeyCase{"StartTls", "Security=2\r\n", 2, SecurityMode::StartTls},
+        SecurityKeyCase{"Empty", "Security=\r\n", 0, SecurityMode::None},
+        SecurityKeyCase{"Unknown", "Security=7\r\n", kUnknownSecurity, std::nullopt},
+        SecurityKeyCase{"Negative", "Security=-1\r\n", kUnknownSecurity, std::nullopt},
+        SecurityKeyCase{"NoNumber", "Security=tls\r\n", kUnknownSecurity, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsStoreTest, FingerprintIsKeptAsWrittenAndRoundTrips) {

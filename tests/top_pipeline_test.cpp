@@ -181,6 +181,76 @@ TEST(TopPipeline, StopAtRefusalSendsNothingAfterTheRefusedReply) {
   }
 }
 
+// A reply past the bound, cut at every split of its end mark and of what follows it.
+TEST(TopPipeline, LongReplyIsCutItsRestSkippedAndTheNextMatched) {
+  const std::size_t bound = 64;
+  const std::string longReply = "+OK\r\nFrom: a\r\n" + std::string(500, 'x') + "\r\n\r\n.\r\n";
+  const std::string wire = longReply + Reply(2) + Reply(3);
+  for (std::size_t split = 1; split < wire.size(); ++split) {
+    SCOPED_TRACE(split);
+    TopPipeline pipeline(
+        1, 3, {.Commands = 64, .Bytes = 16384, .ReplyBytes = bound, .CutLongReplies = true});
+    pipeline.Start();
+    std::vector<PipelineEvent> replies;
+    for (const std::string_view part :
+         {std::string_view(wire).substr(0, split), std::string_view(wire).substr(split)}) {
+      for (PipelineEvent& event : pipeline.Feed(part)) {
+        if (event.What == Kind::Reply) replies.push_back(std::move(event));
+      }
+    }
+    EXPECT_FALSE(pipeline.Failed());
+    EXPECT_TRUE(pipeline.Done());
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[0].Message, 1);
+    EXPECT_TRUE(replies[0].Cut);
+    EXPECT_TRUE(replies[0].Accepted);
+    EXPECT_EQ(replies[0].Text, longReply.substr(0, bound));
+    for (int n = 2; n <= 3; ++n) {
+      EXPECT_EQ(replies[static_cast<std::size_t>(n - 1)].Text, Reply(n));
+      EXPECT_FALSE(replies[static_cast<std::size_t>(n - 1)].Cut);
+    }
+  }
+}
+
+TEST(TopPipeline, SkippedRestIsNotKept) {
+  TopPipeline pipeline(
+      1, 2, {.Commands = 64, .Bytes = 16384, .ReplyBytes = 1024, .CutLongReplies = true});
+  pipeline.Start();
+  EXPECT_EQ(pipeline.Feed("+OK\r\n" + std::string(4096, 'x')).size(), 1u);
+  for (int k = 0; k < 1000; ++k) {
+    ASSERT_TRUE(pipeline.Feed(std::string(4096, 'y') + "\r\n").empty());
+    ASSERT_LT(pipeline.PendingBytes(), 8u);
+  }
+  EXPECT_FALSE(pipeline.Failed());
+  const std::vector<PipelineEvent> events = pipeline.Feed(".\r\n" + Reply(2));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Text, Reply(2));
+  EXPECT_TRUE(pipeline.Done());
+}
+
+TEST(TopPipeline, RestPastTheSkipBoundFails) {
+  TopPipeline pipeline(1, 2,
+                       {.Commands = 64,
+                        .Bytes = 16384,
+                        .ReplyBytes = 100,
+                        .CutLongReplies = true,
+                        .SkippedBytes = 1000});
+  pipeline.Start();
+  EXPECT_EQ(pipeline.Feed("+OK\r\n" + std::string(500, 'x')).size(), 1u);
+  EXPECT_FALSE(pipeline.Failed());
+  EXPECT_TRUE(pipeline.Feed(std::string(600, 'y')).empty());
+  EXPECT_TRUE(pipeline.Failed());
+  EXPECT_TRUE(pipeline.Feed("\r\n.\r\n" + Reply(2)).empty());
+}
+
+TEST(TopPipeline, LongRefusalFailsEvenWhenCutting) {
+  TopPipeline pipeline(1, 2,
+                       {.Commands = 64, .Bytes = 16384, .ReplyBytes = 100, .CutLongReplies = true});
+  pipeline.Start();
+  EXPECT_TRUE(pipeline.Feed("-ERR " + std::string(200, 'x')).empty());
+  EXPECT_TRUE(pipeline.Failed());
+}
+
 TEST(TopPipeline, BadInputFailsInsteadOfGrowing) {
   {
     SCOPED_TRACE("a reply past the bound");

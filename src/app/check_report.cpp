@@ -21,8 +21,9 @@ void AppendHex4(std::string& out, unsigned value) {
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
 }
 
-const char* SecurityName(SecurityMode mode) {
-  switch (mode) {
+const char* SecurityName(std::optional<SecurityMode> mode) {
+  if (!mode) return "unknown";
+  switch (*mode) {
     case SecurityMode::Tls:
       return "tls";
     case SecurityMode::StartTls:

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,8 @@ struct MailboxReport {
   // counts were not renewed (the deadline cut it short, it failed, or it was not checked).
   MailboxResult Result = MailboxResult::Failed;
   std::string NewestUidl;
-  SecurityMode Security = SecurityMode::None;
+  // Nothing when the stored `Security` text is not a known one.
+  std::optional<SecurityMode> Security = SecurityMode::None;
   // The server's certificate when the check failed on it; empty otherwise.
   TlsCertificate RejectedCertificate;
   // Newest message first, as the status window lists them.

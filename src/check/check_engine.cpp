@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "check/connection_security.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
 #include "text/string_table.h"
@@ -157,6 +158,17 @@ void CheckEngine::ContinueCycle() {
       record.StatusText = OwnString(state_.LanguageBase, OwnText::KeyringUnavailable);
       record.State = MailboxState::Idle;
       record.LastCheck = clock_.Now();
+      hooks_.MailboxFinished(index,
+                             {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
+    if (!EffectiveSecurity(record.Security)) {
+      // Fails closed before any connection: a guess at plain would send the password in clear.
+      record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownSecuritySetting);
+      record.State = MailboxState::Idle;
+      record.LastCheck = clock_.Now();
+      WriteReceiveLog(0, record.StatusText);
       hooks_.MailboxFinished(index,
                              {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);

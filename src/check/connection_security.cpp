@@ -7,15 +7,27 @@ namespace {
 constexpr std::size_t kSha256Digits = 64;
 }
 
-SecurityMode EffectiveSecurity(int16_t stored) {
+std::optional<SecurityMode> EffectiveSecurity(int16_t stored) {
   switch (stored) {
+    case 0:
+      return SecurityMode::None;
     case 1:
       return SecurityMode::Tls;
     case 2:
       return SecurityMode::StartTls;
     default:
-      return SecurityMode::None;
+      return std::nullopt;
   }
+}
+
+int16_t ReadSecurityCode(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty() || text == "0") return 0;
+  if (text == "1") return 1;
+  if (text == "2") return 2;
+  return kUnknownSecurity;
 }
 
 std::string NormalizeFingerprint(std::string_view text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,16 @@ enum class SecurityMode : int16_t {
 constexpr int32_t kPlainPop3Port = 110;
 constexpr int32_t kTlsPop3Port = 995;
 
-// The stored code as the engine uses it: codes it does not know mean a plain connection, so a
-// file written by a newer version never makes this one guess at a security it cannot provide.
-SecurityMode EffectiveSecurity(int16_t stored);
+// The code a mailbox holds when its `Security` text is none of the known ones.
+constexpr int16_t kUnknownSecurity = -1;
+
+// The stored code as the engine uses it; nothing for a code it does not know. Such a mailbox
+// is never checked: guessing plain would send the password in clear.
+std::optional<SecurityMode> EffectiveSecurity(int16_t stored);
+
+// The `Security` text as read: "0", "1" or "2" with blanks around them, and the empty text
+// (0); anything else is kUnknownSecurity.
+int16_t ReadSecurityCode(std::string_view text);
 
 // 64 upper-case hex digits, or empty when the text is not a SHA-256 fingerprint. Colons, blanks
 // and letter case are ignored, so "ab:cd:..." as tools print it is accepted.

@@ -121,6 +121,21 @@ std::string_view AfterStatusLine(std::string_view reply) {
   return reply.substr(std::min(lines.Position(), reply.size()));
 }
 
+std::string_view LeadingHeaderLines(std::string_view reply, std::size_t limit) {
+  const std::size_t start = reply.size() - AfterStatusLine(reply).size();
+  LineReader lines(reply.substr(start));
+  std::string_view line;
+  std::size_t kept = 0;
+  while (lines.Next(line)) {
+    const std::size_t end = lines.Position();
+    // A line the text ends in without its line end may go on past what arrived.
+    const char last = reply[start + end - 1];
+    if (end > limit || (last != '\n' && last != '\r')) break;
+    kept = end;
+  }
+  return reply.substr(0, start + kept);
+}
+
 void FirstHeaderValues(std::string_view text, std::span<const std::string_view> lowerNames,
                        std::span<std::optional<std::string>> values) {
   for (std::optional<std::string>& value : values) value.reset();

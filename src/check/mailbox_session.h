@@ -42,6 +42,11 @@ class SessionOutput {
 // Far above any real reply; a server that sends more ends the listing or header fetch.
 inline constexpr std::size_t kUidlBufferLimit = std::size_t{64} * 1024 * 1024;
 inline constexpr std::size_t kHeaderBufferLimit = std::size_t{1} * 1024 * 1024;
+// What is kept of a header block past kHeaderBufferLimit: its header lines that fit whole.
+inline constexpr std::size_t kKeptHeaderBytes = std::size_t{64} * 1024;
+// The rest of such a reply is skipped up to this many times the header bound; a reply longer
+// still is a flood, and the fetch ends there.
+inline constexpr std::size_t kSkippedReplyFactor = 16;
 
 struct SessionSetup {
   MailboxRecord& Record;

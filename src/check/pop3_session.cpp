@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "check/connection_security.h"
+#include "check/header_block.h"
 #include "check/new_mail_rules.h"
 #include "check/secure_failure_text.h"
 #include "text/own_text.h"
@@ -16,6 +18,8 @@ namespace postvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+// Bytes of a skipped reply kept so that its end mark is found across two blocks.
+constexpr std::size_t kEndMarkTail = 4;
 
 bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
 
@@ -76,7 +80,14 @@ void Pop3Session::Enter(Step step) {
 
 void Pop3Session::OnConnected() {
   if (step_ != Step::Connecting) return;
-  const SecurityMode mode = EffectiveSecurity(record_.Security);
+  const std::optional<SecurityMode> known = EffectiveSecurity(record_.Security);
+  if (!known) {
+    out_.StopConnectTimeout();
+    record_.StatusText = OwnString(languageBase_, OwnText::UnknownSecuritySetting);
+    EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record_.StatusText});
+    return;
+  }
+  const SecurityMode mode = *known;
   secure_.Begin(mode);
   if (mode == SecurityMode::Tls) {
     StartHandshake();
@@ -290,13 +301,17 @@ void Pop3Session::DecideHeaders() {
   record_.Headers.assign(static_cast<std::size_t>(record_.NewCount) + 1, MessageHeader{});
   Enter(Step::Top);
   Release(headerBuffer_);
+  topCut_ = false;
   topError_.Reset();
   topTerminator_.Reset();
   pipeline_.reset();
   pipelineEnding_ = false;
   if (ServerPipelines()) {
     pipeline_.emplace(currentMessage_, record_.MessageCount,
-                      PipelineLimits{.ReplyBytes = headerLimit_, .StopAtRefusal = true});
+                      PipelineLimits{.ReplyBytes = headerLimit_,
+                                     .StopAtRefusal = true,
+                                     .CutLongReplies = true,
+                                     .SkippedBytes = kSkippedReplyFactor * headerLimit_});
     ApplyPipelineEvents(pipeline_->Start());
     return;
   }
@@ -334,14 +349,18 @@ void Pop3Session::ApplyPipelineEvents(const std::vector<PipelineEvent>& events) 
     }
     out_.Log(stateCode, event.Text);
     if (pipelineEnding_) continue;
+    // A reply past the bound counts with the header lines that fit whole in what is kept.
+    const std::string_view reply =
+        event.Cut ? LeadingHeaderLines(event.Text, std::min(kKeptHeaderBytes, headerLimit_))
+                  : std::string_view(event.Text);
     // As for one TOP at a time: "-ERR" anywhere in a reply ends the fetch.
-    if (!event.Accepted || Contains(event.Text, "-ERR")) {
+    if (!event.Accepted || Contains(reply, "-ERR")) {
       pipelineEnding_ = true;
       pipeline_->StopSending();
       headerFetchUnfinished_ = false;
       continue;
     }
-    ExtractHeaders(record_, event.Text, ClampCount(event.Message), charsets_);
+    ExtractHeaders(record_, reply, ClampCount(event.Message), charsets_);
     currentMessage_ = ClampCount(event.Message + 1);
   }
   // An error during the write may already have ended this connection.
@@ -357,10 +376,44 @@ void Pop3Session::OnTopBlock(std::string_view bytes) {
   const std::size_t oldSize = buffer.size();
   buffer.append(bytes);
   out_.Log(Code(), bytes);
-  // Every way out below ends the fetch as far as this server allows.
+  if (topCut_) {
+    // Skipping the rest of a reply whose headers were cut: only its end matters, and only the
+    // bytes that may hold the start of that end are kept.
+    if (topTerminator_.Update(buffer, oldSize)) {
+      NextTop();
+      return;
+    }
+    topSkipped_ += buffer.size() - oldSize;
+    if (topSkipped_ > kSkippedReplyFactor * headerLimit_) {
+      Release(buffer);
+      EndHeaderFetch();
+      return;
+    }
+    if (buffer.size() > kEndMarkTail) buffer.erase(0, buffer.size() - kEndMarkTail);
+    return;
+  }
   if (buffer.size() > headerLimit_) {
+    // A refusal that long is no header block: the fetch ends there.
+    if (!buffer.starts_with("+OK")) {
+      Release(buffer);
+      EndHeaderFetch();
+      return;
+    }
+    // One message with a huge header block: what fits of it is shown, the rest of its reply
+    // is skipped, and the next message is fetched as usual.
+    const bool terminated = topTerminator_.Update(buffer, oldSize);
+    ExtractHeaders(record_, LeadingHeaderLines(buffer, std::min(kKeptHeaderBytes, headerLimit_)),
+                   currentMessage_, charsets_);
+    if (terminated) {
+      NextTop();
+      return;
+    }
+    // The end of the reply may begin in the last bytes; the memory goes back.
+    std::string tail = buffer.substr(buffer.size() - kEndMarkTail);
     Release(buffer);
-    EndHeaderFetch();
+    buffer = std::move(tail);
+    topCut_ = true;
+    topSkipped_ = 0;
     return;
   }
   const bool error = topError_.Update(buffer, oldSize);
@@ -371,7 +424,12 @@ void Pop3Session::OnTopBlock(std::string_view bytes) {
   }
   if (!terminated) return;
   ExtractHeaders(record_, buffer, currentMessage_, charsets_);
-  buffer.clear();
+  NextTop();
+}
+
+void Pop3Session::NextTop() {
+  headerBuffer_.clear();
+  topCut_ = false;
   topError_.Reset();
   topTerminator_.Reset();
   const int next = currentMessage_ + 1;

@@ -76,6 +76,8 @@ class Pop3Session : public MailboxSession {
   void OnQuitReply(std::string_view reply);
   void OnUidlBlock(std::string_view bytes);
   void OnTopBlock(std::string_view bytes);
+  // The current TOP reply is done with: the next message's goes out, or QUIT after the last.
+  void NextTop();
   void DecideHeaders();
   // The server listed PIPELINING in its reply to CAPA.
   bool ServerPipelines() const;
@@ -101,6 +103,9 @@ class Pop3Session : public MailboxSession {
   std::optional<TopPipeline> pipeline_;
   // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
   bool pipelineEnding_ = false;
+  // The current TOP reply passed the bound: its headers are taken, the rest is skipped.
+  bool topCut_ = false;
+  std::size_t topSkipped_ = 0;
 
   // Completion tests of the collected replies, fed only with what each block added.
   ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};

@@ -51,8 +51,13 @@ std::vector<PipelineEvent> TopPipeline::Feed(std::string_view bytes) {
   }
   pending_.append(bytes);
   std::size_t taken = 0;
-  while (!inFlight_.empty() && TakeReply(taken, events)) {
-    if (limits_.StopAtRefusal && !events.back().Accepted) stopped_ = true;
+  for (;;) {
+    const std::size_t before = events.size();
+    if (inFlight_.empty() || !TakeReply(taken, events)) break;
+    // The end of a cut reply adds no event of its own.
+    if (limits_.StopAtRefusal && events.size() > before && !events.back().Accepted) {
+      stopped_ = true;
+    }
     Refill(events);
   }
   // One erase for all the replies this block completed.
@@ -64,6 +69,7 @@ std::vector<PipelineEvent> TopPipeline::Feed(std::string_view bytes) {
 
 bool TopPipeline::TakeReply(std::size_t& taken, std::vector<PipelineEvent>& events) {
   const std::string_view text = std::string_view(pending_).substr(taken);
+  if (skipping_) return SkipReply(taken);
   // The status line decides the shape: "+OK" opens a block up to a lone dot, anything else
   // is one line.
   const std::size_t statusEnd = text.find(kLineEnd);
@@ -77,11 +83,14 @@ bool TopPipeline::TakeReply(std::size_t& taken, std::vector<PipelineEvent>& even
     // The dot line's CR LF may have begun in the bytes already searched.
     const std::size_t from = std::max(scanned_, kBlockEnd.size() - 1) - (kBlockEnd.size() - 1);
     const std::size_t at = text.find(kBlockEnd, std::max(from, statusEnd));
+    end = at == std::string_view::npos ? text.size() : at + kBlockEnd.size();
+    if (limits_.CutLongReplies && limits_.ReplyBytes != 0 && end > limits_.ReplyBytes) {
+      return CutReply(taken, at != std::string_view::npos ? end : std::string_view::npos, events);
+    }
     if (at == std::string_view::npos) {
       scanned_ = text.size();
       return false;
     }
-    end = at + kBlockEnd.size();
   } else {
     end = statusEnd + kLineEnd.size();
   }
@@ -89,14 +98,54 @@ bool TopPipeline::TakeReply(std::size_t& taken, std::vector<PipelineEvent>& even
     failed_ = true;
     return false;
   }
-  const Sent sent = inFlight_.front();
-  inFlight_.erase(inFlight_.begin());
-  bytesInFlight_ -= sent.Bytes;
+  const int message = inFlight_.front().Message;
+  PopOldest();
   events.push_back(
-      {PipelineEvent::Kind::Reply, sent.Message, accepted, std::string(text.substr(0, end))});
+      {PipelineEvent::Kind::Reply, message, accepted, std::string(text.substr(0, end))});
   taken += end;
   scanned_ = 0;
   return true;
+}
+
+bool TopPipeline::CutReply(std::size_t& taken, std::size_t end,
+                           std::vector<PipelineEvent>& events) {
+  const std::string_view text = std::string_view(pending_).substr(taken);
+  events.push_back({PipelineEvent::Kind::Reply, inFlight_.front().Message, true,
+                    std::string(text.substr(0, limits_.ReplyBytes)), true});
+  if (end != std::string_view::npos) {
+    PopOldest();
+    taken += end;
+    scanned_ = 0;
+    return true;
+  }
+  skipping_ = true;
+  skipped_ = 0;
+  scanned_ = 0;
+  return SkipReply(taken);
+}
+
+bool TopPipeline::SkipReply(std::size_t& taken) {
+  const std::string_view text = std::string_view(pending_).substr(taken);
+  const std::size_t at = text.find(kBlockEnd);
+  if (at == std::string_view::npos) {
+    // Only the bytes that may begin the end mark are kept.
+    const std::size_t dropped = text.size() - std::min(text.size(), kBlockEnd.size() - 1);
+    taken += dropped;
+    skipped_ += dropped;
+    if (limits_.SkippedBytes != 0 && skipped_ > limits_.SkippedBytes) failed_ = true;
+    return false;
+  }
+  skipping_ = false;
+  PopOldest();
+  taken += at + kBlockEnd.size();
+  scanned_ = 0;
+  return true;
+}
+
+void TopPipeline::PopOldest() {
+  const Sent sent = inFlight_.front();
+  inFlight_.erase(inFlight_.begin());
+  bytesInFlight_ -= sent.Bytes;
 }
 
 }  // namespace postvane

@@ -18,6 +18,7 @@ struct PipelineEvent {
   int Message = 0;        // the message number the command asks for
   bool Accepted = false;  // Reply: "+OK" with its header block; otherwise a one-line refusal
   std::string Text;       // Command: the line with CR LF; Reply: the reply as it came
+  bool Cut = false;       // Reply: Text is its first ReplyBytes bytes, the rest was skipped
 };
 
 struct PipelineLimits {
@@ -25,6 +26,10 @@ struct PipelineLimits {
   std::size_t Bytes = 16 * 1024;  // bytes of commands in flight at most
   std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
   bool StopAtRefusal = false;     // a refused command sends no more (as StopSending)
+  // A "+OK" reply past ReplyBytes is handed on cut (PipelineEvent::Cut) and the rest of it is
+  // skipped, rather than ending the fetch.
+  bool CutLongReplies = false;
+  std::size_t SkippedBytes = 0;  // longest rest of a cut reply skipped (0: no bound)
 };
 
 // "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been
@@ -45,10 +50,13 @@ class TopPipeline {
 
   // Every command sent has had its reply, and none is left to send.
   bool Done() const { return inFlight_.empty() && (stopped_ || next_ > last_); }
-  // A reply outgrew ReplyBytes, or bytes came with no command in flight.
+  // A reply outgrew ReplyBytes (and was not cut) or its rest outgrew SkippedBytes, or bytes
+  // came with no command in flight.
   bool Failed() const { return failed_; }
   std::size_t CommandsInFlight() const { return inFlight_.size(); }
   std::size_t BytesInFlight() const { return bytesInFlight_; }
+  // Bytes of a reply not complete yet that are held.
+  std::size_t PendingBytes() const { return pending_.size(); }
 
  private:
   struct Sent {
@@ -59,6 +67,12 @@ class TopPipeline {
   void Refill(std::vector<PipelineEvent>& events);
   // Takes the oldest reply from pending_ past `taken` when it is complete.
   bool TakeReply(std::size_t& taken, std::vector<PipelineEvent>& events);
+  // The oldest reply passed ReplyBytes: its start goes out cut, and its rest is skipped up to
+  // `end` (npos: not arrived yet).
+  bool CutReply(std::size_t& taken, std::size_t end, std::vector<PipelineEvent>& events);
+  // Reads past the rest of a cut reply; true once its end was taken.
+  bool SkipReply(std::size_t& taken);
+  void PopOldest();
 
   int next_;
   int last_;
@@ -67,6 +81,8 @@ class TopPipeline {
   std::size_t bytesInFlight_ = 0;
   std::string pending_;      // bytes of replies not yet complete
   std::size_t scanned_ = 0;  // bytes of the oldest reply already searched for its end
+  bool skipping_ = false;    // the oldest reply was cut: its rest is read up to its end
+  std::size_t skipped_ = 0;  // bytes of that rest so far
   bool stopped_ = false;
   bool failed_ = false;
 };

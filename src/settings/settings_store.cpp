@@ -9,6 +9,7 @@
 #include <optional>
 #include <system_error>
 
+#include "check/connection_security.h"
 #include "settings/ini_file.h"
 #include "text/text_encoding.h"
 
@@ -214,7 +215,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
   record.LastMail = Boolean(lastMail);
-  record.Security = ReadInt16(security);
+  record.Security = ReadSecurityCode(security);
   record.CertFingerprint = std::move(certFingerprint);
   record.UIDL = std::move(uidl);
   record.PasswordInKeyring = Boolean(inKeyring);
@@ -358,7 +359,10 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
     // A keyring that refuses keeps the old secret; the file never gets the password instead.
     if (secrets_ != nullptr) secrets_->Write(SecretKey(index), record.Password);
   }
-  Update({
+  // A `Security` text this version does not know stays as the file has it until the user
+  // picks a choice, so saving another field never turns the mailbox plain.
+  const bool knownSecurity = EffectiveSecurity(record.Security).has_value();
+  std::vector<KeyUpdate> updates{
       {section, "Name", record.Name},
       {section, "User", record.User},
       {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password),
@@ -369,10 +373,15 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
-      // A file that never had these keys stays as it was while they hold their defaults.
-      {section, "Security", Decimal(record.Security), false, record.Security == 0},
       {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()},
-  });
+  };
+  if (knownSecurity) {
+    // Before CertFingerprint, where a new file gets it. A file that never had these keys
+    // stays as it was while they hold their defaults.
+    updates.insert(updates.end() - 1,
+                   {section, "Security", Decimal(record.Security), false, record.Security == 0});
+  }
+  Update(updates);
 }
 
 void SettingsStore::SaveUidl(int16_t index, const std::string& uidl) {

@@ -52,6 +52,10 @@ enum class OwnText : int {
   // First use (80-99).
   NoMailboxEnabled = 80,    // the tray tool tip while no mailbox is enabled
   NoNotificationArea = 81,  // the desktop has no notification area; what to install
+
+  // Fail closed, bound every wait (100-119).
+  MailboxCheckTooLong = 100,     // the whole check of one mailbox ran past its limit
+  UnknownSecuritySetting = 101,  // the `Security` text is none this version knows
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -532,6 +532,7 @@ TEST(CheckEngineSocketTest, GarbageFromTheServerEndsInDefinedOutcomes) {
             .Expect(TopLine(3))
             .Send("+OK\r\n")
             .SendGarbage(3000, 11)
+            .Send("\r\n.\r\n")
             .Expect("QUIT")
             .Send("+OK\r\n");
     }

@@ -1,6 +1,7 @@
 // The configuration dialog as a user drives it: loading, switching mailboxes, closing, the
 // interval and port rules, the notify boxes, the password mask and the pickers.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -10,22 +11,28 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <vector>
 
+#include "check/connection_security.h"
 #include "check/secure_failure_text.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui_test_main.h"
 #include "settings/ini_file.h"
 #include "settings/std_file_system.h"
+#include "support/qt_check_rig.h"
+#include "support/scripted_pop3_server.h"
+#include "support/test_certificates.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -655,13 +662,78 @@ TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   EXPECT_EQ(Key("MailBox0", "RemotePort"), "1995");
 }
 
-TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {
-  state_.Mailboxes[0].Security = 5;
+TEST_F(ConfigWindowTest, UnknownSecurityTextShowsNoEntryAndStaysUntilTheUserPicks) {
+  for (const std::string raw : {"3", "-1", "tls", "ssl", "0x1"}) {
+    SCOPED_TRACE(raw);
+    QFile file(ini_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray::fromStdString("[MailBox0]\r\nName=Box\r\nSecurity=" + raw + "\r\n"));
+    file.close();
+    store_.LoadMailbox(state_.Mailboxes[0], 0);
+
+    // Ok after changing another field keeps the text as the file had it.
+    frmConfig* form = Open();
+    EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+    form->MailBoxName->setText("Renamed");
+    Close(form);
+    EXPECT_EQ(Key("MailBox0", "Name"), "Renamed");
+    EXPECT_EQ(Key("MailBox0", "Security"), raw);
+
+    // Only a choice the user makes replaces it.
+    form = Open();
+    EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+    form->cmbSecurity->setCurrentIndex(1);
+    emit form->cmbSecurity->activated(1);
+    Close(form);
+    EXPECT_EQ(Key("MailBox0", "Security"), "1");
+  }
+}
+
+// A server whose self-signed certificate holds markup in every name field: the question shows
+// that markup as written, with the certificate's real fingerprint, and Yes stores that one.
+TEST_F(ConfigWindowTest, TrustQuestionShowsCertificateNamesAsPlainText) {
+  const test::TestCertificates certificates;
+  if (!certificates.Ready()) GTEST_SKIP() << certificates.Failure();
+  const test::CertificateFiles& marked = certificates.Marked();
+  test::ScriptedPop3Server server([&marked](int) {
+    return test::Pop3Script().StartTls({marked.Certificate, marked.Key}).Hold();
+  });
+  ASSERT_NE(server.Port(), 0);
+  test::QtCheckRig rig;
+  MailboxRecord& checked = rig.Enable(0, server.Port());
+  checked.Security = 1;
+  ASSERT_TRUE(rig.RunCycle());
+  ASSERT_EQ(NormalizeFingerprint(checked.RejectedCertificate.Fingerprint),
+            NormalizeFingerprint(marked.Fingerprint))
+      << rig.Log();
+  state_.Mailboxes[0].RejectedCertificate = checked.RejectedCertificate;
+
   frmConfig* form = Open();
-  EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
+  form->Option1[0]->setChecked(true);
+  ASSERT_FALSE(form->cmdTrustCertificate->isHidden());
+  Qt::TextFormat format = Qt::AutoText;
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    format = box->textFormat();
+    shown = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  form->cmdTrustCertificate->click();
+
+  EXPECT_EQ(format, Qt::PlainText);
+  for (const auto& [field, value] : test::kMarkupNames) {
+    // Once in the subject, once in the issuer: it signed itself.
+    const QString name = QString::fromStdString(field + "=" + value);
+    EXPECT_EQ(shown.count(name), 2) << name.toStdString() << "\n" << shown.toStdString();
+  }
+  const std::string real = FingerprintWithColons(NormalizeFingerprint(marked.Fingerprint));
+  EXPECT_TRUE(shown.contains(QString::fromStdString(real))) << shown.toStdString();
   Close(form);
-  EXPECT_EQ(state_.Mailboxes[0].Security, 5);
-  EXPECT_EQ(Key("MailBox0", "Security"), "5");
+  EXPECT_EQ(NormalizeFingerprint(Key("MailBox0", "CertFingerprint").value_or("")),
+            NormalizeFingerprint(marked.Fingerprint));
+  server.Stop();
 }
 
 TEST_F(ConfigWindowTest, TrustButtonShowsTheCertificateAndStoresItOnlyWhenConfirmed) {

@@ -15,6 +15,17 @@
 
 namespace postvane {
 
+// A TOP reply for message n whose header block passes kHeaderBufferLimit: From first, a
+// Subject line that starts past kKeptHeaderBytes, and padding lines around it.
+inline std::string HugeHeaderReply(int n) {
+  const std::string pad = "X-Pad: " + std::string(1000, 'p') + "\r\n";
+  std::string reply = "+OK\r\nFrom: sender" + std::to_string(n) + "\r\n";
+  while (reply.size() < kKeptHeaderBytes + 100) reply += pad;
+  reply += "Subject: past the kept part\r\n";
+  while (reply.size() < kHeaderBufferLimit + 200 * 1000) reply += pad;
+  return reply + "\r\n.\r\n";
+}
+
 struct CheckEngineRig {
   ProgramState State;
   FakeSocket Socket;

@@ -152,7 +152,22 @@ bool TestCertificates::Make() {
   self.insert(self.end(), kNewKey.begin(), kNewKey.end());
   self.insert(self.end(), {"-subj", "/CN=localhost", "-keyout", selfSigned_.Key, "-out",
                            selfSigned_.Certificate});
-  return Run(self) && ReadFingerprint(selfSigned_);
+  if (!Run(self) || !ReadFingerprint(selfSigned_)) return false;
+
+  std::string subject;
+  for (const auto& [field, value] : kMarkupNames) {
+    subject += "/" + field + "=";
+    // A slash inside a value is written escaped.
+    for (const char c : value) subject += c == '/' ? std::string("\\/") : std::string(1, c);
+  }
+  marked_.Certificate = (folder / "marked.pem").string();
+  marked_.Key = (folder / "marked.key").string();
+  std::vector<std::string> marked = {"req",   "-config", "openssl.cnf", "-x509",
+                                     "-days", "2",       "-extensions", "server"};
+  marked.insert(marked.end(), kNewKey.begin(), kNewKey.end());
+  marked.insert(marked.end(),
+                {"-subj", subject, "-keyout", marked_.Key, "-out", marked_.Certificate});
+  return Run(marked) && ReadFingerprint(marked_);
 }
 
 TrustedAuthorityScope::TrustedAuthorityScope(const std::string& file) {

@@ -3,11 +3,22 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/temp_folder.h"
 
 namespace postvane::test {
+
+// Name fields made of markup, each in its own field of the Marked certificate's subject
+// (and, as it signs itself, its issuer): a bold text, a link, a comment opener that would hide
+// what follows, an image and a coloured text.
+inline const std::vector<std::pair<std::string, std::string>> kMarkupNames = {
+    {"ST", "<b>st</b>"},
+    {"L", "<a href=\"http://x\">l</a>"},
+    {"O", "<!--"},
+    {"OU", "<img src=x>"},
+    {"CN", "<font color=red>cn</font>"}};
 
 struct CertificateFiles {
   std::string Certificate;  // PEM
@@ -33,6 +44,8 @@ class TestCertificates {
   const CertificateFiles& Expired() const { return expired_; }
   // For localhost and 127.0.0.1, signed by itself.
   const CertificateFiles& SelfSigned() const { return selfSigned_; }
+  // Signed by itself, with kMarkupNames as its name fields.
+  const CertificateFiles& Marked() const { return marked_; }
 
  private:
   bool Make();
@@ -49,6 +62,7 @@ class TestCertificates {
   CertificateFiles wrongName_;
   CertificateFiles expired_;
   CertificateFiles selfSigned_;
+  CertificateFiles marked_;
 };
 
 // Sets SSL_CERT_FILE for the life of the object and restores what was there before.

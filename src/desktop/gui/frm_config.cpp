@@ -84,9 +84,14 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
       commonDialog1_(pickers) {
   ConfirmTrust = [this](QWidget* parent, const QString& details) {
     const QString title = Q(OwnString(state_.LanguageBase, OwnText::ServerCertificate));
+    QMessageBox box(QMessageBox::Question, title, details, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    // The details are the server's certificate: markup in its names must show as written,
+    // never draw other names, dates or fingerprints.
+    box.setTextFormat(Qt::PlainText);
     // "No" is the default: trusting must be a deliberate choice.
-    return QMessageBox::question(parent, title, details, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
   };
   setObjectName(QStringLiteral("frmConfig"));
   setAttribute(Qt::WA_DeleteOnClose);

@@ -13,6 +13,7 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
@@ -96,10 +97,15 @@ class frmMain : public QWidget, public Forms {
   QtTimer timeout_{kConnectTimeoutMs};
   QtTimer timerQuit_{kQuitWaitMs};
   QtTimer replyTimeout_{ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
-  // The core's socket: the Qt socket, with the reply time-out for servers that go silent.
-  SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
-                              return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
-                            }};
+  QtTimer checkLimit_{kCheckLimitTickMs};
+  // The Qt socket with the reply time-out for servers that go silent.
+  SilentServerGuard silenceGuard_{
+      winsock1_, replyTimeout_,
+      [this] { return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer); }};
+  // The core's socket: that one, with the limit of a whole mailbox check.
+  CheckTimeLimit socket_{silenceGuard_, checkLimit_, [this] {
+                           return OwnString(state_.LanguageBase, OwnText::MailboxCheckTooLong);
+                         }};
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;

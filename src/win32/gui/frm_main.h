@@ -13,6 +13,7 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "ports/forms.h"
 #include "ports/tray_icons.h"
@@ -85,10 +86,15 @@ class frmMain : public TrayIcons, public Forms {
   Win32Timer timeout_{kConnectTimeoutMs};
   Win32Timer timerQuit_{kQuitWaitMs};
   Win32Timer replyTimeout_{ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
-  // The core's socket: the Windows socket, with the reply time-out for servers that go silent.
-  SilentServerGuard socket_{winsock1_, replyTimeout_, [this] {
-                              return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer);
-                            }};
+  Win32Timer checkLimit_{kCheckLimitTickMs};
+  // The Windows socket with the reply time-out for servers that go silent.
+  SilentServerGuard silenceGuard_{
+      winsock1_, replyTimeout_,
+      [this] { return OwnString(state_.LanguageBase, OwnText::NoAnswerFromServer); }};
+  // The core's socket: that one, with the limit of a whole mailbox check.
+  CheckTimeLimit socket_{silenceGuard_, checkLimit_, [this] {
+                           return OwnString(state_.LanguageBase, OwnText::MailboxCheckTooLong);
+                         }};
   Win32Clock clock_;
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
