@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,49 @@ TEST(QtSocketTest, APortStillConnectedToTheSameServerIsAddressInUseAsAnEvent) {
   }
   GTEST_SKIP() << "this system let every port reconnect to the same server at once";
 }
+
+// Another program's connection from the same local port: to the same server the system
+// refuses the pair ("address not available" at connect), which must read as address in use so
+// that the check moves to the next port; to another server the port is fine.
+struct HeldPortCase {
+  const char* Name;
+  bool SameServer;
+  const char* Expected;
+};
+
+class QtSocketHeldPortTest : public testing::TestWithParam<HeldPortCase> {};
+
+TEST_P(QtSocketHeldPortTest, ConnectionFromAPortAnotherSocketHolds) {
+  ScriptedPop3Server server = GreetAndWait();
+  ScriptedPop3Server other = GreetAndWait();
+  const uint16_t heldTo = GetParam().SameServer ? server.Port() : other.Port();
+  // Port 20000 as the checks use it; when a parallel test has it, a port of our own.
+  uint16_t port = 20000;
+  auto holder = std::make_unique<test::PortHolder>(port, heldTo);
+  if (!holder->Held()) {
+    test::RefusingPort probe;
+    port = probe.Port();
+    holder.reset();
+  }
+  if (!holder) holder = std::make_unique<test::PortHolder>(port, heldTo);
+  ASSERT_TRUE(holder->Held());
+
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(port);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+  ASSERT_TRUE(DrainQueue());
+  EXPECT_EQ(listener.Events.front(), GetParam().Expected) << listener.ErrorText;
+  socket.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Held, QtSocketHeldPortTest,
+                         testing::Values(HeldPortCase{"SameServer", true, "error 10048"},
+                                         HeldPortCase{"OtherServer", false, "connect"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(QtSocketTest, LocalPortOutsideTheRangeLetsTheSystemChoose) {
   ScriptedPop3Server server = GreetAndWait();
