@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/net/minute_timer_ms.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -538,6 +539,28 @@ TEST(EventLoopTest, QtsOwnLoopRuns) {
   const bool glib = dispatcher->inherits("QEventDispatcherGlib");
   // Qt takes any value as "no GLib".
   EXPECT_EQ(glib, qgetenv("QT_NO_GLIB").isEmpty()) << dispatcher->metaObject()->className();
+}
+
+// The soak test's hook: a shorter minute timer only for a number in range, else the minute.
+struct MinuteTimerCase {
+  const char* Value;  // nullptr: not set
+  int Expected;       // 0: the normal minute
+};
+
+TEST(MinuteTimerMsTest, TakesOnlyANumberInRange) {
+  const MinuteTimerCase cases[] = {{nullptr, 0}, {"", 0},      {"abc", 0},
+                                   {"99", 0},    {"100", 100}, {"2500", 2500},
+                                   {"60001", 0}, {"-300", 0},  {"300ms", 0}};
+  for (const MinuteTimerCase& each : cases) {
+    SCOPED_TRACE(each.Value == nullptr ? "unset" : each.Value);
+    if (each.Value == nullptr) {
+      qunsetenv("POSTVANE_MINUTE_TIMER_MS");
+    } else {
+      qputenv("POSTVANE_MINUTE_TIMER_MS", each.Value);
+    }
+    EXPECT_EQ(MinuteTimerMs(), each.Expected == 0 ? kMinuteTimerMs : each.Expected);
+  }
+  qunsetenv("POSTVANE_MINUTE_TIMER_MS");
 }
 
 TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {
