@@ -11,7 +11,8 @@
 #   The hours are shared by the targets. Each target first runs in a build without sanitizers
 #   (several times faster), then its grown corpus is replayed and fuzzed further with ASan and
 #   UBSan. The grown corpus lives in fuzz-out/corpus/<target> and carries over to the next long
-#   run; what adds coverage is merged (-merge=1) into fuzz/corpus/<target>, to be committed.
+#   run; fuzz/corpus/<target> becomes its named seeds plus a minimal set (-set_cover_merge=1)
+#   with the coverage of everything found so far, to be committed.
 #   Every phase appends a line to fuzz/ledger.tsv, whose last column adds up the executions of
 #   all long runs so far.
 set -eu
@@ -117,6 +118,27 @@ record() {
   echo "$target ($phase, ${time}s): $runs executions, cov: $(status_field "$log" cov), $total in all long runs"
 }
 
+# The kept corpus anew: the named seeds (fuzz/corpus.py's and the regression-* inputs) always
+# stay; of everything else, kept and grown, a small set with the same coverage (set cover).
+keep() {
+  target=$1
+  kept="fuzz/corpus/$target"
+  before=$(ls "$kept" | wc -l)
+  fresh=$(mktemp -d)
+  "$fast/fuzz/$target" -set_cover_merge=1 "$fresh" "$kept" "$out/corpus/$target" \
+    >"$out/logs/$target-merge.log" 2>&1
+  named=$(find "$kept" -type f ! -regex '.*/[0-9a-f]\{40\}' -exec sha1sum {} + | cut -c1-40)
+  find "$kept" -type f -regex '.*/[0-9a-f]\{40\}' -delete
+  for input in "$fresh"/*; do
+    [ -e "$input" ] || continue
+    name=$(basename "$input")
+    case "$named" in *"$name"*) continue ;; esac
+    cp "$input" "$kept/$name"
+  done
+  rm -rf "$fresh"
+  echo "$target: kept corpus $before -> $(ls "$kept" | wc -l) inputs"
+}
+
 for target in $targets; do
   grown="$out/corpus/$target"
   mkdir -p "$grown"
@@ -130,9 +152,6 @@ for target in $targets; do
   run_target "$checked/fuzz/$target" "$checked_seconds" "$log" "$out/artifacts" "$grown" "fuzz/corpus/$target"
   record "$target" checked "$checked_seconds" "$log"
 
-  # Only inputs that add coverage join the kept corpus; the kept ones all stay.
-  before=$(ls "fuzz/corpus/$target" | wc -l)
-  "$fast/fuzz/$target" -merge=1 "fuzz/corpus/$target" "$grown" >"$out/logs/$target-merge.log" 2>&1
-  echo "$target: kept corpus $before -> $(ls "fuzz/corpus/$target" | wc -l) inputs"
+  keep "$target"
 done
 echo "== ledger: $ledger"
