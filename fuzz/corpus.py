@@ -294,18 +294,78 @@ def settings_seeds(transcripts):
     write("fuzz_settings", "dialog-fields", bytes([1, 4, 2 | 16]) + head + dialog)
 
 
+def header_seeds(transcripts):
+    """Header sections from the recorded TOP replies and from public mail: Python's own email
+    test messages and, when scripts/fetch-mail-corpus.sh has fetched it, the spam corpus."""
+    for name, exchanges in transcripts.items():
+        for exchange in exchanges:
+            if (exchange["command"] or "").startswith("TOP"):
+                number = exchange["command"].split()[1]
+                write("fuzz_headers", f"{name}-top-{number}", bytes([0]) + exchange["reply"].encode("latin-1"))
+    version = f"python{sys.version_info[0]}.{sys.version_info[1]}"
+    folders = [prefix / "lib" / version / "test" / "test_email" / "data"
+               for prefix in {pathlib.Path("/usr"), pathlib.Path(sys.base_prefix)}]
+    if os.environ.get("POSTVANE_MAIL_CORPUS"):
+        folders.append(pathlib.Path(os.environ["POSTVANE_MAIL_CORPUS"]))
+    for folder in sorted(set(folders)):
+        if not folder.is_dir():
+            continue
+        # The first few of each folder.
+        kept = 0
+        pattern = "msg_*.txt" if folder.name == "data" else "*"
+        for path in sorted(folder.rglob(pattern)):
+            if kept >= 24 or not path.is_file():
+                continue
+            raw = path.read_bytes()
+            head = raw.replace(b"\r\n", b"\n").split(b"\n\n", 1)[0].replace(b"\n", b"\r\n")
+            write("fuzz_headers", f"mail-{folder.parent.name}-{path.name}", bytes([0]) + b"+OK\r\n" + head[:8000])
+            kept += 1
+
+
+def certificate_seeds():
+    """Certificate texts as a TLS layer reports them, from the system's authorities and from a
+    certificate made here for localhost."""
+    def short(text):
+        data = text.encode()[:255]
+        return bytes([len(data)]) + data
+
+    def openssl(*args, data=None):
+        return subprocess.run(["openssl", *args], input=data, capture_output=True, check=True).stdout
+
+    pems = sorted(pathlib.Path("/etc/ssl/certs").glob("*.pem"))[:6]
+    with tempfile.TemporaryDirectory() as folder:
+        key, cert = pathlib.Path(folder) / "key.pem", pathlib.Path(folder) / "cert.pem"
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                "/CN=localhost/O=Postvane Test", "-keyout", str(key), "-out", str(cert))
+        for index, pem in enumerate([cert] + pems):
+            text = openssl("x509", "-noout", "-subject", "-issuer", "-startdate", "-enddate",
+                           "-fingerprint", "-sha256", "-nameopt", "RFC2253", "-in", str(pem)).decode()
+            fields = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
+            digits = fields.get("sha256 Fingerprint", fields.get("SHA256 Fingerprint", ""))
+            certificate = [fields.get("subject", ""), fields.get("issuer", ""),
+                           fields.get("notBefore", ""), fields.get("notAfter", ""),
+                           digits.replace(":", "")]
+            for failure, flags in ((5, 2), (0, 1), (8, 2)):
+                seed = bytes([failure, index % 6, flags]) + b"".join(short(f) for f in certificate)
+                seed += short("TLSv1.3") + short("TLS_AES_256_GCM_SHA384") + short("certificate verify failed")
+                write("fuzz_certificate", f"cert-{index}-{failure}", seed + digits.lower().encode())
+
+
 def seeds():
     transcripts = load_transcripts()
     if not transcripts:
         raise SystemExit("no transcripts; run: fuzz/corpus.py record")
     # Inputs that once found a problem are kept as they are: regression-*.
-    for target in ("fuzz_cycle", "fuzz_dialogue", "fuzz_rules", "fuzz_settings"):
+    for target in ("fuzz_cycle", "fuzz_dialogue", "fuzz_rules", "fuzz_settings", "fuzz_headers",
+                   "fuzz_certificate"):
         for seed in (CORPUS / target).glob("*"):
             if not seed.name.startswith("regression-"):
                 seed.unlink()
     dialogue_seeds(transcripts)
     rules_seeds(transcripts)
     settings_seeds(transcripts)
+    header_seeds(transcripts)
+    certificate_seeds()
     for target in sorted(CORPUS.iterdir()):
         print(f"{target.name}: {len(list(target.iterdir()))} seeds")
 

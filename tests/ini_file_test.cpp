@@ -391,6 +391,41 @@ TEST_P(IniFileEncodingTest, EveryByteValueSurvivesAsBytes) {
   }
 }
 
+// Lines a write leaves alone go back as they were, however often the file is saved: bytes that
+// happen to be valid UTF-8 stay bytes, and text keeps its characters.
+TEST_P(IniFileEncodingTest, ValuesSurviveLaterWritesOfOtherKeys) {
+  const std::string passwords[] = {"\xC3\x9C"s, "\xC3\xBC\xE2\x82\xAC"s, "\xE9t\xE9"s, "plain"s};
+  const std::string names[] = {"\xC3\x83\xC2\xA9"s, "Caf\xC3\xA9"s, "\xE6\x97\xA5\xE6\x9C\xAC"s};
+  for (const std::string& password : passwords) {
+    for (const std::string& name : names) {
+      SCOPED_TRACE(testing::PrintToString(password) + " " + testing::PrintToString(name));
+      IniFile ini(Encoded("[MailBox0]\r\nEnabled=1\r\n"));
+      ini.WriteBytes("MailBox0", "Password", password);
+      ini.Write("MailBox0", "Name", name);
+      std::string bytes = ini.Bytes();
+      for (const char* other : {"UIDL", "Enabled", "LastMail"}) {
+        IniFile again(bytes);
+        again.Write("MailBox0", other, "0");
+        again.Write("General", "Interval", "5");
+        bytes = again.Bytes();
+      }
+      const IniFile last(bytes);
+      EXPECT_TRUE(bytes.starts_with(GetParam().mark));
+      EXPECT_EQ(last.Read("MailBox0", "Password"), password);
+      EXPECT_EQ(last.ReadText("MailBox0", "Name"), name);
+    }
+  }
+}
+
+TEST_P(IniFileEncodingTest, ReadTextGivesTheCharactersOfTheFile) {
+  const std::string text = "[S]\r\nName = \"\xC3\x83\xC2\xA9 \xE2\x82\xAC\" \r\nNone=\r\n";
+  const IniFile ini(Encoded(text));
+  EXPECT_EQ(ini.ReadText("S", "Name"), "\xC3\x83\xC2\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(ini.ReadText("S", "None"), "");
+  EXPECT_EQ(ini.ReadText("S", "Missing"), std::nullopt);
+  EXPECT_EQ(ini.ReadText("T", "Name"), std::nullopt);
+}
+
 INSTANTIATE_TEST_SUITE_P(Marks, IniFileEncodingTest,
                          ::testing::Values(EncodingCase{"Plain", "", AsIs},
                                            EncodingCase{"Utf8Mark", "\xEF\xBB\xBF", AsIs},
@@ -401,7 +436,14 @@ INSTANTIATE_TEST_SUITE_P(Marks, IniFileEncodingTest,
 TEST(IniFileEncodingTest, Utf16TextWritesInvalidUtf8AsWindows1252) {
   IniFile ini("\xFF\xFE"s);
   ini.Write("S", "Name", "Caf\xE9");
-  EXPECT_EQ(ini.Bytes(), "\xFF\xFE"s + AsUtf16Le("[S]\r\nName=Caf") + "\xE9\0"s + AsUtf16Le("\r\n"));
+  EXPECT_EQ(ini.Bytes(),
+            "\xFF\xFE"s + AsUtf16Le("[S]\r\nName=Caf") + "\xE9\0"s + AsUtf16Le("\r\n"));
+}
+
+TEST(IniFileEncodingTest, EightBitTextIsUtf8OrElseWindows1252) {
+  const IniFile ini("[S]\nA=Caf\xE9\nB=Caf\xC3\xA9\n"s);
+  EXPECT_EQ(ini.ReadText("S", "A"), "Caf\xC3\xA9");
+  EXPECT_EQ(ini.ReadText("S", "B"), "Caf\xC3\xA9");
 }
 
 TEST(IniFileEncodingTest, BrokenUtf16IsReadSafely) {

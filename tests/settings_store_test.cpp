@@ -838,5 +838,54 @@ TEST_F(SettingsStoreTest, Utf16FileKeepsItsEncodingThroughSaves) {
   }
 }
 
+// Every file form the reader accepts, with the saves the programs make one after another: a
+// password, a name and a unique-id come back as they were saved. The passwords "d=" and "W="
+// are stored as bytes that are also valid UTF-8 (C3 9C, C3 A9).
+struct FileFormCase {
+  const char* Name;
+  std::string Start;
+};
+
+class SettingsFileFormTest : public SettingsStoreTest,
+                             public ::testing::WithParamInterface<FileFormCase> {};
+
+TEST_P(SettingsFileFormTest, ValuesComeBackAfterEverySave) {
+  File() = GetParam().Start;
+  const std::string passwords[] = {"d="s, "W="s, "p\xC3\xA4ss \xE2\x82\xAC"s, "\xF0\x9F\x94\x91"s};
+  const std::string uidls[] = {"\xC3\xA9-1"s, "\xE9\xFF\x01"s, "000000016b166695"s};
+  for (const std::string& password : passwords) {
+    for (const std::string& uidl : uidls) {
+      SCOPED_TRACE(testing::PrintToString(password) + " " + testing::PrintToString(uidl));
+      MailboxRecord record = SampleMailbox();
+      record.Password = password;
+      record.Name = "\xC3\x83\xC2\xA9 Home";
+      record.User = "\xC3\xA9l\xC3\xA8ve";
+      store.SaveMailbox(record, 3);
+      store.SaveUidl(3, uidl);
+      store.SaveMailbox(SampleMailbox(), 4);
+      GeneralSettings general = LoadGeneral();
+      general.MailProgram = "/opt/\xC3\x83\xC2\xA9/mail";
+      store.SaveGeneral(general);
+      store.SaveUidl(4, "x");
+      const MailboxRecord loaded = Load(3);
+      EXPECT_EQ(loaded.Password, password);
+      EXPECT_EQ(loaded.Name, record.Name);
+      EXPECT_EQ(loaded.User, record.User);
+      EXPECT_EQ(loaded.UIDL, uidl);
+      EXPECT_EQ(LoadGeneral().MailProgram, general.MailProgram);
+      EXPECT_TRUE(File().starts_with(GetParam().Start.substr(0, 2)));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, SettingsFileFormTest,
+    ::testing::Values(
+        FileFormCase{"None", ""}, FileFormCase{"Plain", "[General]\r\nInterval=5\r\n"},
+        FileFormCase{"Utf8Mark", "\xEF\xBB\xBF[General]\r\nInterval=5\r\n"},
+        FileFormCase{"Utf16Little", "\xFF\xFE"s + Utf16Bytes("[General]\r\nInterval=5\r\n", false)},
+        FileFormCase{"Utf16Big", "\xFE\xFF"s + Utf16Bytes("[General]\r\nInterval=5\r\n", true)}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 }  // namespace
 }  // namespace postvane

@@ -1,6 +1,8 @@
 // Private-profile parsing and line-by-line updates.
 #include "settings/ini_file.h"
 
+#include <cstring>
+
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -73,46 +75,43 @@ bool LooksLikeUtf16(std::string_view afterMark) {
   return afterMark.empty() || afterMark.substr(0, 16).find('\0') != kNone;
 }
 
-// UTF-16 bytes (after the mark) as 8-bit lines, each converted on its own; an odd last byte is
-// dropped. CR and LF both end a line here as they do for the reader.
-std::string NarrowFromUtf16(std::string_view bytes, bool big) {
-  std::string out;
-  std::u16string line;
+// UTF-16 bytes (after the mark) as units; an odd last byte is dropped.
+std::u16string UnitsOf(std::string_view bytes, bool big) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto first = static_cast<unsigned char>(bytes[i]);
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    const auto unit = static_cast<char16_t>(big ? (first << 8) | second : (second << 8) | first);
-    line.push_back(unit);
-    if (unit == u'\n' || unit == u'\r') {
-      out += Utf16ToNarrow(line);
-      line.clear();
-    }
+    units.push_back(static_cast<char16_t>(big ? (first << 8) | second : (second << 8) | first));
   }
-  out += Utf16ToNarrow(line);
-  return out;
+  return units;
 }
 
-std::string Utf16FromNarrow(std::string_view text, bool big) {
-  std::string out(big ? kUtf16BigMark : kUtf16LittleMark);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    end = end == kNone ? text.size() : end + 1;
-    for (char16_t unit : NarrowToUtf16(text.substr(start, end - start))) {
-      const auto high = static_cast<char>(unit >> 8);
-      const auto low = static_cast<char>(unit & 0xFF);
-      out.push_back(big ? high : low);
-      out.push_back(big ? low : high);
-    }
-    start = end;
+void AppendUnits(std::string& out, std::u16string_view units, bool big) {
+  for (const char16_t unit : units) {
+    const auto high = static_cast<char>(unit >> 8);
+    const auto low = static_cast<char>(unit & 0xFF);
+    out.push_back(big ? high : low);
+    out.push_back(big ? low : high);
   }
-  return out;
+}
+
+// Position of the byte at or after `from`, or npos.
+std::size_t FindByte(std::string_view bytes, char byte, std::size_t from) {
+  if (from >= bytes.size()) return kNone;
+  const void* found = std::memchr(bytes.data() + from, byte, bytes.size() - from);
+  return found == nullptr
+             ? kNone
+             : static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+}
+
+std::u16string AsciiUnits(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
 }
 
 }  // namespace
 
 IniFile::IniFile(std::string_view fileBytes) {
-  std::string converted;
   std::string_view bytes = fileBytes;
   if (bytes.starts_with(kUtf8Mark)) {
     form_ = Form::Utf8Marked;
@@ -121,13 +120,19 @@ IniFile::IniFile(std::string_view fileBytes) {
              LooksLikeUtf16(bytes.substr(2))) {
     const bool big = bytes.starts_with(kUtf16BigMark);
     form_ = big ? Form::Utf16Big : Form::Utf16Little;
-    converted = NarrowFromUtf16(bytes.substr(2), big);
-    bytes = converted;
+    ReadUtf16Lines(UnitsOf(bytes.substr(2), big));
+    return;
   }
   bool endSeen = false;
   std::size_t start = 0;
+  // The next CR and the next LF, each looked for once over the whole file: a file is read
+  // many times per check, and a byte-by-byte search for either showed in the profiles.
+  std::size_t nextCr = FindByte(bytes, '\r', 0);
+  std::size_t nextLf = FindByte(bytes, '\n', 0);
   while (start < bytes.size()) {
-    const std::size_t stop = bytes.find_first_of("\r\n", start);
+    if (nextCr < start) nextCr = FindByte(bytes, '\r', start);
+    if (nextLf < start) nextLf = FindByte(bytes, '\n', start);
+    const std::size_t stop = nextCr < nextLf ? nextCr : nextLf;
     Line line;
     if (stop == kNone) {
       line.text = std::string(bytes.substr(start));
@@ -143,23 +148,87 @@ IniFile::IniFile(std::string_view fileBytes) {
         endSeen = true;
       }
     }
+    Index(line);
     lines_.push_back(std::move(line));
   }
 }
 
+void IniFile::ReadUtf16Lines(std::u16string_view units) {
+  // CR, LF and CR LF end a line here as in an 8-bit file; each line's 8-bit text is made from
+  // its own characters.
+  bool endSeen = false;
+  std::size_t start = 0;
+  while (start < units.size()) {
+    std::size_t stop = start;
+    while (stop < units.size() && units[stop] != u'\r' && units[stop] != u'\n') ++stop;
+    Line line;
+    line.units = std::u16string(units.substr(start, stop - start));
+    line.text = Utf16ToNarrow(line.units);
+    start = stop;
+    if (stop < units.size()) {
+      const bool crLf = units[stop] == u'\r' && stop + 1 < units.size() && units[stop + 1] == u'\n';
+      line.end = crLf ? "\r\n" : units[stop] == u'\r' ? "\r" : "\n";
+      start = stop + line.end.size();
+      if (!endSeen) {
+        newLineEnd_ = line.end;
+        endSeen = true;
+      }
+    }
+    Index(line);
+    lines_.push_back(std::move(line));
+  }
+}
+
+IniFile::Line IniFile::MakeLine(std::string text, std::string end) const {
+  Line line;
+  SetText(line, std::move(text));
+  line.end = std::move(end);
+  return line;
+}
+
+void IniFile::SetText(Line& line, std::string text) const {
+  if (!Utf16()) {
+    line.text = std::move(text);
+  } else {
+    // Written text is UTF-8 (bytes come through WriteBytes as Windows-1252 characters); the
+    // 8-bit text is then what a fresh read of the file would make of the line.
+    line.units = NarrowToUtf16(text);
+    line.text = Utf16ToNarrow(line.units);
+  }
+  Index(line);
+}
+
+void IniFile::Index(Line& line) {
+  const ParsedLine parsed = Parse(line.text);
+  const char* start = line.text.data();
+  line.kind = static_cast<int>(parsed.kind);
+  line.nameAt = parsed.name.empty() ? 0 : static_cast<std::size_t>(parsed.name.data() - start);
+  line.nameSize = parsed.name.size();
+  line.valueAt = parsed.value.empty() ? 0 : static_cast<std::size_t>(parsed.value.data() - start);
+  line.valueSize = parsed.value.size();
+}
+
+bool IniFile::IsSection(const Line& line) {
+  return line.kind == static_cast<int>(LineKind::Section);
+}
+
+bool IniFile::IsKey(const Line& line) { return line.kind == static_cast<int>(LineKind::Key); }
+
+std::string_view IniFile::NameOf(const Line& line) {
+  return std::string_view(line.text).substr(line.nameAt, line.nameSize);
+}
+
 std::size_t IniFile::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const ParsedLine parsed = Parse(lines_[i].text);
-    if (parsed.kind == LineKind::Section && SameName(parsed.name, section)) return i;
+    if (IsSection(lines_[i]) && SameName(NameOf(lines_[i]), section)) return i;
   }
   return kNone;
 }
 
 std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) const {
   for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
-    const ParsedLine parsed = Parse(lines_[i].text);
-    if (parsed.kind == LineKind::Section) break;
-    if (parsed.kind == LineKind::Key && SameName(parsed.name, key)) return i;
+    if (IsSection(lines_[i])) break;
+    if (IsKey(lines_[i]) && SameName(NameOf(lines_[i]), key)) return i;
   }
   return kNone;
 }
@@ -173,20 +242,39 @@ void IniFile::Remove(std::string_view section, std::string_view key) {
   }
 }
 
+std::string_view IniFile::ValueOf(const Line& line) {
+  std::string_view value = std::string_view(line.text).substr(line.valueAt, line.valueSize);
+  if (Quoted(value)) value = value.substr(1, value.size() - 2);
+  return value.substr(0, value.find('\0'));
+}
+
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
   const std::size_t sectionLine = FindSection(section);
   if (sectionLine == kNone) return std::nullopt;
   const std::size_t keyLine = FindKey(sectionLine, key);
   if (keyLine == kNone) return std::nullopt;
-  std::string_view value = Parse(lines_[keyLine].text).value;
-  if (Quoted(value)) value = value.substr(1, value.size() - 2);
-  return std::string(value.substr(0, value.find('\0')));
+  return std::string(ValueOf(lines_[keyLine]));
+}
+
+std::optional<std::string> IniFile::ReadText(std::string_view section, std::string_view key) const {
+  const std::size_t sectionLine = FindSection(section);
+  if (sectionLine == kNone) return std::nullopt;
+  const std::size_t keyLine = FindKey(sectionLine, key);
+  if (keyLine == kNone) return std::nullopt;
+  if (!Utf16()) return DecodeUtf8OrWindows1252(ValueOf(lines_[keyLine]));
+  // The 8-bit text of a UTF-16 line cannot tell Windows-1252 bytes from UTF-8; the line's own
+  // characters can. Names, '=', blanks and quotes are ASCII, so the value sits where it does
+  // in the 8-bit text.
+  Line wide;
+  wide.text = Utf16ToUtf8(lines_[keyLine].units);
+  Index(wide);
+  return std::string(ValueOf(wide));
 }
 
 bool IniFile::HasSection(std::string_view section) const { return FindSection(section) != kNone; }
 
 void IniFile::WriteBytes(std::string_view section, std::string_view key, std::string_view value) {
-  if (form_ != Form::Utf16Little && form_ != Form::Utf16Big) return Write(section, key, value);
+  if (!Utf16()) return Write(section, key, value);
   // Written back as UTF-16, a line is read as UTF-8 when it is valid UTF-8; bytes that happen to
   // be valid UTF-8 must still come back as the same Windows-1252 characters.
   Write(section, key, Windows1252ToUtf8(value));
@@ -208,7 +296,7 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
   auto insertAfter = [this](std::size_t index, std::string lineText) {
     if (index < lines_.size() && lines_[index].end.empty()) lines_[index].end = newLineEnd_;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index + 1),
-                  Line{std::move(lineText), newLineEnd_});
+                  MakeLine(std::move(lineText), newLineEnd_));
   };
 
   const std::size_t sectionLine = FindSection(section);
@@ -221,21 +309,20 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
     header += '[';
     header += section;
     header += ']';
-    lines_.push_back(Line{std::move(header), newLineEnd_});
-    lines_.push_back(Line{std::move(text), newLineEnd_});
+    lines_.push_back(MakeLine(std::move(header), newLineEnd_));
+    lines_.push_back(MakeLine(std::move(text), newLineEnd_));
     return;
   }
 
   std::size_t lastKey = sectionLine;
   for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
-    const ParsedLine parsed = Parse(lines_[i].text);
-    if (parsed.kind == LineKind::Section) break;
-    if (parsed.kind != LineKind::Key) continue;
-    if (SameName(parsed.name, key)) {
+    if (IsSection(lines_[i])) break;
+    if (!IsKey(lines_[i])) continue;
+    if (SameName(NameOf(lines_[i]), key)) {
       // Keep the key as the file spells it; only the value changes.
-      std::string replaced(parsed.name);
+      std::string replaced(NameOf(lines_[i]));
       replaced += text.substr(key.size());
-      lines_[i].text = std::move(replaced);
+      SetText(lines_[i], std::move(replaced));
       return;
     }
     lastKey = i;
@@ -244,17 +331,23 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
 }
 
 std::string IniFile::Bytes() const {
+  std::string out;
+  if (Utf16()) {
+    const bool big = form_ == Form::Utf16Big;
+    out += big ? kUtf16BigMark : kUtf16LittleMark;
+    for (const Line& line : lines_) {
+      AppendUnits(out, line.units, big);
+      AppendUnits(out, AsciiUnits(line.end), big);
+    }
+    return out;
+  }
   std::size_t size = 0;
   for (const Line& line : lines_) size += line.text.size() + line.end.size();
-  std::string out;
   out.reserve(size + kUtf8Mark.size());
   if (form_ == Form::Utf8Marked) out += kUtf8Mark;
   for (const Line& line : lines_) {
     out += line.text;
     out += line.end;
-  }
-  if (form_ == Form::Utf16Little || form_ == Form::Utf16Big) {
-    return Utf16FromNarrow(out, form_ == Form::Utf16Big);
   }
   return out;
 }

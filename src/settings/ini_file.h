@@ -15,8 +15,10 @@ namespace postvane {
 // and the file keeps its line ends (CR LF for a new file). CR, LF and CR LF each end a line.
 // A file that starts with a byte-order mark (UTF-8, UTF-16 little or big endian) is read as the
 // platform reads it and written back in the same form; values of a UTF-16 file come out as
-// Windows-1252 bytes when every character has one, UTF-8 otherwise. (An 8-bit file that only
-// starts with the bytes of a UTF-16 mark, without the zero bytes of UTF-16 text, stays 8-bit.)
+// Windows-1252 bytes when every character has one, UTF-8 otherwise. The lines of a UTF-16 file
+// that were not written go back unit for unit, never through that 8-bit form. (An 8-bit file
+// that only starts with the bytes of a UTF-16 mark, without the zero bytes of UTF-16 text,
+// stays 8-bit.)
 class IniFile {
  public:
   IniFile() = default;
@@ -25,6 +27,9 @@ class IniFile {
   // The value's bytes, uncut; nullopt when the section or the key is missing. A key line
   // without a value gives the empty text.
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+  // The value as text, valid UTF-8: a UTF-16 file's characters as they are; an 8-bit file's
+  // bytes as UTF-8 when they are valid UTF-8, else as Windows-1252.
+  std::optional<std::string> ReadText(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
 
   // Creates or replaces the key's line. A new key goes after the last key of its section,
@@ -45,7 +50,29 @@ class IniFile {
   struct Line {
     std::string text;  // without its line end
     std::string end;   // "\r\n", "\n", or "" for a last line without one
+    // A UTF-16 file's line as the file holds it, without its line end.
+    std::u16string units;
+    // The line parsed once, when its text was set: what it is, and where its name and its
+    // value (trimmed, quotes still on) sit in the text.
+    int kind = 0;
+    std::size_t nameAt = 0;
+    std::size_t nameSize = 0;
+    std::size_t valueAt = 0;
+    std::size_t valueSize = 0;
   };
+
+  static void Index(Line& line);
+  static bool IsSection(const Line& line);
+  static bool IsKey(const Line& line);
+  static std::string_view NameOf(const Line& line);
+
+  void ReadUtf16Lines(std::u16string_view units);
+  // A line of this file's form with the given 8-bit text.
+  Line MakeLine(std::string text, std::string end) const;
+  void SetText(Line& line, std::string text) const;
+  bool Utf16() const { return form_ == Form::Utf16Little || form_ == Form::Utf16Big; }
+  // The line's key value, trimmed and without its quotes, cut at a NUL.
+  static std::string_view ValueOf(const Line& line);
 
   // Index of the first header line of the section, or npos.
   std::size_t FindSection(std::string_view section) const;

@@ -83,9 +83,9 @@ class Reader {
 
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.
   std::string Text(std::string_view section, std::string_view key, std::string_view fallback = {}) {
-    std::optional<std::string> value = ini_.Read(section, key);
+    std::optional<std::string> value = ini_.ReadText(section, key);
     if (!value) return std::string(fallback);
-    return CutToCodePoints(DecodeUtf8OrWindows1252(*value), kValueLimit);
+    return CutToCodePoints(*value, kValueLimit);
   }
 
  private:
@@ -385,7 +385,8 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
 }
 
 void SettingsStore::SaveUidl(int16_t index, const std::string& uidl) {
-  Update({{MailboxSection(index), "UIDL", uidl}});
+  // The server's bytes, not text: they must read back the same in every file form.
+  Update({{MailboxSection(index), "UIDL", uidl, /*Binary=*/true}});
 }
 
 void SettingsStore::SaveGeneral(const GeneralSettings& general) {

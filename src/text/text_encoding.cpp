@@ -210,18 +210,23 @@ char32_t CodePointAt(std::string_view text, std::size_t at, std::size_t& length)
 }
 
 std::string Utf16ToNarrow(std::u16string_view text) {
-  const std::u32string codePoints = CodePointsOf(text);
   std::string out;
-  out.reserve(codePoints.size());
-  for (char32_t cp : codePoints) {
-    const int byte = Windows1252Byte(cp);
-    if (byte < 0) {
-      out.clear();
-      for (char32_t each : codePoints) AppendUtf8(out, each);
-      return out;
-    }
+  out.reserve(text.size());
+  for (const char16_t unit : text) {
+    // A surrogate is part of a character beyond Windows-1252, or a broken one: UTF-8 then.
+    const int byte = unit < 0x80                          ? unit
+                     : (unit >= 0xD800 && unit <= 0xDFFF) ? -1
+                                                          : Windows1252Byte(unit);
+    if (byte < 0) return Utf16ToUtf8(text);
     out.push_back(static_cast<char>(byte));
   }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t cp : CodePointsOf(text)) AppendUtf8(out, cp);
   return out;
 }
 

@@ -27,6 +27,8 @@ std::string DecodeUtf8OrWindows1252(std::string_view bytes);
 std::string Utf16ToNarrow(std::u16string_view text);
 // The way back: valid UTF-8 is read as UTF-8, anything else as Windows-1252.
 std::u16string NarrowToUtf16(std::string_view bytes);
+// UTF-16 as UTF-8, character for character; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 // Valid UTF-8 kept; every byte of a malformed sequence becomes U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view bytes);

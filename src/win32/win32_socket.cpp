@@ -35,6 +35,7 @@ SocketError Win32Socket::Connect() {
   }
   ++generation_;
   ended_ = false;
+  chosenPort_ = false;
   pending_.clear();
 
   socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -53,6 +54,7 @@ SocketError Win32Socket::Connect() {
     ended_ = true;
     return {number, SystemErrorText(static_cast<unsigned long>(number))};
   }
+  chosenPort_ = local.sin_port != 0;
   // From here on the socket is non-blocking and speaks only through the message loop.
   WSAAsyncSelect(socket_, window_.Handle(), SocketMessage(),
                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
@@ -79,8 +81,15 @@ void Win32Socket::StartConnect(const in_addr& address) {
   if (connect(socket_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) ==
       SOCKET_ERROR) {
     const int number = WSAGetLastError();
-    if (number != WSAEWOULDBLOCK) PostFailure(number);
+    if (number != WSAEWOULDBLOCK) PostFailure(ConnectErrorNumber(number));
   }
+}
+
+int Win32Socket::ConnectErrorNumber(int number) const {
+  // "Address not available" from connect after a good bind of our port, towards a valid remote
+  // port (checked before connecting): another socket on this port already talks to the same
+  // server, ours closed a moment ago or another program's. The next port is the way out.
+  return number == WSAEADDRNOTAVAIL && chosenPort_ ? kSocketAddressInUse : number;
 }
 
 void Win32Socket::PostFailure(int number) {
@@ -138,7 +147,7 @@ void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
   switch (WSAGETSELECTEVENT(lParam)) {
     case FD_CONNECT:
       if (number != 0) {
-        EndWithError(number);
+        EndWithError(ConnectErrorNumber(number));
       } else {
         const BOOL noDelay = TRUE;
         setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),

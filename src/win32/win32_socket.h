@@ -16,7 +16,8 @@ namespace postvane {
 // ...) with the system's texts; 40020 for a request the socket's state does not allow.
 // The local port is bound plainly, without address reuse: a port that any socket still holds,
 // our own closed connections included, is taken (10048 at the connect request), and the cycle
-// walks on to the next one. Names are looked up asynchronously (IPv4).
+// walks on to the next one. A bound port whose pair with the server is already in use (10049 from
+// connect) is reported as 10048 too. Names are looked up asynchronously (IPv4).
 // Every event reaches the listener from the message loop, never inside a call on this socket;
 // events of a connection that was closed or replaced are dropped.
 class Win32Socket : public Socket {
@@ -57,6 +58,8 @@ class Win32Socket : public Socket {
   void OnSocketEvent(WPARAM wParam, LPARAM lParam);
   void OnLookupDone(WPARAM wParam, LPARAM lParam);
   void StartConnect(const in_addr& address);
+  // A connect failure as the listener gets it.
+  int ConnectErrorNumber(int number) const;
   // Reports an error from the message loop, once per connection.
   void PostFailure(int number);
   void EndWithError(int number);
@@ -74,6 +77,8 @@ class Win32Socket : public Socket {
   // Counts connections; a posted failure carries the count of the connection it belongs to.
   WPARAM generation_ = 0;
   bool ended_ = false;
+  // The connection's socket is bound to a port of our choosing, not one the system picked.
+  bool chosenPort_ = false;
   HiddenWindow window_;
 };
 

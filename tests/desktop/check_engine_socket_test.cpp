@@ -486,6 +486,30 @@ TEST(CheckEngineSocketTest, TakenLocalPort20000MakesTheConnectionComeFrom20001) 
   EXPECT_EQ(sessions[0].PeerPort, 20001);
 }
 
+TEST(CheckEngineSocketTest, Port20000AlreadyConnectedToTheServerMakesTheCheckComeFrom20001) {
+  // The first session is the other program's, holding 20000 (the server plays one session at
+  // a time, so it hangs up on it at once; the holder keeps its end open); the check gets the
+  // second.
+  ScriptedPop3Server server(
+      [](int session) { return session == 0 ? Pop3Script().Drop() : FullScript(3, 3); });
+  test::PortHolder holder(20000, server.Port());
+  if (!holder.Held()) GTEST_SKIP() << "local port 20000 is in use by something else";
+  QtCheckRig rig;
+  MailboxRecord& box = rig.Enable(0, server.Port());
+  Forget(box);
+  box.UIDL = "uid-b";
+  ASSERT_TRUE(rig.RunCycle());
+  EXPECT_EQ(box.StatusText, "");
+  EXPECT_EQ(box.NewCount, 1);
+  EXPECT_TRUE(rig.Log().starts_with("2,#")) << rig.Log();
+  server.Stop();
+  ExpectNoProblems(server);
+  const auto sessions = server.Sessions();
+  ASSERT_EQ(sessions.size(), 2u);
+  EXPECT_EQ(sessions[0].PeerPort, 20000);
+  EXPECT_EQ(sessions[1].PeerPort, 20001);
+}
+
 TEST(CheckEngineSocketTest, ConnectThatNeverCompletesTimesOut) {
   test::FullBacklogListener silent;
   ASSERT_TRUE(silent.Full()) << "the kernel completed every connection to a full backlog";

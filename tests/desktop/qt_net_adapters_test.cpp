@@ -8,9 +8,11 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "desktop/net/minute_timer_ms.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -225,6 +227,49 @@ TEST(QtSocketTest, APortStillConnectedToTheSameServerIsAddressInUseAsAnEvent) {
   }
   GTEST_SKIP() << "this system let every port reconnect to the same server at once";
 }
+
+// Another program's connection from the same local port: to the same server the system
+// refuses the pair ("address not available" at connect), which must read as address in use so
+// that the check moves to the next port; to another server the port is fine.
+struct HeldPortCase {
+  const char* Name;
+  bool SameServer;
+  const char* Expected;
+};
+
+class QtSocketHeldPortTest : public testing::TestWithParam<HeldPortCase> {};
+
+TEST_P(QtSocketHeldPortTest, ConnectionFromAPortAnotherSocketHolds) {
+  ScriptedPop3Server server = GreetAndWait();
+  ScriptedPop3Server other = GreetAndWait();
+  const uint16_t heldTo = GetParam().SameServer ? server.Port() : other.Port();
+  // Port 20000 as the checks use it; when a parallel test has it, a port of our own.
+  uint16_t port = 20000;
+  auto holder = std::make_unique<test::PortHolder>(port, heldTo);
+  if (!holder->Held()) {
+    test::RefusingPort probe;
+    port = probe.Port();
+    holder.reset();
+  }
+  if (!holder) holder = std::make_unique<test::PortHolder>(port, heldTo);
+  ASSERT_TRUE(holder->Held());
+
+  QtSocket socket;
+  RecordingListener listener(socket);
+  socket.SetLocalPort(port);
+  socket.SetRemoteHost("127.0.0.1");
+  socket.SetRemotePort(server.Port());
+  ASSERT_FALSE(socket.Connect());
+  ASSERT_TRUE(SpinUntil([&] { return !listener.Events.empty(); }));
+  ASSERT_TRUE(DrainQueue());
+  EXPECT_EQ(listener.Events.front(), GetParam().Expected) << listener.ErrorText;
+  socket.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Held, QtSocketHeldPortTest,
+                         testing::Values(HeldPortCase{"SameServer", true, "error 10048"},
+                                         HeldPortCase{"OtherServer", false, "connect"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(QtSocketTest, LocalPortOutsideTheRangeLetsTheSystemChoose) {
   ScriptedPop3Server server = GreetAndWait();
@@ -494,6 +539,28 @@ TEST(EventLoopTest, QtsOwnLoopRuns) {
   const bool glib = dispatcher->inherits("QEventDispatcherGlib");
   // Qt takes any value as "no GLib".
   EXPECT_EQ(glib, qgetenv("QT_NO_GLIB").isEmpty()) << dispatcher->metaObject()->className();
+}
+
+// The soak test's hook: a shorter minute timer only for a number in range, else the minute.
+struct MinuteTimerCase {
+  const char* Value;  // nullptr: not set
+  int Expected;       // 0: the normal minute
+};
+
+TEST(MinuteTimerMsTest, TakesOnlyANumberInRange) {
+  const MinuteTimerCase cases[] = {{nullptr, 0}, {"", 0},      {"abc", 0},
+                                   {"99", 0},    {"100", 100}, {"2500", 2500},
+                                   {"60001", 0}, {"-300", 0},  {"300ms", 0}};
+  for (const MinuteTimerCase& each : cases) {
+    SCOPED_TRACE(each.Value == nullptr ? "unset" : each.Value);
+    if (each.Value == nullptr) {
+      qunsetenv("POSTVANE_MINUTE_TIMER_MS");
+    } else {
+      qputenv("POSTVANE_MINUTE_TIMER_MS", each.Value);
+    }
+    EXPECT_EQ(MinuteTimerMs(), each.Expected == 0 ? kMinuteTimerMs : each.Expected);
+  }
+  qunsetenv("POSTVANE_MINUTE_TIMER_MS");
 }
 
 TEST(QtTimerTest, TicksRepeatedlyUntilStopped) {

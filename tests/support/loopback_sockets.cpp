@@ -96,4 +96,25 @@ PortOccupier::~PortOccupier() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+PortHolder::PortHolder(uint16_t localPort, uint16_t serverPort) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return;
+  const int on = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(localPort);
+  const sockaddr_in remote = Loopback(serverPort);
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      ::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+PortHolder::~PortHolder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 }  // namespace postvane::test

@@ -1,5 +1,6 @@
 // Raw 127.0.0.1 sockets that set up awkward conditions for a client: a port nobody listens
-// on, a listener that never completes a connection, a local port that is taken.
+// on, a listener that never completes a connection, a local port that is taken or already
+// connected to the server.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +51,21 @@ class PortOccupier {
   PortOccupier(const PortOccupier&) = delete;
   PortOccupier& operator=(const PortOccupier&) = delete;
   bool Taken() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// A connection from local port `localPort` (bound with address reuse, as a second check
+// program would) to 127.0.0.1:serverPort, held open while it lives. Held() is false when the
+// port could not be bound or the connection failed.
+class PortHolder {
+ public:
+  PortHolder(uint16_t localPort, uint16_t serverPort);
+  ~PortHolder();
+  PortHolder(const PortHolder&) = delete;
+  PortHolder& operator=(const PortHolder&) = delete;
+  bool Held() const { return fd_ >= 0; }
 
  private:
   int fd_ = -1;

@@ -113,6 +113,62 @@ TEST_F(WinsockTest, TalksBothWaysAndHearsThePeerClose) {
   client.Close();
 }
 
+TEST_F(WinsockTest, LocalPortAlreadyConnectedToTheSameServerIsAddressInUse) {
+  u_short serverPort = 0;
+  SOCKET listener = Bound(true, serverPort);
+  // Another program's connection from a local port, bound with address reuse: 20000 as the
+  // checks use it, or one of the system's when something else holds that.
+  SOCKET holder = INVALID_SOCKET;
+  u_short held = 0;
+  for (const u_short wanted : {u_short{20000}, u_short{0}}) {
+    holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    opened_.push_back(holder);
+    const BOOL on = TRUE;
+    setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(wanted);
+    if (bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) continue;
+    int size = sizeof(local);
+    getsockname(holder, reinterpret_cast<sockaddr*>(&local), &size);
+    held = ntohs(local.sin_port);
+    break;
+  }
+  ASSERT_NE(held, 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  remote.sin_port = htons(serverPort);
+  ASSERT_EQ(connect(holder, reinterpret_cast<sockaddr*>(&remote), sizeof(remote)), 0);
+  Accept(listener);
+
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("127.0.0.1");
+  client.SetRemotePort(serverPort);
+  client.SetLocalPort(held);
+  // Refused at the bind (10048 at once) or at the connect (10048 as the event): never another
+  // number, which would end the mailbox with an error instead of moving to the next port.
+  const SocketError request = client.Connect();
+  if (request) {
+    EXPECT_EQ(request.Number, kSocketAddressInUse) << request.Description;
+  } else {
+    ASSERT_TRUE(PumpUntil([&] { return !log.events.empty(); }));
+    EXPECT_EQ(log.events.front(), "error 10048") << log.errorText;
+  }
+  client.Close();
+
+  // A port of the system's choice to the same server is fine.
+  client.SetLocalPort(0);
+  log.events.clear();
+  ASSERT_FALSE(client.Connect());
+  ASSERT_TRUE(PumpUntil([&] { return !log.events.empty(); }));
+  EXPECT_EQ(log.events.front(), "connect");
+  client.Close();
+}
+
 TEST_F(WinsockTest, TakenLocalPortFailsAtOnceUntilClosed) {
   // A listener on every address holds the port, as another program's server would.
   u_short taken = 0;

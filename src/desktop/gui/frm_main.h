@@ -24,6 +24,7 @@
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
 #include "desktop/gui/qt_tray_icons.h"
+#include "desktop/net/minute_timer_ms.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -92,7 +93,7 @@ class frmMain : public QWidget, public Forms {
   PostvaneApp* app_ = nullptr;
 
   QtSocket winsock1_;
-  QtTimer timer_{kMinuteTimerMs};
+  QtTimer timer_{MinuteTimerMs()};
   QtTimer trayTimer_{kTrayTimerMs};
   QtTimer timeout_{kConnectTimeoutMs};
   QtTimer timerQuit_{kQuitWaitMs};

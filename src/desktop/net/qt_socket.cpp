@@ -20,8 +20,6 @@ namespace {
 const char kInvalidStateText[] = "Invalid operation at current state";
 const char kInvalidPortText[] = "The remote port is not a valid port number";
 constexpr int kAddressNotAvailable = 10049;
-// Twice the longest TIME_WAIT of the usual systems.
-constexpr std::chrono::seconds kWindingDown(240);
 
 // Without reuse, every connection we closed would hold its port for a minute (TIME_WAIT) and
 // each check would start further up from 20000. Windows gets a plain bind, where address
@@ -263,7 +261,7 @@ void QtSocket::Watch(QSslSocket* socket) {
                        return;
                      }
                      const int number =
-                         PortStillWindingDown(error) ? kSocketAddressInUse : ErrorNumber(error);
+                         LocalPortCollides(error) ? kSocketAddressInUse : ErrorNumber(error);
                      const std::string text = ToStd(socket->errorString());
                      PostEnd([number, text](SocketListener& l) { l.OnSocketError(number, text); });
                    });
@@ -280,16 +278,15 @@ void QtSocket::Watch(QSslSocket* socket) {
   });
 }
 
-bool QtSocket::PortStillWindingDown(QAbstractSocket::SocketError error) const {
-  // Qt has no name for the system's "address not available" at connect and calls it unknown.
+bool QtSocket::LocalPortCollides(QAbstractSocket::SocketError error) const {
+  // After a good bind, towards a valid port (checked before connecting), "address not
+  // available" from connect means another socket on this local port already talks to the same
+  // server: ours closed a moment ago, or another program's (a check from cron beside the tray).
+  // Qt has no name for that error at connect and calls it unknown.
   if (established_ || boundPort_ == 0) return false;
-  if (error != QAbstractSocket::UnknownSocketError &&
-      error != QAbstractSocket::SocketAddressNotAvailableError &&
-      error != QAbstractSocket::AddressInUseError) {
-    return false;
-  }
-  const auto it = recentPorts_.find(boundPort_);
-  return it != recentPorts_.end() && SteadyClock::now() - it->second < kWindingDown;
+  return error == QAbstractSocket::UnknownSocketError ||
+         error == QAbstractSocket::SocketAddressNotAvailableError ||
+         error == QAbstractSocket::AddressInUseError;
 }
 
 void QtSocket::PostEnd(std::function<void(SocketListener&)> event) {
@@ -413,10 +410,6 @@ void QtSocket::Close() {
   if (socket_ == nullptr) return;
   QTcpSocket* old = socket_;
   socket_ = nullptr;
-  const auto now = SteadyClock::now();
-  std::erase_if(recentPorts_,
-                [now](const auto& entry) { return now - entry.second >= kWindingDown; });
-  if (boundPort_ != 0) recentPorts_[boundPort_] = now;
   boundPort_ = 0;
   QObject::disconnect(old, nullptr, &context_, nullptr);
   old->abort();

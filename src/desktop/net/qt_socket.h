@@ -5,10 +5,8 @@
 #include <QList>
 #include <QObject>
 #include <QSslError>
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 
 #include "ports/socket.h"
@@ -56,9 +54,9 @@ class QtSocket : public Socket {
   void SetRemotePort(int32_t port) override;
   // Binds the local port first: a taken port gives 10048 here, synchronously. An address
   // given as digits is bound in its own family; a host name, still to be looked up, gets
-  // a dual-stack socket. A socket that
-  // was not closed since its last Connect gives 40020. Everything after the bind (lookup,
-  // refusal, ...) arrives as OnSocketError.
+  // a dual-stack socket. A socket that was not closed since its last Connect gives 40020.
+  // Everything after the bind (lookup, refusal, ...) arrives as OnSocketError; a local port
+  // that another socket already uses towards the same server arrives as 10048 too.
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
@@ -69,8 +67,6 @@ class QtSocket : public Socket {
   static int ErrorNumber(QAbstractSocket::SocketError error);
 
  private:
-  using SteadyClock = std::chrono::steady_clock;
-
   // Marks a call on this socket: events raised inside it are queued.
   class CallScope {
    public:
@@ -83,8 +79,8 @@ class QtSocket : public Socket {
     QtSocket& socket_;
   };
 
-  // Connect failures that mean "this local port still has a connection to that server".
-  bool PortStillWindingDown(QAbstractSocket::SocketError error) const;
+  // Connect failures that mean "this local port already has a connection to that server".
+  bool LocalPortCollides(QAbstractSocket::SocketError error) const;
   // Direct when nothing is under way on this socket and nothing waits in the queue.
   bool MayDeliverNow() const { return calls_ == 0 && queued_ == 0; }
   void Deliver(std::function<void(SocketListener&)> event);
@@ -109,8 +105,6 @@ class QtSocket : public Socket {
   TlsHandshake verification_;
   uint16_t boundPort_ = 0;
   bool established_ = false;
-  // Local ports of our connections closed lately, with when they were closed.
-  std::map<uint16_t, SteadyClock::time_point> recentPorts_;
   // Counts connections; a queued event carries the count of the connection it came from.
   uint64_t generation_ = 0;
   // The current connection already reported its error or close.
