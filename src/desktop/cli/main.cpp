@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   KeychainSecretStore secrets;
   settings.UseSecretStore(&secrets);
 #endif
-  settings.RemoveLeftovers();
+  TidySettingsFile(settings, options);
   QtSocket qtSocket;
   QtTimer replyTimeout(ReplyTimeoutMs());
   SilentServerGuard socket(qtSocket, replyTimeout, [languageBase] {

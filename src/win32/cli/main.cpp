@@ -71,7 +71,7 @@ int main() {
               << OwnString(languageBase, OwnText::NoMailboxSection) << '\n';
     return kExitFailed;
   }
-  settings.RemoveLeftovers();
+  TidySettingsFile(settings, options);
   Win32Socket winSocket;
   Win32Timer replyTimeout(kReplyTimeoutMs);
   SilentServerGuard socket(winSocket, replyTimeout, [languageBase] {
