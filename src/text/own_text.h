@@ -52,6 +52,9 @@ enum class OwnText : int {
   // First use (80-99).
   NoMailboxEnabled = 80,    // the tray tool tip while no mailbox is enabled
   NoNotificationArea = 81,  // the desktop has no notification area; what to install
+
+  // Everyday use (160-189).
+  LastCheckFailed = 160,  // after a count: the check that followed it failed
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
