@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QThread>
+#include <set>
 #include <tuple>
 
 #include "desktop/gui/desktop_program.h"
@@ -203,6 +204,54 @@ TEST_F(TrayTest, ASilentServerFailsItsMailboxAndTheNextIsChecked) {
   EXPECT_EQ(program.State().Mailboxes[0].StatusText, OwnString(900, OwnText::NoAnswerFromServer));
   EXPECT_EQ(silent.Sessions().size(), 1u);
   EXPECT_EQ(healthy.Sessions().size(), 1u);
+}
+
+// A mailbox with unacknowledged mail whose next check is refused: the count stays, the icon
+// alternates it with the error marker and the tool tip names the refusal until a check succeeds.
+TEST_F(TrayTest, AFailedCheckShowsBehindTheOldCount) {
+  using test::Pop3Script;
+  using test::ScriptedPop3Server;
+  const std::string refusal = "-ERR [AUTH] Authentication failed.";
+  ScriptedPop3Server server([&](int connection) {
+    if (connection == 1) {
+      return Pop3Script()
+          .Send("+OK ready\r\n")
+          .Expect("USER alice")
+          .Send("+OK\r\n")
+          .Expect("PASS secret")
+          .Send(refusal + "\r\n");
+    }
+    // Two new messages under the acknowledged u1; headers are not asked for in this mode.
+    return Pop3Script().LoginThroughUidl("alice", "secret", {"u1", "u2", "u3"}).Quit();
+  });
+  WriteSettings(
+      "[General]\r\nNotifyType=0\r\nTrayType=1\r\n[MailBox0]\r\nName=Work\r\nEnabled=1\r\n"
+      "RemoteHost=127.0.0.1\r\nRemotePort=" +
+      std::to_string(server.Port()) + "\r\nUser=alice\r\nPassword=" + TransformPassword("secret") +
+      "\r\nUIDL=u1\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  const MailboxRecord& record = program.State().Mailboxes[0];
+  ASSERT_TRUE(WaitFor([&] { return record.NewCount == 2 && !IsChecking(record); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return server.Sessions().size() == 1u; }, 20000));
+
+  program.MainWindow().MenuEntry("mnuCheckNow")->trigger();
+  ASSERT_TRUE(WaitFor([&] { return !record.StatusText.empty() && !IsChecking(record); }, 20000));
+  EXPECT_EQ(record.NewCount, 2);
+
+  frmMain& main = program.MainWindow();
+  std::set<int> pictures;
+  for (int n = 0; n < 2; ++n) {
+    program.App().OnTrayTimer();
+    pictures.insert(main.TrayPicture(0));
+    EXPECT_EQ(main.SysTray(0)->icon().cacheKey(), ProgramIcon(main.TrayPicture(0)).cacheKey());
+  }
+  EXPECT_EQ(pictures, (std::set<int>{105, 103}));
+  const QString tip = main.SysTray(0)->toolTip();
+  EXPECT_TRUE(tip.contains("Work has 2 new message(s)!")) << tip.toStdString();
+  EXPECT_TRUE(tip.endsWith(
+      QString::fromStdString(OwnString(900, OwnText::LastCheckFailed) + " " + refusal)))
+      << tip.toStdString();
 }
 
 TEST_F(TrayTest, RunMailReaderStartsTheCommandLine) {
