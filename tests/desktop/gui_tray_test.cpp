@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <set>
@@ -20,7 +22,10 @@
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "support/scripted_pop3_server.h"
+#include "support/test_certificates.h"
 #include "text/own_text.h"
+#include "text/string_id.h"
+#include "text/string_table.h"
 
 namespace postvane {
 namespace {
@@ -249,9 +254,54 @@ TEST_F(TrayTest, AFailedCheckShowsBehindTheOldCount) {
   EXPECT_EQ(pictures, (std::set<int>{105, 103}));
   const QString tip = main.SysTray(0)->toolTip();
   EXPECT_TRUE(tip.contains("Work has 2 new message(s)!")) << tip.toStdString();
-  EXPECT_TRUE(tip.endsWith(
-      QString::fromStdString(OwnString(900, OwnText::LastCheckFailed) + " " + refusal)))
+  EXPECT_TRUE(tip.endsWith(QString::fromStdString(OwnString(900, OwnText::LastCheckFailed) + " " +
+                                                  LocalString(900, StringId::PasswordWrong))))
       << tip.toStdString();
+}
+
+// Trusting the rejected certificate in the dialog and pressing Ok checks that mailbox at once,
+// as a changed login does: the second connection arrives without waiting for the interval.
+TEST_F(TrayTest, TrustingACertificateAndOkChecksThatMailboxAtOnce) {
+  using test::Pop3Script;
+  using test::ScriptedPop3Server;
+  const test::TestCertificates certificates;
+  ASSERT_TRUE(certificates.Ready()) << certificates.Failure();
+  const test::CertificateFiles& own = certificates.SelfSigned();
+  ScriptedPop3Server server([&](int connection) {
+    Pop3Script script;
+    script.StartTls({own.Certificate, own.Key});
+    if (connection == 0) return script.Hold();  // the client refuses the certificate
+    return script.Send("+OK ready\r\n")
+        .Expect("CAPA")
+        .Send("+OK\r\nUIDL\r\n.\r\n")
+        .LoginAfterGreeting("alice", "secret", {"u1"})
+        .Quit();
+  });
+  WriteSettings(
+      "[General]\r\nNotifyType=0\r\nInterval=60\r\n[MailBox0]\r\nEnabled=1\r\n"
+      "Security=1\r\nRemoteHost=127.0.0.1\r\nRemotePort=" +
+      std::to_string(server.Port()) + "\r\nUser=alice\r\nPassword=" + TransformPassword("secret") +
+      "\r\nUIDL=u1\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  const MailboxRecord& record = program.State().Mailboxes[0];
+  ASSERT_TRUE(WaitFor([&] { return !record.RejectedCertificate.Fingerprint.empty(); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return !IsChecking(record); }, 20000));
+
+  frmMain& main = program.MainWindow();
+  main.MenuEntry("mnuConfig")->trigger();
+  frmConfig* form = main.ConfigWindow();
+  ASSERT_NE(form, nullptr);
+  form->ConfirmTrust = [](QWidget*, const QString&) { return true; };
+  form->Option1[0]->setChecked(true);
+  ASSERT_FALSE(form->cmdTrustCertificate->isHidden());
+  form->cmdTrustCertificate->click();
+  form->cmdOk->click();
+
+  ASSERT_TRUE(
+      WaitFor([&] { return server.Sessions().size() == 2u && !IsChecking(record); }, 20000));
+  EXPECT_EQ(record.StatusText, "");
+  EXPECT_EQ(Key("MailBox0", "CertFingerprint").value_or("").empty(), false);
 }
 
 TEST_F(TrayTest, RunMailReaderStartsTheCommandLine) {
