@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "check/plain_port_hint.h"
 #include "check/secure_failure_text.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
@@ -280,7 +281,7 @@ void CheckEngine::OnSocketError(int number, const std::string& description) {
     if (ConnectMailbox() != ConnectOutcome::Requested) SettleFailedConnect();
     return;
   }
-  AbandonMailbox(description);
+  AbandonMailbox(WithPlainPortHint(state_.LanguageBase, *Current(), number, description));
 }
 
 void CheckEngine::OnSocketClose() {

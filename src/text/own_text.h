@@ -55,6 +55,8 @@ enum class OwnText : int {
 
   // Everyday use (160-189).
   LastCheckFailed = 160,  // after a count: the check that followed it failed
+  PasswordSentUnencrypted = 161,
+  PortUsuallyTls = 162,  // '#' stands for the port
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
