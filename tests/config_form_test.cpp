@@ -421,3 +421,57 @@ TEST_F(ConfigFormTest, NothingToTrustWithoutARejectedCertificate) {
 
 }  // namespace
 }  // namespace postvane
+
+namespace postvane {
+namespace {
+
+struct NewMailboxCase {
+  const char* Name;
+  bool Secure;         // the front end has TLS
+  bool SectionInFile;  // the user filled this mailbox in before
+  int Security;
+  const char* Port;
+};
+
+class NewMailboxSecurity : public ConfigFormTest,
+                           public testing::WithParamInterface<NewMailboxCase> {};
+
+TEST_P(NewMailboxSecurity, ShownAndSavedOnLeaving) {
+  const NewMailboxCase& c = GetParam();
+  if (c.SectionInFile) {
+    files_.Files[kIni] = "[MailBox4]\r\nRemotePort=114\r\n";
+    store_.LoadMailbox(mailboxes_[4], 4);
+  }
+  form_.NewMailboxesStartSecure(c.Secure);
+  ConfigMailboxFields shown = form_.SelectMailbox(4, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Security, c.Security);
+  EXPECT_EQ(shown.RemotePort, c.Port);
+  form_.SelectMailbox(5, shown);
+  EXPECT_EQ(mailboxes_[4].Security, c.Security);
+  EXPECT_EQ(Key("MailBox4", "RemotePort"), c.Port);
+  // Once saved, the section is the user's: shown again as stored, never reset.
+  shown = form_.SelectMailbox(4, form_.SelectMailbox(5, ConfigMailboxFields{}));
+  EXPECT_EQ(shown.Security, c.Security);
+  EXPECT_EQ(shown.RemotePort, c.Port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NewMailboxSecurity,
+    testing::Values(NewMailboxCase{"NewWithTls", true, false, 1, "995"},
+                    NewMailboxCase{"NewWithoutTls", false, false, 0, "114"},
+                    NewMailboxCase{"FilledInBeforeWithTls", true, true, 0, "114"},
+                    NewMailboxCase{"FilledInBeforeWithoutTls", false, true, 0, "114"}),
+    [](const testing::TestParamInfo<NewMailboxCase>& info) {
+      return std::string(info.param.Name);
+    });
+
+TEST(PasswordSentInClear, OnlyTheSecureEntriesProtectIt) {
+  const struct {
+    int Entry;
+    bool Clear;
+  } rows[] = {{0, true}, {1, false}, {2, false}, {-1, true}, {3, true}, {99, true}};
+  for (const auto& row : rows) EXPECT_EQ(PasswordSentInClear(row.Entry), row.Clear) << row.Entry;
+}
+
+}  // namespace
+}  // namespace postvane

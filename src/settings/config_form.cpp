@@ -68,6 +68,11 @@ std::string PortForSecurity(int from, int to, const std::string& port) {
   return std::to_string(usualPort(to));
 }
 
+bool PasswordSentInClear(int securityEntry) {
+  return securityEntry < 0 || securityEntry >= kSecurityEntries ||
+         EffectiveSecurity(static_cast<int16_t>(securityEntry)) == SecurityMode::None;
+}
+
 bool CanTrustCertificate(const MailboxRecord& record) {
   const std::string& rejected = record.RejectedCertificate.Fingerprint;
   return !NormalizeFingerprint(rejected).empty() &&
@@ -150,7 +155,12 @@ ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailbox
   if (index < 0 || index >= kUserMailboxes) return shown;
   StoreShown(shown);
   shownMailbox_ = index;
-  return ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+  ConfigMailboxFields fields = ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+  if (newMailboxesSecure_ && !store_.MailboxSectionExists(index)) {
+    fields.Security = static_cast<int>(SecurityMode::Tls);
+    fields.RemotePort = std::to_string(kTlsPop3Port);
+  }
+  return fields;
 }
 
 bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {

@@ -41,6 +41,10 @@ constexpr int kSecurityEntries = 3;
 // old choice becomes the usual port of the new one; any other port is the user's and stays.
 std::string PortForSecurity(int from, int to, const std::string& port);
 
+// With this entry of the security list the password crosses the network readable: none, and
+// a stored code the list cannot show (the engine connects plainly for those).
+bool PasswordSentInClear(int securityEntry);
+
 // The last check failed on a certificate that the mailbox does not trust yet.
 bool CanTrustCertificate(const MailboxRecord& record);
 
@@ -92,6 +96,12 @@ class ConfigForm {
   ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
              AutostartEntry* autostart = nullptr);
 
+  // A front end whose socket speaks TLS shows a mailbox that the file does not hold yet on
+  // SSL/TLS and its port, so a new mailbox is secure unless the user chooses otherwise. One
+  // without TLS (the Windows programs until they have a TLS socket) leaves this off and new
+  // mailboxes start plain, as before.
+  void NewMailboxesStartSecure(bool secure) { newMailboxesSecure_ = secure; }
+
   // -1 until the first mailbox is shown.
   int16_t ShownMailbox() const { return shownMailbox_; }
 
@@ -120,6 +130,7 @@ class ConfigForm {
   SettingsStore& store_;
   AutostartEntry* autostart_;
   int16_t shownMailbox_ = -1;
+  bool newMailboxesSecure_ = false;
 };
 
 }  // namespace postvane

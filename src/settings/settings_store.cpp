@@ -319,6 +319,13 @@ bool SettingsStore::HasMailboxSection() {
   return false;
 }
 
+bool SettingsStore::MailboxSectionExists(int16_t index) {
+  if (index < 0 || index >= kUserMailboxes) return false;
+  std::string bytes;
+  if (!files_.ReadFile(settingsFile_, bytes)) return false;
+  return IniFile(bytes).HasSection(MailboxSection(index));
+}
+
 void SettingsStore::RemoveLeftovers() {
   const std::unique_ptr<FileLock> lock = files_.LockSideFile(settingsFile_ + kLockSuffix);
   if (lock) files_.RemoveTemporaries(settingsFile_);

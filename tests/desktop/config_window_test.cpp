@@ -90,6 +90,14 @@ class ConfigWindowTest : public testing::Test {
     }
   }
 
+  // The mailboxes as read from a file that holds their sections: filled in before, so the
+  // dialog shows them as stored.
+  void SaveMailboxes() {
+    for (int16_t i = 0; i < kUserMailboxes; ++i) {
+      store_.SaveMailbox(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+    }
+  }
+
   // A loaded dialog; it deletes itself when closed.
   frmConfig* Open() {
     auto* form = new frmConfig(state_, store_, pickers_,
@@ -148,6 +156,8 @@ TEST_F(ConfigWindowTest, OpensOnTheFirstTabWithMailboxZeroAndTheGeneralValues) {
   state_.General.MDaemonPath = "/srv/md";
   state_.General.MDaemonActivate = 1;
   state_.Mailboxes[0].LastMail = kTrue;
+  SaveMailboxes();
+  const std::string before = FileText();
 
   frmConfig* form = Open();
   EXPECT_EQ(form->TabStrip1->currentIndex(), 0);
@@ -180,7 +190,7 @@ TEST_F(ConfigWindowTest, OpensOnTheFirstTabWithMailboxZeroAndTheGeneralValues) {
   EXPECT_EQ(form->txtMDaemonPath->text(), "/srv/md");
   EXPECT_TRUE(form->chkMDaemonActivate->isChecked());
 
-  EXPECT_FALSE(QFile::exists(ini_)) << "opening the dialog writes nothing";
+  EXPECT_EQ(FileText(), before) << "opening the dialog writes nothing";
   delete form;
 }
 
@@ -630,6 +640,7 @@ TEST_F(ConfigFromTrayTest, ExitWhileTheDialogIsOpenSavesNothing) {
 
 TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   state_.Mailboxes[0].RemotePort = 110;
+  SaveMailboxes();
   frmConfig* form = Open();
   ASSERT_EQ(form->cmbSecurity->count(), 3);
   EXPECT_EQ(form->cmbSecurity->itemText(0).toStdString(), OwnString(900, OwnText::SecurityNone));
@@ -655,8 +666,45 @@ TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   EXPECT_EQ(Key("MailBox0", "RemotePort"), "1995");
 }
 
+// A mailbox the file does not hold yet starts on SSL/TLS; the plain choice says what it means.
+TEST_F(ConfigWindowTest, NewMailboxStartsSecureAndPlainSaysThePasswordIsReadable) {
+  state_.Mailboxes[0].RemotePort = 110;
+  store_.SaveMailbox(state_.Mailboxes[0], 0);  // mailbox 0 was filled in before, plainly
+  frmConfig* form = Open();
+  const QString line = QString::fromStdString(OwnString(900, OwnText::PasswordSentUnencrypted));
+  EXPECT_EQ(form->lblPlainPassword->text(), line);
+  EXPECT_EQ(form->lblPlainPassword->textFormat(), Qt::PlainText);
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 0);
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+  // Only on the mailboxes tab.
+  form->TabStrip1->setCurrentIndex(1);
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->TabStrip1->setCurrentIndex(0);
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+
+  form->Option1[3]->setChecked(true);
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 1);
+  EXPECT_EQ(form->RemotePort->text(), "995");
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(0);
+  emit form->cmbSecurity->activated(0);
+  EXPECT_EQ(form->RemotePort->text(), "110");
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(2);
+  emit form->cmbSecurity->activated(2);
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(1);
+  emit form->cmbSecurity->activated(1);
+  Close(form);
+  EXPECT_EQ(Key("MailBox3", "Security"), "1");
+  EXPECT_EQ(Key("MailBox3", "RemotePort"), "995");
+  EXPECT_EQ(Key("MailBox0", "Security"), std::nullopt);
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "110");
+}
+
 TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {
   state_.Mailboxes[0].Security = 5;
+  SaveMailboxes();
   frmConfig* form = Open();
   EXPECT_EQ(form->cmbSecurity->currentIndex(), -1);
   Close(form);

@@ -14,8 +14,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "desktop/gui/caption_fit.h"
 #include "check/secure_failure_text.h"
+#include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
 #include "desktop/gui/password_style.h"
@@ -111,6 +111,9 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294 + kExtraRow, 71, 22);
   cmdTrustCertificate = MakeButton(this, "cmdTrustCertificate", "", 7, 294 + kExtraRow, 190, 22);
   cmdTrustCertificate->setVisible(false);
+  lblPlainPassword = MakeLabel(this, "lblPlainPassword", "", 7, 292 + kExtraRow, 245, 26);
+  lblPlainPassword->setWordWrap(true);
+  lblPlainPassword->setVisible(false);
   cmdOk->setDefault(true);
 
   connect(TabStrip1, &QTabWidget::currentChanged, this, &frmConfig::TabStrip1_Click);
@@ -227,12 +230,15 @@ void frmConfig::Form_Load() {
     cmbSecurity->addItem(Q(OwnString(language, entry)));
   }
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
+  lblPlainPassword->setText(Q(OwnString(language, OwnText::PasswordSentUnencrypted)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
   chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
   // Once every caption, the security controls' too, is in the user's language.
   FitCaptions(*this);
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
+  // This front end's socket speaks TLS.
+  form_->NewMailboxesStartSecure(true);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
     Option1_Click(0);
@@ -276,6 +282,13 @@ void frmConfig::TabStrip1_Click(int index) {
 void frmConfig::cmbSecurity_Click(int index) {
   RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, ToStd(RemotePort->text()))));
   shownSecurity_ = index;
+  UpdatePlainPasswordLine();
+}
+
+void frmConfig::UpdatePlainPasswordLine() {
+  lblPlainPassword->setVisible(TabStrip1->currentIndex() == 0 &&
+                               PasswordSentInClear(cmbSecurity->currentIndex()) &&
+                               cmdTrustCertificate->isHidden());
 }
 
 void frmConfig::UpdateTrustButton() {
@@ -283,6 +296,7 @@ void frmConfig::UpdateTrustButton() {
   const bool possible = shown >= 0 && shown < kUserMailboxes && TabStrip1->currentIndex() == 0 &&
                         CanTrustCertificate(state_.Mailboxes[static_cast<std::size_t>(shown)]);
   cmdTrustCertificate->setVisible(possible);
+  UpdatePlainPasswordLine();
 }
 
 void frmConfig::cmdTrustCertificate_Click() {

@@ -68,6 +68,8 @@ class frmConfig : public QWidget {
   QComboBox* cmbSecurity = nullptr;
   // Shown on the mailboxes tab while the shown mailbox's last check refused a certificate.
   QPushButton* cmdTrustCertificate = nullptr;
+  // In the same place while the shown mailbox's security sends the password readable.
+  QLabel* lblPlainPassword = nullptr;
 
   // Asks the user to confirm trusting a certificate, given its details; a message box unless
   // replaced (tests answer it themselves).
@@ -118,6 +120,7 @@ class frmConfig : public QWidget {
   void cmdBrowseMailProgram_Click();
   void cmdMDaemonBrowse_Click();
   void cmbSecurity_Click(int index);
+  void UpdatePlainPasswordLine();
   void cmdTrustCertificate_Click();
   void UpdateTrustButton();
   void Form_Unload();
