@@ -1,6 +1,5 @@
 // The tray program put together: settings file, check engine, timers, tray and windows.
 #include "app/postvane_app.h"
-#include "app/first_use.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/first_use.h"
 #include "app/program_paths.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_date_text.h"
+#include "fakes/fake_default_mail_client.h"
 #include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_program_starter.h"
@@ -44,7 +45,7 @@ std::string TopReply(int n, const std::string& priority = "3") {
 
 class PostvaneAppTest : public ::testing::Test {
  protected:
-  PostvaneAppTest() : sound(&log), programs(&log), forms(&log) {
+  PostvaneAppTest() : sound(&log), programs(&log), forms(&log), mailClient(&log) {
     state.Paths = MakeProgramPaths("pv");
     clock.Set(2026, 12, 7, 10, 0, 0);
   }
@@ -52,7 +53,7 @@ class PostvaneAppTest : public ::testing::Test {
   void Make() {
     app = std::make_unique<PostvaneApp>(
         state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
-                           programs, forms, notices});
+                           programs, forms, notices, &mailClient});
   }
 
   // Start-up as the front end runs it.
@@ -92,6 +93,7 @@ class PostvaneAppTest : public ::testing::Test {
   FakeProgramStarter programs;
   FakeWindows forms;
   FakeDesktopNotifier notices;
+  FakeDefaultMailClient mailClient;
   std::unique_ptr<PostvaneApp> app;
 };
 
@@ -187,12 +189,24 @@ TEST_F(PostvaneAppTest, ClosingTheDialogWithANewLoginChecksAtOnce) {
   EXPECT_EQ(socket.Connects.size(), 2u);
 }
 
-TEST_F(PostvaneAppTest, RunMailReaderWithoutAProgramOpensTheTabWhereItIsChosen) {
-  for (const char* program : {"", "   "}) {
-    Start(std::string("[General]\r\nMailProgram=\"") + program + "\"\r\n");
-    log.clear();
-    app->mnuMailReader_Click();
-    EXPECT_EQ(log, CallLog{"ShowConfigOn(General1)"}) << "'" << program << "'";
+// The menu's Run Mail Reader and the double click without a mail program: the desktop's mail
+// client, or the status window when the desktop has none.
+TEST_F(PostvaneAppTest, WithoutAProgramTheDefaultClientOrTheStatusOpens) {
+  const std::function<void(PostvaneApp&)> entries[] = {
+      [](PostvaneApp& a) { a.mnuMailReader_Click(); },
+      [](PostvaneApp& a) { a.OnTrayDoubleClick(0); }};
+  for (const auto& entry : entries) {
+    for (const char* program : {"", "   "}) {
+      for (const char* client : {"Mail", ""}) {
+        Start(std::string("[General]\r\nDoubleClick=0\r\nMailProgram=\"") + program + "\"\r\n");
+        mailClient.ClientName = client;
+        log.clear();
+        entry(*app);
+        const CallLog expected =
+            *client != '\0' ? CallLog{"StartMailClient(Mail)"} : CallLog{"ShowStatus"};
+        EXPECT_EQ(log, expected) << "'" << program << "' '" << client << "'";
+      }
+    }
   }
 }
 
@@ -465,9 +479,10 @@ TEST_F(PostvaneAppTest, DoubleClickOtherActions) {
   Box(5).NewCount = 1;
   Box(5).NewestUidl = "u5";
   log.clear();
-  app->OnTrayDoubleClick(0);  // no mail program: nothing visible happens
+  app->OnTrayDoubleClick(0);  // no mail program: the desktop's mail client
   EXPECT_EQ(Box(5).NewCount, 0);
-  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(log, CallLog{"StartMailClient(Mail Client)"});
+  log.clear();
 
   state.General.DoubleClick = 1;
   Box(5).NewCount = 2;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/program_state.h"
+#include "ports/default_mail_client.h"
 #include "ports/desktop_notifier.h"
 #include "ports/program_starter.h"
 #include "ports/sound_player.h"
@@ -12,10 +13,17 @@ namespace postvane {
 
 // Notifies when some mailbox's non-zero count changed since it last took part in a decision
 // (with ReplaySound on: whenever some mailbox has new mail). NotifiedCount follows the counts.
+// The mail program is opened as OpenMailReader does.
 void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
-                   ProgramStarter& programs, DesktopNotifier& desktop);
+                   ProgramStarter& programs, DesktopNotifier& desktop,
+                   DefaultMailClient* mailClient = nullptr);
 
 // Starts MailProgram without waiting; an empty command line starts nothing.
 void RunMailProgram(const ProgramState& state, ProgramStarter& programs);
+
+// MailProgram when one is set; otherwise the desktop's default mail client (none when
+// `mailClient` is null); without either the status window, so that the user sees something.
+void OpenMailReader(const ProgramState& state, ProgramStarter& programs,
+                    DefaultMailClient* mailClient, Windows& forms);
 
 }  // namespace postvane

@@ -79,13 +79,7 @@ void PostvaneApp::mnuCheckNow_Click() {
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
 }
-void PostvaneApp::mnuMailReader_Click() {
-  if (MailProgramSet(state_.General)) {
-    RunMailProgram();
-  } else {
-    platform_.Forms.ShowConfigOn(ConfigTab::General1);
-  }
-}
+void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
 void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
 void PostvaneApp::mnuMdaemon_Click() {
   postvane::mnuMdaemon_Click(state_);
@@ -111,7 +105,7 @@ bool PostvaneApp::TrayTimerHasWork() const {
 
 void PostvaneApp::NotifyNewMail() {
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
-                          platform_.Notices);
+                          platform_.Notices, platform_.MailClient);
 }
 
 void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {
@@ -126,7 +120,9 @@ void PostvaneApp::CycleEnded() {
   NotifyNewMail();
 }
 
-void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }
+void PostvaneApp::RunMailProgram() {
+  postvane::OpenMailReader(state_, platform_.Programs, platform_.MailClient, platform_.Forms);
+}
 
 void PostvaneApp::PollMDaemon() { postvane::PollMDaemon(state_, platform_.Files, *this); }
 

@@ -16,6 +16,7 @@
 #include "check/cycle_hooks.h"
 #include "ports/clock.h"
 #include "ports/date_text.h"
+#include "ports/default_mail_client.h"
 #include "ports/desktop_notifier.h"
 #include "ports/file_system.h"
 #include "ports/program_starter.h"
@@ -43,6 +44,8 @@ struct AppPlatform {
   ProgramStarter& Programs;
   Windows& Forms;
   DesktopNotifier& Notices;
+  // Where no mail program is set; null on a platform that cannot tell.
+  DefaultMailClient* MailClient = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:
@@ -81,7 +84,7 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AcknowledgeMailbox(int index);
 
   void mnuCheckNow_Click() override;
-  // Without a mail program set, opens the dialog where it is chosen instead.
+  // Without a mail program set, the desktop's default mail client, or else the status window.
   void mnuMailReader_Click();
   void mnuStatus_Click();
   void mnuMdaemon_Click();

@@ -2,8 +2,10 @@
 // commands, and the quiet tray refresh of an idle program.
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -312,6 +314,86 @@ TEST_F(TrayTest, RunMailReaderStartsTheCommandLine) {
   program.StartUp(0x0409);
   program.MainWindow().MenuEntry("mnuMailReader")->trigger();
   EXPECT_TRUE(WaitFor([&] { return QFile::exists(marker); }, 20000));
+}
+
+// Private XDG folders for one test: the desktop's mailto: handler is what the test writes.
+class DesktopFolders {
+ public:
+  DesktopFolders() {
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"}) {
+      saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+    }
+    qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", dir_.filePath("data").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", dir_.filePath("etc").toUtf8());
+    qputenv("XDG_DATA_DIRS", dir_.filePath("share").toUtf8());
+    QDir().mkpath(dir_.filePath("config"));
+    QDir().mkpath(dir_.filePath("data/applications"));
+  }
+  ~DesktopFolders() {
+    for (const Saved& s : saved_) {
+      if (s.Set) {
+        qputenv(s.Name, s.Value);
+      } else {
+        qunsetenv(s.Name);
+      }
+    }
+  }
+  // A mail client whose start leaves a marker file.
+  QString InstallClient(const QString& name) {
+    const QString marker = dir_.filePath("client started");
+    Write("data/applications/mailer.desktop",
+          "[Desktop Entry]\nType=Application\nName=" + name.toStdString() +
+              "\nExec=/bin/sh -c \"echo started > '" + marker.toStdString() + "'\" %u\n");
+    Write("config/mimeapps.list",
+          "[Default Applications]\nx-scheme-handler/mailto=mailer.desktop\n");
+    return marker;
+  }
+
+ private:
+  struct Saved {
+    const char* Name;
+    QByteArray Value;
+    bool Set;
+  };
+  void Write(const QString& relative, const std::string& text) {
+    QFile file(dir_.filePath(relative));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(text));
+  }
+  QTemporaryDir dir_;
+  std::vector<Saved> saved_;
+};
+
+TEST_F(TrayTest, WithoutAMailProgramTheDesktopsMailClientStarts) {
+  DesktopFolders desktop;
+  const QString marker = desktop.InstallClient("Test Mail");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  frmMain& main = program.MainWindow();
+  main.MenuEntry("mnuConfig")->trigger();
+  ASSERT_NE(main.ConfigWindow(), nullptr);
+  EXPECT_EQ(main.ConfigWindow()->txtMailProgram->text(), "");
+  EXPECT_EQ(main.ConfigWindow()->txtMailProgram->placeholderText(), "Test Mail");
+  main.ConfigWindow()->close();
+
+  main.MenuEntry("mnuMailReader")->trigger();
+  EXPECT_TRUE(WaitFor([&] { return QFile::exists(marker); }, 20000));
+  EXPECT_EQ(main.StatusWindow(), nullptr);
+}
+
+TEST_F(TrayTest, WithoutAMailProgramOrAClientDoubleClickShowsTheStatus) {
+  DesktopFolders desktop;  // empty: the desktop names no mail client
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  frmMain& main = program.MainWindow();
+  main.SysTray_Activated(0, QSystemTrayIcon::DoubleClick);
+  ASSERT_NE(main.StatusWindow(), nullptr);
+  EXPECT_TRUE(main.StatusWindow()->isVisible());
+  main.MenuEntry("mnuConfig")->trigger();
+  ASSERT_NE(main.ConfigWindow(), nullptr);
+  EXPECT_EQ(main.ConfigWindow()->txtMailProgram->placeholderText(), "");
 }
 
 TEST_F(TrayTest, MDaemonEntryFollowsTheSettingAtStartUp) {

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QLineEdit>
 #include <QMenu>
 #include <functional>
 
@@ -78,9 +79,8 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this,
-                     notices_};
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,   dateText_,
+                     files_,  *this,  sound_,     programs_, *this,      notices_, &mailClient_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {
@@ -171,6 +171,8 @@ void frmMain::ShowConfig() {
     connect(config_, &frmConfig::Unloaded, this, [this] {
       if (app_ != nullptr) app_->OnConfigClosed();
     });
+    // The grey hint in the empty field: what runs while no mail program is set.
+    config_->txtMailProgram->setPlaceholderText(QString::fromStdString(mailClient_.Name()));
     config_->Form_Load();
     CenterOnScreen(*config_);
   }

@@ -12,8 +12,8 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
-#include "desktop/gui/dbus_desktop_notifier.h"
 #include "check/silent_server_guard.h"
+#include "desktop/gui/dbus_desktop_notifier.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -21,7 +21,9 @@
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
+#include "desktop/gui/xdg_mail_client.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
 #include "desktop/net/reply_timeout.h"
@@ -107,6 +109,8 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtSoundPlayer sound_;
   DBusDesktopNotifier notices_;
   QtProgramStarter programs_;
+  QtPathProbe environment_;
+  XdgMailClient mailClient_{files_, environment_, state_.LanguageBase};
 
   std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
   // What each icon was last given: the tool tip is read back as it was written.
