@@ -269,6 +269,66 @@ TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
   EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Postvane");
 }
 
+// Quiet hours (clock injected) and the desktop's do-not-disturb: the counts and the tray
+// update, but nothing sounds, opens or is sent.
+class FakeDoNotDisturb : public DoNotDisturb {
+ public:
+  bool On = false;
+  int Asked = 0;
+  bool Active() override {
+    ++Asked;
+    return On;
+  }
+};
+
+TEST_F(PostvaneAppTest, QuietHoursAndDoNotDisturbSilenceTheNotification) {
+  struct Row {
+    const char* What;
+    const char* Quiet;  // the General keys
+    int Hour;
+    int Minute;
+    bool DoNotDisturb;
+    bool Silent;
+  };
+  const Row rows[] = {
+      {"inside a span across midnight, evening", "QuietFrom=1320\r\nQuietTo=420\r\n", 23, 30, false,
+       true},
+      {"inside a span across midnight, morning", "QuietFrom=1320\r\nQuietTo=420\r\n", 6, 59, false,
+       true},
+      {"at its end", "QuietFrom=1320\r\nQuietTo=420\r\n", 7, 0, false, false},
+      {"a day-time span", "QuietFrom=720\r\nQuietTo=780\r\n", 12, 15, false, true},
+      {"one end empty is off", "QuietFrom=720\r\nQuietTo=\r\n", 12, 15, false, false},
+      {"no quiet hours", "", 23, 30, false, false},
+      {"the desktop's do-not-disturb", "", 10, 0, true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.What);
+    FakeDoNotDisturb dnd;
+    dnd.On = row.DoNotDisturb;
+    clock.Set(2026, 12, 7, row.Hour, row.Minute, 0);
+    files.Files[state.Paths.SettingsFile] =
+        std::string(
+            "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+            "[General]\r\nNotifyType=15\r\nMailProgram=reader\r\n") +
+        row.Quiet;
+    state.NotifiedCount.fill(0);
+    app = std::make_unique<PostvaneApp>(
+        state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                           programs, forms, notices, &mailClient, &dnd});
+    app->StartUp(kEnglish);
+    AnswerUpToListing(2);
+    socket.Receive(TopReply(2));
+    log.clear();
+    const std::size_t noticesBefore = notices.Shown.size();
+    socket.Receive("+OK bye\r\n");
+    EXPECT_EQ(Box(0).NewCount, 1);
+    EXPECT_NE(icons.ToolTip[0].find("Inbox has 1 new message(s)!"), std::string::npos);
+    EXPECT_EQ(log.empty(), row.Silent) << ::testing::PrintToString(log);
+    EXPECT_EQ(notices.Shown.size() == noticesBefore, row.Silent);
+    app.reset();
+  }
+}
+
 // The tray timer wakes the program only while the tray has work; each row is what happens
 // next, whether the timer then runs, and whether one more tick stops it.
 TEST_F(PostvaneAppTest, TrayTimerRunsOnlyWhileTheTrayHasWork) {

@@ -10,7 +10,7 @@ namespace postvane {
 
 void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
                    ProgramStarter& programs, DesktopNotifier& desktop,
-                   DefaultMailClient* mailClient) {
+                   DefaultMailClient* mailClient, bool quiet) {
   bool notify = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int16_t count = state.Mailboxes[i].NewCount;
@@ -24,7 +24,8 @@ void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
       state.NotifiedCount[i] = 0;
     }
   }
-  if (!notify) return;
+  // Mail that arrives in quiet hours is not announced afterwards either: the tray shows it.
+  if (!notify || quiet) return;
 
   const int16_t kinds = state.General.NotifyType;
   if ((kinds & kNotifySound) != 0) sound.PlayAsync(state.General.SoundFile);

@@ -13,10 +13,11 @@ namespace postvane {
 
 // Notifies when some mailbox's non-zero count changed since it last took part in a decision
 // (with ReplaySound on: whenever some mailbox has new mail). NotifiedCount follows the counts.
-// The mail program is opened as OpenMailReader does.
+// The mail program is opened as OpenMailReader does. While `quiet` (quiet hours, the desktop's
+// do-not-disturb) the counts are noted but nothing sounds, opens or is sent.
 void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Windows& forms,
                    ProgramStarter& programs, DesktopNotifier& desktop,
-                   DefaultMailClient* mailClient = nullptr);
+                   DefaultMailClient* mailClient = nullptr, bool quiet = false);
 
 // Starts MailProgram without waiting; an empty command line starts nothing.
 void RunMailProgram(const ProgramState& state, ProgramStarter& programs);

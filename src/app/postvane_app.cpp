@@ -6,6 +6,7 @@
 #include "app/scheduler.h"
 #include "app/tray_commands.h"
 #include "app/tray_summary.h"
+#include "settings/quiet_hours.h"
 
 namespace postvane {
 
@@ -104,8 +105,11 @@ bool PostvaneApp::TrayTimerHasWork() const {
 }
 
 void PostvaneApp::NotifyNewMail() {
+  // The desktop is asked only when the clock does not already say quiet.
+  const bool quiet = InQuietHours(state_.General, platform_.LocalClock.Now()) ||
+                     (platform_.Quiet != nullptr && platform_.Quiet->Active());
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
-                          platform_.Notices, platform_.MailClient);
+                          platform_.Notices, platform_.MailClient, quiet);
 }
 
 void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {

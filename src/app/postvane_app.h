@@ -18,6 +18,7 @@
 #include "ports/date_text.h"
 #include "ports/default_mail_client.h"
 #include "ports/desktop_notifier.h"
+#include "ports/do_not_disturb.h"
 #include "ports/file_system.h"
 #include "ports/program_starter.h"
 #include "ports/socket.h"
@@ -46,6 +47,8 @@ struct AppPlatform {
   DesktopNotifier& Notices;
   // Where no mail program is set; null on a platform that cannot tell.
   DefaultMailClient* MailClient = nullptr;
+  // The desktop's do-not-disturb; null where it cannot be asked.
+  DoNotDisturb* Quiet = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "settings/ini_file.h"
+#include "settings/quiet_hours.h"
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -286,6 +287,8 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   const std::string receiveLog = reader.Raw(kGeneral, "ReceiveLog", "");
   const std::string replaySound = reader.Raw(kGeneral, "ReplaySound", "");
   const std::string keyring = reader.Raw(kGeneral, "Keyring", "");
+  const std::string quietFrom = reader.Raw(kGeneral, "QuietFrom", "");
+  const std::string quietTo = reader.Raw(kGeneral, "QuietTo", "");
 
   general.Interval = ReadInt16(interval);
   general.NotifyType = ReadInt16(notifyType);
@@ -298,6 +301,8 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.ReceiveLog = Boolean(receiveLog);
   general.ReplaySound = Boolean(replaySound);
   general.Keyring = Boolean(keyring);
+  general.QuietFrom = ReadQuietMinutes(quietFrom);
+  general.QuietTo = ReadQuietMinutes(quietTo);
 }
 
 std::optional<std::array<std::string, kUserMailboxes>> SettingsStore::LoadUidls() {
@@ -398,6 +403,14 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
       {.Section = kGeneral, .Key = "Keyring", .Value = "1", .Remove = general.Keyring == kFalse},
+      {.Section = kGeneral,
+       .Key = "QuietFrom",
+       .Value = Decimal(general.QuietFrom),
+       .Remove = general.QuietFrom == kNoQuietTime},
+      {.Section = kGeneral,
+       .Key = "QuietTo",
+       .Value = Decimal(general.QuietTo),
+       .Remove = general.QuietTo == kNoQuietTime},
   });
 }
 
