@@ -14,6 +14,7 @@
 #include "app/program_state.h"
 #include "check/silent_server_guard.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
+#include "desktop/gui/desktop_do_not_disturb.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -111,6 +112,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtProgramStarter programs_;
   QtPathProbe environment_;
   XdgMailClient mailClient_{files_, environment_, state_.LanguageBase};
+  DesktopDoNotDisturb doNotDisturb_;
 
   std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
   // What each icon was last given: the tool tip is read back as it was written.
