@@ -223,7 +223,11 @@ TEST_F(ConfigFormTest, GeneralControlsGoBackIntoTheSettings) {
   fields.SoundFile = "/snd/ding.wav";
   fields.MDaemonPath = "/srv/md";
   fields.MDaemonActivate = true;
+  fields.QuietFrom = "22:00";
+  fields.QuietTo = "07:30";
   StoreGeneral(fields, general_);
+  EXPECT_EQ(general_.QuietFrom, 22 * 60);
+  EXPECT_EQ(general_.QuietTo, 7 * 60 + 30);
   EXPECT_EQ(general_.Interval, 15);
   EXPECT_EQ(general_.DoubleClick, 2);
   EXPECT_EQ(general_.TrayType, 0);
@@ -464,6 +468,35 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<NewMailboxCase>& info) {
       return std::string(info.param.Name);
     });
+
+// A dialog without the quiet-hour boxes (nothing) keeps them; an emptied box switches them off;
+// text that is no clock time keeps the old time.
+TEST(QuietHourFields, StoredAsTheBoxesSay) {
+  struct Row {
+    std::optional<std::string> From;
+    std::optional<std::string> To;
+    int16_t ExpectedFrom;
+    int16_t ExpectedTo;
+  };
+  const Row rows[] = {{std::nullopt, std::nullopt, 1320, 420},
+                      {"", "", -1, -1},
+                      {"23:15", " 6:05 ", 1395, 365},
+                      {"11pm", "25:00", 1320, 420},
+                      {"", std::nullopt, -1, 420}};
+  for (const Row& row : rows) {
+    GeneralSettings general;
+    general.QuietFrom = 1320;
+    general.QuietTo = 420;
+    ConfigGeneralFields fields = ShowGeneral(general);
+    EXPECT_EQ(fields.QuietFrom, "22:00");
+    EXPECT_EQ(fields.QuietTo, "07:00");
+    fields.QuietFrom = row.From;
+    fields.QuietTo = row.To;
+    StoreGeneral(fields, general);
+    EXPECT_EQ(general.QuietFrom, row.ExpectedFrom) << row.From.value_or("(none)");
+    EXPECT_EQ(general.QuietTo, row.ExpectedTo) << row.To.value_or("(none)");
+  }
+}
 
 TEST(PasswordSentInClear, OnlyTheSecureEntriesProtectIt) {
   const struct {

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "check/connection_security.h"
+#include "settings/quiet_hours.h"
 
 namespace postvane {
 
@@ -113,6 +114,8 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
   fields.MDaemonPath = general.MDaemonPath;
   fields.MDaemonActivate = general.MDaemonActivate != 0;
   fields.Keyring = general.Keyring != kFalse;
+  fields.QuietFrom = ClockTimeText(general.QuietFrom);
+  fields.QuietTo = ClockTimeText(general.QuietTo);
   return fields;
 }
 
@@ -132,6 +135,12 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.MDaemonActivate = fields.MDaemonActivate ? 1 : 0;
   general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
   general.Keyring = fields.Keyring ? kTrue : kFalse;
+  const auto storeTime = [](const std::optional<std::string>& text, int16_t& minutes) {
+    if (!text) return;
+    if (const std::optional<int16_t> typed = ParseClockTime(*text)) minutes = *typed;
+  };
+  storeTime(fields.QuietFrom, general.QuietFrom);
+  storeTime(fields.QuietTo, general.QuietTo);
 }
 
 ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,

@@ -66,6 +66,10 @@ struct ConfigGeneralFields {
   bool StartWithDesktop = false;
   // "Keep passwords in the desktop keyring".
   bool Keyring = false;
+  // "Quiet from ... to ...", as typed ("22:00"). Nothing: a dialog without these boxes, and
+  // the settings stay as they are.
+  std::optional<std::string> QuietFrom;
+  std::optional<std::string> QuietTo;
   bool operator==(const ConfigGeneralFields&) const = default;
 };
 
@@ -84,7 +88,8 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record);
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general);
 // ReceiveLog is not a control and stays; a double-click list without a selection (a value
-// the list could not show) keeps the old action.
+// the list could not show) keeps the old action, and a quiet time that is no clock time keeps
+// the old time.
 void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general);
 
 // One opening of the dialog: which mailbox its controls show, and the saves as the user

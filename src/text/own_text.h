@@ -57,6 +57,8 @@ enum class OwnText : int {
   LastCheckFailed = 160,  // after a count: the check that followed it failed
   PasswordSentUnencrypted = 161,
   PortUsuallyTls = 162,  // '#' stands for the port
+  QuietFrom = 163,       // "Quiet from" [time] "to" [time]
+  QuietTo = 164,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

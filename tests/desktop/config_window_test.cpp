@@ -583,32 +583,6 @@ TEST_F(ConfigFromTrayTest, FirstStartOpensTheDialogOnTheMailboxesTabOnlyWithoutA
   EXPECT_EQ(program.MainWindow().ConfigWindow(), nullptr);
 }
 
-TEST_F(ConfigFromTrayTest, RunMailReaderWithoutAProgramOpensTheGeneralOneTab) {
-  {
-    QFile file(dir_.filePath("Postvane.ini"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[General]\r\nMailProgram=\r\n");
-  }
-  DesktopProgram program(dir_.path().toStdString(), pickers_);
-  program.StartUp(0x0409);
-  ASSERT_EQ(program.MainWindow().ConfigWindow(), nullptr);
-
-  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
-  frmConfig* form = program.MainWindow().ConfigWindow();
-  ASSERT_NE(form, nullptr);
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(form->VisibleFrame(), 1);
-  EXPECT_TRUE(form->txtMailProgram->isVisibleTo(form));
-
-  // Already open elsewhere: the same dialog turns to that tab and keeps what was typed.
-  form->ShowTab(0);
-  form->MailBoxName->setText("typed");
-  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
-  EXPECT_EQ(program.MainWindow().ConfigWindow(), form);
-  EXPECT_EQ(form->VisibleFrame(), 1);
-  EXPECT_EQ(form->MailBoxName->text(), "typed");
-}
-
 TEST_F(ConfigFromTrayTest, ClosingTheDialogSetsTheMDaemonMenuEntry) {
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   program.StartUp(0x0409);
@@ -700,6 +674,26 @@ TEST_F(ConfigWindowTest, NewMailboxStartsSecureAndPlainSaysThePasswordIsReadable
   EXPECT_EQ(Key("MailBox3", "RemotePort"), "995");
   EXPECT_EQ(Key("MailBox0", "Security"), std::nullopt);
   EXPECT_EQ(Key("MailBox0", "RemotePort"), "110");
+}
+
+TEST_F(ConfigWindowTest, QuietHoursAreShownAsClockTimesAndSavedInMinutes) {
+  state_.General.QuietFrom = 22 * 60;
+  frmConfig* form = Open();
+  EXPECT_EQ(form->lblQuietFrom->text().toStdString(), OwnString(900, OwnText::QuietFrom));
+  EXPECT_EQ(form->lblQuietTo->text().toStdString(), OwnString(900, OwnText::QuietTo));
+  EXPECT_EQ(form->txtQuietFrom->text(), "22:00");
+  EXPECT_EQ(form->txtQuietTo->text(), "");
+  form->txtQuietFrom->setText("23:30");
+  form->txtQuietTo->setText("6:45");
+  Close(form);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), "405");
+
+  form = Open();
+  form->txtQuietTo->setText("");  // switched off
+  Close(form);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), std::nullopt);
 }
 
 TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {

@@ -218,6 +218,10 @@ void frmConfig::BuildGeneral2Tab() {
 #ifndef POSTVANE_HAVE_KEYCHAIN
   chkKeyring->hide();
 #endif
+  lblQuietFrom = MakeLabel(f, "lblQuietFrom", "", 14, 194, 96, 15);
+  txtQuietFrom = MakeTextBox(f, "txtQuietFrom", 112, 192, 44, 19);
+  lblQuietTo = MakeLabel(f, "lblQuietTo", "", 162, 194, 40, 15);
+  txtQuietTo = MakeTextBox(f, "txtQuietTo", 204, 192, 44, 19);
 }
 
 void frmConfig::Form_Load() {
@@ -234,6 +238,8 @@ void frmConfig::Form_Load() {
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
   chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
+  lblQuietFrom->setText(Q(OwnString(language, OwnText::QuietFrom)));
+  lblQuietTo->setText(Q(OwnString(language, OwnText::QuietTo)));
   // Once every caption, the security controls' too, is in the user's language.
   FitCaptions(*this);
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
@@ -409,6 +415,8 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.StartWithDesktop = chkStartWithDesktop->isChecked();
   fields.DesktopNotification = chkDesktopNotification->isChecked();
   fields.Keyring = chkKeyring->isChecked();
+  fields.QuietFrom = ToStd(txtQuietFrom->text());
+  fields.QuietTo = ToStd(txtQuietTo->text());
   return fields;
 }
 
@@ -428,6 +436,8 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   chkStartWithDesktop->setChecked(fields.StartWithDesktop);
   chkDesktopNotification->setChecked(fields.DesktopNotification);
   chkKeyring->setChecked(fields.Keyring);
+  txtQuietFrom->setText(Q(fields.QuietFrom.value_or("")));
+  txtQuietTo->setText(Q(fields.QuietTo.value_or("")));
 }
 
 }  // namespace postvane

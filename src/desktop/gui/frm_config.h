@@ -97,6 +97,10 @@ class frmConfig : public QWidget {
   QCheckBox* chkDesktopNotification = nullptr;
   // Ours: passwords in the desktop keyring; hidden in a build without keyring support.
   QCheckBox* chkKeyring = nullptr;
+  QLabel* lblQuietFrom = nullptr;
+  QLineEdit* txtQuietFrom = nullptr;
+  QLabel* lblQuietTo = nullptr;
+  QLineEdit* txtQuietTo = nullptr;
 
  signals:
   // Everything shown has been stored and saved; the dialog is about to go.
