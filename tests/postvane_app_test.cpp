@@ -329,6 +329,42 @@ TEST_F(PostvaneAppTest, QuietHoursAndDoNotDisturbSilenceTheNotification) {
   }
 }
 
+class FakeWebBrowser : public WebBrowser {
+ public:
+  std::vector<std::string> Opened;
+  bool OpenWebPage(const std::string& url) override {
+    Opened.push_back(url);
+    return true;
+  }
+};
+
+TEST_F(PostvaneAppTest, NoticeClickAcknowledgesAndOpensTheWebMail) {
+  FakeWebBrowser browser;
+  files.Files[state.Paths.SettingsFile] =
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "WebMailUrl=https://mail.example.org/\r\n[MailBox1]\r\nWebMailUrl=http://plain.example/\r\n"
+      "[General]\r\nNotifyType=8\r\n";
+  app = std::make_unique<PostvaneApp>(
+      state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                         programs, forms, notices, &mailClient, nullptr, &browser});
+  app->StartUp(kEnglish);
+  AnswerUpToListing(2);
+  socket.Receive(TopReply(2));
+  socket.Receive("+OK bye\r\n");
+  ASSERT_EQ(Box(0).NewCount, 1);
+  notices.Click();
+  EXPECT_EQ(Box(0).NewCount, 0);
+  EXPECT_EQ(browser.Opened, std::vector<std::string>{"https://mail.example.org/"});
+  // Nothing new: the click only acknowledges.
+  notices.Click();
+  EXPECT_EQ(browser.Opened.size(), 1u);
+  // The menu entry; a plain http address is never opened.
+  app->OpenWebMail(0);
+  app->OpenWebMail(1);
+  app->OpenWebMail(10);
+  EXPECT_EQ(browser.Opened.size(), 2u);
+}
+
 // The tray timer wakes the program only while the tray has work; each row is what happens
 // next, whether the timer then runs, and whether one more tick stops it.
 TEST_F(PostvaneAppTest, TrayTimerRunsOnlyWhileTheTrayHasWork) {

@@ -6,7 +6,9 @@
 #include "app/scheduler.h"
 #include "app/tray_commands.h"
 #include "app/tray_summary.h"
+#include "app/web_mail.h"
 #include "settings/quiet_hours.h"
+#include "settings/web_mail_url.h"
 
 namespace postvane {
 
@@ -18,10 +20,13 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
               platform.Files, *this, {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
-  // A click on the desktop notice acknowledges like a click on the single tray icon.
+  // A click on the desktop notice acknowledges like a click on the single tray icon, and
+  // opens the web mail of the mailbox it is most likely about.
   platform_.Notices.SetClickHandler([this] {
+    const int webMail = WebMailForNotice(state_);
     postvane::AcknowledgeAll(state_, *this);
     RefreshTray();
+    if (webMail >= 0) OpenWebMail(webMail);
   });
 }
 
@@ -82,6 +87,12 @@ void PostvaneApp::mnuCheckNow_Click() {
 }
 void PostvaneApp::mnuMailReader_Click() { RunMailProgram(); }
 void PostvaneApp::mnuStatus_Click() { platform_.Forms.ShowStatus(); }
+void PostvaneApp::OpenWebMail(int index) {
+  if (index < 0 || index >= kUserMailboxes || platform_.Web == nullptr) return;
+  const std::string& url = state_.Mailboxes[static_cast<std::size_t>(index)].WebMailUrl;
+  // The file may hold anything; only an https address is ever handed on.
+  if (UsableWebMailUrl(url)) platform_.Web->OpenWebPage(url);
+}
 void PostvaneApp::mnuMdaemon_Click() {
   postvane::mnuMdaemon_Click(state_);
   TrayStateChanged();

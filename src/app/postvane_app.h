@@ -25,6 +25,7 @@
 #include "ports/sound_player.h"
 #include "ports/timer.h"
 #include "ports/tray_icons.h"
+#include "ports/web_browser.h"
 #include "ports/windows.h"
 #include "settings/settings_store.h"
 #include "ui/status_tree.h"
@@ -49,6 +50,8 @@ struct AppPlatform {
   DefaultMailClient* MailClient = nullptr;
   // The desktop's do-not-disturb; null where it cannot be asked.
   DoNotDisturb* Quiet = nullptr;
+  // Web mail from the tray; null where no browser can be asked.
+  WebBrowser* Web = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:
@@ -90,6 +93,8 @@ class PostvaneApp : public CycleHooks, private AppActions {
   // Without a mail program set, the desktop's default mail client, or else the status window.
   void mnuMailReader_Click();
   void mnuStatus_Click();
+  // The menu's "Open web mail" of that mailbox; nothing without a usable address.
+  void OpenWebMail(int index);
   void mnuMdaemon_Click();
   void mnuConfig_Click();
   void mnuAbout_Click();

@@ -5,12 +5,20 @@
 
 #include "check/connection_security.h"
 #include "settings/quiet_hours.h"
+#include "settings/web_mail_url.h"
 
 namespace postvane {
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && IsBlank(text.back())) text.pop_back();
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  return text.substr(first);
+}
 
 constexpr int16_t kLowestInterval = 1;
 constexpr int16_t kHighestInterval = 999;
@@ -56,6 +64,7 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.LastMail = record.LastMail != kFalse;
   fields.Security =
       record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
+  fields.WebMailUrl = record.WebMailUrl;
   return fields;
 }
 
@@ -94,6 +103,10 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   record.LastMail = fields.LastMail ? kTrue : kFalse;
   if (fields.Security >= 0 && fields.Security < kSecurityEntries) {
     record.Security = static_cast<int16_t>(fields.Security);
+  }
+  if (fields.WebMailUrl) {
+    const std::string typed = Trimmed(*fields.WebMailUrl);
+    if (typed.empty() || UsableWebMailUrl(typed)) record.WebMailUrl = typed;
   }
 }
 

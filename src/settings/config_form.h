@@ -31,6 +31,8 @@ struct ConfigMailboxFields {
   // Entry of the security list (0 none, 1 SSL/TLS, 2 STARTTLS); -1 when the stored code is
   // one the list cannot show, which is then kept.
   int Security = 0;
+  // The web mail address as typed; nothing for a dialog without the box (the address stays).
+  std::optional<std::string> WebMailUrl;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
 
@@ -83,7 +85,8 @@ std::optional<int32_t> ParsePort(std::string_view text);
 int16_t ParseInterval(std::string_view text);
 
 ConfigMailboxFields ShowMailbox(const MailboxRecord& record);
-// A port text that is no integer keeps the record's port.
+// A port text that is no integer keeps the record's port; a web mail address that is neither
+// empty nor https keeps the record's address.
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record);
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general);

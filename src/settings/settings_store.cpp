@@ -203,6 +203,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string lastMail = reader.Raw(section, "LastMail", "");
   const std::string security = reader.Raw(section, "Security", "0");
   std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
+  std::string webMailUrl = reader.Text(section, "WebMailUrl");
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
@@ -217,6 +218,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.LastMail = Boolean(lastMail);
   record.Security = ReadInt16(security);
   record.CertFingerprint = std::move(certFingerprint);
+  record.WebMailUrl = std::move(webMailUrl);
   record.UIDL = std::move(uidl);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
@@ -384,6 +386,10 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       // A file that never had these keys stays as it was while they hold their defaults.
       {section, "Security", Decimal(record.Security), false, record.Security == 0},
       {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()},
+      {.Section = section,
+       .Key = "WebMailUrl",
+       .Value = record.WebMailUrl,
+       .Remove = record.WebMailUrl.empty()},
   });
 }
 

@@ -59,6 +59,8 @@ enum class OwnText : int {
   PortUsuallyTls = 162,  // '#' stands for the port
   QuietFrom = 163,       // "Quiet from" [time] "to" [time]
   QuietTo = 164,
+  OpenWebMail = 165,
+  WebMailAddress = 166,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
