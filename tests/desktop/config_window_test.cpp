@@ -696,6 +696,23 @@ TEST_F(ConfigWindowTest, QuietHoursAreShownAsClockTimesAndSavedInMinutes) {
   EXPECT_EQ(Key("General", "QuietTo"), std::nullopt);
 }
 
+TEST_F(ConfigWindowTest, WebMailAddressIsShownAndOnlyHttpsIsSaved) {
+  state_.Mailboxes[2].WebMailUrl = "https://mail.example.org/";
+  SaveMailboxes();
+  frmConfig* form = Open();
+  EXPECT_EQ(form->lblWebMail->text().toStdString(), OwnString(900, OwnText::WebMailAddress));
+  EXPECT_EQ(form->txtWebMailUrl->text(), "");
+  form->Option1[2]->setChecked(true);
+  EXPECT_EQ(form->txtWebMailUrl->text(), "https://mail.example.org/");
+  form->txtWebMailUrl->setText("http://mail.example.org/");
+  form->Option1[4]->setChecked(true);
+  form->txtWebMailUrl->setText("https://four.example/");
+  Close(form);
+  EXPECT_EQ(Key("MailBox2", "WebMailUrl"), "https://mail.example.org/");
+  EXPECT_EQ(Key("MailBox4", "WebMailUrl"), "https://four.example/");
+  EXPECT_EQ(Key("MailBox0", "WebMailUrl"), std::nullopt);
+}
+
 TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {
   state_.Mailboxes[0].Security = 5;
   SaveMailboxes();

@@ -145,6 +145,9 @@ void frmConfig::BuildMailboxesTab() {
   }
   pMailbox = Place(new QLabel(f), "pMailbox", 182, 28, 36, 36);
   pMailbox->setAlignment(Qt::AlignCenter);
+  // Beside the mailbox's picture, the one free place on this tab.
+  lblWebMail = MakeLabel(f, "lblWebMail", "", 224, 28, 75, 15);
+  txtWebMailUrl = MakeTextBox(f, "txtWebMailUrl", 224, 45, 71, 19);
 
   MakeLabel(f, "Label5", "res103", 105, 77, 85, 15);
   MailBoxName = MakeTextBox(f, "MailBoxName", 182, 77, 113, 19);
@@ -235,6 +238,7 @@ void frmConfig::Form_Load() {
   }
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
   lblPlainPassword->setText(Q(OwnString(language, OwnText::PasswordSentUnencrypted)));
+  lblWebMail->setText(Q(OwnString(language, OwnText::WebMailAddress)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
   chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
@@ -383,6 +387,7 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.LastMail = chkLastMail->isChecked();
   // An entry the list cannot show stays unselected, and the stored code is kept.
   fields.Security = cmbSecurity->currentIndex();
+  fields.WebMailUrl = ToStd(txtWebMailUrl->text());
   return fields;
 }
 
@@ -396,6 +401,7 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   chkLastMail->setChecked(fields.LastMail);
   cmbSecurity->setCurrentIndex(fields.Security);
   shownSecurity_ = fields.Security;
+  txtWebMailUrl->setText(Q(fields.WebMailUrl.value_or("")));
   UpdateTrustButton();
 }
 

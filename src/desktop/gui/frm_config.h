@@ -64,6 +64,8 @@ class frmConfig : public QWidget {
   QLineEdit* RemotePort = nullptr;
   QCheckBox* chkEnabled = nullptr;
   QCheckBox* chkLastMail = nullptr;
+  QLabel* lblWebMail = nullptr;
+  QLineEdit* txtWebMailUrl = nullptr;
   QLabel* lblSecurity = nullptr;
   QComboBox* cmbSecurity = nullptr;
   // Shown on the mailboxes tab while the shown mailbox's last check refused a certificate.

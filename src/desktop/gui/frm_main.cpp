@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <functional>
 
+#include "app/web_mail.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
@@ -54,6 +55,7 @@ frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidg
   AddMenuEntry("mnuConfig", "res138", &PostvaneApp::mnuConfig_Click);
   AddMenuEntry("mnuAbout", "res139", &PostvaneApp::mnuAbout_Click);
   AddMenuEntry("mnuExit", "res140", &PostvaneApp::mnuExit_Click);
+  connect(mnuSysTray_, &QMenu::aboutToShow, this, &frmMain::ShowWebMailEntries);
 
   // The tray timer is the core's to start: it runs only while the tray has work.
   timer_.Start();
@@ -78,9 +80,29 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
   return action;
 }
 
+void frmMain::ShowWebMailEntries() {
+  for (QAction* entry : webMailEntries_) delete entry;
+  webMailEntries_.clear();
+  QAction* before = MenuEntry(QStringLiteral("mnuStatus"));
+  for (const WebMailEntry& entry : WebMailEntries(state_)) {
+    // A mailbox name is plain text: an ampersand in it is no mnemonic.
+    auto* action = new QAction(
+        QString::fromStdString(entry.Caption).replace(QLatin1Char('&'), QStringLiteral("&&")),
+        mnuSysTray_);
+    action->setObjectName(QStringLiteral("mnuWebMail%1").arg(entry.Index));
+    const int index = entry.Index;
+    connect(action, &QAction::triggered, this, [this, index] {
+      if (app_ != nullptr) app_->OpenWebMail(index);
+    });
+    mnuSysTray_->insertAction(before, action);
+    webMailEntries_.push_back(action);
+  }
+}
+
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,   dateText_,
-                     files_,  *this,  sound_,     programs_, *this,      notices_, &mailClient_};
+  return AppPlatform{socket_,   timer_,       trayTimer_,     timeout_, timerQuit_, clock_,
+                     dateText_, files_,       *this,          sound_,   programs_,  *this,
+                     notices_,  &mailClient_, &doNotDisturb_, &browser_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
@@ -22,6 +23,7 @@
 #include "desktop/gui/qt_date_text.h"
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
+#include "desktop/gui/qt_web_browser.h"
 #include "desktop/gui/xdg_mail_client.h"
 #include "desktop/net/qt_clock.h"
 #include "desktop/net/qt_path_probe.h"
@@ -88,6 +90,7 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
 
  private:
   QAction* AddMenuEntry(const char* name, const char* caption, void (PostvaneApp::*handler)());
+  void ShowWebMailEntries();
   bool ValidIndex(int index) const { return index >= 0 && index < kTrayIcons; }
 
   ProgramState& state_;
@@ -113,6 +116,9 @@ class frmMain : public QWidget, public TrayIcons, public Windows {
   QtPathProbe environment_;
   XdgMailClient mailClient_{files_, environment_, state_.LanguageBase};
   DesktopDoNotDisturb doNotDisturb_;
+  QtWebBrowser browser_;
+  // "Open web mail" entries, rebuilt each time the menu opens.
+  std::vector<QAction*> webMailEntries_;
 
   std::array<QSystemTrayIcon*, kTrayIcons> sysTray_{};
   // What each icon was last given: the tool tip is read back as it was written.
