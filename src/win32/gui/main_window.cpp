@@ -82,9 +82,9 @@ MainWindow::~MainWindow() {
 }
 
 AppPlatform MainWindow::Platform() {
-  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this,
-                     notices_};
+  return AppPlatform{socket_,   timer_,    trayTimer_, timeout_,     timerQuit_,
+                     clock_,    dateText_, files_,     *this,        sound_,
+                     programs_, *this,     notices_,   &mailClient_, &doNotDisturb_};
 }
 
 void MainWindow::UpdateIcon(int index, DWORD message) {

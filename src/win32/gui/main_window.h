@@ -3,8 +3,8 @@
 // menu event to the core.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <array>
 #include <functional>
@@ -19,6 +19,8 @@
 #include "text/own_text.h"
 #include "win32/no_desktop_notifier.h"
 #include "win32/win32_clock.h"
+#include "win32/win32_default_mail_client.h"
+#include "win32/win32_do_not_disturb.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
 #include "win32/win32_socket.h"
@@ -90,6 +92,8 @@ class MainWindow : public TrayIcons, public Windows {
   Win32SoundPlayer sound_;
   Win32ProgramStarter programs_;
   NoDesktopNotifier notices_;
+  Win32DefaultMailClient mailClient_;
+  Win32DoNotDisturb doNotDisturb_;
 
   std::array<std::string, kTrayIcons> toolTips_{};
   std::array<int, kTrayIcons> pictures_{};
