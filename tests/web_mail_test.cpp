@@ -10,6 +10,7 @@
 #include "fakes/fake_file_system.h"
 #include "settings/config_form.h"
 #include "settings/ini_file.h"
+#include "settings/marker_color.h"
 #include "settings/settings_store.h"
 #include "settings/web_mail_url.h"
 #include "text/own_text.h"
@@ -114,6 +115,42 @@ TEST(WebMailField, TypedAddressesAreStoredOnlyWhenHttpsOrEmpty) {
     StoreMailbox(fields, record);
     EXPECT_EQ(record.WebMailUrl, row.Stored) << row.Typed.value_or("(no box)");
   }
+}
+
+TEST(MarkerColor, OnlyHashAndSixHexDigits) {
+  const struct {
+    std::string Color;
+    bool Valid;
+  } rows[] = {{"#1e90ff", true}, {"#ABCDEF", true},   {"#000000", true},  {"1e90ff", false},
+              {"#1e90f", false}, {"#1e90ffa", false}, {"#1e90fg", false}, {"", false},
+              {"red", false},    {"# 1e90f", false}};
+  for (const auto& row : rows) EXPECT_EQ(ValidMarkerColor(row.Color), row.Valid) << row.Color;
+}
+
+TEST(MarkerColor, TypedColoursAreStoredOnlyWhenValidOrEmptyAndSaved) {
+  const struct {
+    std::optional<std::string> Typed;
+    std::string Stored;
+  } rows[] = {{std::nullopt, "#112233"}, {" #A0B0C0 ", "#A0B0C0"}, {"", ""}, {"blue", "#112233"}};
+  for (const auto& row : rows) {
+    MailboxRecord record;
+    record.MarkerColor = "#112233";
+    ConfigMailboxFields fields = ShowMailbox(record);
+    EXPECT_EQ(fields.MarkerColor, "#112233");
+    fields.MarkerColor = row.Typed;
+    StoreMailbox(fields, record);
+    EXPECT_EQ(record.MarkerColor, row.Stored) << row.Typed.value_or("(no box)");
+  }
+  FakeFileSystem files;
+  SettingsStore store(files, "/p/Postvane.ini", "/p/NewMail.wav");
+  MailboxRecord record;
+  store.SaveMailbox(record, 3);
+  EXPECT_FALSE(IniFile(files.Content("/p/Postvane.ini")).Read("MailBox3", "MarkerColor"));
+  record.MarkerColor = "#1e90ff";
+  store.SaveMailbox(record, 3);
+  MailboxRecord read;
+  store.LoadMailbox(read, 3);
+  EXPECT_EQ(read.MarkerColor, "#1e90ff");
 }
 
 }  // namespace

@@ -66,6 +66,8 @@ struct MailboxRecord {
   // Ours: the mailbox's web mail, opened from the tray menu and the notice; used only when
   // it is an https address.
   std::string WebMailUrl;
+  // Ours: "#rrggbb" for the mailbox's marker; empty (or anything else) keeps its own colour.
+  std::string MarkerColor;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "check/connection_security.h"
+#include "settings/marker_color.h"
 #include "settings/quiet_hours.h"
 #include "settings/web_mail_url.h"
 
@@ -65,6 +66,7 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.Security =
       record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
   fields.WebMailUrl = record.WebMailUrl;
+  fields.MarkerColor = record.MarkerColor;
   return fields;
 }
 
@@ -107,6 +109,10 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   if (fields.WebMailUrl) {
     const std::string typed = Trimmed(*fields.WebMailUrl);
     if (typed.empty() || UsableWebMailUrl(typed)) record.WebMailUrl = typed;
+  }
+  if (fields.MarkerColor) {
+    const std::string typed = Trimmed(*fields.MarkerColor);
+    if (typed.empty() || ValidMarkerColor(typed)) record.MarkerColor = typed;
   }
 }
 

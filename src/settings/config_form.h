@@ -33,6 +33,8 @@ struct ConfigMailboxFields {
   int Security = 0;
   // The web mail address as typed; nothing for a dialog without the box (the address stays).
   std::optional<std::string> WebMailUrl;
+  // "#rrggbb" as typed; nothing for a dialog without the box.
+  std::optional<std::string> MarkerColor;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
 
@@ -86,7 +88,7 @@ int16_t ParseInterval(std::string_view text);
 
 ConfigMailboxFields ShowMailbox(const MailboxRecord& record);
 // A port text that is no integer keeps the record's port; a web mail address that is neither
-// empty nor https keeps the record's address.
+// empty nor https keeps the record's address, and so does a colour that is no "#rrggbb".
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record);
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general);

@@ -204,6 +204,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string security = reader.Raw(section, "Security", "0");
   std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
   std::string webMailUrl = reader.Text(section, "WebMailUrl");
+  std::string markerColor = reader.Raw(section, "MarkerColor", "");
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
@@ -219,6 +220,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.Security = ReadInt16(security);
   record.CertFingerprint = std::move(certFingerprint);
   record.WebMailUrl = std::move(webMailUrl);
+  record.MarkerColor = std::move(markerColor);
   record.UIDL = std::move(uidl);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
@@ -390,6 +392,10 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
        .Key = "WebMailUrl",
        .Value = record.WebMailUrl,
        .Remove = record.WebMailUrl.empty()},
+      {.Section = section,
+       .Key = "MarkerColor",
+       .Value = record.MarkerColor,
+       .Remove = record.MarkerColor.empty()},
   });
 }
 

@@ -61,6 +61,7 @@ enum class OwnText : int {
   QuietTo = 164,
   OpenWebMail = 165,
   WebMailAddress = 166,
+  MarkerColor = 167,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

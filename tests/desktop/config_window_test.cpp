@@ -711,6 +711,12 @@ TEST_F(ConfigWindowTest, WebMailAddressIsShownAndOnlyHttpsIsSaved) {
   EXPECT_EQ(Key("MailBox2", "WebMailUrl"), "https://mail.example.org/");
   EXPECT_EQ(Key("MailBox4", "WebMailUrl"), "https://four.example/");
   EXPECT_EQ(Key("MailBox0", "WebMailUrl"), std::nullopt);
+
+  form = Open();
+  EXPECT_EQ(form->lblMarkerColor->text().toStdString(), OwnString(900, OwnText::MarkerColor));
+  form->txtMarkerColor->setText("#1e90ff");
+  Close(form);
+  EXPECT_EQ(Key("MailBox0", "MarkerColor"), "#1e90ff");
 }
 
 TEST_F(ConfigWindowTest, UnknownSecurityCodeShowsNoEntryAndIsKept) {

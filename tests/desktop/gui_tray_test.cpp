@@ -440,6 +440,27 @@ TEST_F(TrayTest, TrayMenuOpensTheWebMailOfMailboxesThatHaveOne) {
   main.mnuSysTray()->hide();
 }
 
+// A mailbox's marker colour paints the flag of its marker picture; other pictures and other
+// mailboxes stay as drawn.
+TEST_F(TrayTest, MarkerPicturesTakeTheMailboxColour) {
+  WriteSettings("[MailBox2]\r\nMarkerColor=#1e90ff\r\n[MailBox3]\r\nMarkerColor=blue\r\n");
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  frmMain& main = program.MainWindow();
+  // The middle of the flag, at 32 pixels.
+  const auto flag = [&](int index) {
+    return main.SysTray(index)->icon().pixmap(32, 32).toImage().pixelColor(16, 10).name();
+  };
+  main.SetTrayPicture(2, 126);
+  EXPECT_EQ(flag(2), "#1e90ff");
+  main.SetTrayPicture(3, 127);  // not a colour: the picture's own
+  EXPECT_EQ(main.SysTray(3)->icon().cacheKey(), ProgramIcon(127).cacheKey());
+  main.SetTrayPicture(2, 110);  // a count is no marker
+  EXPECT_EQ(main.SysTray(2)->icon().cacheKey(), ProgramIcon(110).cacheKey());
+  main.SetTrayPicture(4, 128);
+  EXPECT_EQ(flag(4), ProgramIcon(128).pixmap(32, 32).toImage().pixelColor(16, 10).name());
+}
+
 TEST_F(TrayTest, MDaemonEntryFollowsTheSettingAtStartUp) {
   for (const char* value : {"0", "1"}) {
     WriteSettings(std::string("[General]\r\nMDaemonActivate=") + value + "\r\n");

@@ -148,6 +148,9 @@ void frmConfig::BuildMailboxesTab() {
   // Beside the mailbox's picture, the one free place on this tab.
   lblWebMail = MakeLabel(f, "lblWebMail", "", 224, 28, 75, 15);
   txtWebMailUrl = MakeTextBox(f, "txtWebMailUrl", 224, 45, 71, 19);
+  // Under the mailbox list: the marker colour, "#rrggbb".
+  lblMarkerColor = MakeLabel(f, "lblMarkerColor", "", 7, 254, 38, 15);
+  txtMarkerColor = MakeTextBox(f, "txtMarkerColor", 45, 252, 52, 19);
 
   MakeLabel(f, "Label5", "res103", 105, 77, 85, 15);
   MailBoxName = MakeTextBox(f, "MailBoxName", 182, 77, 113, 19);
@@ -239,6 +242,7 @@ void frmConfig::Form_Load() {
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
   lblPlainPassword->setText(Q(OwnString(language, OwnText::PasswordSentUnencrypted)));
   lblWebMail->setText(Q(OwnString(language, OwnText::WebMailAddress)));
+  lblMarkerColor->setText(Q(OwnString(language, OwnText::MarkerColor)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
   chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
@@ -388,6 +392,7 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   // An entry the list cannot show stays unselected, and the stored code is kept.
   fields.Security = cmbSecurity->currentIndex();
   fields.WebMailUrl = ToStd(txtWebMailUrl->text());
+  fields.MarkerColor = ToStd(txtMarkerColor->text());
   return fields;
 }
 
@@ -402,6 +407,7 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   cmbSecurity->setCurrentIndex(fields.Security);
   shownSecurity_ = fields.Security;
   txtWebMailUrl->setText(Q(fields.WebMailUrl.value_or("")));
+  txtMarkerColor->setText(Q(fields.MarkerColor.value_or("")));
   UpdateTrustButton();
 }
 

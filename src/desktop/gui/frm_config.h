@@ -66,6 +66,8 @@ class frmConfig : public QWidget {
   QCheckBox* chkLastMail = nullptr;
   QLabel* lblWebMail = nullptr;
   QLineEdit* txtWebMailUrl = nullptr;
+  QLabel* lblMarkerColor = nullptr;
+  QLineEdit* txtMarkerColor = nullptr;
   QLabel* lblSecurity = nullptr;
   QComboBox* cmbSecurity = nullptr;
   // Shown on the mailboxes tab while the shown mailbox's last check refused a certificate.

@@ -20,6 +20,7 @@ namespace postvane {
 namespace {
 
 constexpr int kIdlePicture = 101;
+constexpr int kFirstMarkerPicture = 124;
 
 void BringUp(QWidget& window) {
   window.show();
@@ -143,7 +144,13 @@ void frmMain::SetTrayPicture(int index, int iconId) {
   // The same picture again would only make the tray host redraw.
   if (pictures_[i] == iconId) return;
   pictures_[i] = iconId;
-  sysTray_[i]->setIcon(ProgramIcon(iconId));
+  // A marker in the colour its mailbox was given; every other picture as drawn.
+  const int marker = iconId - kFirstMarkerPicture;
+  const QString color =
+      marker >= 0 && marker < kUserMailboxes
+          ? QString::fromStdString(state_.Mailboxes[static_cast<std::size_t>(marker)].MarkerColor)
+          : QString();
+  sysTray_[i]->setIcon(MarkerIcon(iconId, color));
   ++trayWrites_;
 }
 
