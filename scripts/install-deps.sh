@@ -48,6 +48,6 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing >/dev/null
   # The packaged Dovecot service is not ours to run; tests start private instances.
   if echo "$missing" | grep -q dovecot; then
-    (systemctl disable --now dovecot >/dev/null 2>&1 || service dovecot stop >/dev/null 2>&1 || true)
+    ($SUDO systemctl disable --now dovecot >/dev/null 2>&1 || $SUDO service dovecot stop >/dev/null 2>&1 || true)
   fi
 fi

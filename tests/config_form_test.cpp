@@ -223,7 +223,11 @@ TEST_F(ConfigFormTest, GeneralControlsGoBackIntoTheSettings) {
   fields.SoundFile = "/snd/ding.wav";
   fields.MDaemonPath = "/srv/md";
   fields.MDaemonActivate = true;
+  fields.QuietFrom = "22:00";
+  fields.QuietTo = "07:30";
   StoreGeneral(fields, general_);
+  EXPECT_EQ(general_.QuietFrom, 22 * 60);
+  EXPECT_EQ(general_.QuietTo, 7 * 60 + 30);
   EXPECT_EQ(general_.Interval, 15);
   EXPECT_EQ(general_.DoubleClick, 2);
   EXPECT_EQ(general_.TrayType, 0);
@@ -417,6 +421,89 @@ TEST_F(ConfigFormTest, NothingToTrustWithoutARejectedCertificate) {
   EXPECT_FALSE(form_.TrustRejectedCertificate(shown));
   EXPECT_TRUE(mailboxes_[4].CertFingerprint.empty());
   EXPECT_TRUE(Sections().empty());
+}
+
+}  // namespace
+}  // namespace postvane
+
+namespace postvane {
+namespace {
+
+struct NewMailboxCase {
+  const char* Name;
+  bool Secure;         // the front end has TLS
+  bool SectionInFile;  // the user filled this mailbox in before
+  int Security;
+  const char* Port;
+};
+
+class NewMailboxSecurity : public ConfigFormTest,
+                           public testing::WithParamInterface<NewMailboxCase> {};
+
+TEST_P(NewMailboxSecurity, ShownAndSavedOnLeaving) {
+  const NewMailboxCase& c = GetParam();
+  if (c.SectionInFile) {
+    files_.Files[kIni] = "[MailBox4]\r\nRemotePort=114\r\n";
+    store_.LoadMailbox(mailboxes_[4], 4);
+  }
+  form_.NewMailboxesStartSecure(c.Secure);
+  ConfigMailboxFields shown = form_.SelectMailbox(4, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Security, c.Security);
+  EXPECT_EQ(shown.RemotePort, c.Port);
+  form_.SelectMailbox(5, shown);
+  EXPECT_EQ(mailboxes_[4].Security, c.Security);
+  EXPECT_EQ(Key("MailBox4", "RemotePort"), c.Port);
+  // Once saved, the section is the user's: shown again as stored, never reset.
+  shown = form_.SelectMailbox(4, form_.SelectMailbox(5, ConfigMailboxFields{}));
+  EXPECT_EQ(shown.Security, c.Security);
+  EXPECT_EQ(shown.RemotePort, c.Port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NewMailboxSecurity,
+    testing::Values(NewMailboxCase{"NewWithTls", true, false, 1, "995"},
+                    NewMailboxCase{"NewWithoutTls", false, false, 0, "114"},
+                    NewMailboxCase{"FilledInBeforeWithTls", true, true, 0, "114"},
+                    NewMailboxCase{"FilledInBeforeWithoutTls", false, true, 0, "114"}),
+    [](const testing::TestParamInfo<NewMailboxCase>& info) {
+      return std::string(info.param.Name);
+    });
+
+// A dialog without the quiet-hour boxes (nothing) keeps them; an emptied box switches them off;
+// text that is no clock time keeps the old time.
+TEST(QuietHourFields, StoredAsTheBoxesSay) {
+  struct Row {
+    std::optional<std::string> From;
+    std::optional<std::string> To;
+    int16_t ExpectedFrom;
+    int16_t ExpectedTo;
+  };
+  const Row rows[] = {{std::nullopt, std::nullopt, 1320, 420},
+                      {"", "", -1, -1},
+                      {"23:15", " 6:05 ", 1395, 365},
+                      {"11pm", "25:00", 1320, 420},
+                      {"", std::nullopt, -1, 420}};
+  for (const Row& row : rows) {
+    GeneralSettings general;
+    general.QuietFrom = 1320;
+    general.QuietTo = 420;
+    ConfigGeneralFields fields = ShowGeneral(general);
+    EXPECT_EQ(fields.QuietFrom, "22:00");
+    EXPECT_EQ(fields.QuietTo, "07:00");
+    fields.QuietFrom = row.From;
+    fields.QuietTo = row.To;
+    StoreGeneral(fields, general);
+    EXPECT_EQ(general.QuietFrom, row.ExpectedFrom) << row.From.value_or("(none)");
+    EXPECT_EQ(general.QuietTo, row.ExpectedTo) << row.To.value_or("(none)");
+  }
+}
+
+TEST(PasswordSentInClear, OnlyTheSecureEntriesProtectIt) {
+  const struct {
+    int Entry;
+    bool Clear;
+  } rows[] = {{0, true}, {1, false}, {2, false}, {-1, true}, {3, true}, {99, true}};
+  for (const auto& row : rows) EXPECT_EQ(PasswordSentInClear(row.Entry), row.Clear) << row.Entry;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/tray_commands.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_app_actions.h"
+#include "fakes/fake_default_mail_client.h"
 #include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_forms.h"
 #include "fakes/fake_program_starter.h"
@@ -168,12 +169,33 @@ TEST_F(NotifierTest, SpareSlotTakesNoPart) {
   EXPECT_EQ(state.NotifiedCount[kEndOfCycle], 0);
 }
 
-TEST_F(NotifierTest, EmptyMailProgramStartsNothing) {
-  state.General.NotifyType = 7;
-  state.General.MailProgram.clear();
-  Box(0).NewCount = 1;
-  Cycle();
-  EXPECT_EQ(log, (CallLog{"PlayAsync(/opt/postvane/NewMail.wav)", "ShowStatus"}));
+// Without a mail program the notify choice opens the desktop's mail client, or else the status
+// window: something visible always happens.
+TEST_F(NotifierTest, EmptyMailProgramOpensTheDefaultClientOrTheStatus) {
+  struct Row {
+    const char* Program;
+    const char* Client;  // empty: the desktop has none
+    bool WithClientPort;
+    CallLog Expected;
+  };
+  const Row rows[] = {
+      {"", "Mail", true, {"PlayAsync(/opt/postvane/NewMail.wav)", "StartMailClient(Mail)"}},
+      {"  ", "Mail", true, {"PlayAsync(/opt/postvane/NewMail.wav)", "StartMailClient(Mail)"}},
+      {"", "", true, {"PlayAsync(/opt/postvane/NewMail.wav)", "ShowStatus"}},
+      {"", "Mail", false, {"PlayAsync(/opt/postvane/NewMail.wav)", "ShowStatus"}},
+      {"reader", "Mail", true, {"PlayAsync(/opt/postvane/NewMail.wav)", "StartDetached(reader)"}},
+  };
+  for (const Row& row : rows) {
+    log.clear();
+    state.NotifiedCount.fill(0);
+    state.General.NotifyType = kNotifySound | kNotifyMailProgram;
+    state.General.MailProgram = row.Program;
+    FakeDefaultMailClient client(&log);
+    client.ClientName = row.Client;
+    Box(0).NewCount = 1;
+    NotifyNewMail(state, sound, forms, programs, desktop, row.WithClientPort ? &client : nullptr);
+    EXPECT_EQ(log, row.Expected) << "'" << row.Program << "' '" << row.Client << "'";
+  }
 }
 
 TEST_F(NotifierTest, RunMailProgramStartsTheCommandLineAndIgnoresFailure) {

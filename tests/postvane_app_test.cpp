@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "app/first_use.h"
+#include "settings/program_paths.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_date_text.h"
+#include "fakes/fake_default_mail_client.h"
 #include "fakes/fake_desktop_notifier.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_forms.h"
@@ -44,7 +46,7 @@ std::string TopReply(int n, const std::string& priority = "3") {
 
 class PostvaneAppTest : public ::testing::Test {
  protected:
-  PostvaneAppTest() : sound(&log), programs(&log), forms(&log) {
+  PostvaneAppTest() : sound(&log), programs(&log), forms(&log), mailClient(&log) {
     state.Paths = MakeProgramPaths("pv");
     clock.Set(2026, 12, 7, 10, 0, 0);
   }
@@ -52,7 +54,7 @@ class PostvaneAppTest : public ::testing::Test {
   void Make() {
     app = std::make_unique<PostvaneApp>(
         state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
-                           programs, forms, notices});
+                           programs, forms, notices, &mailClient});
   }
 
   // Start-up as the front end runs it.
@@ -92,6 +94,7 @@ class PostvaneAppTest : public ::testing::Test {
   FakeProgramStarter programs;
   FakeForms forms;
   FakeDesktopNotifier notices;
+  FakeDefaultMailClient mailClient;
   std::unique_ptr<PostvaneApp> app;
 };
 
@@ -187,12 +190,24 @@ TEST_F(PostvaneAppTest, ClosingTheDialogWithANewLoginChecksAtOnce) {
   EXPECT_EQ(socket.Connects.size(), 2u);
 }
 
-TEST_F(PostvaneAppTest, RunMailReaderWithoutAProgramOpensTheTabWhereItIsChosen) {
-  for (const char* program : {"", "   "}) {
-    Start(std::string("[General]\r\nMailProgram=\"") + program + "\"\r\n");
-    log.clear();
-    app->OpenMailReader();
-    EXPECT_EQ(log, CallLog{"ShowConfigOn(General1)"}) << "'" << program << "'";
+// The menu's Run Mail Reader and the double click without a mail program: the desktop's mail
+// client, or the status window when the desktop has none.
+TEST_F(PostvaneAppTest, WithoutAProgramTheDefaultClientOrTheStatusOpens) {
+  const std::function<void(PostvaneApp&)> entries[] = {
+      [](PostvaneApp& a) { a.OpenMailReader(); },
+      [](PostvaneApp& a) { a.OnTrayDoubleClick(0); }};
+  for (const auto& entry : entries) {
+    for (const char* program : {"", "   "}) {
+      for (const char* client : {"Mail", ""}) {
+        Start(std::string("[General]\r\nDoubleClick=0\r\nMailProgram=\"") + program + "\"\r\n");
+        mailClient.ClientName = client;
+        log.clear();
+        entry(*app);
+        const CallLog expected =
+            *client != '\0' ? CallLog{"StartMailClient(Mail)"} : CallLog{"ShowStatus"};
+        EXPECT_EQ(log, expected) << "'" << program << "' '" << client << "'";
+      }
+    }
   }
 }
 
@@ -253,6 +268,102 @@ TEST_F(PostvaneAppTest, CycleNotifiesAndAClickAcknowledgesAndSaves) {
   ASSERT_TRUE(tray.Fire());
   EXPECT_EQ(icons.Picture[0], 101);
   EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Postvane");
+}
+
+// Quiet hours (clock injected) and the desktop's do-not-disturb: the counts and the tray
+// update, but nothing sounds, opens or is sent.
+class FakeDoNotDisturb : public DoNotDisturb {
+ public:
+  bool On = false;
+  int Asked = 0;
+  bool Active() override {
+    ++Asked;
+    return On;
+  }
+};
+
+TEST_F(PostvaneAppTest, QuietHoursAndDoNotDisturbSilenceTheNotification) {
+  struct Row {
+    const char* What;
+    const char* Quiet;  // the General keys
+    int Hour;
+    int Minute;
+    bool DoNotDisturb;
+    bool Silent;
+  };
+  const Row rows[] = {
+      {"inside a span across midnight, evening", "QuietFrom=1320\r\nQuietTo=420\r\n", 23, 30, false,
+       true},
+      {"inside a span across midnight, morning", "QuietFrom=1320\r\nQuietTo=420\r\n", 6, 59, false,
+       true},
+      {"at its end", "QuietFrom=1320\r\nQuietTo=420\r\n", 7, 0, false, false},
+      {"a day-time span", "QuietFrom=720\r\nQuietTo=780\r\n", 12, 15, false, true},
+      {"one end empty is off", "QuietFrom=720\r\nQuietTo=\r\n", 12, 15, false, false},
+      {"no quiet hours", "", 23, 30, false, false},
+      {"the desktop's do-not-disturb", "", 10, 0, true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.What);
+    FakeDoNotDisturb dnd;
+    dnd.On = row.DoNotDisturb;
+    clock.Set(2026, 12, 7, row.Hour, row.Minute, 0);
+    files.Files[state.Paths.SettingsFile] =
+        std::string(
+            "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+            "[General]\r\nNotifyType=15\r\nMailProgram=reader\r\n") +
+        row.Quiet;
+    state.NotifiedCount.fill(0);
+    app = std::make_unique<PostvaneApp>(
+        state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                           programs, forms, notices, &mailClient, &dnd});
+    app->StartUp(kEnglish);
+    AnswerUpToListing(2);
+    socket.Receive(TopReply(2));
+    log.clear();
+    const std::size_t noticesBefore = notices.Shown.size();
+    socket.Receive("+OK bye\r\n");
+    EXPECT_EQ(Box(0).NewCount, 1);
+    EXPECT_NE(icons.ToolTip[0].find("Inbox has 1 new message(s)!"), std::string::npos);
+    EXPECT_EQ(log.empty(), row.Silent) << ::testing::PrintToString(log);
+    EXPECT_EQ(notices.Shown.size() == noticesBefore, row.Silent);
+    app.reset();
+  }
+}
+
+class FakeWebBrowser : public WebBrowser {
+ public:
+  std::vector<std::string> Opened;
+  bool OpenWebPage(const std::string& url) override {
+    Opened.push_back(url);
+    return true;
+  }
+};
+
+TEST_F(PostvaneAppTest, NoticeClickAcknowledgesAndOpensTheWebMail) {
+  FakeWebBrowser browser;
+  files.Files[state.Paths.SettingsFile] =
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "WebMailUrl=https://mail.example.org/\r\n[MailBox1]\r\nWebMailUrl=http://plain.example/\r\n"
+      "[General]\r\nNotifyType=8\r\n";
+  app = std::make_unique<PostvaneApp>(
+      state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                         programs, forms, notices, &mailClient, nullptr, &browser});
+  app->StartUp(kEnglish);
+  AnswerUpToListing(2);
+  socket.Receive(TopReply(2));
+  socket.Receive("+OK bye\r\n");
+  ASSERT_EQ(Box(0).NewCount, 1);
+  notices.Click();
+  EXPECT_EQ(Box(0).NewCount, 0);
+  EXPECT_EQ(browser.Opened, std::vector<std::string>{"https://mail.example.org/"});
+  // Nothing new: the click only acknowledges.
+  notices.Click();
+  EXPECT_EQ(browser.Opened.size(), 1u);
+  // The menu entry; a plain http address is never opened.
+  app->OpenWebMail(0);
+  app->OpenWebMail(1);
+  app->OpenWebMail(10);
+  EXPECT_EQ(browser.Opened.size(), 2u);
 }
 
 // The tray timer wakes the program only while the tray has work; each row is what happens
@@ -465,9 +576,10 @@ TEST_F(PostvaneAppTest, DoubleClickOtherActions) {
   Box(5).NewCount = 1;
   Box(5).NewestUidl = "u5";
   log.clear();
-  app->OnTrayDoubleClick(0);  // no mail program: nothing visible happens
+  app->OnTrayDoubleClick(0);  // no mail program: the desktop's mail client
   EXPECT_EQ(Box(5).NewCount, 0);
-  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(log, CallLog{"StartMailClient(Mail Client)"});
+  log.clear();
 
   state.General.DoubleClick = 1;
   Box(5).NewCount = 2;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <tuple>
@@ -95,13 +96,86 @@ INSTANTIATE_TEST_SUITE_P(
                           "There are 327670 new messages!"}),
     [](const ::testing::TestParamInfo<TotalCase>& info) { return std::string(info.param.Name); });
 
-TEST_F(TraySummaryTest, SingleIconNewMailOutranksError) {
+// ---- A failed check behind an old count (both modes, every language)
+
+struct FailedBehindCountCase {
+  const char* Name;
+  int16_t TrayType;
+  int16_t LanguageBase;
+  int Icon;                 // the icon that carries the count
+  std::string CountText;    // what the tool tip says before the failure, in that language
+  std::string FailureText;  // how it names the failing mailbox
+};
+
+class FailedBehindCount : public TraySummaryTest,
+                          public ::testing::WithParamInterface<FailedBehindCountCase> {
+ protected:
+  FailedBehindCount() {
+    const FailedBehindCountCase& c = GetParam();
+    state.General.TrayType = c.TrayType;
+    state.LanguageBase = c.LanguageBase;
+    Box(3).NewCount = 11;
+    Box(3).StatusText = "-ERR [AUTH] Authentication failed.";
+  }
+  std::vector<int> Pictures(int icon, int refreshes) {
+    std::vector<int> pictures;
+    for (int n = 0; n < refreshes; ++n) {
+      Refresh();
+      pictures.push_back(tray.Picture[icon]);
+    }
+    return pictures;
+  }
+};
+
+TEST_P(FailedBehindCount, ToolTipNamesTheFailureAfterTheCount) {
+  const FailedBehindCountCase& c = GetParam();
+  Refresh();
+  EXPECT_EQ(tray.ToolTip[c.Icon], "00:00:00 - " + c.CountText + " - " +
+                                      OwnString(c.LanguageBase, OwnText::LastCheckFailed) + " " +
+                                      c.FailureText);
+}
+
+TEST_P(FailedBehindCount, IconAlternatesCountAndErrorMarkerUntilACheckSucceeds) {
+  const FailedBehindCountCase& c = GetParam();
+  EXPECT_TRUE(TrayAnimates(state));
+  EXPECT_EQ(Pictures(c.Icon, 4), (std::vector<int>{kIconError, 114, kIconError, 114}));
+
+  Box(3).StatusText.clear();  // the next check succeeded; the count is still unacknowledged
+  const std::vector<int> after = Pictures(c.Icon, 4);
+  EXPECT_EQ(std::count(after.begin(), after.end(), kIconError), 0);
+  EXPECT_EQ(tray.ToolTip[c.Icon].find(OwnString(c.LanguageBase, OwnText::LastCheckFailed)),
+            std::string::npos);
+}
+
+const int16_t kLanguageBases[] = {300, 700, 900, 1000, 1600, 1900};
+
+std::vector<FailedBehindCountCase> FailedBehindCountCases() {
+  std::vector<FailedBehindCountCase> cases;
+  for (int16_t base : kLanguageBases) {
+    const std::string many = ReplaceHash(LocalString(base, StringId::ManyNewMessages), 11);
+    const std::string perBox =
+        "Box3 " + ReplaceHash(LocalString(base, StringId::MailboxHasNew), 11);
+    cases.push_back({"Single", 0, base, 0, many, "Box3: -ERR [AUTH] Authentication failed."});
+    cases.push_back({"PerMailbox", 1, base, 3, perBox, "-ERR [AUTH] Authentication failed."});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailedBehindCount, ::testing::ValuesIn(FailedBehindCountCases()),
+                         [](const ::testing::TestParamInfo<FailedBehindCountCase>& info) {
+                           return std::string(info.param.Name) +
+                                  std::to_string(info.param.LanguageBase);
+                         });
+
+TEST_F(TraySummaryTest, SingleIconNamesTheFirstFailureWhenAnotherMailboxHasTheCount) {
   state.General.TrayType = 0;
   Box(2).NewCount = 2;
   Box(5).StatusText = "Mailserver not ready!";
+  Box(7).StatusText = "Password is wrong!";
   Refresh();
-  EXPECT_EQ(tray.Picture[0], 105);
-  EXPECT_EQ(tray.ToolTip[0], "00:00:00 - There are 2 new messages!");
+  EXPECT_EQ(
+      tray.ToolTip[0],
+      "00:00:00 - There are 2 new messages! - last check failed: Box5: Mailserver not ready!");
 }
 
 TEST_F(TraySummaryTest, SingleIconNamesTheLowestErroringMailbox) {
@@ -330,14 +404,6 @@ TEST_F(TraySummaryTest, PerMailboxAnimationAdvancesOncePerCheckingMailbox) {
   EXPECT_EQ(tray.Picture[1], 137);
   EXPECT_EQ(tray.Picture[3], 134);
   EXPECT_EQ(tray.VisibleIcons(), (std::vector<int>{1, 3}));
-}
-
-TEST_F(TraySummaryTest, PerMailboxNewMailOutranksError) {
-  state.General.TrayType = 1;
-  Box(6).NewCount = 2;
-  Box(6).StatusText = "Mailserver not ready!";
-  Refresh();
-  EXPECT_EQ(tray.ToolTip[6], "00:00:00 - Box6 has 2 new message(s)!");
 }
 
 TEST_F(TraySummaryTest, PerMailboxCountsTwentyAndAboveShowTwenty) {

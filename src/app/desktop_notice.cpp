@@ -25,13 +25,22 @@ DesktopNotice MakeDesktopNotice(const ProgramState& state) {
     const int upper = std::min(HeadersUpperBound(mailbox), kNoticeMessagesPerMailbox);
     for (int k = 1; k <= upper; ++k) {
       const MessageHeader& header = mailbox.Headers[static_cast<std::size_t>(k)];
-      notice.Body += "\n" + LocalString(base, StringId::From) + " " +
-                     DisplayAddresses(header.From) + " | " + LocalString(base, StringId::Subject) +
-                     " " + DisplayText(header.Subject);
+      // Appended piece by piece: a literal put before a temporary string makes GCC 12 warn
+      // of an overlapping copy that cannot happen (-Wrestrict in optimised builds).
+      notice.Body.append("\n")
+          .append(LocalString(base, StringId::From))
+          .append(" ")
+          .append(DisplayAddresses(header.From))
+          .append(" | ")
+          .append(LocalString(base, StringId::Subject))
+          .append(" ")
+          .append(DisplayText(header.Subject));
     }
   }
-  notice.Summary =
-      "Postvane: " + std::to_string(total) + " " + LocalString(base, StringId::NewMessages);
+  notice.Summary.append("Postvane: ")
+      .append(std::to_string(total))
+      .append(" ")
+      .append(LocalString(base, StringId::NewMessages));
   return notice;
 }
 

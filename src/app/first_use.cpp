@@ -9,8 +9,9 @@ namespace postvane {
 void LoginWatch::Remember(const MailboxTable& mailboxes) {
   for (int i = 0; i < kUserMailboxes; ++i) {
     const MailboxRecord& record = mailboxes[i];
-    logins_[i] = Login{record.Enabled != kFalse, record.RemoteHost, record.RemotePort, record.User,
-                       record.Password};
+    logins_[i] =
+        Login{record.Enabled != kFalse, record.RemoteHost, record.RemotePort,     record.User,
+              record.Password,          record.Security,   record.CertFingerprint};
   }
 }
 
@@ -20,7 +21,8 @@ bool LoginWatch::NewLogin(const MailboxTable& mailboxes) const {
     const Login& was = logins_[i];
     if (now.Enabled == kFalse) continue;
     if (!was.Enabled || now.RemoteHost != was.RemoteHost || now.RemotePort != was.RemotePort ||
-        now.User != was.User || now.Password != was.Password) {
+        now.User != was.User || now.Password != was.Password || now.Security != was.Security ||
+        now.CertFingerprint != was.CertFingerprint) {
       return true;
     }
   }

@@ -17,7 +17,7 @@ class LoginWatch {
  public:
   void Remember(const MailboxTable& mailboxes);
   // True when some mailbox is enabled now and was not, or is enabled and its server, port,
-  // user or password differ from what was remembered.
+  // user, password, security or trusted certificate differ from what was remembered.
   bool NewLogin(const MailboxTable& mailboxes) const;
 
  private:
@@ -27,6 +27,9 @@ class LoginWatch {
     int32_t RemotePort = 0;
     std::string User;
     std::string Password;
+    int16_t Security = 0;
+    // A certificate trusted in the dialog is checked at once, as a changed login is.
+    std::string CertFingerprint;
   };
   std::array<Login, kUserMailboxes> logins_{};
 };

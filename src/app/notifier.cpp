@@ -2,13 +2,15 @@
 #include "app/notifier.h"
 
 #include "app/desktop_notice.h"
+#include "app/first_use.h"
 #include "check/mailbox_table.h"
 #include "settings/general_settings.h"
 
 namespace postvane {
 
-void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms, ProgramStarter& programs,
-                   DesktopNotifier& desktop) {
+void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms,
+                   ProgramStarter& programs, DesktopNotifier& desktop,
+                   DefaultMailClient* mailClient, bool quiet) {
   bool notify = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int16_t count = state.Mailboxes[i].NewCount;
@@ -22,12 +24,13 @@ void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms, Progra
       state.NotifiedCount[i] = 0;
     }
   }
-  if (!notify) return;
+  // Mail that arrives in quiet hours is not announced afterwards either: the tray shows it.
+  if (!notify || quiet) return;
 
   const int16_t kinds = state.General.NotifyType;
   if ((kinds & kNotifySound) != 0) sound.PlayAsync(state.General.SoundFile);
   if ((kinds & kNotifyPopUp) != 0) forms.ShowStatus();
-  if ((kinds & kNotifyMailProgram) != 0) RunMailProgram(state, programs);
+  if ((kinds & kNotifyMailProgram) != 0) OpenMailReader(state, programs, mailClient, forms);
   if ((kinds & kNotifyDesktop) != 0) desktop.Show(MakeDesktopNotice(state));
 }
 
@@ -35,6 +38,15 @@ void RunMailProgram(const ProgramState& state, ProgramStarter& programs) {
   if (state.General.MailProgram.empty()) return;
   // A failed start is not reported.
   programs.StartDetached(state.General.MailProgram);
+}
+
+void OpenMailReader(const ProgramState& state, ProgramStarter& programs,
+                    DefaultMailClient* mailClient, Forms& forms) {
+  if (MailProgramSet(state.General)) {
+    RunMailProgram(state, programs);
+  } else if (mailClient == nullptr || !mailClient->Start()) {
+    forms.ShowStatus();
+  }
 }
 
 }  // namespace postvane

@@ -6,6 +6,9 @@
 #include "app/scheduler.h"
 #include "app/tray_commands.h"
 #include "app/tray_summary.h"
+#include "app/web_mail.h"
+#include "settings/quiet_hours.h"
+#include "settings/web_mail_url.h"
 
 namespace postvane {
 
@@ -17,10 +20,13 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
               platform.Files, *this, {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
-  // A click on the desktop notice acknowledges like a click on the single tray icon.
+  // A click on the desktop notice acknowledges like a click on the single tray icon, and
+  // opens the web mail of the mailbox it is most likely about.
   platform_.Notices.SetClickHandler([this] {
+    const int webMail = WebMailForNotice(state_);
     postvane::AcknowledgeAll(state_, *this);
     RefreshTray();
+    if (webMail >= 0) OpenWebMail(webMail);
   });
 }
 
@@ -79,14 +85,14 @@ void PostvaneApp::StartCycle() {
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
 }
-void PostvaneApp::OpenMailReader() {
-  if (MailProgramSet(state_.General)) {
-    RunMailProgram();
-  } else {
-    platform_.Forms.ShowConfigOn(ConfigTab::General1);
-  }
-}
+void PostvaneApp::OpenMailReader() { RunMailProgram(); }
 void PostvaneApp::ShowStatus() { platform_.Forms.ShowStatus(); }
+void PostvaneApp::OpenWebMail(int index) {
+  if (index < 0 || index >= kUserMailboxes || platform_.Web == nullptr) return;
+  const std::string& url = state_.Mailboxes[static_cast<std::size_t>(index)].WebMailUrl;
+  // The file may hold anything; only an https address is ever handed on.
+  if (UsableWebMailUrl(url)) platform_.Web->OpenWebPage(url);
+}
 void PostvaneApp::RequestMDaemon() {
   postvane::RequestMDaemon(state_);
   TrayStateChanged();
@@ -110,8 +116,11 @@ bool PostvaneApp::TrayTimerHasWork() const {
 }
 
 void PostvaneApp::NotifyNewMail() {
+  // The desktop is asked only when the clock does not already say quiet.
+  const bool quiet = InQuietHours(state_.General, platform_.LocalClock.Now()) ||
+                     (platform_.Quiet != nullptr && platform_.Quiet->Active());
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
-                          platform_.Notices);
+                          platform_.Notices, platform_.MailClient, quiet);
 }
 
 void PostvaneApp::MailboxFinished(int16_t /*index*/, const MailboxOutcome& outcome) {
@@ -126,7 +135,9 @@ void PostvaneApp::CycleEnded() {
   NotifyNewMail();
 }
 
-void PostvaneApp::RunMailProgram() { postvane::RunMailProgram(state_, platform_.Programs); }
+void PostvaneApp::RunMailProgram() {
+  postvane::OpenMailReader(state_, platform_.Programs, platform_.MailClient, platform_.Forms);
+}
 
 void PostvaneApp::PollMDaemon() { postvane::PollMDaemon(state_, platform_.Files, *this); }
 

@@ -16,7 +16,9 @@
 #include "check/cycle_hooks.h"
 #include "ports/clock.h"
 #include "ports/date_text.h"
+#include "ports/default_mail_client.h"
 #include "ports/desktop_notifier.h"
+#include "ports/do_not_disturb.h"
 #include "ports/file_system.h"
 #include "ports/forms.h"
 #include "ports/program_starter.h"
@@ -24,6 +26,7 @@
 #include "ports/sound_player.h"
 #include "ports/timer.h"
 #include "ports/tray_icons.h"
+#include "ports/web_browser.h"
 #include "settings/settings_store.h"
 #include "ui/status_tree.h"
 
@@ -43,6 +46,12 @@ struct AppPlatform {
   ProgramStarter& Programs;
   postvane::Forms& Forms;
   DesktopNotifier& Notices;
+  // Where no mail program is set; null on a platform that cannot tell.
+  DefaultMailClient* MailClient = nullptr;
+  // The desktop's do-not-disturb; null where it cannot be asked.
+  DoNotDisturb* Quiet = nullptr;
+  // Web mail from the tray; null where no browser can be asked.
+  WebBrowser* Web = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:
@@ -81,9 +90,11 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AcknowledgeMailbox(int index);
 
   void StartCycle() override;
-  // Without a mail program set, opens the dialog where it is chosen instead.
+  // Without a mail program set, the desktop's default mail client, or else the status window.
   void OpenMailReader();
   void ShowStatus();
+  // The menu's "Open web mail" of that mailbox; nothing without a usable address.
+  void OpenWebMail(int index);
   void RequestMDaemon();
   void ShowConfig();
   void ShowAbout();

@@ -27,6 +27,13 @@ LocalDateTime NewestCheck(const ProgramState& state) {
   return newest;
 }
 
+// A count stays as it was when a later check fails; the failure follows it, so an old count
+// never reads as a working mailbox.
+std::string FailureAfterCount(const ProgramState& state, const std::string& failure) {
+  if (failure.empty()) return std::string();
+  return " - " + OwnString(state.LanguageBase, OwnText::LastCheckFailed) + " " + failure;
+}
+
 // The steady idle and error texts are rewritten only when they change.
 void WriteIfChanged(TrayIcons& tray, int index, int picture, const std::string& text) {
   if (tray.GetTrayToolTip(index) != text) {
@@ -57,12 +64,15 @@ void RefreshPerMailbox(ProgramState& state, TrayIcons& tray, const DateText& dat
       shown[i] = true;
     } else if (mailbox.NewCount != 0) {
       shown[i] = true;
-      tray.SetTrayToolTip(i,
-                          time + " - " + DisplayText(mailbox.Name) + " " +
-                              ReplaceHash(LocalString(state.LanguageBase, StringId::MailboxHasNew),
-                                          mailbox.NewCount));
-      tray.SetTrayPicture(
-          i, state.BlinkPhase == 0 ? CountPicture(mailbox.NewCount) : kIconMarkerBase + i);
+      const bool failed = !mailbox.StatusText.empty();
+      tray.SetTrayToolTip(
+          i, time + " - " + DisplayText(mailbox.Name) + " " +
+                 ReplaceHash(LocalString(state.LanguageBase, StringId::MailboxHasNew),
+                             mailbox.NewCount) +
+                 FailureAfterCount(state, failed ? DisplayText(mailbox.StatusText) : ""));
+      // A failed mailbox blinks between its count and the error marker instead of its own.
+      const int other = failed ? kIconError : kIconMarkerBase + i;
+      tray.SetTrayPicture(i, state.BlinkPhase == 0 ? CountPicture(mailbox.NewCount) : other);
     } else if (!mailbox.StatusText.empty()) {
       shown[i] = true;
       WriteIfChanged(
@@ -109,15 +119,13 @@ void RefreshSingleIcon(ProgramState& state, TrayIcons& tray, const DateText& dat
 
   const std::string time = dateText.Format(NewestCheck(state));
   if (total > 0) {
-    tray.SetTrayPicture(0, CountPicture(total));
-    if (total == 1) {
-      tray.SetTrayToolTip(0,
-                          time + " - " + LocalString(state.LanguageBase, StringId::OneNewMessage));
-    } else {
-      tray.SetTrayToolTip(
-          0, time + " - " +
-                 ReplaceHash(LocalString(state.LanguageBase, StringId::ManyNewMessages), total));
-    }
+    // With a failure the count alternates with the error marker; otherwise it stays still.
+    const bool showError = !errorLine.empty() && state.BlinkPhase == 1;
+    tray.SetTrayPicture(0, showError ? kIconError : CountPicture(total));
+    const std::string count =
+        total == 1 ? LocalString(state.LanguageBase, StringId::OneNewMessage)
+                   : ReplaceHash(LocalString(state.LanguageBase, StringId::ManyNewMessages), total);
+    tray.SetTrayToolTip(0, time + " - " + count + FailureAfterCount(state, errorLine));
   } else if (!errorLine.empty()) {
     WriteIfChanged(tray, 0, kIconError, time + " - " + errorLine);
   } else {
@@ -137,12 +145,17 @@ int CountPicture(long long count) {
 }
 
 bool TrayAnimates(const ProgramState& state) {
+  bool anyNew = false;
+  bool anyFailed = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const MailboxRecord& mailbox = state.Mailboxes[i];
     if (IsChecking(mailbox)) return true;
     if (state.General.TrayType == 1 && mailbox.NewCount != 0) return true;
+    anyNew = anyNew || mailbox.NewCount > 0;
+    anyFailed = anyFailed || !mailbox.StatusText.empty();
   }
-  return false;
+  // The single icon blinks only to show a failure behind its count.
+  return state.General.TrayType == 0 && anyNew && anyFailed;
 }
 
 void RefreshTray(ProgramState& state, TrayIcons& tray, const DateText& dateText) {

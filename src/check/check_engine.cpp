@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "check/connection_security.h"
+#include "check/plain_port_hint.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
 #include "text/string_table.h"
@@ -312,7 +313,7 @@ void CheckEngine::OnSocketError(int number, const std::string& description) {
     if (ConnectMailbox() != ConnectOutcome::Requested) SettleFailedConnect();
     return;
   }
-  AbandonMailbox(description);
+  AbandonMailbox(WithPlainPortHint(state_.LanguageBase, *Current(), number, description));
 }
 
 void CheckEngine::OnSocketClose() {

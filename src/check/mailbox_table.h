@@ -63,6 +63,11 @@ struct MailboxRecord {
   int16_t Security = 0;
   // A certificate the user trusts although it failed verification; text as read.
   std::string CertFingerprint;
+  // Ours: the mailbox's web mail, opened from the tray menu and the notice; used only when
+  // it is an https address.
+  std::string WebMailUrl;
+  // Ours: "#rrggbb" for the mailbox's marker; empty (or anything else) keeps its own colour.
+  std::string MarkerColor;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;

@@ -28,6 +28,9 @@ struct GeneralSettings {
   int16_t ReplaySound = kFalse;
   // Ours: new passwords go to the desktop keyring instead of the file.
   int16_t Keyring = kFalse;
+  // Ours: quiet hours in minutes after midnight; -1 (no time) in either switches them off.
+  int16_t QuietFrom = -1;
+  int16_t QuietTo = -1;
 };
 
 }  // namespace postvane

@@ -11,6 +11,7 @@
 
 #include "check/connection_security.h"
 #include "settings/ini_file.h"
+#include "settings/quiet_hours.h"
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -203,6 +204,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string lastMail = reader.Raw(section, "LastMail", "");
   const std::string security = reader.Raw(section, "Security", "0");
   std::string certFingerprint = reader.Raw(section, "CertFingerprint", "");
+  std::string webMailUrl = reader.Text(section, "WebMailUrl");
+  std::string markerColor = reader.Raw(section, "MarkerColor", "");
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
@@ -217,6 +220,8 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.LastMail = Boolean(lastMail);
   record.Security = ReadSecurityCode(security);
   record.CertFingerprint = std::move(certFingerprint);
+  record.WebMailUrl = std::move(webMailUrl);
+  record.MarkerColor = std::move(markerColor);
   record.UIDL = std::move(uidl);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
@@ -287,6 +292,8 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   const std::string receiveLog = reader.Raw(kGeneral, "ReceiveLog", "");
   const std::string replaySound = reader.Raw(kGeneral, "ReplaySound", "");
   const std::string keyring = reader.Raw(kGeneral, "Keyring", "");
+  const std::string quietFrom = reader.Raw(kGeneral, "QuietFrom", "");
+  const std::string quietTo = reader.Raw(kGeneral, "QuietTo", "");
 
   general.Interval = ReadInt16(interval);
   general.NotifyType = ReadInt16(notifyType);
@@ -299,6 +306,8 @@ void SettingsStore::LoadGeneral(GeneralSettings& general) {
   general.ReceiveLog = Boolean(receiveLog);
   general.ReplaySound = Boolean(replaySound);
   general.Keyring = Boolean(keyring);
+  general.QuietFrom = ReadQuietMinutes(quietFrom);
+  general.QuietTo = ReadQuietMinutes(quietTo);
 }
 
 std::optional<std::array<std::string, kUserMailboxes>> SettingsStore::LoadUidls() {
@@ -318,6 +327,13 @@ bool SettingsStore::HasMailboxSection() {
     if (ini.HasSection(MailboxSection(i))) return true;
   }
   return false;
+}
+
+bool SettingsStore::MailboxSectionExists(int16_t index) {
+  if (index < 0 || index >= kUserMailboxes) return false;
+  std::string bytes;
+  if (!files_.ReadFile(settingsFile_, bytes)) return false;
+  return IniFile(bytes).HasSection(MailboxSection(index));
 }
 
 void SettingsStore::RemoveLeftovers() {
@@ -373,14 +389,21 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
       {section, "RemotePort", Decimal(record.RemotePort)},
       {section, "Enabled", BooleanText(record.Enabled)},
       {section, "LastMail", BooleanText(record.LastMail)},
-      {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()},
   };
   if (knownSecurity) {
-    // Before CertFingerprint, where a new file gets it. A file that never had these keys
-    // stays as it was while they hold their defaults.
-    updates.insert(updates.end() - 1,
-                   {section, "Security", Decimal(record.Security), false, record.Security == 0});
+    // A file that never had these keys stays as it was while they hold their defaults.
+    updates.push_back({section, "Security", Decimal(record.Security), false, record.Security == 0});
   }
+  updates.push_back(
+      {section, "CertFingerprint", record.CertFingerprint, false, record.CertFingerprint.empty()});
+  updates.push_back({.Section = section,
+                     .Key = "WebMailUrl",
+                     .Value = record.WebMailUrl,
+                     .Remove = record.WebMailUrl.empty()});
+  updates.push_back({.Section = section,
+                     .Key = "MarkerColor",
+                     .Value = record.MarkerColor,
+                     .Remove = record.MarkerColor.empty()});
   Update(updates);
 }
 
@@ -401,6 +424,14 @@ void SettingsStore::SaveGeneral(const GeneralSettings& general) {
       {kGeneral, "MDaemonActivate", Decimal(general.MDaemonActivate)},
       {kGeneral, "ReplaySound", BooleanText(general.ReplaySound)},
       {.Section = kGeneral, .Key = "Keyring", .Value = "1", .Remove = general.Keyring == kFalse},
+      {.Section = kGeneral,
+       .Key = "QuietFrom",
+       .Value = Decimal(general.QuietFrom),
+       .Remove = general.QuietFrom == kNoQuietTime},
+      {.Section = kGeneral,
+       .Key = "QuietTo",
+       .Value = Decimal(general.QuietTo),
+       .Remove = general.QuietTo == kNoQuietTime},
   });
 }
 

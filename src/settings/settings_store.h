@@ -52,6 +52,9 @@ class SettingsStore {
   // The file exists and holds at least one mailbox section. A file that does not is left
   // alone, but the user is told.
   bool HasMailboxSection();
+  // That mailbox's section is in the file: the user has filled it in before. False without a
+  // readable file.
+  bool MailboxSectionExists(int16_t index);
 
   // At start-up: removes temporary copies that a killed save left beside the file. They hold
   // the passwords.

@@ -56,6 +56,15 @@ enum class OwnText : int {
   // Fail closed, bound every wait (100-119).
   MailboxCheckTooLong = 100,     // the whole check of one mailbox ran past its limit
   UnknownSecuritySetting = 101,  // the `Security` text is none this version knows
+  // Everyday use (160-189).
+  LastCheckFailed = 160,  // after a count: the check that followed it failed
+  PasswordSentUnencrypted = 161,
+  PortUsuallyTls = 162,  // '#' stands for the port
+  QuietFrom = 163,       // "Quiet from" [time] "to" [time]
+  QuietTo = 164,
+  OpenWebMail = 165,
+  WebMailAddress = 166,
+  MarkerColor = 167,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -4,12 +4,22 @@
 #include <charconv>
 
 #include "check/connection_security.h"
+#include "settings/marker_color.h"
+#include "settings/quiet_hours.h"
+#include "settings/web_mail_url.h"
 
 namespace postvane {
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && IsBlank(text.back())) text.pop_back();
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  return text.substr(first);
+}
 
 constexpr int16_t kLowestInterval = 1;
 constexpr int16_t kHighestInterval = 999;
@@ -55,6 +65,8 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.LastMail = record.LastMail != kFalse;
   fields.Security =
       record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
+  fields.WebMailUrl = record.WebMailUrl;
+  fields.MarkerColor = record.MarkerColor;
   return fields;
 }
 
@@ -66,6 +78,11 @@ std::string PortForSecurity(int from, int to, const std::string& port) {
   const std::optional<int32_t> number = ParsePort(port);
   if (!number || *number != usualPort(from)) return port;
   return std::to_string(usualPort(to));
+}
+
+bool PasswordSentInClear(int securityEntry) {
+  return securityEntry < 0 || securityEntry >= kSecurityEntries ||
+         EffectiveSecurity(static_cast<int16_t>(securityEntry)) == SecurityMode::None;
 }
 
 bool CanTrustCertificate(const MailboxRecord& record) {
@@ -89,6 +106,14 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   if (fields.Security >= 0 && fields.Security < kSecurityEntries) {
     record.Security = static_cast<int16_t>(fields.Security);
   }
+  if (fields.WebMailUrl) {
+    const std::string typed = Trimmed(*fields.WebMailUrl);
+    if (typed.empty() || UsableWebMailUrl(typed)) record.WebMailUrl = typed;
+  }
+  if (fields.MarkerColor) {
+    const std::string typed = Trimmed(*fields.MarkerColor);
+    if (typed.empty() || ValidMarkerColor(typed)) record.MarkerColor = typed;
+  }
 }
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
@@ -108,6 +133,8 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
   fields.MDaemonPath = general.MDaemonPath;
   fields.MDaemonActivate = general.MDaemonActivate != 0;
   fields.Keyring = general.Keyring != kFalse;
+  fields.QuietFrom = ClockTimeText(general.QuietFrom);
+  fields.QuietTo = ClockTimeText(general.QuietTo);
   return fields;
 }
 
@@ -127,6 +154,12 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.MDaemonActivate = fields.MDaemonActivate ? 1 : 0;
   general.ReplaySound = fields.ReplaySound ? kTrue : kFalse;
   general.Keyring = fields.Keyring ? kTrue : kFalse;
+  const auto storeTime = [](const std::optional<std::string>& text, int16_t& minutes) {
+    if (!text) return;
+    if (const std::optional<int16_t> typed = ParseClockTime(*text)) minutes = *typed;
+  };
+  storeTime(fields.QuietFrom, general.QuietFrom);
+  storeTime(fields.QuietTo, general.QuietTo);
 }
 
 ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
@@ -150,7 +183,12 @@ ConfigMailboxFields ConfigForm::SelectMailbox(int16_t index, const ConfigMailbox
   if (index < 0 || index >= kUserMailboxes) return shown;
   StoreShown(shown);
   shownMailbox_ = index;
-  return ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+  ConfigMailboxFields fields = ShowMailbox(mailboxes_[static_cast<std::size_t>(index)]);
+  if (newMailboxesSecure_ && !store_.MailboxSectionExists(index)) {
+    fields.Security = static_cast<int>(SecurityMode::Tls);
+    fields.RemotePort = std::to_string(kTlsPop3Port);
+  }
+  return fields;
 }
 
 bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {

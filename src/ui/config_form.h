@@ -31,6 +31,10 @@ struct ConfigMailboxFields {
   // Entry of the security list (0 none, 1 SSL/TLS, 2 STARTTLS); -1 when the stored code is
   // one the list cannot show, which is then kept.
   int Security = 0;
+  // The web mail address as typed; nothing for a dialog without the box (the address stays).
+  std::optional<std::string> WebMailUrl;
+  // "#rrggbb" as typed; nothing for a dialog without the box.
+  std::optional<std::string> MarkerColor;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
 
@@ -40,6 +44,10 @@ constexpr int kSecurityEntries = 3;
 // The port text after the security list changed from `from` to `to`: the usual port of the
 // old choice becomes the usual port of the new one; any other port is the user's and stays.
 std::string PortForSecurity(int from, int to, const std::string& port);
+
+// With this entry of the security list the password crosses the network readable: none, and
+// a stored code the list cannot show (the engine connects plainly for those).
+bool PasswordSentInClear(int securityEntry);
 
 // The last check failed on a certificate that the mailbox does not trust yet.
 bool CanTrustCertificate(const MailboxRecord& record);
@@ -62,6 +70,10 @@ struct ConfigGeneralFields {
   bool StartWithDesktop = false;
   // "Keep passwords in the desktop keyring".
   bool Keyring = false;
+  // "Quiet from ... to ...", as typed ("22:00"). Nothing: a dialog without these boxes, and
+  // the settings stay as they are.
+  std::optional<std::string> QuietFrom;
+  std::optional<std::string> QuietTo;
   bool operator==(const ConfigGeneralFields&) const = default;
 };
 
@@ -75,12 +87,14 @@ std::optional<int32_t> ParsePort(std::string_view text);
 int16_t ParseInterval(std::string_view text);
 
 ConfigMailboxFields ShowMailbox(const MailboxRecord& record);
-// A port text that is no integer keeps the record's port.
+// A port text that is no integer keeps the record's port; a web mail address that is neither
+// empty nor https keeps the record's address, and so does a colour that is no "#rrggbb".
 void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record);
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general);
 // ReceiveLog is not a control and stays; a double-click list without a selection (a value
-// the list could not show) keeps the old action.
+// the list could not show) keeps the old action, and a quiet time that is no clock time keeps
+// the old time.
 void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general);
 
 // One opening of the dialog: which mailbox its controls show, and the saves as the user
@@ -91,6 +105,12 @@ class ConfigForm {
   // and changes nothing.
   ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
              AutostartEntry* autostart = nullptr);
+
+  // A front end whose socket speaks TLS shows a mailbox that the file does not hold yet on
+  // SSL/TLS and its port, so a new mailbox is secure unless the user chooses otherwise. One
+  // without TLS (the Windows programs until they have a TLS socket) leaves this off and new
+  // mailboxes start plain, as before.
+  void NewMailboxesStartSecure(bool secure) { newMailboxesSecure_ = secure; }
 
   // -1 until the first mailbox is shown.
   int16_t ShownMailbox() const { return shownMailbox_; }
@@ -120,6 +140,7 @@ class ConfigForm {
   SettingsStore& store_;
   AutostartEntry* autostart_;
   int16_t shownMailbox_ = -1;
+  bool newMailboxesSecure_ = false;
 };
 
 }  // namespace postvane

@@ -97,6 +97,14 @@ class ConfigWindowTest : public testing::Test {
     }
   }
 
+  // The mailboxes as read from a file that holds their sections: filled in before, so the
+  // dialog shows them as stored.
+  void SaveMailboxes() {
+    for (int16_t i = 0; i < kUserMailboxes; ++i) {
+      store_.SaveMailbox(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+    }
+  }
+
   // A loaded dialog; it deletes itself when closed.
   frmConfig* Open() {
     auto* form = new frmConfig(state_, store_, pickers_,
@@ -155,6 +163,8 @@ TEST_F(ConfigWindowTest, OpensOnTheFirstTabWithMailboxZeroAndTheGeneralValues) {
   state_.General.MDaemonPath = "/srv/md";
   state_.General.MDaemonActivate = 1;
   state_.Mailboxes[0].LastMail = kTrue;
+  SaveMailboxes();
+  const std::string before = FileText();
 
   frmConfig* form = Open();
   EXPECT_EQ(form->TabStrip1->currentIndex(), 0);
@@ -187,7 +197,7 @@ TEST_F(ConfigWindowTest, OpensOnTheFirstTabWithMailboxZeroAndTheGeneralValues) {
   EXPECT_EQ(form->txtMDaemonPath->text(), "/srv/md");
   EXPECT_TRUE(form->chkMDaemonActivate->isChecked());
 
-  EXPECT_FALSE(QFile::exists(ini_)) << "opening the dialog writes nothing";
+  EXPECT_EQ(FileText(), before) << "opening the dialog writes nothing";
   delete form;
 }
 
@@ -580,32 +590,6 @@ TEST_F(ConfigFromTrayTest, FirstStartOpensTheDialogOnTheMailboxesTabOnlyWithoutA
   EXPECT_EQ(program.MainWindow().ConfigWindow(), nullptr);
 }
 
-TEST_F(ConfigFromTrayTest, RunMailReaderWithoutAProgramOpensTheGeneralOneTab) {
-  {
-    QFile file(dir_.filePath("Postvane.ini"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[General]\r\nMailProgram=\r\n");
-  }
-  DesktopProgram program(dir_.path().toStdString(), pickers_);
-  program.StartUp(0x0409);
-  ASSERT_EQ(program.MainWindow().ConfigWindow(), nullptr);
-
-  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
-  frmConfig* form = program.MainWindow().ConfigWindow();
-  ASSERT_NE(form, nullptr);
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(form->VisibleFrame(), 1);
-  EXPECT_TRUE(form->txtMailProgram->isVisibleTo(form));
-
-  // Already open elsewhere: the same dialog turns to that tab and keeps what was typed.
-  form->ShowTab(0);
-  form->MailBoxName->setText("typed");
-  program.MainWindow().MenuEntry("mnuMailReader")->trigger();
-  EXPECT_EQ(program.MainWindow().ConfigWindow(), form);
-  EXPECT_EQ(form->VisibleFrame(), 1);
-  EXPECT_EQ(form->MailBoxName->text(), "typed");
-}
-
 TEST_F(ConfigFromTrayTest, ClosingTheDialogSetsTheMDaemonMenuEntry) {
   DesktopProgram program(dir_.path().toStdString(), pickers_);
   program.StartUp(0x0409);
@@ -637,6 +621,7 @@ TEST_F(ConfigFromTrayTest, ExitWhileTheDialogIsOpenSavesNothing) {
 
 TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   state_.Mailboxes[0].RemotePort = 110;
+  SaveMailboxes();
   frmConfig* form = Open();
   ASSERT_EQ(form->cmbSecurity->count(), 3);
   EXPECT_EQ(form->cmbSecurity->itemText(0).toStdString(), OwnString(900, OwnText::SecurityNone));
@@ -660,6 +645,85 @@ TEST_F(ConfigWindowTest, SecurityChoiceSwitchesTheUsualPortAndIsSaved) {
   EXPECT_EQ(state_.Mailboxes[0].Security, 2);
   EXPECT_EQ(Key("MailBox0", "Security"), "2");
   EXPECT_EQ(Key("MailBox0", "RemotePort"), "1995");
+}
+
+// A mailbox the file does not hold yet starts on SSL/TLS; the plain choice says what it means.
+TEST_F(ConfigWindowTest, NewMailboxStartsSecureAndPlainSaysThePasswordIsReadable) {
+  state_.Mailboxes[0].RemotePort = 110;
+  store_.SaveMailbox(state_.Mailboxes[0], 0);  // mailbox 0 was filled in before, plainly
+  frmConfig* form = Open();
+  const QString line = QString::fromStdString(OwnString(900, OwnText::PasswordSentUnencrypted));
+  EXPECT_EQ(form->lblPlainPassword->text(), line);
+  EXPECT_EQ(form->lblPlainPassword->textFormat(), Qt::PlainText);
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 0);
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+  // Only on the mailboxes tab.
+  form->TabStrip1->setCurrentIndex(1);
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->TabStrip1->setCurrentIndex(0);
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+
+  form->Option1[3]->setChecked(true);
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 1);
+  EXPECT_EQ(form->RemotePort->text(), "995");
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(0);
+  emit form->cmbSecurity->activated(0);
+  EXPECT_EQ(form->RemotePort->text(), "110");
+  EXPECT_FALSE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(2);
+  emit form->cmbSecurity->activated(2);
+  EXPECT_TRUE(form->lblPlainPassword->isHidden());
+  form->cmbSecurity->setCurrentIndex(1);
+  emit form->cmbSecurity->activated(1);
+  Close(form);
+  EXPECT_EQ(Key("MailBox3", "Security"), "1");
+  EXPECT_EQ(Key("MailBox3", "RemotePort"), "995");
+  EXPECT_EQ(Key("MailBox0", "Security"), std::nullopt);
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "110");
+}
+
+TEST_F(ConfigWindowTest, QuietHoursAreShownAsClockTimesAndSavedInMinutes) {
+  state_.General.QuietFrom = 22 * 60;
+  frmConfig* form = Open();
+  EXPECT_EQ(form->lblQuietFrom->text().toStdString(), OwnString(900, OwnText::QuietFrom));
+  EXPECT_EQ(form->lblQuietTo->text().toStdString(), OwnString(900, OwnText::QuietTo));
+  EXPECT_EQ(form->txtQuietFrom->text(), "22:00");
+  EXPECT_EQ(form->txtQuietTo->text(), "");
+  form->txtQuietFrom->setText("23:30");
+  form->txtQuietTo->setText("6:45");
+  Close(form);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), "405");
+
+  form = Open();
+  form->txtQuietTo->setText("");  // switched off
+  Close(form);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), std::nullopt);
+}
+
+TEST_F(ConfigWindowTest, WebMailAddressIsShownAndOnlyHttpsIsSaved) {
+  state_.Mailboxes[2].WebMailUrl = "https://mail.example.org/";
+  SaveMailboxes();
+  frmConfig* form = Open();
+  EXPECT_EQ(form->lblWebMail->text().toStdString(), OwnString(900, OwnText::WebMailAddress));
+  EXPECT_EQ(form->txtWebMailUrl->text(), "");
+  form->Option1[2]->setChecked(true);
+  EXPECT_EQ(form->txtWebMailUrl->text(), "https://mail.example.org/");
+  form->txtWebMailUrl->setText("http://mail.example.org/");
+  form->Option1[4]->setChecked(true);
+  form->txtWebMailUrl->setText("https://four.example/");
+  Close(form);
+  EXPECT_EQ(Key("MailBox2", "WebMailUrl"), "https://mail.example.org/");
+  EXPECT_EQ(Key("MailBox4", "WebMailUrl"), "https://four.example/");
+  EXPECT_EQ(Key("MailBox0", "WebMailUrl"), std::nullopt);
+
+  form = Open();
+  EXPECT_EQ(form->lblMarkerColor->text().toStdString(), OwnString(900, OwnText::MarkerColor));
+  form->txtMarkerColor->setText("#1e90ff");
+  Close(form);
+  EXPECT_EQ(Key("MailBox0", "MarkerColor"), "#1e90ff");
 }
 
 TEST_F(ConfigWindowTest, UnknownSecurityTextShowsNoEntryAndStaysUntilTheUserPicks) {

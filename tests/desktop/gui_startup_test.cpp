@@ -1,6 +1,7 @@
 // The whole desktop program started against a private Dovecot: the first check runs at start-up,
 // the tray tells of the new mail, the pop-up shows the headers, a click acknowledges.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -164,6 +165,11 @@ TEST_F(StartUpTest, FirstStartLeadsFromTheDialogToACheckedMailbox) {
   ASSERT_TRUE(form->isVisible());
   ASSERT_EQ(form->VisibleFrame(), 0);
 
+  // A new mailbox starts secure; this test server speaks plain POP3, so the user says so.
+  EXPECT_EQ(form->cmbSecurity->currentIndex(), 1);
+  EXPECT_EQ(form->RemotePort->text(), "995");
+  form->cmbSecurity->setCurrentIndex(0);
+  emit form->cmbSecurity->activated(0);
   form->MailBoxName->setText("Work");
   form->User->setText(QString::fromStdString(dovecot_.Options().User));
   form->Password->setText(QString::fromStdString(dovecot_.Options().Password));

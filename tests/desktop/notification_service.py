@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # A stand-in for the desktop's notification service on a private session bus: records every
 # Notify call as one JSON line and emits ActionInvoked when the test asks for it.
-# Usage: notification_service.py RECORD_FILE [CAPABILITY...]
+# With --inhibited it also has the Inhibited property (do not disturb), first true.
+# Usage: notification_service.py RECORD_FILE [--inhibited] [CAPABILITY...]
 import json
 import sys
 
@@ -15,11 +16,23 @@ PATH = "/org/freedesktop/Notifications"
 
 
 class Service(dbus.service.Object):
-    def __init__(self, bus, record, capabilities):
+    def __init__(self, bus, record, capabilities, inhibited):
         super().__init__(bus, PATH)
         self.record = record
         self.capabilities = capabilities
         self.next_id = 1
+        self.inhibited = inhibited  # None: the service has no such property
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        if interface == NAME and name == "Inhibited" and self.inhibited is not None:
+            return dbus.Boolean(self.inhibited)
+        raise dbus.exceptions.DBusException("no such property",
+                                            name="org.freedesktop.DBus.Error.UnknownProperty")
+
+    @dbus.service.method("org.postvane.TestControl", in_signature="b", out_signature="")
+    def SetInhibited(self, value):
+        self.inhibited = bool(value)
 
     @dbus.service.method(NAME, in_signature="", out_signature="as")
     def GetCapabilities(self):
@@ -64,7 +77,9 @@ class Service(dbus.service.Object):
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    service = Service(bus, sys.argv[1], sys.argv[2:])
+    rest = sys.argv[2:]
+    inhibited = True if "--inhibited" in rest else None
+    service = Service(bus, sys.argv[1], [c for c in rest if c != "--inhibited"], inhibited)
     # Owned last, so a test that sees the name sees a service ready to answer.
     name = dbus.service.BusName(NAME, bus, do_not_queue=True)
     loop = GLib.MainLoop()

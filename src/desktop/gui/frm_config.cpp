@@ -116,6 +116,9 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294 + kExtraRow, 71, 22);
   cmdTrustCertificate = MakeButton(this, "cmdTrustCertificate", "", 7, 294 + kExtraRow, 190, 22);
   cmdTrustCertificate->setVisible(false);
+  lblPlainPassword = MakeLabel(this, "lblPlainPassword", "", 7, 292 + kExtraRow, 245, 26);
+  lblPlainPassword->setWordWrap(true);
+  lblPlainPassword->setVisible(false);
   cmdOk->setDefault(true);
 
   connect(TabStrip1, &QTabWidget::currentChanged, this, &frmConfig::TabStrip1_Click);
@@ -147,6 +150,12 @@ void frmConfig::BuildMailboxesTab() {
   }
   pMailbox = Place(new QLabel(f), "pMailbox", 182, 28, 36, 36);
   pMailbox->setAlignment(Qt::AlignCenter);
+  // Beside the mailbox's picture, the one free place on this tab.
+  lblWebMail = MakeLabel(f, "lblWebMail", "", 224, 28, 75, 15);
+  txtWebMailUrl = MakeTextBox(f, "txtWebMailUrl", 224, 45, 71, 19);
+  // Under the mailbox list: the marker colour, "#rrggbb".
+  lblMarkerColor = MakeLabel(f, "lblMarkerColor", "", 7, 254, 38, 15);
+  txtMarkerColor = MakeTextBox(f, "txtMarkerColor", 45, 252, 52, 19);
 
   MakeLabel(f, "Label5", "res103", 105, 77, 85, 15);
   MailBoxName = MakeTextBox(f, "MailBoxName", 182, 77, 113, 19);
@@ -220,6 +229,10 @@ void frmConfig::BuildGeneral2Tab() {
 #ifndef POSTVANE_HAVE_KEYCHAIN
   chkKeyring->hide();
 #endif
+  lblQuietFrom = MakeLabel(f, "lblQuietFrom", "", 14, 194, 96, 15);
+  txtQuietFrom = MakeTextBox(f, "txtQuietFrom", 112, 192, 44, 19);
+  lblQuietTo = MakeLabel(f, "lblQuietTo", "", 162, 194, 40, 15);
+  txtQuietTo = MakeTextBox(f, "txtQuietTo", 204, 192, 44, 19);
 }
 
 void frmConfig::Form_Load() {
@@ -232,12 +245,19 @@ void frmConfig::Form_Load() {
     cmbSecurity->addItem(Q(OwnString(language, entry)));
   }
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
+  lblPlainPassword->setText(Q(OwnString(language, OwnText::PasswordSentUnencrypted)));
+  lblWebMail->setText(Q(OwnString(language, OwnText::WebMailAddress)));
+  lblMarkerColor->setText(Q(OwnString(language, OwnText::MarkerColor)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
   chkKeyring->setText(ToQt(OwnString(language, OwnText::KeepPasswordsInKeyring)));
+  lblQuietFrom->setText(Q(OwnString(language, OwnText::QuietFrom)));
+  lblQuietTo->setText(Q(OwnString(language, OwnText::QuietTo)));
   // Once every caption, the security controls' too, is in the user's language.
   FitCaptions(*this);
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, &autostart_);
+  // This front end's socket speaks TLS.
+  form_->NewMailboxesStartSecure(true);
   // Selecting the first option button runs Option1_Click, which shows mailbox 0.
   if (Option1[0]->isChecked()) {
     Option1_Click(0);
@@ -281,6 +301,13 @@ void frmConfig::TabStrip1_Click(int index) {
 void frmConfig::cmbSecurity_Click(int index) {
   RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, ToStd(RemotePort->text()))));
   shownSecurity_ = index;
+  UpdatePlainPasswordLine();
+}
+
+void frmConfig::UpdatePlainPasswordLine() {
+  lblPlainPassword->setVisible(TabStrip1->currentIndex() == 0 &&
+                               PasswordSentInClear(cmbSecurity->currentIndex()) &&
+                               cmdTrustCertificate->isHidden());
 }
 
 void frmConfig::UpdateTrustButton() {
@@ -288,6 +315,7 @@ void frmConfig::UpdateTrustButton() {
   const bool possible = shown >= 0 && shown < kUserMailboxes && TabStrip1->currentIndex() == 0 &&
                         CanTrustCertificate(state_.Mailboxes[static_cast<std::size_t>(shown)]);
   cmdTrustCertificate->setVisible(possible);
+  UpdatePlainPasswordLine();
 }
 
 void frmConfig::cmdTrustCertificate_Click() {
@@ -368,6 +396,8 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.LastMail = chkLastMail->isChecked();
   // An entry the list cannot show stays unselected, and the stored code is kept.
   fields.Security = cmbSecurity->currentIndex();
+  fields.WebMailUrl = ToStd(txtWebMailUrl->text());
+  fields.MarkerColor = ToStd(txtMarkerColor->text());
   return fields;
 }
 
@@ -381,6 +411,8 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   chkLastMail->setChecked(fields.LastMail);
   cmbSecurity->setCurrentIndex(fields.Security);
   shownSecurity_ = fields.Security;
+  txtWebMailUrl->setText(Q(fields.WebMailUrl.value_or("")));
+  txtMarkerColor->setText(Q(fields.MarkerColor.value_or("")));
   UpdateTrustButton();
 }
 
@@ -400,6 +432,8 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.StartWithDesktop = chkStartWithDesktop->isChecked();
   fields.DesktopNotification = chkDesktopNotification->isChecked();
   fields.Keyring = chkKeyring->isChecked();
+  fields.QuietFrom = ToStd(txtQuietFrom->text());
+  fields.QuietTo = ToStd(txtQuietTo->text());
   return fields;
 }
 
@@ -419,6 +453,8 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   chkStartWithDesktop->setChecked(fields.StartWithDesktop);
   chkDesktopNotification->setChecked(fields.DesktopNotification);
   chkKeyring->setChecked(fields.Keyring);
+  txtQuietFrom->setText(Q(fields.QuietFrom.value_or("")));
+  txtQuietTo->setText(Q(fields.QuietTo.value_or("")));
 }
 
 }  // namespace postvane

@@ -64,10 +64,16 @@ class frmConfig : public QWidget {
   QLineEdit* RemotePort = nullptr;
   QCheckBox* chkEnabled = nullptr;
   QCheckBox* chkLastMail = nullptr;
+  QLabel* lblWebMail = nullptr;
+  QLineEdit* txtWebMailUrl = nullptr;
+  QLabel* lblMarkerColor = nullptr;
+  QLineEdit* txtMarkerColor = nullptr;
   QLabel* lblSecurity = nullptr;
   QComboBox* cmbSecurity = nullptr;
   // Shown on the mailboxes tab while the shown mailbox's last check refused a certificate.
   QPushButton* cmdTrustCertificate = nullptr;
+  // In the same place while the shown mailbox's security sends the password readable.
+  QLabel* lblPlainPassword = nullptr;
 
   // Asks the user to confirm trusting a certificate, given its details; a message box unless
   // replaced (tests answer it themselves).
@@ -95,6 +101,10 @@ class frmConfig : public QWidget {
   QCheckBox* chkDesktopNotification = nullptr;
   // Ours: passwords in the desktop keyring; hidden in a build without keyring support.
   QCheckBox* chkKeyring = nullptr;
+  QLabel* lblQuietFrom = nullptr;
+  QLineEdit* txtQuietFrom = nullptr;
+  QLabel* lblQuietTo = nullptr;
+  QLineEdit* txtQuietTo = nullptr;
 
  signals:
   // Everything shown has been stored and saved; the dialog is about to go.
@@ -118,6 +128,7 @@ class frmConfig : public QWidget {
   void cmdBrowseMailProgram_Click();
   void cmdMDaemonBrowse_Click();
   void cmbSecurity_Click(int index);
+  void UpdatePlainPasswordLine();
   void cmdTrustCertificate_Click();
   void UpdateTrustButton();
   void Form_Unload();

@@ -3,9 +3,11 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QLineEdit>
 #include <QMenu>
 #include <functional>
 
+#include "app/web_mail.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
@@ -18,6 +20,7 @@ namespace postvane {
 namespace {
 
 constexpr int kIdlePicture = 101;
+constexpr int kFirstMarkerPicture = 124;
 
 void BringUp(QWidget& window) {
   window.show();
@@ -39,6 +42,13 @@ frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidg
       tray_(sysTray_, kIdlePicture) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowIcon(ProgramIcon(1));
+  // A mailbox's marker in the colour the user gave it; every other picture as drawn.
+  sysTray_.SetMarkerColors([this](int iconId) {
+    const int marker = iconId - kFirstMarkerPicture;
+    return marker >= 0 && marker < kUserMailboxes
+               ? QString::fromStdString(state_.Mailboxes[static_cast<std::size_t>(marker)].MarkerColor)
+               : QString();
+  });
   tray_.SetTrayVisible(0, true);
 
   mnuSysTray_ = new QMenu(this);
@@ -51,6 +61,7 @@ frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidg
   AddMenuEntry("mnuConfig", "res138", &PostvaneApp::ShowConfig);
   AddMenuEntry("mnuAbout", "res139", &PostvaneApp::ShowAbout);
   AddMenuEntry("mnuExit", "res140", &PostvaneApp::ExitProgram);
+  connect(mnuSysTray_, &QMenu::aboutToShow, this, &frmMain::ShowWebMailEntries);
 
   // The tray timer is the core's to start: it runs only while the tray has work.
   timer_.Start();
@@ -75,9 +86,29 @@ QAction* frmMain::AddMenuEntry(const char* name, const char* caption,
   return action;
 }
 
+void frmMain::ShowWebMailEntries() {
+  for (QAction* entry : webMailEntries_) delete entry;
+  webMailEntries_.clear();
+  QAction* before = MenuEntry(QStringLiteral("mnuStatus"));
+  for (const WebMailEntry& entry : WebMailEntries(state_)) {
+    // A mailbox name is plain text: an ampersand in it is no mnemonic.
+    auto* action = new QAction(
+        QString::fromStdString(entry.Caption).replace(QLatin1Char('&'), QStringLiteral("&&")),
+        mnuSysTray_);
+    action->setObjectName(QStringLiteral("mnuWebMail%1").arg(entry.Index));
+    const int index = entry.Index;
+    connect(action, &QAction::triggered, this, [this, index] {
+      if (app_ != nullptr) app_->OpenWebMail(index);
+    });
+    mnuSysTray_->insertAction(before, action);
+    webMailEntries_.push_back(action);
+  }
+}
+
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
-                     files_,  tray_,  sound_,     programs_, *this,      notices_};
+  return AppPlatform{socket_,   timer_,       trayTimer_,     timeout_, timerQuit_, clock_,
+                     dateText_, files_,       tray_,          sound_,   programs_,  *this,
+                     notices_,  &mailClient_, &doNotDisturb_, &browser_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {
@@ -131,6 +162,8 @@ void frmMain::ShowConfig() {
     connect(config_, &frmConfig::Unloaded, this, [this] {
       if (app_ != nullptr) app_->OnConfigClosed();
     });
+    // The grey hint in the empty field: what runs while no mail program is set.
+    config_->txtMailProgram->setPlaceholderText(QString::fromStdString(mailClient_.Name()));
     config_->Form_Load();
     CenterOnScreen(*config_);
   }

@@ -10,12 +10,14 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
 #include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
+#include "desktop/gui/desktop_do_not_disturb.h"
 #include "desktop/gui/frm_config.h"
 #include "desktop/gui/frm_info.h"
 #include "desktop/gui/frm_status.h"
@@ -24,8 +26,11 @@
 #include "desktop/gui/qt_program_starter.h"
 #include "desktop/gui/qt_sound_player.h"
 #include "desktop/gui/qt_tray_icons.h"
+#include "desktop/gui/qt_web_browser.h"
+#include "desktop/gui/xdg_mail_client.h"
 #include "desktop/net/minute_timer_ms.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
 #include "ports/file_system.h"
@@ -85,6 +90,7 @@ class frmMain : public QWidget, public Forms {
 
  private:
   QAction* AddMenuEntry(const char* name, const char* caption, void (PostvaneApp::*handler)());
+  void ShowWebMailEntries();
   bool ValidIndex(int index) const { return index >= 0 && index < kTrayIcons; }
 
   ProgramState& state_;
@@ -112,6 +118,12 @@ class frmMain : public QWidget, public Forms {
   QtSoundPlayer sound_;
   DBusDesktopNotifier notices_;
   QtProgramStarter programs_;
+  QtPathProbe environment_;
+  XdgMailClient mailClient_{files_, environment_, state_.LanguageBase};
+  DesktopDoNotDisturb doNotDisturb_;
+  QtWebBrowser browser_;
+  // "Open web mail" entries, rebuilt each time the menu opens.
+  std::vector<QAction*> webMailEntries_;
 
   QtTrayIcons sysTray_;
   TrayIconCache tray_;

@@ -22,6 +22,10 @@ QIcon ProgramIcon(int iconId);
 // device pixel ratio.
 QPixmap IconPixmap(int iconId, int size, qreal devicePixelRatio = 1.0);
 
+// Marker picture 124..133 with its flag painted in `color` ("#rrggbb"); ProgramIcon(iconId) for
+// any other picture or colour. Cached like ProgramIcon.
+QIcon MarkerIcon(int iconId, const QString& color);
+
 // True when the embedded picture of that number exists and is a valid SVG.
 bool HasIconPicture(int iconId);
 

@@ -1,5 +1,6 @@
 // Postvane: a POP3 mail checker in the notification area. Wires things together, nothing more.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/check_options.h"
+#include "app/tray_options.h"
 #include "desktop/gui/desktop_program.h"
 #include "desktop/gui/image_transfer.h"
 #include "desktop/gui/qt_pickers.h"
@@ -26,11 +29,40 @@ namespace {
 
 constexpr int kTrayGraceMs = 3000;
 
+int AnswerWithoutDisplay(int argc, char* argv[], postvane::TrayRequest request,
+                         const std::vector<std::string>& arguments) {
+  if (request == postvane::TrayRequest::Help) {
+    std::cout << postvane::TrayUsage() << std::flush;
+    return EXIT_SUCCESS;
+  }
+  // The settings file is found as a tray start would find it.
+  QCoreApplication core(argc, argv);
+  const uint16_t languageId = postvane::WindowsLanguageId(QLocale::system().language());
+  const auto languageBase = static_cast<int16_t>(postvane::SelectLanguage(languageId) * 100);
+  postvane::QtPathProbe probe;
+  const postvane::ChosenPaths chosen =
+      postvane::ChooseProgramPaths(postvane::ToStd(QCoreApplication::applicationDirPath()),
+                                   postvane::SettingsFileArgument(arguments), probe);
+  std::cout << postvane::TrayVersionLine() << '\n'
+            << postvane::SettingsFileLine(languageBase, chosen.Paths.SettingsFile) << '\n'
+            << std::flush;
+  return EXIT_SUCCESS;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   // Before a password is read: a core file would hold it in clear.
   postvane::ForbidCoreDumps();
+
+  // --help and --version answer without a display: no platform plug-in, never the tray,
+  // and beside a running instance too.
+  std::vector<std::string> commandLine;
+  for (int i = 1; i < argc; ++i) commandLine.emplace_back(argv[i]);
+  if (const auto request = postvane::TrayArgumentsRequest(commandLine);
+      request != postvane::TrayRequest::RunTray) {
+    return AnswerWithoutDisplay(argc, argv, request, commandLine);
+  }
 
   // A second instance ends here, before it opens the display or reads a setting.
   const postvane::SingleInstanceLock lock;

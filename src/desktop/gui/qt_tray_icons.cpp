@@ -26,7 +26,9 @@ QSystemTrayIcon* QtTrayIcons::Icon(int index) const {
 }
 
 void QtTrayIcons::SetTrayPicture(int index, int iconId) {
-  if (QSystemTrayIcon* icon = Icon(index)) icon->setIcon(ProgramIcon(iconId));
+  QSystemTrayIcon* icon = Icon(index);
+  if (icon == nullptr) return;
+  icon->setIcon(markerColor_ ? MarkerIcon(iconId, markerColor_(iconId)) : ProgramIcon(iconId));
 }
 
 std::string QtTrayIcons::GetTrayToolTip(int index) {

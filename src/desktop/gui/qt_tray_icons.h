@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QSystemTrayIcon>
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "ports/tray_icons.h"
 
@@ -28,7 +30,12 @@ class QtTrayIcons : public TrayIcons {
   // Null for an index out of range.
   QSystemTrayIcon* Icon(int index) const;
 
+  // The "#rrggbb" a marker picture is drawn in; an empty text keeps the picture's own colour.
+  using MarkerColorFor = std::function<QString(int iconId)>;
+  void SetMarkerColors(MarkerColorFor colorFor) { markerColor_ = std::move(colorFor); }
+
  private:
+  MarkerColorFor markerColor_;
   std::array<QSystemTrayIcon*, kTrayIcons> icons_{};
 };
 

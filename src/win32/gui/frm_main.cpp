@@ -79,8 +79,9 @@ frmMain::~frmMain() {
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
-                     files_,  tray_,  sound_,     programs_, *this,      notices_};
+  return AppPlatform{socket_,   timer_,    trayTimer_, timeout_,     timerQuit_,
+                     clock_,    dateText_, files_,     tray_,        sound_,
+                     programs_, *this,     notices_,   &mailClient_, &doNotDisturb_};
 }
 
 void frmMain::UpdateIcon(int index, DWORD message) {

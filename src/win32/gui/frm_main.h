@@ -3,8 +3,8 @@
 // menu event to the core.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <functional>
@@ -21,6 +21,8 @@
 #include "ui/tray_icon_cache.h"
 #include "win32/no_desktop_notifier.h"
 #include "win32/win32_clock.h"
+#include "win32/win32_default_mail_client.h"
+#include "win32/win32_do_not_disturb.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
 #include "win32/win32_socket.h"
@@ -100,6 +102,8 @@ class frmMain : public TrayIcons, public Forms {
   Win32SoundPlayer sound_;
   Win32ProgramStarter programs_;
   NoDesktopNotifier notices_;
+  Win32DefaultMailClient mailClient_;
+  Win32DoNotDisturb doNotDisturb_;
 
   // What the core sets; only changes reach the icons.
   TrayIconCache tray_{*this, kIdlePicture};
