@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -158,6 +160,24 @@ TEST(CheckOptions, UsageNamesEveryOption) {
   EXPECT_EQ(usage.rfind("Usage: postvane-check", 0), 0u);
   EXPECT_EQ(usage.back(), '\n');
 }
+
+#ifdef POSTVANE_CHECK_MAN_PAGE
+// Every exit status the program can give is explained in its manual page, and no other.
+TEST(CheckOptions, ManualPageListsEveryExitStatus) {
+  std::ifstream file(POSTVANE_CHECK_MAN_PAGE);
+  ASSERT_TRUE(file) << POSTVANE_CHECK_MAN_PAGE;
+  std::set<int> listed;
+  bool inSection = false;
+  bool afterTp = false;
+  for (std::string line; std::getline(file, line);) {
+    if (line.starts_with(".SH")) inSection = line == ".SH EXIT STATUS";
+    if (inSection && afterTp && line.starts_with(".B ")) listed.insert(std::stoi(line.substr(3)));
+    afterTp = line == ".TP";
+  }
+  EXPECT_EQ(listed,
+            (std::set<int>{kExitNewMail, kExitNoNewMail, kExitFailed, kExitUsage, kExitNotSaved}));
+}
+#endif
 
 }  // namespace
 }  // namespace postvane

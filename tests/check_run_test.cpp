@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/check_finish.h"
 #include "app/check_options.h"
 #include "app/check_report.h"
 #include "fakes/fake_clock.h"
@@ -324,6 +326,34 @@ TEST(CheckRun, AckReportsASaveThatFailed) {
   rig.Socket.Receive("+OK\r\n");
   rig.Files.FailWrites = true;
   EXPECT_FALSE(rig.Run.AcknowledgeNewMail());
+}
+
+// Someone else holds the settings lock for the whole run: each attempt to take it would wait
+// for it, so a run tries at most once, acknowledging or not.
+TEST(CheckRun, HeldLockIsWaitedForOncePerRun) {
+  for (const bool ack : {false, true}) {
+    SCOPED_TRACE(ack ? "--ack" : "no --ack");
+    CheckRunRig rig(SettingsText({{0, "A", true, "u1"}, {1, "B", true, "u1"}}));
+    rig.Files.FailLocks = true;
+    CheckOptions options;
+    options.Ack = ack;
+    TidySettingsFile(rig.Settings, options);
+    rig.Run.Start({}, 900);
+    for (int box = 0; box < 2; ++box) {
+      rig.AnswerThroughUidl(2);
+      rig.AnswerTop("x", "y");
+      rig.Socket.Receive("+OK\r\n");
+    }
+    ASSERT_TRUE(rig.Run.Finished());
+    ASSERT_EQ(rig.Box(0).NewCount, 1);
+    ASSERT_EQ(rig.Box(1).NewCount, 1);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = FinishCheck(rig.Run, rig.State, options, 900, out, err);
+    EXPECT_EQ(rig.Files.LockAttempts, 1);
+    EXPECT_EQ(status == kExitNotSaved, ack);
+    EXPECT_EQ(err.str().empty(), !ack) << err.str();
+  }
 }
 
 TEST(CheckRun, ReceiveLogFollowsTheSettingsFile) {

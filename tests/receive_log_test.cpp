@@ -26,13 +26,35 @@ TEST(ReceiveLogFormatTest, MidnightLeavesTheTimeOut) {
             "0,#2024-01-09#,\"x\"\r\n");
 }
 
-TEST(ReceiveLogFormatTest, TextGoesInAsItCame) {
-  std::string text = "+OK \"quoted\"\r\nx\r";
-  text += '\0';
-  text += static_cast<char>(0xff);
-  const std::string record = FormatReceiveLogRecord(2, LocalDateTime{2024, 5, 6, 7, 8, 9}, text);
-  EXPECT_EQ(record, "2,#2024-05-06 07:08:09#,\"" + text + "\"\r\n");
+struct LogTextCase {
+  const char* name;
+  std::string text;    // as the server sent it
+  std::string stored;  // as the record holds it
+};
+
+class ReceiveLogTextTest : public ::testing::TestWithParam<LogTextCase> {};
+
+// `cat receive.log` must not replay a server's terminal controls.
+TEST_P(ReceiveLogTextTest, KeepsTextAndEscapesTerminalControls) {
+  const std::string record =
+      FormatReceiveLogRecord(2, LocalDateTime{2024, 5, 6, 7, 8, 9}, GetParam().text);
+  EXPECT_EQ(record, "2,#2024-05-06 07:08:09#,\"" + GetParam().stored + "\"\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReceiveLogTextTest,
+    ::testing::Values(
+        LogTextCase{"QuotesAndLineEnds", "+OK \"quoted\"\r\nx\r\n", "+OK \"quoted\"\r\nx\r\n"},
+        LogTextCase{"Tab", "a\tb", "a\tb"},
+        LogTextCase{"EightBitBytes", "\xff\x80\xc3\xa9", "\xff\x80\xc3\xa9"},
+        LogTextCase{"Escape", "\x1b[2J\x1b]0;title\x07", "\\x1B[2J\\x1B]0;title\\x07"},
+        LogTextCase{"LoneCarriageReturn", "shown\rhidden", "shown\\x0Dhidden"},
+        LogTextCase{"LoneLineFeed", "a\nb", "a\\x0Ab"},
+        LogTextCase{"LineFeedBeforeCarriageReturn", "\n\r", "\\x0A\\x0D"},
+        LogTextCase{"Nul", std::string("a\0b", 3), "a\\x00b"},
+        LogTextCase{"Delete", "a\x7f", "a\\x7F"},
+        LogTextCase{"Backspace", "pass\b\b\b\b", "pass\\x08\\x08\\x08\\x08"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReceiveLogFormatTest, GreetingEndingInLineBreakPutsTheQuoteOnTheNextLine) {
   EXPECT_EQ(FormatReceiveLogRecord(2, LocalDateTime{2024, 5, 6, 7, 8, 9}, "+OK ready\r\n"),

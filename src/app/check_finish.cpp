@@ -6,6 +6,10 @@
 
 namespace postvane {
 
+void TidySettingsFile(SettingsStore& settings, const CheckOptions& options) {
+  if (!options.Ack) settings.RemoveLeftovers();
+}
+
 int FinishCheck(CheckRun& run, const ProgramState& state, const CheckOptions& options,
                 int16_t languageBase, std::ostream& out, std::ostream& err) {
   const CheckReport report = MakeCheckReport(state, run.Listed(), run.Results());

@@ -18,6 +18,9 @@ class UidlSaver final : public UidlStore {
   explicit UidlSaver(SettingsStore& settings) : settings_(settings) {}
 
   void SaveUidl(int16_t index, const std::string& uidl) override {
+    // After one save failed the acknowledgement has failed: trying the others would only wait
+    // for the same lock again.
+    if (!allSaved_) return;
     settings_.SaveUidl(index, uidl);
     if (!settings_.LastWriteSucceeded()) allSaved_ = false;
   }

@@ -55,7 +55,7 @@ int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ost
   }
   // Passwords kept in the keyring are read from it, as the tray program does.
   if (platform.Secrets != nullptr) settings.UseSecretStore(platform.Secrets);
-  settings.RemoveLeftovers();
+  TidySettingsFile(settings, options);
 
   const std::unique_ptr<Timer> replyTimeout =
       platform.MakeTimer(ReplyTimeoutMs(platform.ReplyTimeoutSetting));

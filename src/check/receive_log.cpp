@@ -18,6 +18,28 @@ std::string FormatLogDateTime(const LocalDateTime& when) {
   return text;
 }
 
+namespace {
+
+// Server bytes go in as they came, but for the controls a terminal would obey on `cat`: C0
+// controls other than tab and a CR LF line end, and DEL, are written as \xNN.
+void AppendEscaped(std::string& record, std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const bool lineEnd = (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ||
+                         (byte == '\n' && i > 0 && text[i - 1] == '\r');
+    if ((byte < 0x20 && byte != '\t' && !lineEnd) || byte == 0x7F) {
+      record += "\\x";
+      record.push_back(kDigits[byte >> 4]);
+      record.push_back(kDigits[byte & 0xF]);
+    } else {
+      record.push_back(static_cast<char>(byte));
+    }
+  }
+}
+
+}  // namespace
+
 std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
                                    std::string_view text) {
   std::string record = std::to_string(stateCode);
@@ -25,10 +47,10 @@ std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
   record += FormatLogDateTime(when);
   record += ",\"";
   if (text.size() > kReceiveLogTextLimit) {
-    record.append(text.data(), kReceiveLogTextLimit);
+    AppendEscaped(record, text.substr(0, kReceiveLogTextLimit));
     record += kReceiveLogCutMarker;
   } else {
-    record.append(text.data(), text.size());
+    AppendEscaped(record, text);
   }
   record += "\"\r\n";
   return record;

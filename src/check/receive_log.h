@@ -28,8 +28,10 @@ struct ReceiveLogTarget {
 // "#yyyy-mm-dd hh:mm:ss#", or "#yyyy-mm-dd#" at exactly midnight.
 std::string FormatLogDateTime(const LocalDateTime& when);
 
-// The text goes in as it came: line breaks and double quotes are not escaped. Text longer than
-// kReceiveLogTextLimit keeps its start and ends in kReceiveLogCutMarker.
+// The text goes in as it came, CR LF line ends, tabs and double quotes included; any other C0
+// control and DEL is written as \xNN (upper-case hex), so that showing the log never replays
+// a server's terminal controls. Text longer than kReceiveLogTextLimit keeps its start and ends
+// in kReceiveLogCutMarker.
 std::string FormatReceiveLogRecord(int16_t stateCode, const LocalDateTime& when,
                                    std::string_view text);
 

@@ -80,9 +80,11 @@ std::string UnquoteDisplayNames(std::string_view text) {
 }  // namespace
 
 bool IsDisplayControl(char32_t cp) {
-  return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x061C || (cp >= 0x200B && cp <= 0x200F) ||
-         cp == 0x2028 || cp == 0x2029 || (cp >= 0x202A && cp <= 0x202E) ||
-         (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+  return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x00AD || cp == 0x061C || cp == 0x180E ||
+         (cp >= 0x200B && cp <= 0x200F) || cp == 0x2028 || cp == 0x2029 ||
+         (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2064) ||
+         (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF || (cp >= 0xFFF9 && cp <= 0xFFFB) ||
+         (cp >= 0xE0000 && cp <= 0xE007F);
 }
 
 std::string DisplayText(std::string_view bytes) {

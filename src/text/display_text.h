@@ -6,9 +6,11 @@
 
 namespace postvane {
 
-// Control characters (C0, DEL, C1), line and paragraph separators, and the Unicode format and
-// bidirectional controls (U+061C, U+200B..U+200F, U+202A..U+202E, U+2066..U+2069, U+FEFF):
-// what a display must not obey.
+// Control characters (C0, DEL, C1), line and paragraph separators, the Unicode format and
+// bidirectional controls (U+061C, U+200B..U+200F, U+202A..U+202E, U+2066..U+2069, U+FEFF), and
+// the characters that show as nothing (soft hyphen U+00AD, U+180E, word joiner and invisible
+// operators U+2060..U+2064, the annotation marks U+FFF9..U+FFFB, the tag characters
+// U+E0000..U+E007F): what a display must not obey or hide.
 bool IsDisplayControl(char32_t codePoint);
 
 // Bytes decoded as UTF-8, else Windows-1252; a tab becomes a blank and every other display

@@ -33,6 +33,8 @@ class FakeFileSystem : public FileSystem {
   std::function<void()> OnNextRead;
 
   int ReadCount = 0;
+  // LockSideFile calls, granted or not: each may wait in a real file system.
+  int LockAttempts = 0;
   int ReplaceCount = 0;
   int WriteCount = 0;
   int AppendCount = 0;
@@ -97,6 +99,7 @@ class FakeFileSystem : public FileSystem {
   }
 
   std::unique_ptr<FileLock> LockSideFile(const std::string& path) override {
+    ++LockAttempts;
     if (FailLocks || HeldLocks.count(path) != 0) return nullptr;
     return std::make_unique<HeldLock>(*this, path);
   }
