@@ -105,7 +105,15 @@ std::string JsonString(std::string_view bytes) {
     } else if (IsDisplayControl(cp)) {
       // Legal JSON, mostly, but a terminal or a page that shows the document would obey them;
       // the line separators also end a line in JavaScript.
-      AppendHex4(out, static_cast<unsigned>(cp));
+      if (cp > 0xFFFF) {
+        // Beyond the 16 bits of one escape (the tag characters): a surrogate pair, as JSON
+        // writes such characters.
+        const auto offset = static_cast<unsigned>(cp - 0x10000);
+        AppendHex4(out, 0xD800 + (offset >> 10));
+        AppendHex4(out, 0xDC00 + (offset & 0x3FF));
+      } else {
+        AppendHex4(out, static_cast<unsigned>(cp));
+      }
     } else {
       out.append(text, i, length);
     }

@@ -14,12 +14,16 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/mdaemon.h"
+#include "app/program_state.h"
 #include "fakes/temp_folder.h"
 #include "settings/settings_store.h"
 
@@ -240,6 +244,90 @@ TEST_F(PosixFileSystemTest, AppendIsTheOwnersAndNeverFollowsALink) {
     EXPECT_FALSE(disk.AppendFile(foreign.string(), "x"));
     EXPECT_EQ(ReadAll(foreign), "theirs");
   }
+}
+
+// A FIFO planted as the receive log or the MDaemon request file: both writes give up at once
+// and nothing reaches whoever reads the FIFO.
+struct FifoCase {
+  const char* name;
+  bool append;  // AppendFile, else WriteFile
+  bool reader;  // someone holds the FIFO open for reading
+};
+
+class PosixFifoTest : public PosixFileSystemTest, public ::testing::WithParamInterface<FifoCase> {};
+
+TEST_P(PosixFifoTest, FifoIsRefusedWithoutWaiting) {
+  const FifoCase& c = GetParam();
+  const fs::path fifo = At(c.append ? "receive.log" : "PROCNOW.SEM");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int reader = -1;
+  if (c.reader) {
+    reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+  }
+  std::future<bool> written = std::async(std::launch::async, [&] {
+    return c.append ? disk.AppendFile(fifo.string(), "x\r\n") : disk.WriteFile(fifo.string(), "x");
+  });
+  const bool finished = written.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  if (!finished) {
+    // Let the blocked writer go, so that the test fails rather than hangs.
+    const int release = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    written.wait();
+    ::close(release);
+  }
+  EXPECT_TRUE(finished) << "the write waited for a reader";
+  EXPECT_FALSE(written.get());
+  if (reader >= 0) {
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    ::close(reader);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, PosixFifoTest,
+                         ::testing::Values(FifoCase{"AppendNoReader", true, false},
+                                           FifoCase{"AppendWithReader", true, true},
+                                           FifoCase{"WriteNoReader", false, false},
+                                           FifoCase{"WriteWithReader", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PosixFileSystemTest, WriteReplacesAPlainFileAndNeverFollowsALink) {
+  const fs::path file = At("PROCNOW.SEM");
+  ASSERT_TRUE(disk.WriteFile(file.string(), "first and longer\r\n"));
+  ASSERT_TRUE(disk.WriteFile(file.string(), "Process Now\r\n"));
+  EXPECT_EQ(ReadAll(file), "Process Now\r\n");
+
+  const fs::path target = At("target");
+  Put(target, "kept");
+  const fs::path link = At("linked.sem");
+  fs::create_symlink(target, link);
+  EXPECT_FALSE(disk.WriteFile(link.string(), "x"));
+  EXPECT_EQ(ReadAll(target), "kept");
+  fs::create_symlink(At("missing"), At("dangling.sem"));
+  EXPECT_FALSE(disk.WriteFile(At("dangling.sem").string(), "x"));
+  EXPECT_FALSE(fs::exists(At("missing"))) << "a link does not create its target";
+
+  if (::geteuid() == 0) {
+    const fs::path foreign = At("foreign.sem");
+    Put(foreign, "theirs");
+    ASSERT_EQ(::chown(foreign.c_str(), kOtherUser, kOtherUser), 0);
+    EXPECT_FALSE(disk.WriteFile(foreign.string(), "x"));
+    EXPECT_EQ(ReadAll(foreign), "theirs");
+  }
+}
+
+// The request through a planted link: the link's target stays as it was, and the request
+// still goes on to its wait and check.
+TEST_F(PosixFileSystemTest, MDaemonRequestThroughALinkWritesNothing) {
+  const fs::path target = At("victim");
+  Put(target, "kept");
+  fs::create_symlink(target, At(std::string(kProcessNowFile)));
+  ProgramState state;
+  state.General.MDaemonPath = folder.Path().string();
+  state.MDaemonRequest = kMDaemonRequested;
+  SignalProcessNow(state, disk);
+  EXPECT_EQ(ReadAll(target), "kept");
+  EXPECT_EQ(state.MDaemonRequest, kMDaemonWaiting);
 }
 
 TEST_F(PosixFileSystemTest, LockIsSharedWithOtherProcesses) {

@@ -20,6 +20,8 @@ namespace postvane {
 namespace {
 
 constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
+// A file another program reads (the MDaemon request): the umask decides as for any new file.
+constexpr mode_t kSharedFile = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 
 // Closes the descriptor when it goes out of scope.
 class Descriptor {
@@ -142,9 +144,26 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& by
   return true;
 }
 
-bool PosixFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
+bool PosixFileSystem::WriteFile(const std::string& path, const std::string& bytes) {
+  // Non-blocking, so that a FIFO put in the file's place cannot hold the program; it is then
+  // refused with every other file that is not plain, or that someone else planted.
   Descriptor fd(
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kOwnerOnly));
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kSharedFile));
+  if (fd.Get() < 0) return false;
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      (info.st_uid != ::geteuid() && info.st_uid != 0)) {
+    return false;
+  }
+  const bool written = ::ftruncate(fd.Get(), 0) == 0 && WriteAll(fd.Get(), bytes);
+  return fd.Close() && written;
+}
+
+bool PosixFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
+  // Non-blocking for the same reason as WriteFile: a FIFO as the log must not hang the check.
+  Descriptor fd(::open(path.c_str(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                       kOwnerOnly));
   if (fd.Get() < 0 || !OwnPlainFile(fd.Get())) return false;
   const bool written = WriteAll(fd.Get(), bytes);
   return fd.Close() && written;

@@ -16,7 +16,11 @@ class PosixFileSystem : public StdFileSystem {
   // The temporary copy is created owner-only and exclusively (never through a link) before a
   // byte is written, synced, renamed over the target, and the folder is synced.
   bool ReplaceFile(const std::string& path, const std::string& bytes) override;
-  // Never follows a link; a file of another user is refused; a wider file is tightened.
+  // Never follows a link and never waits on a FIFO; anything but a plain file of this user or
+  // of root is refused.
+  bool WriteFile(const std::string& path, const std::string& bytes) override;
+  // Never follows a link and never waits on a FIFO; anything but a plain file of this user is
+  // refused; a wider file is tightened.
   bool AppendFile(const std::string& path, const std::string& bytes) override;
   // flock on the side file; a side file of another user is refused.
   std::unique_ptr<FileLock> LockSideFile(const std::string& path) override;
