@@ -146,11 +146,12 @@ void Report(const std::string& scenario, QtCheckRig& rig, int index) {
             << tray.ToolTip << "\"\n";
 }
 
-// The icon blinks between the count picture and the mailbox's marker.
+// The icon blinks between the count picture and the mailbox's marker, or the error marker
+// while the last check of that mailbox failed.
 void ExpectTrayShowsCount(QtCheckRig& rig, int index, int count) {
   const TrayView tray = Tray(rig, index);
-  EXPECT_TRUE(tray.Picture == CountPicture(count) || tray.Picture == kIconMarkerBase + index)
-      << tray.Picture;
+  const int other = rig.Box(index).StatusText.empty() ? kIconMarkerBase + index : kIconError;
+  EXPECT_TRUE(tray.Picture == CountPicture(count) || tray.Picture == other) << tray.Picture;
   EXPECT_NE(tray.ToolTip.find(rig.Box(index).Name), std::string::npos) << tray.ToolTip;
   EXPECT_NE(tray.ToolTip.find(std::to_string(count)), std::string::npos) << tray.ToolTip;
 }
