@@ -54,7 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PlainPortHint,
     ::testing::Values(HintRow{"Pop3sPortNoGreeting", 995, 0, Nothing, kSocketNoAnswer, true},
                       HintRow{"ImapsPortNoGreeting", 993, 0, Nothing, kSocketNoAnswer, true},
-                      HintRow{"UnknownCodeIsPlain", 995, 7, Nothing, kSocketNoAnswer, true},
                       HintRow{"PlainPort", 110, 0, Nothing, kSocketNoAnswer, false},
                       HintRow{"OtherPort", 9995, 0, Nothing, kSocketNoAnswer, false},
                       HintRow{"SilentAfterTheGreeting", 995, 0, Greeting, kSocketNoAnswer, false},

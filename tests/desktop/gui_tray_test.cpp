@@ -1,5 +1,6 @@
 // The hidden main window as the tray component: its icons, the events it forwards, the menu
 // commands, and the quiet tray refresh of an idle program.
+#include <QTextDocument>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -85,6 +86,21 @@ TEST_F(TrayTest, PicturesAndToolTipsReachTheIcons) {
   main.Tray().SetTrayToolTip(-1, "x");
   EXPECT_EQ(main.Tray().GetTrayToolTip(10), "");
   EXPECT_FALSE(main.Tray().GetTrayVisible(-1));
+}
+
+// A failure text in a tool tip can carry a server's words; markup in them shows as written
+// (Qt draws a tip that looks like markup as rich text), while an ordinary tip stays as it is.
+TEST_F(TrayTest, ToolTipWithMarkupShowsAsText) {
+  DesktopProgram program(dir_.path().toStdString(), pickers_);
+  program.StartUp(0x0409);
+  frmMain& main = program.MainWindow();
+  const std::string hostile = "Box - -ERR <b>fake</b> <img src=x> <!-- hidden";
+  main.Tray().SetTrayToolTip(1, hostile);
+  QTextDocument shown;
+  shown.setHtml(main.SysTray(1)->toolTip());
+  EXPECT_EQ(shown.toPlainText().toStdString(), hostile);
+  main.Tray().SetTrayToolTip(2, "Box has 3 new message(s)!");
+  EXPECT_EQ(main.SysTray(2)->toolTip(), "Box has 3 new message(s)!");
 }
 
 TEST_F(TrayTest, IdleRefreshRewritesNothing) {

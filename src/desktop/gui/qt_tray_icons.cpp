@@ -2,6 +2,7 @@
 #include "desktop/gui/qt_tray_icons.h"
 
 #include <QString>
+#include <QTextDocument>
 #include <cstddef>
 
 #include "desktop/gui/icon_library.h"
@@ -37,7 +38,13 @@ std::string QtTrayIcons::GetTrayToolTip(int index) {
 }
 
 void QtTrayIcons::SetTrayToolTip(int index, const std::string& text) {
-  if (QSystemTrayIcon* icon = Icon(index)) icon->setToolTip(QString::fromStdString(text));
+  QSystemTrayIcon* icon = Icon(index);
+  if (icon == nullptr) return;
+  // A tool tip that looks like markup is drawn as rich text; a server's or a certificate's
+  // words in it must show as they are, so such a tip goes out escaped.
+  const QString tip = QString::fromStdString(text);
+  icon->setToolTip(Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap)
+                                            : tip);
 }
 
 bool QtTrayIcons::GetTrayVisible(int index) {
