@@ -2,8 +2,10 @@
 // counts as not quiet.
 #include "win32/win32_do_not_disturb.h"
 
-#include <shellapi.h>
+// windows.h first: shellapi.h needs its declarations.
 #include <windows.h>
+
+#include <shellapi.h>
 
 namespace postvane {
 
