@@ -11,6 +11,7 @@
 #include "app/program_state.h"
 #include "settings/config_form.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 #include "text/string_id.h"
 #include "win32/gui/form_window.h"
 
@@ -27,7 +28,12 @@ class ConfigWindow : public FormWindow {
   // Brings tab 0..2 to the front, as a click on it does.
   void ShowTab(int index) { TabStrip1_Click(index); }
 
- private:
+  // Asks the user to trust a certificate, shown as plain text; true for yes. A message box
+  // with "No" as its default unless a test puts its own answer here.
+  std::function<bool(HWND owner, const std::wstring& title, const std::wstring& details)>
+      ConfirmTrust;
+
+  // Control ids, for the dialog's messages and for tests that press its controls.
   enum Control : int {
     kOption1 = 100,  // .. 109
     kMailBoxName = 200,
@@ -53,8 +59,11 @@ class ConfigWindow : public FormWindow {
     kMDaemonPath,
     kOk,
     kTabStrip,
+    kSecurity,
+    kTrustCertificate,
   };
 
+ private:
   void BuildMailboxesTab();
   void BuildGeneral1Tab();
   void BuildGeneral2Tab();
@@ -62,11 +71,15 @@ class ConfigWindow : public FormWindow {
   HWND Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style, int x,
            int y, int width, int height, int id = 0);
   std::wstring Caption(StringId id) const;
+  std::wstring Caption(OwnText id) const;
 
   void Form_Load();
   void Option1_Click(int index);
   void TabStrip1_Click(int index);
   void chkPlaySound_Click();
+  void cmbSecurity_Click();
+  void UpdateTrustButton();
+  void cmdTrustCertificate_Click();
   void BrowseFile(int target, const wchar_t* filter);
   void cmdMDaemonBrowse_Click();
   void OnClose() override;
@@ -86,10 +99,13 @@ class ConfigWindow : public FormWindow {
   std::function<void(bool)> setMDaemonMenuVisible_;
   std::function<void()> closed_;
   std::unique_ptr<ConfigForm> form_;
+  ConfigGeneralFields shownGeneral_;
   HWND tabs_ = nullptr;
   HWND mailboxPicture_ = nullptr;
   std::array<std::vector<HWND>, 3> pages_;
   int visibleFrame_ = 0;
+  // The security entry the port text belongs to, so a change can move the usual port along.
+  int shownSecurity_ = 0;
   bool unloaded_ = false;
 };
 

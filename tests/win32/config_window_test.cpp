@@ -1,0 +1,196 @@
+// The Windows configuration dialog against a settings file the Linux program wrote: Ok gives
+// back every key it has no control for exactly as read.
+#include "win32/gui/config_window.h"
+
+#include <commctrl.h>
+#include <windows.h>
+// The file system port's ReplaceFile, not the Windows function's macro.
+#undef ReplaceFile
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "../fakes/example_settings.h"
+#include "../fakes/temp_folder.h"
+#include "check/connection_security.h"
+#include "settings/ini_file.h"
+#include "win32/wide_text.h"
+#include "win32/win32_file_system.h"
+
+namespace postvane {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string WithLineEnd(std::string text, const std::string& end) {
+  std::string out;
+  std::size_t pos = 0;
+  for (std::size_t next; (next = text.find("\r\n", pos)) != std::string::npos; pos = next + 2) {
+    out += text.substr(pos, next - pos) + end;
+  }
+  return out + text.substr(pos);
+}
+
+struct LineEndCase {
+  const char* name;
+  const char* end;
+};
+
+class ConfigWindowRoundTrip : public testing::TestWithParam<LineEndCase> {};
+
+TEST_P(ConfigWindowRoundTrip, OkOverEveryMailboxChangesNoByte) {
+  TempFolder folder;
+  const std::filesystem::path file = folder.Path() / "Postvane.ini";
+  const std::string written = WithLineEnd(ExampleSettingsFile(), GetParam().end);
+  WriteAll(file, written);
+
+  Win32FileSystem files;
+  SettingsStore store(files, file.string(), (folder.Path() / "NewMail.wav").string());
+  ProgramState state;
+  store.LoadGeneral(state.General);
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    store.LoadMailbox(state.Mailboxes[static_cast<std::size_t>(i)], i);
+  }
+  bool closed = false;
+  {
+    ConfigWindow window(
+        state, store, [](bool) {}, [&closed] { closed = true; });
+    for (int i = 0; i < kUserMailboxes; ++i) {
+      SendMessageW(GetDlgItem(window.Handle(), ConfigWindow::kOption1 + i), BM_CLICK, 0, 0);
+    }
+    SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
+  }
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(store.LastWriteSucceeded());
+  EXPECT_EQ(ReadAll(file), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(LineEnds, ConfigWindowRoundTrip,
+                         testing::Values(LineEndCase{"CrLf", "\r\n"}, LineEndCase{"Lf", "\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A settings file of one mailbox, loaded as the tray program loads it.
+class ConfigWindowTest : public testing::Test {
+ protected:
+  void Load(const std::string& mailbox) {
+    WriteAll(file_, "[General]\r\nInterval=5\r\n[MailBox0]\r\n" + mailbox);
+    store_.LoadGeneral(state_.General);
+    store_.LoadMailbox(state_.Mailboxes[0], 0);
+    window_ = std::make_unique<ConfigWindow>(state_, store_, [](bool) {});
+  }
+  HWND Control(int id) const { return GetDlgItem(window_->Handle(), id); }
+  // The control's own visibility: the dialog itself is never put on the screen here.
+  bool Shown(int id) const { return (GetWindowLongW(Control(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+  std::wstring TextOf(int id) const {
+    wchar_t text[256] = {};
+    GetWindowTextW(Control(id), text, 256);
+    return text;
+  }
+  void ChooseSecurity(int entry) {
+    SendMessageW(Control(ConfigWindow::kSecurity), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(ConfigWindow::kSecurity, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Control(ConfigWindow::kSecurity)));
+  }
+  std::optional<std::string> Saved(const std::string& key) {
+    SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+    return IniFile(ReadAll(file_)).Read("MailBox0", key);
+  }
+
+  TempFolder folder_;
+  std::filesystem::path file_ = folder_.Path() / "Postvane.ini";
+  Win32FileSystem files_;
+  SettingsStore store_{files_, file_.string(), ""};
+  ProgramState state_;
+  std::unique_ptr<ConfigWindow> window_;
+};
+
+struct SecuritySwitch {
+  const char* name;
+  int from;
+  const char* port;
+  int to;
+  const char* portAfter;
+};
+
+class SecurityListTest : public ConfigWindowTest,
+                         public testing::WithParamInterface<SecuritySwitch> {};
+
+TEST_P(SecurityListTest, ChoiceIsSavedAndTheUsualPortFollows) {
+  const SecuritySwitch& c = GetParam();
+  Load("RemotePort=" + std::string(c.port) + "\r\nSecurity=" + std::to_string(c.from) + "\r\n");
+  EXPECT_EQ(SendMessageW(Control(ConfigWindow::kSecurity), CB_GETCURSEL, 0, 0), c.from);
+  ChooseSecurity(c.to);
+  EXPECT_EQ(Narrow(TextOf(ConfigWindow::kRemotePort)), c.portAfter);
+  EXPECT_EQ(Saved("RemotePort"), c.portAfter);
+  EXPECT_EQ(IniFile(ReadAll(file_)).Read("MailBox0", "Security"), std::to_string(c.to));
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, SecurityListTest,
+                         testing::Values(SecuritySwitch{"PlainToTls", 0, "110", 1, "995"},
+                                         SecuritySwitch{"TlsToPlain", 1, "995", 0, "110"},
+                                         SecuritySwitch{"TlsToStartTls", 1, "995", 2, "110"},
+                                         SecuritySwitch{"StartTlsToTls", 2, "110", 1, "995"},
+                                         SecuritySwitch{"OwnPortStays", 0, "2110", 1, "2110"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigWindowTest, UnknownSecurityCodeIsShownAsNoEntryAndKept) {
+  Load("RemotePort=995\r\nSecurity=7\r\n");
+  EXPECT_EQ(SendMessageW(Control(ConfigWindow::kSecurity), CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_EQ(Saved("Security"), "7");
+}
+
+TEST_F(ConfigWindowTest, TrustingShowsTheCertificateAsTextAndSavesItsFingerprint) {
+  Load("RemotePort=995\r\nSecurity=1\r\n");
+  TlsCertificate& rejected = state_.Mailboxes[0].RejectedCertificate;
+  // Markup in a name must reach the user as the characters it is.
+  rejected.Subject = "CN=<b>pop.example.org</b>";
+  rejected.Issuer = "CN=Self & Co";
+  rejected.Fingerprint = std::string(64, 'A');
+  window_->ShowTab(0);
+  EXPECT_TRUE(Shown(ConfigWindow::kTrustCertificate));
+  std::wstring shown;
+  int asked = 0;
+  window_->ConfirmTrust = [&](HWND, const std::wstring&, const std::wstring& details) {
+    ++asked;
+    shown = details;
+    return asked > 1;  // no the first time, yes the second
+  };
+  SendMessageW(Control(ConfigWindow::kTrustCertificate), BM_CLICK, 0, 0);
+  EXPECT_EQ(IniFile(ReadAll(file_)).Read("MailBox0", "CertFingerprint"), std::nullopt);
+  EXPECT_TRUE(Shown(ConfigWindow::kTrustCertificate));
+  SendMessageW(Control(ConfigWindow::kTrustCertificate), BM_CLICK, 0, 0);
+  EXPECT_EQ(asked, 2);
+  EXPECT_NE(shown.find(L"CN=<b>pop.example.org</b>"), std::wstring::npos);
+  EXPECT_NE(shown.find(L"CN=Self & Co"), std::wstring::npos);
+  EXPECT_EQ(IniFile(ReadAll(file_)).Read("MailBox0", "CertFingerprint"),
+            NormalizeFingerprint(rejected.Fingerprint));
+  EXPECT_FALSE(Shown(ConfigWindow::kTrustCertificate));
+}
+
+TEST_F(ConfigWindowTest, NoTrustButtonWithoutARejectedCertificateOrOffTheMailboxTab) {
+  Load("RemotePort=995\r\nSecurity=1\r\n");
+  EXPECT_FALSE(Shown(ConfigWindow::kTrustCertificate));
+  state_.Mailboxes[0].RejectedCertificate.Fingerprint = std::string(64, 'B');
+  window_->ShowTab(1);
+  EXPECT_FALSE(Shown(ConfigWindow::kTrustCertificate));
+  window_->ShowTab(0);
+  EXPECT_TRUE(Shown(ConfigWindow::kTrustCertificate));
+}
+
+}  // namespace
+}  // namespace postvane
