@@ -65,9 +65,14 @@ run_native_test() {
   grep -h '^\[  PASSED  \]' "$work/$name.log"
 }
 if [ -d build ]; then
-  cmake --build build -j "$jobs" --target cli_wine_test tray_wine_test postvane-check
+  cmake --build build -j "$jobs" --target cli_wine_test cli_wine_tls_test tray_wine_test \
+    postvane-check
   run_native_test cli_wine_test QT_QPA_PLATFORM=offscreen \
     POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe"
+  # TLS through Schannel, with the test authority trusted inside the private prefix.
+  run_native_test cli_wine_tls_test QT_QPA_PLATFORM=offscreen \
+    POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe" \
+    POSTVANE_WINDOWS_TRUST_PROGRAM="$PWD/build-windows/add-trusted-root.exe"
   run_native_test tray_wine_test QT_QPA_PLATFORM=offscreen \
     POSTVANE_WINDOWS_TRAY_PROGRAM="$PWD/build-windows/postvane.exe"
 else

@@ -11,7 +11,7 @@ namespace postvane {
 namespace {
 
 constexpr char kInvalidStateText[] = "Invalid operation at current state";
-constexpr char kNoTlsText[] = "TLS is not available in this build";
+constexpr char kClosedInHandshakeText[] = "The server closed the connection during the handshake";
 
 }  // namespace
 
@@ -36,6 +36,9 @@ SocketError Win32Socket::Connect() {
   ++generation_;
   ended_ = false;
   pending_.clear();
+  tls_.reset();
+  handshaking_ = false;
+  plain_.clear();
 
   socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (socket_ == INVALID_SOCKET) {
@@ -98,10 +101,7 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case kTlsMessage:
       if (wParam == generation_ && socket_ != INVALID_SOCKET && listener_ != nullptr) {
-        TlsHandshake result;
-        result.Failure = TlsFailure::Handshake;
-        result.Detail = kNoTlsText;
-        listener_->OnTlsHandshake(result);
+        listener_->OnTlsHandshake(failedStart_);
       }
       break;
     case kFailMessage:
@@ -147,12 +147,25 @@ void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
       }
       break;
     case FD_READ:
-      if (listener_ != nullptr) listener_->OnDataArrival();
+      if (tls_) {
+        OnTlsBytes();
+      } else if (listener_ != nullptr) {
+        listener_->OnDataArrival();
+      }
       break;
     case FD_WRITE:
       SendPending();
       break;
     case FD_CLOSE:
+      // What came before the close is read and reported first.
+      if (tls_ && !OnTlsBytes()) break;
+      if (tls_ && handshaking_) {
+        TlsHandshake result;
+        result.Failure = TlsFailure::Handshake;
+        result.Detail = kClosedInHandshakeText;
+        FinishHandshake(std::move(result));
+        break;
+      }
       if (number != 0 && number != WSAECONNRESET && number != WSAECONNABORTED) {
         EndWithError(number);
       } else {
@@ -174,8 +187,11 @@ void Win32Socket::EndWithError(int number) {
 }
 
 SocketError Win32Socket::SendData(const std::string& bytes) {
-  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
-  pending_ += bytes;
+  if (socket_ == INVALID_SOCKET || ended_ || handshaking_) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  if (tls_ && !tls_->Encrypt(bytes, pending_)) return {kSocketInvalidState, tls_->FailureText()};
+  if (!tls_) pending_ += bytes;
   SendPending();
   return {};
 }
@@ -196,6 +212,10 @@ void Win32Socket::SendPending() {
 bool Win32Socket::GetData(std::string& bytes) {
   bytes.clear();
   if (socket_ == INVALID_SOCKET) return false;
+  if (tls_) {
+    bytes.swap(plain_);
+    return true;
+  }
   char buffer[8192];
   for (;;) {
     const int received = recv(socket_, buffer, sizeof(buffer), 0);
@@ -208,19 +228,96 @@ bool Win32Socket::GetData(std::string& bytes) {
   }
 }
 
-SocketError Win32Socket::StartTls(const TlsRequest&) {
-  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
-  // Nothing of this connection reaches the listener after the failed handshake.
-  ended_ = true;
-  pending_.clear();
-  PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+SocketError Win32Socket::StartTls(const TlsRequest& request) {
+  if (socket_ == INVALID_SOCKET || ended_ || tls_) return {kSocketInvalidState, kInvalidStateText};
+  // Bytes that are already waiting go into the handshake as the server's first message: text
+  // in clear cannot pass for one, so a server that speaks before TLS fails the handshake. (The
+  // engine itself refuses what came with the reply to STLS.)
+  tls_ = std::make_unique<SchannelTls>();
+  tlsRequest_ = request;
+  std::string hello;
+  if (tls_->Start(request.HostName, hello) == SchannelTls::Step::Failed) {
+    // Nothing of this connection reaches the listener after the failed handshake.
+    ended_ = true;
+    pending_.clear();
+    failedStart_ = {};
+    failedStart_.Failure = TlsFailure::Handshake;
+    failedStart_.Detail = tls_->FailureText();
+    PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+    return {};
+  }
+  handshaking_ = true;
+  pending_ += hello;
+  SendPending();
   return {};
+}
+
+std::string Win32Socket::ReadAvailable() {
+  std::string bytes;
+  char buffer[8192];
+  for (;;) {
+    const int received = recv(socket_, buffer, sizeof(buffer), 0);
+    if (received <= 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(received));
+  }
+}
+
+bool Win32Socket::OnTlsBytes() {
+  const WPARAM generation = generation_;
+  std::string received = ReadAvailable();
+  if (handshaking_) {
+    std::string answer;
+    const SchannelTls::Step step = tls_->Handshake(received, answer);
+    if (!answer.empty()) {
+      pending_ += answer;
+      SendPending();
+    }
+    if (step == SchannelTls::Step::Continue) return true;
+    if (step == SchannelTls::Step::Failed) {
+      TlsHandshake result;
+      result.Failure = TlsFailure::Handshake;
+      result.Detail = tls_->FailureText();
+      FinishHandshake(std::move(result));
+      return false;
+    }
+    FinishHandshake(tls_->Verify(tlsRequest_));
+    // The listener may have closed or replaced the connection meanwhile.
+    if (ended_ || generation != generation_) return false;
+    // The handshake kept what came after it; that is decrypted now.
+    received.clear();
+  }
+  bool closed = false;
+  if (!tls_->Decrypt(received, plain_, closed)) {
+    EndWithError(WSAECONNABORTED);
+    return false;
+  }
+  if (!plain_.empty() && listener_ != nullptr) listener_->OnDataArrival();
+  if (ended_ || generation != generation_) return false;
+  if (closed) {
+    ended_ = true;
+    if (listener_ != nullptr) listener_->OnSocketClose();
+    return false;
+  }
+  return true;
+}
+
+void Win32Socket::FinishHandshake(TlsHandshake result) {
+  handshaking_ = false;
+  // After a failure the connection is over: no other event of it follows.
+  if (!result.Succeeded()) {
+    ended_ = true;
+    pending_.clear();
+  }
+  if (listener_ != nullptr) listener_->OnTlsHandshake(result);
 }
 
 void Win32Socket::Close() {
   ++generation_;
   ended_ = true;
   pending_.clear();
+  tls_.reset();
+  handshaking_ = false;
+  plain_.clear();
   if (lookup_ != nullptr) {
     WSACancelAsyncRequest(lookup_);
     lookup_ = nullptr;

@@ -1,14 +1,16 @@
 // The program's TCP client socket on Winsock 2, its events delivered through the message loop.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ports/socket.h"
 #include "win32/hidden_window.h"
+#include "win32/schannel_tls.h"
 
 namespace postvane {
 
@@ -35,8 +37,8 @@ class Win32Socket : public Socket {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
-  // This build has no TLS: the handshake fails (from the message loop) and the connection
-  // is over, so a secure mailbox is never checked in clear text.
+  // Schannel (schannel_tls.h): until the handshake's outcome has been reported nothing is
+  // sent but the handshake itself; a failed handshake ends the connection.
   SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
@@ -61,6 +63,11 @@ class Win32Socket : public Socket {
   void PostFailure(int number);
   void EndWithError(int number);
   void SendPending();
+  // Everything the connection has for us now, read at once.
+  std::string ReadAvailable();
+  // FD_READ and FD_CLOSE once TLS has begun; false when the connection ended.
+  bool OnTlsBytes();
+  void FinishHandshake(TlsHandshake result);
 
   bool winsockReady_ = false;
   SocketListener* listener_ = nullptr;
@@ -71,6 +78,13 @@ class Win32Socket : public Socket {
   HANDLE lookup_ = nullptr;
   char lookupBuffer_[MAXGETHOSTSTRUCT] = {};
   std::string pending_;
+  std::unique_ptr<SchannelTls> tls_;
+  bool handshaking_ = false;
+  TlsRequest tlsRequest_;
+  // A handshake that could not begin, reported from the message loop.
+  TlsHandshake failedStart_;
+  // Decrypted bytes not yet taken by GetData.
+  std::string plain_;
   // Counts connections; a posted failure carries the count of the connection it belongs to.
   WPARAM generation_ = 0;
   bool ended_ = false;

@@ -2,8 +2,11 @@
 // back every key it has no control for exactly as read.
 #include "win32/gui/config_window.h"
 
-#include <commctrl.h>
+// commctrl.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 // The file system port's ReplaceFile, not the Windows function's macro.
 #undef ReplaceFile
 
