@@ -150,7 +150,13 @@ TEST_F(WinsockTest, HandshakeFailsAndTheConnectionSaysNoMore) {
   ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
   SOCKET server = Accept(listener);
   EXPECT_FALSE(client.StartTls({"localhost", ""}));
-  // Whatever the server sends next is not heard: the failed handshake is the last event.
+  // Until the handshake's outcome nothing but the handshake goes out: a TLS handshake record.
+  EXPECT_EQ(client.SendData("USER alice\r\n").Number, kSocketInvalidState);
+  char first = 0;
+  ASSERT_EQ(recv(server, &first, 1, 0), 1);
+  EXPECT_EQ(first, 22);
+  // A server that answers in clear fails the handshake, and whatever it sends is not heard:
+  // the failed handshake is the last event.
   send(server, "+OK\r\n", 5, 0);
   closesocket(server);
   ASSERT_TRUE(PumpUntil([&] { return log.Has("tls failed"); }));
