@@ -1,21 +1,36 @@
 // postvane.exe: a POP3 mail checker in the notification area. Wires things together, nothing more.
+// commctrl.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include "app/postvane_app.h"
 #include "app/program_paths.h"
 #include "app/program_state.h"
+#include "app/settings_place.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 #include "win32/gui/main_window.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
+#include "win32/wide_text.h"
 #include "win32/win32_charset_converter.h"
 #include "win32/win32_file_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace postvane;
-  // One instance per user session; a second one ends before it reads a setting.
+  // One instance per user session; a second one ends before it reads a setting, and says why:
+  // it has no console to say it on. Without the mutex at all it starts anyway, as the Linux
+  // program does when it cannot tell.
   HANDLE instance = CreateMutexW(nullptr, TRUE, L"Local\\Postvane.SingleInstance");
-  if (instance == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  if (instance != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    const auto languageBase = static_cast<int16_t>(SelectLanguage(UserLanguageId()) * 100);
+    MessageBoxW(nullptr, Widen(OwnString(languageBase, OwnText::AlreadyRunning)).c_str(),
+                L"Postvane", MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+    CloseHandle(instance);
+    return 0;
+  }
 
   INITCOMMONCONTROLSEX controls{sizeof(controls),
                                 ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
@@ -23,6 +38,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   ProgramState state;
   state.Paths = MakeProgramPaths(ExecutableFolder());
+  if (const auto given = SettingsFileArgument(CommandArguments()); given && !given->empty()) {
+    // The receive log goes beside the settings file it belongs to.
+    state.Paths.SettingsFile = *given;
+    state.Paths.ReceiveLog = JoinPath(FolderOf(*given), "receive.log");
+  }
   Win32FileSystem files;
   MainWindow main(state, files);
   Win32CharsetConverter charsets;
@@ -40,6 +60,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     DispatchMessageW(&message);
   }
   main.Attach(nullptr);
-  CloseHandle(instance);
+  if (instance != nullptr) CloseHandle(instance);
   return 0;
 }
