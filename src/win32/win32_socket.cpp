@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "win32/address_lookup.h"
 #include "win32/wide_text.h"
 
 namespace postvane {
@@ -30,7 +31,7 @@ Win32Socket::~Win32Socket() {
 }
 
 SocketError Win32Socket::Connect() {
-  if (socket_ != INVALID_SOCKET || lookup_ != nullptr) {
+  if (socket_ != INVALID_SOCKET || looking_) {
     return {kSocketInvalidState, kInvalidStateText};
   }
   ++generation_;
@@ -40,17 +41,45 @@ SocketError Win32Socket::Connect() {
   handshaking_ = false;
   plain_.clear();
 
-  socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  // An address in digits gets a socket of its own family. A name is looked up only after the
+  // bind, whose failure must come back from here: a dual-stack socket then takes IPv4 and IPv6
+  // addresses alike; IPv4 alone where the system has no IPv6.
+  const auto port =
+      static_cast<uint16_t>(remotePort_ >= 1 && remotePort_ <= 65535 ? remotePort_ : 0);
+  const std::optional<SocketAddress> literal = LiteralAddress(remoteHost_, port);
+  int family = literal ? literal->Family() : AF_INET6;
+  socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  if (socket_ == INVALID_SOCKET && !literal) {
+    family = AF_INET;
+    socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  }
   if (socket_ == INVALID_SOCKET) {
     const int number = WSAGetLastError();
     return {number, SystemErrorText(static_cast<unsigned long>(number))};
   }
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port =
+  const auto localPort =
       htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
-  if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
+  sockaddr_storage local{};
+  int localLength = 0;
+  if (family == AF_INET6) {
+    if (!literal) {
+      const DWORD both = 0;
+      setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&both),
+                 sizeof(both));
+    }
+    auto* any = reinterpret_cast<sockaddr_in6*>(&local);
+    any->sin6_family = AF_INET6;
+    any->sin6_addr = in6addr_any;
+    any->sin6_port = localPort;
+    localLength = sizeof(sockaddr_in6);
+  } else {
+    auto* any = reinterpret_cast<sockaddr_in*>(&local);
+    any->sin_family = AF_INET;
+    any->sin_addr.s_addr = htonl(INADDR_ANY);
+    any->sin_port = localPort;
+    localLength = sizeof(sockaddr_in);
+  }
+  if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), localLength) == SOCKET_ERROR) {
     // The socket stays "not closed" until Close, as the design's socket does after an error.
     const int number = WSAGetLastError();
     ended_ = true;
@@ -59,28 +88,21 @@ SocketError Win32Socket::Connect() {
   // From here on the socket is non-blocking and speaks only through the message loop.
   WSAAsyncSelect(socket_, window_.Handle(), SocketMessage(),
                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
-  if (remotePort_ < 1 || remotePort_ > 65535) {
+  if (port == 0) {
     PostFailure(WSAEADDRNOTAVAIL);
     return {};
   }
-  in_addr address{};
-  if (inet_pton(AF_INET, remoteHost_.c_str(), &address) == 1) {
-    StartConnect(address);
+  if (literal) {
+    StartConnect(*literal);
     return {};
   }
-  lookup_ = WSAAsyncGetHostByName(window_.Handle(), kLookupMessage, remoteHost_.c_str(),
-                                  lookupBuffer_, sizeof(lookupBuffer_));
-  if (lookup_ == nullptr) PostFailure(WSAGetLastError());
+  looking_ = StartAddressLookup(remoteHost_, port, window_.Handle(), kLookupMessage, generation_);
+  if (!looking_) PostFailure(WSAENOBUFS);
   return {};
 }
 
-void Win32Socket::StartConnect(const in_addr& address) {
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_addr = address;
-  remote.sin_port = htons(static_cast<u_short>(remotePort_));
-  if (connect(socket_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) ==
-      SOCKET_ERROR) {
+void Win32Socket::StartConnect(const SocketAddress& address) {
+  if (connect(socket_, address.Get(), address.Length) == SOCKET_ERROR) {
     const int number = WSAGetLastError();
     if (number != WSAEWOULDBLOCK) PostFailure(number);
   }
@@ -114,21 +136,29 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Socket::OnLookupDone(WPARAM wParam, LPARAM lParam) {
-  if (lookup_ == nullptr || reinterpret_cast<HANDLE>(wParam) != lookup_) return;
-  lookup_ = nullptr;
-  const int number = WSAGETASYNCERROR(lParam);
-  if (number != 0) {
-    EndWithError(number);
+  const std::unique_ptr<LookupResult> result = TakeLookupResult(lParam);
+  // Results of a connection that was closed or replaced meanwhile are dropped.
+  if (!looking_ || wParam != generation_ || socket_ == INVALID_SOCKET) return;
+  looking_ = false;
+  if (result->Error != 0) {
+    EndWithError(result->Error);
     return;
   }
-  const auto* host = reinterpret_cast<const hostent*>(lookupBuffer_);
-  if (host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
-    EndWithError(WSAHOST_NOT_FOUND);
-    return;
+  sockaddr_storage local{};
+  int length = sizeof(local);
+  getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length);
+  for (const SocketAddress& address : result->Addresses) {
+    // The first address the socket can reach: any on a dual-stack one, IPv4 on the other.
+    if (local.ss_family == AF_INET6) {
+      StartConnect(AsIpv6(address));
+      return;
+    }
+    if (address.Family() == AF_INET) {
+      StartConnect(address);
+      return;
+    }
   }
-  in_addr address{};
-  memcpy(&address, host->h_addr_list[0], sizeof(address));
-  StartConnect(address);
+  EndWithError(WSAHOST_NOT_FOUND);
 }
 
 void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
@@ -318,10 +348,8 @@ void Win32Socket::Close() {
   tls_.reset();
   handshaking_ = false;
   plain_.clear();
-  if (lookup_ != nullptr) {
-    WSACancelAsyncRequest(lookup_);
-    lookup_ = nullptr;
-  }
+  // A lookup still running posts its result for a connection that no longer exists.
+  looking_ = false;
   if (socket_ == INVALID_SOCKET) return;
   WSAAsyncSelect(socket_, window_.Handle(), 0, 0);
   closesocket(socket_);

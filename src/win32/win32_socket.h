@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ports/socket.h"
+#include "win32/address_lookup.h"
 #include "win32/hidden_window.h"
 #include "win32/schannel_tls.h"
 
@@ -18,7 +19,8 @@ namespace postvane {
 // ...) with the system's texts; 40020 for a request the socket's state does not allow.
 // The local port is bound plainly, without address reuse: a port that any socket still holds,
 // our own closed connections included, is taken (10048 at the connect request), and the cycle
-// walks on to the next one. Names are looked up asynchronously (IPv4).
+// walks on to the next one. Names are looked up on a thread of their own (IPv4 and IPv6, through
+// a dual-stack socket).
 // Every event reaches the listener from the message loop, never inside a call on this socket;
 // events of a connection that was closed or replaced are dropped.
 class Win32Socket : public Socket {
@@ -58,7 +60,7 @@ class Win32Socket : public Socket {
   void OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSocketEvent(WPARAM wParam, LPARAM lParam);
   void OnLookupDone(WPARAM wParam, LPARAM lParam);
-  void StartConnect(const in_addr& address);
+  void StartConnect(const SocketAddress& address);
   // Reports an error from the message loop, once per connection.
   void PostFailure(int number);
   void EndWithError(int number);
@@ -75,8 +77,8 @@ class Win32Socket : public Socket {
   std::string remoteHost_;
   int32_t remotePort_ = 0;
   SOCKET socket_ = INVALID_SOCKET;
-  HANDLE lookup_ = nullptr;
-  char lookupBuffer_[MAXGETHOSTSTRUCT] = {};
+  // A name lookup for this connection is running.
+  bool looking_ = false;
   std::string pending_;
   std::unique_ptr<SchannelTls> tls_;
   bool handshaking_ = false;
