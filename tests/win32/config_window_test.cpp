@@ -97,6 +97,7 @@ class ConfigWindowTest : public testing::Test {
     window_ = std::make_unique<ConfigWindow>(state_, store_, [](bool) {});
   }
   HWND Control(int id) const { return GetDlgItem(window_->Handle(), id); }
+  bool Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   // The control's own visibility: the dialog itself is never put on the screen here.
   bool Shown(int id) const { return (GetWindowLongW(Control(id), GWL_STYLE) & WS_VISIBLE) != 0; }
   std::wstring TextOf(int id) const {
@@ -193,6 +194,17 @@ TEST_F(ConfigWindowTest, NoTrustButtonWithoutARejectedCertificateOrOffTheMailbox
   EXPECT_FALSE(Shown(ConfigWindow::kTrustCertificate));
   window_->ShowTab(0);
   EXPECT_TRUE(Shown(ConfigWindow::kTrustCertificate));
+}
+
+TEST_F(ConfigWindowTest, DesktopNotificationBoxSetsOnlyItsBit) {
+  WriteAll(file_, "[General]\r\nNotifyType=17\r\n[MailBox0]\r\nRemotePort=110\r\n");
+  store_.LoadGeneral(state_.General);
+  store_.LoadMailbox(state_.Mailboxes[0], 0);
+  window_ = std::make_unique<ConfigWindow>(state_, store_, [](bool) {});
+  EXPECT_FALSE(Checked(ConfigWindow::kDesktopNotification));
+  SendMessageW(Control(ConfigWindow::kDesktopNotification), BM_CLICK, 0, 0);
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(IniFile(ReadAll(file_)).Read("General", "NotifyType"), "25");
 }
 
 }  // namespace

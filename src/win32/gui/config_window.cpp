@@ -156,6 +156,8 @@ void ConfigWindow::BuildGeneral2Tab() {
       kMDaemonBrowse);
   Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
+  Add(2, L"BUTTON", Caption(OwnText::DesktopNotification), kCheckBox, 14, 147, 281, 15,
+      kDesktopNotification);
 }
 
 void ConfigWindow::Form_Load() {
@@ -361,6 +363,7 @@ ConfigGeneralFields ConfigWindow::ReadGeneral() const {
   fields.ReplaySound = Checked(kReplaySound);
   fields.PopUpWindow = Checked(kPopUpWindow);
   fields.RunMailReader = Checked(kRunMailReader);
+  fields.DesktopNotification = Checked(kDesktopNotification);
   fields.MailProgram = Text(kMailProgram);
   fields.SoundFile = Text(kSoundFile);
   fields.MDaemonPath = Text(kMDaemonPath);
@@ -378,6 +381,7 @@ void ConfigWindow::ShowGeneralFields(const ConfigGeneralFields& fields) {
   chkPlaySound_Click();
   SetChecked(kPopUpWindow, fields.PopUpWindow);
   SetChecked(kRunMailReader, fields.RunMailReader);
+  SetChecked(kDesktopNotification, fields.DesktopNotification);
   SetText(kMailProgram, fields.MailProgram);
   SetText(kSoundFile, fields.SoundFile);
   SetText(kMDaemonPath, fields.MDaemonPath);

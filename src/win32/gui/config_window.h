@@ -61,6 +61,7 @@ class ConfigWindow : public FormWindow {
     kTabStrip,
     kSecurity,
     kTrustCertificate,
+    kDesktopNotification,
   };
 
  private:

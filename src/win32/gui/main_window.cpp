@@ -13,7 +13,6 @@ namespace postvane {
 namespace {
 
 constexpr wchar_t kClassName[] = L"PostvaneMain";
-constexpr UINT kTrayMessage = WM_APP + 100;
 // Menu commands are the string ids of their captions, plus this.
 constexpr UINT kMenuBase = 1000;
 
@@ -62,6 +61,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& files) : state_(state), 
                             GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::Procedure));
+  notices_.SetWindow(window_);
   for (int i = 0; i < kTrayIcons; ++i) {
     pictures_[static_cast<std::size_t>(i)] = 101;
   }
@@ -82,9 +82,8 @@ MainWindow::~MainWindow() {
 }
 
 AppPlatform MainWindow::Platform() {
-  return AppPlatform{socket_,   timer_, trayTimer_, timeout_, timerQuit_, clock_,
-                     dateText_, files_, *this,      sound_,   programs_,  *this,
-                     notices_};
+  return AppPlatform{socket_, timer_, trayTimer_, timeout_,  timerQuit_, clock_,  dateText_,
+                     files_,  *this,  sound_,     programs_, *this,      notices_};
 }
 
 void MainWindow::UpdateIcon(int index, DWORD message) {
@@ -208,6 +207,11 @@ void MainWindow::ExitProgram() {
 }
 
 void MainWindow::OnTrayEvent(int index, UINT mouseMessage) {
+  // A click on the balloon: the notice's own handler acknowledges.
+  if (mouseMessage == NIN_BALLOONUSERCLICK) {
+    notices_.Clicked();
+    return;
+  }
   if (app_ == nullptr || index < 0 || index >= kTrayIcons) return;
   switch (mouseMessage) {
     case WM_LBUTTONUP:

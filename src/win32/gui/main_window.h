@@ -3,8 +3,11 @@
 // menu event to the core.
 #pragma once
 
+// shellapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <array>
 #include <functional>
@@ -17,7 +20,7 @@
 #include "ports/tray_icons.h"
 #include "ports/windows.h"
 #include "text/own_text.h"
-#include "win32/no_desktop_notifier.h"
+#include "win32/balloon_notifier.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
@@ -59,6 +62,10 @@ class MainWindow : public TrayIcons, public Windows {
   void ExitProgram() override;
 
   HWND Handle() const { return window_; }
+  BalloonNotifier& Notices() { return notices_; }
+
+  // The icons' callback message; lParam carries the mouse or balloon event.
+  static constexpr UINT kTrayMessage = WM_APP + 100;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -89,7 +96,13 @@ class MainWindow : public TrayIcons, public Windows {
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
   Win32ProgramStarter programs_;
-  NoDesktopNotifier notices_;
+  // Balloons on the first icon that shows.
+  BalloonNotifier notices_{[this] {
+    for (int i = 0; i < kTrayIcons; ++i) {
+      if (visible_[static_cast<std::size_t>(i)]) return i;
+    }
+    return -1;
+  }};
 
   std::array<std::string, kTrayIcons> toolTips_{};
   std::array<int, kTrayIcons> pictures_{};
