@@ -23,6 +23,7 @@
 #include "../fakes/temp_folder.h"
 #include "check/connection_security.h"
 #include "settings/ini_file.h"
+#include "win32/credential_store.h"
 #include "win32/wide_text.h"
 #include "win32/win32_file_system.h"
 
@@ -205,6 +206,44 @@ TEST_F(ConfigWindowTest, DesktopNotificationBoxSetsOnlyItsBit) {
   SendMessageW(Control(ConfigWindow::kDesktopNotification), BM_CLICK, 0, 0);
   SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(IniFile(ReadAll(file_)).Read("General", "NotifyType"), "25");
+}
+
+TEST_F(ConfigWindowTest, KeyringBoxMovesThePasswordIntoTheCredentialManagerAndBack) {
+  CredentialStore credentials;
+  store_.UseSecretStore(&credentials);
+  WriteAll(file_, "[General]\r\nInterval=5\r\n[MailBox0]\r\nPassword=" +
+                      TransformPassword("s\u00e9cret") + "\r\nRemotePort=110\r\n");
+  store_.LoadGeneral(state_.General);
+  store_.LoadMailbox(state_.Mailboxes[0], 0);
+  // The key the Linux keyring uses too: the settings file and the mailbox.
+  const std::string key =
+      std::filesystem::absolute(file_).lexically_normal().string() + " mailbox 0";
+  std::string secret;
+  window_ = std::make_unique<ConfigWindow>(state_, store_, [](bool) {});
+  EXPECT_FALSE(Checked(ConfigWindow::kKeyring));
+  SendMessageW(Control(ConfigWindow::kKeyring), BM_CLICK, 0, 0);
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  IniFile saved(ReadAll(file_));
+  EXPECT_EQ(saved.Read("General", "Keyring"), "1");
+  EXPECT_EQ(saved.Read("MailBox0", "PasswordInKeyring"), "1");
+  EXPECT_EQ(saved.Read("MailBox0", "Password"), "");
+  EXPECT_EQ(credentials.Read(key, secret), SecretResult::Ok);
+  EXPECT_EQ(secret, "s\u00e9cret");
+
+  // A new start reads it from there; clearing the box brings it back into the file.
+  ProgramState later;
+  store_.LoadGeneral(later.General);
+  store_.LoadMailbox(later.Mailboxes[0], 0);
+  EXPECT_EQ(later.Mailboxes[0].Password, "s\u00e9cret");
+  window_ = std::make_unique<ConfigWindow>(later, store_, [](bool) {});
+  EXPECT_TRUE(Checked(ConfigWindow::kKeyring));
+  SendMessageW(Control(ConfigWindow::kKeyring), BM_CLICK, 0, 0);
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  IniFile back(ReadAll(file_));
+  EXPECT_EQ(back.Read("General", "Keyring"), std::nullopt);
+  EXPECT_EQ(back.Read("MailBox0", "PasswordInKeyring"), std::nullopt);
+  EXPECT_EQ(back.Read("MailBox0", "Password"), TransformPassword("s\u00e9cret"));
+  EXPECT_EQ(credentials.Read(key, secret), SecretResult::NotFound);
 }
 
 }  // namespace

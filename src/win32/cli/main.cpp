@@ -19,6 +19,7 @@
 #include "settings/settings_store.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
+#include "win32/credential_store.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
 #include "win32/win32_charset_converter.h"
@@ -62,6 +63,8 @@ int main() {
   const auto languageBase = static_cast<int16_t>(language * 100);
   Win32FileSystem files;
   SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
+  CredentialStore secrets;
+  settings.UseSecretStore(&secrets);
   if (!files.IsPlainFile(state.Paths.SettingsFile)) {
     std::cerr << "postvane-check: no settings file " << state.Paths.SettingsFile
               << "; no mailbox to check\n";

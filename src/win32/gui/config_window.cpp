@@ -158,6 +158,8 @@ void ConfigWindow::BuildGeneral2Tab() {
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
   Add(2, L"BUTTON", Caption(OwnText::DesktopNotification), kCheckBox, 14, 147, 281, 15,
       kDesktopNotification);
+  Add(2, L"BUTTON", Caption(OwnText::KeepPasswordsInKeyring), kCheckBox, 14, 168, 281, 15,
+      kKeyring);
 }
 
 void ConfigWindow::Form_Load() {
@@ -364,6 +366,7 @@ ConfigGeneralFields ConfigWindow::ReadGeneral() const {
   fields.PopUpWindow = Checked(kPopUpWindow);
   fields.RunMailReader = Checked(kRunMailReader);
   fields.DesktopNotification = Checked(kDesktopNotification);
+  fields.Keyring = Checked(kKeyring);
   fields.MailProgram = Text(kMailProgram);
   fields.SoundFile = Text(kSoundFile);
   fields.MDaemonPath = Text(kMDaemonPath);
@@ -382,6 +385,7 @@ void ConfigWindow::ShowGeneralFields(const ConfigGeneralFields& fields) {
   SetChecked(kPopUpWindow, fields.PopUpWindow);
   SetChecked(kRunMailReader, fields.RunMailReader);
   SetChecked(kDesktopNotification, fields.DesktopNotification);
+  SetChecked(kKeyring, fields.Keyring);
   SetText(kMailProgram, fields.MailProgram);
   SetText(kSoundFile, fields.SoundFile);
   SetText(kMDaemonPath, fields.MDaemonPath);

@@ -62,6 +62,7 @@ class ConfigWindow : public FormWindow {
     kSecurity,
     kTrustCertificate,
     kDesktopNotification,
+    kKeyring,
   };
 
  private:

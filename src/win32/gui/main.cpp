@@ -11,6 +11,7 @@
 #include "app/settings_place.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
+#include "win32/credential_store.h"
 #include "win32/gui/main_window.h"
 #include "win32/program_folder.h"
 #include "win32/user_language.h"
@@ -46,7 +47,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Win32FileSystem files;
   MainWindow main(state, files);
   Win32CharsetConverter charsets;
+  CredentialStore secrets;
   PostvaneApp app(state, main.Platform());
+  app.Settings().UseSecretStore(&secrets);
   app.Engine().SetCharsetConverter(charsets);
   main.Attach(&app);
   app.StartUp(UserLanguageId());
