@@ -10,6 +10,7 @@
 
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_path_probe.h"
+#include "settings/autostart_entry.h"
 #include "settings/ini_file.h"
 
 namespace postvane {

@@ -131,7 +131,7 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
 }
 
 ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
-                       AutostartEntry* autostart)
+                       Autostart* autostart)
     : mailboxes_(mailboxes), general_(general), store_(store), autostart_(autostart) {}
 
 ConfigGeneralFields ConfigForm::LoadGeneral() const {

@@ -24,6 +24,7 @@
 #include "check/connection_security.h"
 #include "settings/ini_file.h"
 #include "win32/credential_store.h"
+#include "win32/run_key_autostart.h"
 #include "win32/wide_text.h"
 #include "win32/win32_file_system.h"
 
@@ -244,6 +245,27 @@ TEST_F(ConfigWindowTest, KeyringBoxMovesThePasswordIntoTheCredentialManagerAndBa
   EXPECT_EQ(back.Read("MailBox0", "PasswordInKeyring"), std::nullopt);
   EXPECT_EQ(back.Read("MailBox0", "Password"), TransformPassword("s\u00e9cret"));
   EXPECT_EQ(credentials.Read(key, secret), SecretResult::NotFound);
+}
+
+TEST_F(ConfigWindowTest, StartWithWindowsBoxShowsAndSwitchesTheRunValue) {
+  const std::wstring key =
+      L"Software\\PostvaneTest\\Dialog" + std::to_wstring(GetCurrentProcessId());
+  RunKeyAutostart autostart(key, L"Postvane", "C:\\Postvane\\postvane.exe");
+  ASSERT_TRUE(autostart.Set(true));
+  WriteAll(file_, "[MailBox0]\r\nRemotePort=110\r\n");
+  window_ = std::make_unique<ConfigWindow>(
+      state_, store_, [](bool) {}, [] {}, &autostart);
+  EXPECT_TRUE(Checked(ConfigWindow::kStartWithWindows));
+  SendMessageW(Control(ConfigWindow::kStartWithWindows), BM_CLICK, 0, 0);
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(autostart.Exists());
+  window_ = std::make_unique<ConfigWindow>(
+      state_, store_, [](bool) {}, [] {}, &autostart);
+  EXPECT_FALSE(Checked(ConfigWindow::kStartWithWindows));
+  SendMessageW(Control(ConfigWindow::kStartWithWindows), BM_CLICK, 0, 0);
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(autostart.Exists());
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }
 
 }  // namespace

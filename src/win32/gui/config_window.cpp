@@ -29,11 +29,12 @@ constexpr DWORD kGroup = BS_GROUPBOX;
 
 ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
                            std::function<void(bool)> setMDaemonMenuVisible,
-                           std::function<void()> closed)
+                           std::function<void()> closed, Autostart* autostart)
     : state_(state),
       store_(store),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
-      closed_(std::move(closed)) {
+      closed_(std::move(closed)),
+      autostart_(autostart) {
   ConfirmTrust = [](HWND owner, const std::wstring& title, const std::wstring& details) {
     // A message box shows its text as it is, never as markup; "No" is the default, as
     // trusting must be a deliberate choice.
@@ -156,6 +157,8 @@ void ConfigWindow::BuildGeneral2Tab() {
       kMDaemonBrowse);
   Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
+  Add(2, L"BUTTON", Caption(OwnText::StartWithDesktop), kCheckBox, 14, 126, 281, 15,
+      kStartWithWindows);
   Add(2, L"BUTTON", Caption(OwnText::DesktopNotification), kCheckBox, 14, 147, 281, 15,
       kDesktopNotification);
   Add(2, L"BUTTON", Caption(OwnText::KeepPasswordsInKeyring), kCheckBox, 14, 168, 281, 15,
@@ -163,7 +166,7 @@ void ConfigWindow::BuildGeneral2Tab() {
 }
 
 void ConfigWindow::Form_Load() {
-  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, autostart_);
   SetChecked(kOption1, true);
   Option1_Click(0);
   TabStrip1_Click(0);
@@ -367,6 +370,7 @@ ConfigGeneralFields ConfigWindow::ReadGeneral() const {
   fields.RunMailReader = Checked(kRunMailReader);
   fields.DesktopNotification = Checked(kDesktopNotification);
   fields.Keyring = Checked(kKeyring);
+  fields.StartWithDesktop = Checked(kStartWithWindows);
   fields.MailProgram = Text(kMailProgram);
   fields.SoundFile = Text(kSoundFile);
   fields.MDaemonPath = Text(kMDaemonPath);
@@ -386,6 +390,7 @@ void ConfigWindow::ShowGeneralFields(const ConfigGeneralFields& fields) {
   SetChecked(kRunMailReader, fields.RunMailReader);
   SetChecked(kDesktopNotification, fields.DesktopNotification);
   SetChecked(kKeyring, fields.Keyring);
+  SetChecked(kStartWithWindows, fields.StartWithDesktop);
   SetText(kMailProgram, fields.MailProgram);
   SetText(kSoundFile, fields.SoundFile);
   SetText(kMDaemonPath, fields.MDaemonPath);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "ports/autostart.h"
 #include "settings/config_form.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
@@ -20,8 +21,10 @@ namespace postvane {
 class ConfigWindow : public FormWindow {
  public:
   // `closed` runs once the dialog has saved its fields, so the program can react to new logins.
+  // `autostart` is what "Start with Windows" switches; without one the box stays clear.
   ConfigWindow(ProgramState& state, SettingsStore& store,
-               std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {});
+               std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {},
+               Autostart* autostart = nullptr);
 
   // Which tab is showing, 0..2.
   int VisibleFrame() const { return visibleFrame_; }
@@ -63,6 +66,7 @@ class ConfigWindow : public FormWindow {
     kTrustCertificate,
     kDesktopNotification,
     kKeyring,
+    kStartWithWindows,
   };
 
  private:
@@ -100,6 +104,7 @@ class ConfigWindow : public FormWindow {
   SettingsStore& store_;
   std::function<void(bool)> setMDaemonMenuVisible_;
   std::function<void()> closed_;
+  Autostart* autostart_;
   std::unique_ptr<ConfigForm> form_;
   ConfigGeneralFields shownGeneral_;
   HWND tabs_ = nullptr;

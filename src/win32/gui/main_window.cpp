@@ -185,7 +185,8 @@ void MainWindow::ShowConfig() {
         state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); },
         [this] {
           if (app_ != nullptr) app_->OnConfigClosed();
-        });
+        },
+        &autostart_);
   }
   config_->BringUp();
 }

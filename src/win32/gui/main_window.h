@@ -21,6 +21,8 @@
 #include "ports/windows.h"
 #include "text/own_text.h"
 #include "win32/balloon_notifier.h"
+#include "win32/program_folder.h"
+#include "win32/run_key_autostart.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_file_system.h"
 #include "win32/win32_program_starter.h"
@@ -103,6 +105,9 @@ class MainWindow : public TrayIcons, public Windows {
     }
     return -1;
   }};
+
+  // "Start with Windows", for this very .exe.
+  RunKeyAutostart autostart_{RunKeyAutostart::kRunKey, L"Postvane", ExecutableFile()};
 
   std::array<std::string, kTrayIcons> toolTips_{};
   std::array<int, kTrayIcons> pictures_{};
