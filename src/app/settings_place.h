@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/program_paths.h"
-#include "settings/app_id.h"
 #include "ports/path_probe.h"
+#include "settings/app_id.h"
 
 namespace postvane {
 
@@ -25,6 +25,13 @@ struct ChosenPaths {
 // created owner-only before anything is written into it.
 ChosenPaths ChooseProgramPaths(const std::string& programFolder,
                                const std::optional<std::string>& settingsFile, PathProbe& probe);
+
+// The same rule where the platform itself tells whether this copy is installed and which
+// folder is the user's (Windows: the installer's record, %APPDATA%\Postvane); an empty
+// userFolder means there is none. The default sound stays beside the program.
+ChosenPaths ChooseProgramPaths(const std::string& programFolder,
+                               const std::optional<std::string>& settingsFile, bool installed,
+                               const std::string& userFolder, PathProbe& probe);
 
 // The value of "--settings FILE" or "--settings=FILE" among the arguments (without the program
 // name); the last one wins. Other arguments are ignored.

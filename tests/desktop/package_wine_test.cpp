@@ -96,6 +96,19 @@ TEST(WindowsPackages, MsiInstallsRunsAndUninstalls) {
   const CheckResult check = Wine(
       {QString::fromStdString(WinePath((folder / "postvane-check.exe").string())), "--version"});
   EXPECT_EQ(check.Out.substr(0, check.Out.find('\n')), "postvane-check " + version);
+  // An installed copy keeps its settings in the user's %APPDATA%, not in Program Files.
+  EXPECT_NE(check.Out.find("\\AppData\\Roaming\\Postvane\\Postvane.ini\n"), std::string::npos)
+      << check.Out;
+  // A copy in a folder of its own keeps them beside itself.
+  const std::string portable = qEnvironmentVariable("POSTVANE_WINDOWS_MSI").toStdString();
+  const CheckResult beside =
+      Wine({QString::fromStdString(
+                WinePath((fs::path(portable).parent_path() / "postvane-check.exe").string())),
+            "--version"});
+  EXPECT_NE(beside.Out.find(WinePath((fs::path(portable).parent_path() / "Postvane.ini").string()) +
+                            "\n"),
+            std::string::npos)
+      << beside.Out;
   {
     const Pop3Script script = Pop3Script().LoginThroughUidl("alice", "secret", {"u1"}).Quit();
     ScriptedPop3Server server([&](int) { return script; });

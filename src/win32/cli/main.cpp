@@ -21,6 +21,7 @@
 #include "text/string_table.h"
 #include "win32/credential_store.h"
 #include "win32/program_folder.h"
+#include "win32/settings_location.h"
 #include "win32/user_language.h"
 #include "win32/win32_charset_converter.h"
 #include "win32/win32_clock.h"
@@ -46,21 +47,19 @@ int main() {
     std::cout << CheckUsage() << std::flush;
     return 0;
   }
-  if (options.Version) {
-    std::cout << CheckVersionLine() << '\n' << std::flush;
-    return 0;
-  }
 
   ProgramState state;
-  state.Paths = MakeProgramPaths(ExecutableFolder());
-  if (options.SettingsFile) {
-    // The receive log goes beside the settings file it belongs to.
-    state.Paths.SettingsFile = *options.SettingsFile;
-    state.Paths.ReceiveLog = JoinPath(FolderOf(*options.SettingsFile), "receive.log");
-  }
+  // The receive log goes beside the settings file it belongs to.
+  state.Paths = ChooseWindowsPaths(ExecutableFolder(), options.SettingsFile).Paths;
 
   const int16_t language = SelectLanguage(static_cast<int16_t>(UserLanguageId()));
   const auto languageBase = static_cast<int16_t>(language * 100);
+  if (options.Version) {
+    std::cout << CheckVersionLine() << '\n'
+              << SettingsFileLine(languageBase, state.Paths.SettingsFile) << '\n'
+              << std::flush;
+    return 0;
+  }
   Win32FileSystem files;
   SettingsStore settings(files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile);
   CredentialStore secrets;

@@ -14,6 +14,7 @@
 #include "win32/credential_store.h"
 #include "win32/gui/main_window.h"
 #include "win32/program_folder.h"
+#include "win32/settings_location.h"
 #include "win32/user_language.h"
 #include "win32/wide_text.h"
 #include "win32/win32_charset_converter.h"
@@ -38,12 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControlsEx(&controls);
 
   ProgramState state;
-  state.Paths = MakeProgramPaths(ExecutableFolder());
-  if (const auto given = SettingsFileArgument(CommandArguments()); given && !given->empty()) {
-    // The receive log goes beside the settings file it belongs to.
-    state.Paths.SettingsFile = *given;
-    state.Paths.ReceiveLog = JoinPath(FolderOf(*given), "receive.log");
-  }
+  state.Paths =
+      ChooseWindowsPaths(ExecutableFolder(), SettingsFileArgument(CommandArguments())).Paths;
   Win32FileSystem files;
   MainWindow main(state, files);
   Win32CharsetConverter charsets;
