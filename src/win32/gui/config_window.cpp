@@ -61,6 +61,7 @@ ConfigWindow::ConfigWindow(ProgramState& state, SettingsStore& store,
   AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, 294 + kExtraRow, 190, 22,
              kTrustCertificate);
   Form_Load();
+  FitAllCaptions();
 }
 
 std::wstring ConfigWindow::Caption(StringId id) const {

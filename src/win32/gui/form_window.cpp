@@ -1,6 +1,7 @@
 // One window class for every form; the object pointer travels in the creation data.
 #include "win32/gui/form_window.h"
 
+#include "win32/gui/caption_fit.h"
 #include "win32/gui/dpi.h"
 
 namespace postvane {
@@ -31,6 +32,22 @@ FormWindow::~FormWindow() {
     DestroyWindow(window_);
   }
   if (font_ != nullptr) DeleteObject(font_);
+  for (HFONT font : fittedFonts_) DeleteObject(font);
+}
+
+void FormWindow::FitAllCaptions() {
+  // The controls hold the form's font again before the old smaller ones go.
+  std::vector<HFONT> old;
+  old.swap(fittedFonts_);
+  for (const Placement& each : placed_) {
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(each.Control, WM_GETFONT, 0, 0));
+    for (HFONT fitted : old) {
+      if (font == fitted)
+        SendMessageW(each.Control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+  }
+  FitCaptions(window_, font_, dpi_, fittedFonts_);
+  for (HFONT font : old) DeleteObject(font);
 }
 
 void FormWindow::Create(const std::wstring& title, int width, int height, DWORD style) {
@@ -68,6 +85,7 @@ void FormWindow::OnDpiChanged(int dpi, const RECT& suggested) {
                  Scale(at.bottom - at.top), SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(each.Control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   }
+  FitAllCaptions();
   if (old != nullptr) DeleteObject(old);
   // The system's rectangle keeps the window where the user sees it on the new monitor.
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

@@ -28,6 +28,8 @@ class FormWindow {
   HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
                   int width, int height, int id = 0, HWND parent = nullptr);
   int Scale(int pixels) const;
+  // Once the captions are in the user's language: each fits its control (caption_fit.h).
+  void FitAllCaptions();
 
   virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Before the window goes: the place to save.
@@ -48,6 +50,8 @@ class FormWindow {
   // WM_DPICHANGED: every control at its place for the new dpi, in the font for it.
   void OnDpiChanged(int dpi, const RECT& suggested);
   std::vector<Placement> placed_;
+  // Smaller fonts that captions were given.
+  std::vector<HFONT> fittedFonts_;
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
