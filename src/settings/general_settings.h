@@ -14,6 +14,8 @@ constexpr int16_t kNotifyPopUp = 2;
 constexpr int16_t kNotifyMailProgram = 4;
 // The fourth way, beside the three above: a notice through the desktop's notification service.
 constexpr int16_t kNotifyDesktop = 8;
+// The bits the dialogs have boxes for; any other bit is kept as read.
+constexpr int16_t kNotifyBoxes = kNotifySound | kNotifyPopUp | kNotifyMailProgram | kNotifyDesktop;
 
 struct GeneralSettings {
   int16_t Interval = 5;
@@ -28,6 +30,7 @@ struct GeneralSettings {
   int16_t ReplaySound = kFalse;
   // Ours: new passwords go to the desktop keyring instead of the file.
   int16_t Keyring = kFalse;
+  bool operator==(const GeneralSettings&) const = default;
 };
 
 }  // namespace postvane

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
-#include "settings/autostart_entry.h"
+#include "ports/autostart.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
 
@@ -90,7 +90,7 @@ class ConfigForm {
   // autostart: the entry behind "Start with the desktop"; without one the box stays clear
   // and changes nothing.
   ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
-             AutostartEntry* autostart = nullptr);
+             Autostart* autostart = nullptr);
 
   // -1 until the first mailbox is shown.
   int16_t ShownMailbox() const { return shownMailbox_; }
@@ -118,7 +118,7 @@ class ConfigForm {
   MailboxTable& mailboxes_;
   GeneralSettings& general_;
   SettingsStore& store_;
-  AutostartEntry* autostart_;
+  Autostart* autostart_;
   int16_t shownMailbox_ = -1;
 };
 
