@@ -27,7 +27,7 @@ if [ "$kind" = bench ]; then packages="$packages fetchmail"; fi
 
 # The Windows programs: cross-compiler, Wine to run them, icon tools (tests and CI only).
 if [ "$kind" = test ]; then
-  packages="$packages g++-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils"
+  packages="$packages g++-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils wixl unzip"
 fi
 # The header test: Python's email test messages, and npm for the public mail corpus.
 if [ "$kind" = test ]; then packages="$packages libpython3.11-testsuite"; fi

@@ -27,6 +27,8 @@ echo "== Windows build (MinGW-w64)"
 # shellcheck disable=SC2086
 cmake --preset windows $launcher >/dev/null
 cmake --build build-windows -j "$jobs"
+# The portable zip and the MSI.
+cmake --build build-windows -j "$jobs" --target windows-packages
 
 echo "== Wine prefix"
 # The tray program needs a display, and Wine must have it from the prefix's first start on: it
@@ -65,11 +67,21 @@ run_native_test() {
   grep -h '^\[  PASSED  \]' "$work/$name.log"
 }
 if [ -d build ]; then
-  cmake --build build -j "$jobs" --target cli_wine_test tray_wine_test postvane-check
+  cmake --build build -j "$jobs" --target cli_wine_test cli_wine_tls_test tray_wine_test \
+    package_wine_test postvane-check
   run_native_test cli_wine_test QT_QPA_PLATFORM=offscreen \
     POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe"
+  # TLS through Schannel, with the test authority trusted inside the private prefix.
+  run_native_test cli_wine_tls_test QT_QPA_PLATFORM=offscreen \
+    POSTVANE_WINDOWS_CHECK_PROGRAM="$PWD/build-windows/postvane-check.exe" \
+    POSTVANE_WINDOWS_TRUST_PROGRAM="$PWD/build-windows/add-trusted-root.exe"
   run_native_test tray_wine_test QT_QPA_PLATFORM=offscreen \
     POSTVANE_WINDOWS_TRAY_PROGRAM="$PWD/build-windows/postvane.exe"
+  # Last: it installs the MSI into the prefix and uninstalls it again.
+  version=$(sed -n 's/^project(Postvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  run_native_test package_wine_test QT_QPA_PLATFORM=offscreen \
+    POSTVANE_WINDOWS_ZIP="$PWD/build-windows/postvane-$version-windows.zip" \
+    POSTVANE_WINDOWS_MSI="$PWD/build-windows/postvane-$version.msi"
 else
   echo "no native build in build/; skipped"
 fi

@@ -10,6 +10,7 @@
 
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_path_probe.h"
+#include "settings/autostart_entry.h"
 #include "settings/ini_file.h"
 
 namespace postvane {
@@ -345,11 +346,33 @@ TEST_F(ConfigFormTest, DesktopNotificationIsTheFourthNotifyBit) {
     const ConfigGeneralFields fields = form_.LoadGeneral();
     EXPECT_EQ(fields.DesktopNotification, (type & kNotifyDesktop) != 0);
     GeneralSettings stored = general_;
-    stored.NotifyType = -1;
+    // Every box the other way before: the boxes alone decide the known bits.
+    stored.NotifyType = static_cast<int16_t>(~type & kNotifyBoxes);
     StoreGeneral(fields, stored);
     EXPECT_EQ(stored.NotifyType, type);
   }
 }
+
+// NotifyType values with bits no box stands for, as a later version may write them.
+class UnknownNotifyBitsTest : public testing::TestWithParam<int16_t> {};
+
+TEST_P(UnknownNotifyBitsTest, BitsWithoutABoxSurviveAnyChangeOfTheBoxes) {
+  const int16_t read = GetParam();
+  GeneralSettings general;
+  general.NotifyType = read;
+  EXPECT_EQ((StoreGeneral(ShowGeneral(general), general), general.NotifyType), read);
+  ConfigGeneralFields fields = ShowGeneral(general);
+  fields.PlaySound = !fields.PlaySound;
+  fields.DesktopNotification = !fields.DesktopNotification;
+  StoreGeneral(fields, general);
+  EXPECT_EQ(general.NotifyType & ~kNotifyBoxes, read & ~kNotifyBoxes);
+  EXPECT_EQ(general.NotifyType & kNotifyBoxes,
+            (read ^ kNotifySound ^ kNotifyDesktop) & kNotifyBoxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, UnknownNotifyBitsTest,
+                         testing::Values(int16_t{16}, int16_t{27}, int16_t{0x4005}, int16_t{-1},
+                                         int16_t{-32768}));
 
 // Security choice and trusting a certificate.
 

@@ -52,7 +52,8 @@ struct OneShotRig {
               SettingsAsked.push_back(settingsFile);
               ChosenPaths chosen;
               chosen.Paths = MakeProgramPaths("pv");
-              if (settingsFile) chosen.Paths.SettingsFile = *settingsFile;
+              // The same text on every system, whatever separator the platform joins with.
+              chosen.Paths.SettingsFile = settingsFile ? *settingsFile : kSettings;
               return chosen;
             },
         .Files = Files,

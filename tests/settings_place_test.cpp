@@ -90,6 +90,52 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsPlaceTest, testing::ValuesIn(kPlaceCases
                            return std::string(info.param.Name);
                          });
 
+// The same rule where the platform tells itself whether the copy is installed and where the
+// user's folder is, as the Windows programs do (installer record, %APPDATA%\Postvane).
+struct ToldCase {
+  const char* Name;
+  bool Installed;
+  bool WritableProgramFolder;
+  bool SettingsBesideProgram;
+  bool UserSettingsExist;
+  const char* UserFolder;  // "" when there is none
+  SettingsPlace Expected;
+};
+
+constexpr const char* kProgramFiles = "/c/Program Files/Postvane";
+constexpr const char* kAppData = "/c/Users/ann/AppData/Roaming/Postvane";
+
+constexpr ToldCase kToldCases[] = {
+    {"InstalledGoesToTheUser", true, true, false, false, kAppData, SettingsPlace::UserFolder},
+    {"InstalledButFileBesideIt", true, true, true, false, kAppData, SettingsPlace::BesideProgram},
+    {"PortableWritable", false, true, false, false, kAppData, SettingsPlace::BesideProgram},
+    {"PortableReadOnly", false, false, false, false, kAppData, SettingsPlace::UserFolder},
+    {"PortableWithUserSettings", false, true, false, true, kAppData, SettingsPlace::UserFolder},
+    {"InstalledWithoutUserFolder", true, false, false, false, "", SettingsPlace::BesideProgram},
+};
+
+class ToldPlaceTest : public testing::TestWithParam<ToldCase> {};
+
+TEST_P(ToldPlaceTest, ChoosesTheFolderAsTheXdgRuleDoes) {
+  const ToldCase& c = GetParam();
+  FakePathProbe probe;
+  if (c.WritableProgramFolder) probe.WritableFolders.insert(kProgramFiles);
+  if (c.SettingsBesideProgram) probe.Files.insert(JoinPath(kProgramFiles, "Postvane.ini"));
+  if (c.UserSettingsExist) probe.Files.insert(JoinPath(kAppData, "Postvane.ini"));
+  // No metainfo and no XDG variables: only what the caller tells counts.
+  const ChosenPaths chosen =
+      ChooseProgramPaths(kProgramFiles, std::nullopt, c.Installed, c.UserFolder, probe);
+  const std::string folder = c.Expected == SettingsPlace::UserFolder ? kAppData : kProgramFiles;
+  EXPECT_EQ(chosen.Place, c.Expected);
+  EXPECT_EQ(chosen.Paths.SettingsFile, JoinPath(folder, "Postvane.ini"));
+  EXPECT_EQ(chosen.Paths.ReceiveLog, JoinPath(folder, "receive.log"));
+  EXPECT_EQ(chosen.Paths.DefaultSoundFile, JoinPath(kProgramFiles, "NewMail.wav"));
+  EXPECT_EQ(probe.FoldersMade.empty(), c.Expected != SettingsPlace::UserFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ToldPlaceTest, testing::ValuesIn(kToldCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 TEST(SettingsPlace, GivenFileWinsAndTakesTheLogAlong) {
   FakePathProbe probe;
   probe.Files.insert(kMetainfo);

@@ -14,6 +14,8 @@ constexpr int16_t kNotifyPopUp = 2;
 constexpr int16_t kNotifyMailProgram = 4;
 // The fourth way, beside the three above: a notice through the desktop's notification service.
 constexpr int16_t kNotifyDesktop = 8;
+// The bits the dialogs have boxes for; any other bit is kept as read.
+constexpr int16_t kNotifyBoxes = kNotifySound | kNotifyPopUp | kNotifyMailProgram | kNotifyDesktop;
 
 struct GeneralSettings {
   int16_t Interval = 5;
@@ -31,6 +33,7 @@ struct GeneralSettings {
   // Ours: quiet hours in minutes after midnight; -1 (no time) in either switches them off.
   int16_t QuietFrom = -1;
   int16_t QuietTo = -1;
+  bool operator==(const GeneralSettings&) const = default;
 };
 
 }  // namespace postvane

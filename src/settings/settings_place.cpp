@@ -40,13 +40,21 @@ std::string FolderOf(const std::string& file) {
 
 ChosenPaths ChooseProgramPaths(const std::string& programFolder,
                                const std::optional<std::string>& settingsFile, PathProbe& probe) {
-  ChosenPaths chosen;
-  chosen.Paths = MakeProgramPaths(programFolder);
   const bool installed = IsInstalled(programFolder, probe);
+  ChosenPaths chosen =
+      ChooseProgramPaths(programFolder, settingsFile, installed, UserSettingsFolder(probe), probe);
   if (installed) {
     chosen.Paths.DefaultSoundFile =
         JoinPath(JoinPath(ShareFolder(programFolder), "postvane"), "NewMail.wav");
   }
+  return chosen;
+}
+
+ChosenPaths ChooseProgramPaths(const std::string& programFolder,
+                               const std::optional<std::string>& settingsFile, bool installed,
+                               const std::string& userFolder, PathProbe& probe) {
+  ChosenPaths chosen;
+  chosen.Paths = MakeProgramPaths(programFolder);
 
   if (settingsFile && !settingsFile->empty()) {
     chosen.Place = SettingsPlace::Given;
@@ -56,7 +64,6 @@ ChosenPaths ChooseProgramPaths(const std::string& programFolder,
   }
 
   if (probe.IsPlainFile(chosen.Paths.SettingsFile)) return chosen;
-  const std::string userFolder = UserSettingsFolder(probe);
   // Without a home there is nowhere else to go: stay beside the program.
   if (userFolder.empty()) return chosen;
   const bool userSettingsExist = probe.IsPlainFile(JoinPath(userFolder, kSettingsName));

@@ -26,6 +26,13 @@ struct ChosenPaths {
 ChosenPaths ChooseProgramPaths(const std::string& programFolder,
                                const std::optional<std::string>& settingsFile, PathProbe& probe);
 
+// The same rule where the platform itself tells whether this copy is installed and which
+// folder is the user's (Windows: the installer's record, %APPDATA%\Postvane); an empty
+// userFolder means there is none. The default sound stays beside the program.
+ChosenPaths ChooseProgramPaths(const std::string& programFolder,
+                               const std::optional<std::string>& settingsFile, bool installed,
+                               const std::string& userFolder, PathProbe& probe);
+
 // The value of "--settings FILE" or "--settings=FILE" among the arguments (without the program
 // name); the last one wins. Other arguments are ignored.
 std::optional<std::string> SettingsFileArgument(const std::vector<std::string>& arguments);

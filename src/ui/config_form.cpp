@@ -141,10 +141,11 @@ ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
 void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
   general.Interval = ParseInterval(fields.Interval);
   general.TrayType = fields.AdvancedTrayIcon ? 1 : 0;
-  general.NotifyType = static_cast<int16_t>((fields.PlaySound ? kNotifySound : 0) +
-                                            (fields.PopUpWindow ? kNotifyPopUp : 0) +
-                                            (fields.RunMailReader ? kNotifyMailProgram : 0) +
-                                            (fields.DesktopNotification ? kNotifyDesktop : 0));
+  // Bits without a box (a later version's) stay as the file had them.
+  general.NotifyType = static_cast<int16_t>(
+      (general.NotifyType & ~kNotifyBoxes) | (fields.PlaySound ? kNotifySound : 0) |
+      (fields.PopUpWindow ? kNotifyPopUp : 0) | (fields.RunMailReader ? kNotifyMailProgram : 0) |
+      (fields.DesktopNotification ? kNotifyDesktop : 0));
   general.MailProgram = fields.MailProgram;
   general.SoundFile = fields.SoundFile;
   if (fields.DoubleClick >= 0 && fields.DoubleClick < kDoubleClickEntries) {
@@ -163,7 +164,7 @@ void StoreGeneral(const ConfigGeneralFields& fields, GeneralSettings& general) {
 }
 
 ConfigForm::ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
-                       AutostartEntry* autostart)
+                       Autostart* autostart)
     : mailboxes_(mailboxes), general_(general), store_(store), autostart_(autostart) {}
 
 ConfigGeneralFields ConfigForm::LoadGeneral() const {

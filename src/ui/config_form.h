@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "check/mailbox_table.h"
-#include "settings/autostart_entry.h"
+#include "ports/autostart.h"
 #include "settings/general_settings.h"
 #include "settings/settings_store.h"
 
@@ -104,7 +104,7 @@ class ConfigForm {
   // autostart: the entry behind "Start with the desktop"; without one the box stays clear
   // and changes nothing.
   ConfigForm(MailboxTable& mailboxes, GeneralSettings& general, SettingsStore& store,
-             AutostartEntry* autostart = nullptr);
+             Autostart* autostart = nullptr);
 
   // A front end whose socket speaks TLS shows a mailbox that the file does not hold yet on
   // SSL/TLS and its port, so a new mailbox is secure unless the user chooses otherwise. One
@@ -138,7 +138,7 @@ class ConfigForm {
   MailboxTable& mailboxes_;
   GeneralSettings& general_;
   SettingsStore& store_;
-  AutostartEntry* autostart_;
+  Autostart* autostart_;
   int16_t shownMailbox_ = -1;
   bool newMailboxesSecure_ = false;
 };

@@ -1,14 +1,19 @@
 // GetModuleFileNameW and CommandLineToArgvW, turned into the core's UTF-8.
 #include "win32/program_folder.h"
 
+// shellapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include "win32/wide_text.h"
 
 namespace postvane {
 
-std::string ExecutableFolder() {
+std::string ExecutableFolder() { return FolderOf(ExecutableFile()); }
+
+std::string ExecutableFile() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -18,7 +23,7 @@ std::string ExecutableFolder() {
     }
     path.resize(path.size() * 2);
   }
-  return FolderOf(Narrow(path));
+  return Narrow(path);
 }
 
 std::vector<std::string> CommandArguments() {

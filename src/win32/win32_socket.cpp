@@ -5,13 +5,14 @@
 
 #include <cstring>
 
+#include "win32/address_lookup.h"
 #include "win32/wide_text.h"
 
 namespace postvane {
 namespace {
 
 constexpr char kInvalidStateText[] = "Invalid operation at current state";
-constexpr char kNoTlsText[] = "TLS is not available in this build";
+constexpr char kClosedInHandshakeText[] = "The server closed the connection during the handshake";
 
 }  // namespace
 
@@ -30,56 +31,80 @@ Win32Socket::~Win32Socket() {
 }
 
 SocketError Win32Socket::Connect() {
-  if (socket_ != INVALID_SOCKET || lookup_ != nullptr) {
+  if (socket_ != INVALID_SOCKET || looking_) {
     return {kSocketInvalidState, kInvalidStateText};
   }
   ++generation_;
   ended_ = false;
   chosenPort_ = false;
   pending_.clear();
+  tls_.reset();
+  handshaking_ = false;
+  plain_.clear();
 
-  socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  // An address in digits gets a socket of its own family. A name is looked up only after the
+  // bind, whose failure must come back from here: a dual-stack socket then takes IPv4 and IPv6
+  // addresses alike; IPv4 alone where the system has no IPv6.
+  const auto port =
+      static_cast<uint16_t>(remotePort_ >= 1 && remotePort_ <= 65535 ? remotePort_ : 0);
+  const std::optional<SocketAddress> literal = LiteralAddress(remoteHost_, port);
+  int family = literal ? literal->Family() : AF_INET6;
+  socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  if (socket_ == INVALID_SOCKET && !literal) {
+    family = AF_INET;
+    socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  }
   if (socket_ == INVALID_SOCKET) {
     const int number = WSAGetLastError();
     return {number, SystemErrorText(static_cast<unsigned long>(number))};
   }
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port =
+  const auto localPort =
       htons(localPort_ >= 0 && localPort_ <= 65535 ? static_cast<u_short>(localPort_) : 0);
-  if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
+  sockaddr_storage local{};
+  int localLength = 0;
+  if (family == AF_INET6) {
+    if (!literal) {
+      const DWORD both = 0;
+      setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&both),
+                 sizeof(both));
+    }
+    auto* any = reinterpret_cast<sockaddr_in6*>(&local);
+    any->sin6_family = AF_INET6;
+    any->sin6_addr = in6addr_any;
+    any->sin6_port = localPort;
+    localLength = sizeof(sockaddr_in6);
+  } else {
+    auto* any = reinterpret_cast<sockaddr_in*>(&local);
+    any->sin_family = AF_INET;
+    any->sin_addr.s_addr = htonl(INADDR_ANY);
+    any->sin_port = localPort;
+    localLength = sizeof(sockaddr_in);
+  }
+  if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), localLength) == SOCKET_ERROR) {
     // The socket stays "not closed" until Close, so the cycle can close it and try the next port.
     const int number = WSAGetLastError();
     ended_ = true;
     return {number, SystemErrorText(static_cast<unsigned long>(number))};
   }
-  chosenPort_ = local.sin_port != 0;
+  chosenPort_ = localPort != 0;
   // From here on the socket is non-blocking and speaks only through the message loop.
   WSAAsyncSelect(socket_, window_.Handle(), SocketMessage(),
                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
-  if (remotePort_ < 1 || remotePort_ > 65535) {
+  if (port == 0) {
     PostFailure(WSAEADDRNOTAVAIL);
     return {};
   }
-  in_addr address{};
-  if (inet_pton(AF_INET, remoteHost_.c_str(), &address) == 1) {
-    StartConnect(address);
+  if (literal) {
+    StartConnect(*literal);
     return {};
   }
-  lookup_ = WSAAsyncGetHostByName(window_.Handle(), kLookupMessage, remoteHost_.c_str(),
-                                  lookupBuffer_, sizeof(lookupBuffer_));
-  if (lookup_ == nullptr) PostFailure(WSAGetLastError());
+  looking_ = StartAddressLookup(remoteHost_, port, window_.Handle(), kLookupMessage, generation_);
+  if (!looking_) PostFailure(WSAENOBUFS);
   return {};
 }
 
-void Win32Socket::StartConnect(const in_addr& address) {
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_addr = address;
-  remote.sin_port = htons(static_cast<u_short>(remotePort_));
-  if (connect(socket_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) ==
-      SOCKET_ERROR) {
+void Win32Socket::StartConnect(const SocketAddress& address) {
+  if (connect(socket_, address.Get(), address.Length) == SOCKET_ERROR) {
     const int number = WSAGetLastError();
     if (number != WSAEWOULDBLOCK) PostFailure(ConnectErrorNumber(number));
   }
@@ -107,10 +132,7 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case kTlsMessage:
       if (wParam == generation_ && socket_ != INVALID_SOCKET && listener_ != nullptr) {
-        TlsHandshake result;
-        result.Failure = TlsFailure::Handshake;
-        result.Detail = kNoTlsText;
-        listener_->OnTlsHandshake(result);
+        listener_->OnTlsHandshake(failedStart_);
       }
       break;
     case kFailMessage:
@@ -123,21 +145,29 @@ void Win32Socket::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Socket::OnLookupDone(WPARAM wParam, LPARAM lParam) {
-  if (lookup_ == nullptr || reinterpret_cast<HANDLE>(wParam) != lookup_) return;
-  lookup_ = nullptr;
-  const int number = WSAGETASYNCERROR(lParam);
-  if (number != 0) {
-    EndWithError(number);
+  const std::unique_ptr<LookupResult> result = TakeLookupResult(lParam);
+  // Results of a connection that was closed or replaced meanwhile are dropped.
+  if (!looking_ || wParam != generation_ || socket_ == INVALID_SOCKET) return;
+  looking_ = false;
+  if (result->Error != 0) {
+    EndWithError(result->Error);
     return;
   }
-  const auto* host = reinterpret_cast<const hostent*>(lookupBuffer_);
-  if (host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
-    EndWithError(WSAHOST_NOT_FOUND);
-    return;
+  sockaddr_storage local{};
+  int length = sizeof(local);
+  getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length);
+  for (const SocketAddress& address : result->Addresses) {
+    // The first address the socket can reach: any on a dual-stack one, IPv4 on the other.
+    if (local.ss_family == AF_INET6) {
+      StartConnect(AsIpv6(address));
+      return;
+    }
+    if (address.Family() == AF_INET) {
+      StartConnect(address);
+      return;
+    }
   }
-  in_addr address{};
-  memcpy(&address, host->h_addr_list[0], sizeof(address));
-  StartConnect(address);
+  EndWithError(WSAHOST_NOT_FOUND);
 }
 
 void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
@@ -156,12 +186,25 @@ void Win32Socket::OnSocketEvent(WPARAM wParam, LPARAM lParam) {
       }
       break;
     case FD_READ:
-      if (listener_ != nullptr) listener_->OnDataArrival();
+      if (tls_) {
+        OnTlsBytes();
+      } else if (listener_ != nullptr) {
+        listener_->OnDataArrival();
+      }
       break;
     case FD_WRITE:
       SendPending();
       break;
     case FD_CLOSE:
+      // What came before the close is read and reported first.
+      if (tls_ && !OnTlsBytes()) break;
+      if (tls_ && handshaking_) {
+        TlsHandshake result;
+        result.Failure = TlsFailure::Handshake;
+        result.Detail = kClosedInHandshakeText;
+        FinishHandshake(std::move(result));
+        break;
+      }
       if (number != 0 && number != WSAECONNRESET && number != WSAECONNABORTED) {
         EndWithError(number);
       } else {
@@ -183,8 +226,11 @@ void Win32Socket::EndWithError(int number) {
 }
 
 SocketError Win32Socket::SendData(const std::string& bytes) {
-  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
-  pending_ += bytes;
+  if (socket_ == INVALID_SOCKET || ended_ || handshaking_) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  if (tls_ && !tls_->Encrypt(bytes, pending_)) return {kSocketInvalidState, tls_->FailureText()};
+  if (!tls_) pending_ += bytes;
   SendPending();
   return {};
 }
@@ -205,6 +251,10 @@ void Win32Socket::SendPending() {
 bool Win32Socket::GetData(std::string& bytes) {
   bytes.clear();
   if (socket_ == INVALID_SOCKET) return false;
+  if (tls_) {
+    bytes.swap(plain_);
+    return true;
+  }
   char buffer[8192];
   for (;;) {
     const int received = recv(socket_, buffer, sizeof(buffer), 0);
@@ -217,23 +267,98 @@ bool Win32Socket::GetData(std::string& bytes) {
   }
 }
 
-SocketError Win32Socket::StartTls(const TlsRequest&) {
-  if (socket_ == INVALID_SOCKET || ended_) return {kSocketInvalidState, kInvalidStateText};
-  // Nothing of this connection reaches the listener after the failed handshake.
-  ended_ = true;
-  pending_.clear();
-  PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+SocketError Win32Socket::StartTls(const TlsRequest& request) {
+  if (socket_ == INVALID_SOCKET || ended_ || tls_) return {kSocketInvalidState, kInvalidStateText};
+  // Bytes that are already waiting go into the handshake as the server's first message: text
+  // in clear cannot pass for one, so a server that speaks before TLS fails the handshake. (The
+  // engine itself refuses what came with the reply to STLS.)
+  tls_ = std::make_unique<SchannelTls>();
+  tlsRequest_ = request;
+  std::string hello;
+  if (tls_->Start(request.HostName, hello) == SchannelTls::Step::Failed) {
+    // Nothing of this connection reaches the listener after the failed handshake.
+    ended_ = true;
+    pending_.clear();
+    failedStart_ = {};
+    failedStart_.Failure = TlsFailure::Handshake;
+    failedStart_.Detail = tls_->FailureText();
+    PostMessageW(window_.Handle(), kTlsMessage, generation_, 0);
+    return {};
+  }
+  handshaking_ = true;
+  pending_ += hello;
+  SendPending();
   return {};
+}
+
+std::string Win32Socket::ReadAvailable() {
+  std::string bytes;
+  char buffer[8192];
+  for (;;) {
+    const int received = recv(socket_, buffer, sizeof(buffer), 0);
+    if (received <= 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(received));
+  }
+}
+
+bool Win32Socket::OnTlsBytes() {
+  const WPARAM generation = generation_;
+  std::string received = ReadAvailable();
+  if (handshaking_) {
+    std::string answer;
+    const SchannelTls::Step step = tls_->Handshake(received, answer);
+    if (!answer.empty()) {
+      pending_ += answer;
+      SendPending();
+    }
+    if (step == SchannelTls::Step::Continue) return true;
+    if (step == SchannelTls::Step::Failed) {
+      TlsHandshake result;
+      result.Failure = TlsFailure::Handshake;
+      result.Detail = tls_->FailureText();
+      FinishHandshake(std::move(result));
+      return false;
+    }
+    FinishHandshake(tls_->Verify(tlsRequest_));
+    // The listener may have closed or replaced the connection meanwhile.
+    if (ended_ || generation != generation_) return false;
+    // The handshake kept what came after it; that is decrypted now.
+    received.clear();
+  }
+  bool closed = false;
+  if (!tls_->Decrypt(received, plain_, closed)) {
+    EndWithError(WSAECONNABORTED);
+    return false;
+  }
+  if (!plain_.empty() && listener_ != nullptr) listener_->OnDataArrival();
+  if (ended_ || generation != generation_) return false;
+  if (closed) {
+    ended_ = true;
+    if (listener_ != nullptr) listener_->OnSocketClose();
+    return false;
+  }
+  return true;
+}
+
+void Win32Socket::FinishHandshake(TlsHandshake result) {
+  handshaking_ = false;
+  // After a failure the connection is over: no other event of it follows.
+  if (!result.Succeeded()) {
+    ended_ = true;
+    pending_.clear();
+  }
+  if (listener_ != nullptr) listener_->OnTlsHandshake(result);
 }
 
 void Win32Socket::Close() {
   ++generation_;
   ended_ = true;
   pending_.clear();
-  if (lookup_ != nullptr) {
-    WSACancelAsyncRequest(lookup_);
-    lookup_ = nullptr;
-  }
+  tls_.reset();
+  handshaking_ = false;
+  plain_.clear();
+  // A lookup still running posts its result for a connection that no longer exists.
+  looking_ = false;
   if (socket_ == INVALID_SOCKET) return;
   WSAAsyncSelect(socket_, window_.Handle(), 0, 0);
   closesocket(socket_);

@@ -1,14 +1,17 @@
 // The program's TCP client socket on Winsock 2, its events delivered through the message loop.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ports/socket.h"
+#include "win32/address_lookup.h"
 #include "win32/hidden_window.h"
+#include "win32/schannel_tls.h"
 
 namespace postvane {
 
@@ -17,7 +20,8 @@ namespace postvane {
 // The local port is bound plainly, without address reuse: a port that any socket still holds,
 // our own closed connections included, is taken (10048 at the connect request), and the cycle
 // walks on to the next one. A bound port whose pair with the server is already in use (10049 from
-// connect) is reported as 10048 too. Names are looked up asynchronously (IPv4).
+// connect) is reported as 10048 too. Names are looked up on a thread of their own (IPv4 and IPv6,
+// through a dual-stack socket).
 // Every event reaches the listener from the message loop, never inside a call on this socket;
 // events of a connection that was closed or replaced are dropped.
 class Win32Socket : public Socket {
@@ -36,8 +40,8 @@ class Win32Socket : public Socket {
   SocketError Connect() override;
   SocketError SendData(const std::string& bytes) override;
   bool GetData(std::string& bytes) override;
-  // This build has no TLS: the handshake fails (from the message loop) and the connection
-  // is over, so a secure mailbox is never checked in clear text.
+  // Schannel (schannel_tls.h): until the handshake's outcome has been reported nothing is
+  // sent but the handshake itself; a failed handshake ends the connection.
   SocketError StartTls(const TlsRequest& request) override;
   void Close() override;
 
@@ -57,13 +61,18 @@ class Win32Socket : public Socket {
   void OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSocketEvent(WPARAM wParam, LPARAM lParam);
   void OnLookupDone(WPARAM wParam, LPARAM lParam);
-  void StartConnect(const in_addr& address);
+  void StartConnect(const SocketAddress& address);
   // A connect failure as the listener gets it.
   int ConnectErrorNumber(int number) const;
   // Reports an error from the message loop, once per connection.
   void PostFailure(int number);
   void EndWithError(int number);
   void SendPending();
+  // Everything the connection has for us now, read at once.
+  std::string ReadAvailable();
+  // FD_READ and FD_CLOSE once TLS has begun; false when the connection ended.
+  bool OnTlsBytes();
+  void FinishHandshake(TlsHandshake result);
 
   bool winsockReady_ = false;
   SocketListener* listener_ = nullptr;
@@ -71,9 +80,16 @@ class Win32Socket : public Socket {
   std::string remoteHost_;
   int32_t remotePort_ = 0;
   SOCKET socket_ = INVALID_SOCKET;
-  HANDLE lookup_ = nullptr;
-  char lookupBuffer_[MAXGETHOSTSTRUCT] = {};
+  // A name lookup for this connection is running.
+  bool looking_ = false;
   std::string pending_;
+  std::unique_ptr<SchannelTls> tls_;
+  bool handshaking_ = false;
+  TlsRequest tlsRequest_;
+  // A handshake that could not begin, reported from the message loop.
+  TlsHandshake failedStart_;
+  // Decrypted bytes not yet taken by GetData.
+  std::string plain_;
   // Counts connections; a posted failure carries the count of the connection it belongs to.
   WPARAM generation_ = 0;
   bool ended_ = false;

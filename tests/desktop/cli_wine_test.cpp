@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "desktop/cli_process.h"
+#include "desktop/wine_paths.h"
 #include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
 #include "support/qt_test_main.h"
@@ -61,24 +62,6 @@ struct WineCase {
 };
 
 void PrintTo(const WineCase& row, std::ostream* out) { *out << row.name; }
-
-// The path as Wine's programs see it: the Unix root is drive Z.
-std::string WinePath(const std::string& path) {
-  std::string out = "Z:" + path;
-  std::replace(out.begin(), out.end(), '/', '\\');
-  return out;
-}
-
-// Each run has servers of its own; their port numbers are the one difference allowed.
-std::string WithoutPorts(std::string settings) {
-  std::size_t at = 0;
-  while ((at = settings.find("RemotePort=", at)) != std::string::npos) {
-    at += 11;
-    const std::size_t end = settings.find('\r', at);
-    settings.replace(at, end - at, "N");
-  }
-  return settings;
-}
 
 struct RunOutcome {
   CheckResult result;

@@ -8,11 +8,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <set>
 #include <QThread>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +49,17 @@ std::string Tool(const QString& program, const QStringList& arguments) {
 QString WindowNamed(const QString& name) {
   const std::string found = Tool(QStringLiteral("xdotool"), {"search", "--name", name});
   return QString::fromStdString(found.substr(0, found.find('\n')));
+}
+
+// The id of a window with that name that is on the screen (not a hidden one), or empty.
+QString ShownWindowNamed(const QString& name) {
+  const std::string found = Tool(QStringLiteral("xdotool"), {"search", "--name", name});
+  for (const QString& id : QString::fromStdString(found).split('\n', Qt::SkipEmptyParts)) {
+    if (Tool(QStringLiteral("xwininfo"), {"-id", id}).find("IsViewable") != std::string::npos) {
+      return id;
+    }
+  }
+  return {};
 }
 
 bool SessionDone(const ScriptedPop3Server& server, std::size_t steps) {
@@ -128,7 +139,8 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
   // Nothing was acknowledged or configured: the settings file is as it was.
   EXPECT_EQ(ReadBytes(settings), before);
 
-  // A second start ends at once, before it reads a setting or checks a mailbox.
+  // A second start says in a message box why it ends, and ends once the box is closed,
+  // before it reads a setting or checks a mailbox.
   {
     QProcess second;
     second.setProcessEnvironment(environment);
@@ -136,6 +148,12 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
     second.setStandardErrorFile(QString::fromStdString(folder.File("second-err.txt")));
     second.start(QStringLiteral("/usr/lib/wine/wine64"),
                  {QString::fromStdString(WinePath(exe.string()))});
+    ASSERT_TRUE(second.waitForStarted(20000));
+    QString box;
+    ASSERT_TRUE(
+        WaitFor([&] { return !(box = ShownWindowNamed(QStringLiteral("^Postvane$"))).isEmpty(); }));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    Tool(QStringLiteral("xdotool"), {"key", "--window", box, "Return"});
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(work.Sessions().size(), 1u);
@@ -178,6 +196,34 @@ TEST_F(TrayWine, FirstCycleThenTheIconsAndTheStatusWindow) {
   Tool(QStringLiteral("xdotool"), {"mousemove", "--window", tray, "8", "10", "click", "1"});
   EXPECT_TRUE(WaitFor([&] { return ReadBytes(settings) == expected; }, 30000))
       << ReadBytes(settings);
+}
+
+TEST_F(TrayWine, SettingsFileFromTheCommandLine) {
+  const Pop3Script nothingNew = Pop3Script().LoginThroughUidl("alice", "secret", {"h1"}).Quit();
+  ScriptedPop3Server server([&](int) { return nothingNew; });
+  TempFolder programFolder;
+  TempFolder settingsFolder;
+  const std::filesystem::path exe = programFolder.Path() / "postvane.exe";
+  std::filesystem::copy_file(exe_, exe);
+  const std::string settings = settingsFolder.File("Elsewhere.ini");
+  WriteBytes(settings, SettingsText({Mailbox(2, "Given", server.Port(), "h1")}, true));
+
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+  program_.setProcessEnvironment(environment);
+  program_.setStandardOutputFile(QString::fromStdString(programFolder.File("out.txt")));
+  program_.setStandardErrorFile(QString::fromStdString(programFolder.File("err.txt")));
+  program_.start(QStringLiteral("/usr/lib/wine/wine64"),
+                 {QString::fromStdString(WinePath(exe.string())), "--settings",
+                  QString::fromStdString(WinePath(settings))});
+  ASSERT_TRUE(program_.waitForStarted(20000));
+  // The mailbox of the given file is checked, and its receive log is written beside it.
+  ASSERT_TRUE(WaitFor([&] { return SessionDone(server, nothingNew.Steps().size()); }));
+  EXPECT_TRUE(WaitFor([&] {
+    return ReadBytes(settingsFolder.File("receive.log")).find("QUIT") != std::string::npos;
+  }));
+  EXPECT_FALSE(std::filesystem::exists(programFolder.Path() / "Postvane.ini"));
+  EXPECT_FALSE(std::filesystem::exists(programFolder.Path() / "receive.log"));
 }
 
 }  // namespace

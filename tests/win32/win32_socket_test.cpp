@@ -206,7 +206,13 @@ TEST_F(WinsockTest, HandshakeFailsAndTheConnectionSaysNoMore) {
   ASSERT_TRUE(PumpUntil([&] { return log.Has("connect"); }));
   SOCKET server = Accept(listener);
   EXPECT_FALSE(client.StartTls({"localhost", ""}));
-  // Whatever the server sends next is not heard: the failed handshake is the last event.
+  // Until the handshake's outcome nothing but the handshake goes out: a TLS handshake record.
+  EXPECT_EQ(client.SendData("USER alice\r\n").Number, kSocketInvalidState);
+  char first = 0;
+  ASSERT_EQ(recv(server, &first, 1, 0), 1);
+  EXPECT_EQ(first, 22);
+  // A server that answers in clear fails the handshake, and whatever it sends is not heard:
+  // the failed handshake is the last event.
   send(server, "+OK\r\n", 5, 0);
   closesocket(server);
   ASSERT_TRUE(PumpUntil([&] { return log.Has("tls failed"); }));
@@ -252,6 +258,72 @@ INSTANTIATE_TEST_SUITE_P(Table, WinsockFailureTest,
                          [](const testing::TestParamInfo<FailureCase>& info) {
                            return std::string(info.param.name);
                          });
+
+
+// One host for each way of reaching a listener: IPv4 and IPv6 in digits, and names looked up
+// on the lookup thread (the name that resolves to IPv4 goes through the dual-stack socket).
+struct HostCase {
+  const char* name;
+  const char* host;
+  bool ipv6Listener;
+};
+
+class WinsockHostTest : public WinsockTest, public testing::WithParamInterface<HostCase> {
+ protected:
+  SOCKET Listening6(u_short& port) {
+    SOCKET s = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+    opened_.push_back(s);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    EXPECT_EQ(listen(s, 4), 0);
+    int size = sizeof(address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin6_port);
+    return s;
+  }
+};
+
+TEST_P(WinsockHostTest, ConnectsAndTalks) {
+  u_short port = 0;
+  SOCKET listener = GetParam().ipv6Listener ? Listening6(port) : Bound(true, port);
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost(GetParam().host);
+  client.SetRemotePort(port);
+  ASSERT_FALSE(client.Connect());
+  EXPECT_TRUE(log.events.empty());
+  ASSERT_TRUE(PumpUntil([&] { return !log.events.empty(); }));
+  ASSERT_EQ(log.events.front(), "connect") << log.errorText;
+  SOCKET server = Accept(listener);
+  ASSERT_FALSE(client.SendData("CAPA\r\n"));
+  char buffer[8] = {};
+  EXPECT_EQ(recv(server, buffer, sizeof(buffer), 0), 6);
+  EXPECT_EQ(std::string(buffer, 6), "CAPA\r\n");
+  client.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, WinsockHostTest,
+                         testing::Values(HostCase{"Ipv4Digits", "127.0.0.1", false},
+                                         HostCase{"Ipv6Digits", "::1", true},
+                                         HostCase{"Ipv6InBrackets", "[::1]", true},
+                                         HostCase{"NameOfIpv4", "localhost", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WinsockTest, UnknownNameEndsWithHostNotFoundFromTheLoop) {
+  Win32Socket client;
+  EventLog log;
+  client.SetListener(&log);
+  client.SetRemoteHost("no-such-host.invalid");
+  client.SetRemotePort(110);
+  ASSERT_FALSE(client.Connect());
+  EXPECT_TRUE(log.events.empty());
+  ASSERT_TRUE(PumpUntil([&] { return !log.events.empty(); }, 30000));
+  EXPECT_EQ(log.events, std::vector<std::string>{"error " + std::to_string(WSAHOST_NOT_FOUND)});
+  client.Close();
+}
 
 }  // namespace
 }  // namespace postvane

@@ -11,8 +11,9 @@
 
 #include "app/one_shot_check.h"
 #include "check/silent_server_guard.h"
-#include "settings/program_paths.h"
+#include "win32/credential_store.h"
 #include "win32/program_folder.h"
+#include "win32/settings_location.h"
 #include "win32/user_language.h"
 #include "win32/win32_charset_converter.h"
 #include "win32/win32_clock.h"
@@ -32,26 +33,20 @@ int main() {
   Win32Socket socket;
   Win32Clock clock;
   Win32CharsetConverter charsets;
+  CredentialStore secrets;
   const OneShotPlatform platform{
       .Arguments = CommandArguments(),
       .UserLanguageId = static_cast<int>(UserLanguageId()),
-      // Everything beside the program, and the receive log beside a settings file given.
+      // Beside the program, in %APPDATA%\Postvane for an installed copy, or as --settings says.
       .ChoosePaths =
           [](const std::optional<std::string>& settingsFile) {
-            ChosenPaths chosen;
-            chosen.Paths = MakeProgramPaths(ExecutableFolder());
-            if (settingsFile) {
-              chosen.Place = SettingsPlace::Given;
-              chosen.Paths.SettingsFile = *settingsFile;
-              chosen.Paths.ReceiveLog = JoinPath(FolderOf(*settingsFile), "receive.log");
-            }
-            return chosen;
+            return ChooseWindowsPaths(ExecutableFolder(), settingsFile);
           },
       .Files = files,
       .ServerSocket = socket,
       .SystemClock = clock,
       .Charsets = &charsets,
-      .Secrets = nullptr,
+      .Secrets = &secrets,
       .MakeTimer = [](int milliseconds) { return std::make_unique<Win32Timer>(milliseconds); },
       .RunEvents =
           [](const std::function<bool()>& finished) {

@@ -5,7 +5,16 @@
 
 namespace postvane {
 
+// The window's own dpi where the system tells it (Windows 10 1607 and later, per monitor),
+// else the screen's.
 inline int DpiOf(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr && window != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
   HDC screen = GetDC(window);
   const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   if (screen != nullptr) ReleaseDC(window, screen);
@@ -14,11 +23,23 @@ inline int DpiOf(HWND window) {
 
 inline int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
 
-// The message font of the desktop, at the window's dpi.
-inline HFONT FormFont() {
+// The message font of the desktop, at the given dpi: the system's own metrics for that dpi
+// where it has them, else the system-dpi font scaled.
+inline HFONT FormFont(int dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
-  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  using ForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto forDpi = reinterpret_cast<ForDpiFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  if (forDpi == nullptr ||
+      !forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))) {
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    metrics.lfMessageFont.lfHeight =
+        MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi > 0 ? systemDpi : 96);
+  }
   return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 

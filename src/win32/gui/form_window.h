@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace postvane {
 
@@ -27,16 +28,31 @@ class FormWindow {
   HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
                   int width, int height, int id = 0, HWND parent = nullptr);
   int Scale(int pixels) const;
+  // Once the captions are in the user's language: each fits its control (caption_fit.h).
+  void FitAllCaptions();
 
   virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Before the window goes: the place to save.
   virtual void OnClose() {}
+  // After the window moved to a monitor of another dpi and its controls were laid out again:
+  // the place for pictures and fonts of the window's own.
+  virtual void OnRescaled() {}
 
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 96;
 
  private:
+  struct Placement {
+    HWND Control;
+    RECT At96;  // in the parent's client coordinates at 96 dpi
+  };
+  // WM_DPICHANGED: every control at its place for the new dpi, in the font for it.
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  std::vector<Placement> placed_;
+  // Smaller fonts that captions were given.
+  std::vector<HFONT> fittedFonts_;
+
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 

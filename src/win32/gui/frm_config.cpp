@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "check/secure_failure_text.h"
 #include "text/string_table.h"
 #include "win32/wide_text.h"
 
@@ -17,6 +18,8 @@ namespace {
 constexpr int kFrameX = 14;
 constexpr int kFrameY = 28;
 constexpr int kFirstMailboxIcon = 124;
+// The security list's row, below the port, pushes what follows down.
+constexpr int kExtraRow = 28;
 
 constexpr DWORD kTextBox = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
@@ -25,13 +28,22 @@ constexpr DWORD kGroup = BS_GROUPBOX;
 }  // namespace
 
 frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
-                     std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed)
+                     std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed,
+                     Autostart* autostart)
     : state_(state),
       store_(store),
       setMDaemonMenuVisible_(std::move(setMDaemonMenuVisible)),
-      closed_(std::move(closed)) {
-  Create(Caption(StringId::Configuration), 335, 320, WS_CAPTION | WS_SYSMENU);
-  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281, kTabStrip);
+      closed_(std::move(closed)),
+      autostart_(autostart) {
+  ConfirmTrust = [](HWND owner, const std::wstring& title, const std::wstring& details) {
+    // A message box shows its text as it is, never as markup; "No" is the default, as
+    // trusting must be a deliberate choice.
+    return MessageBoxW(owner, details.c_str(), title.c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+  };
+  Create(Caption(StringId::Configuration), 335, 320 + kExtraRow, WS_CAPTION | WS_SYSMENU);
+  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281 + kExtraRow,
+                     kTabStrip);
   int tab = 0;
   for (StringId caption : {StringId::Mailboxes, StringId::General1, StringId::General2}) {
     std::wstring text = Caption(caption);
@@ -44,13 +56,20 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
-  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294, 71, 22,
-             kOk);
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294 + kExtraRow,
+             71, 22, kOk);
+  AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, 294 + kExtraRow, 190, 22,
+             kTrustCertificate);
   Form_Load();
+  FitAllCaptions();
 }
 
 std::wstring frmConfig::Caption(StringId id) const {
   return Widen(LocalString(state_.LanguageBase, id));
+}
+
+std::wstring frmConfig::Caption(OwnText id) const {
+  return Widen(OwnString(state_.LanguageBase, id));
 }
 
 HWND frmConfig::Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style,
@@ -84,8 +103,15 @@ void frmConfig::BuildMailboxesTab() {
   Add(0, L"EDIT", L"", kTextBox, 182, 189, 36, 19, kRemotePort);
   Add(0, L"STATIC", Caption(StringId::Enabled), 0, 224, 192, 51, 15);
   Add(0, L"BUTTON", L"", kCheckBox, 280, 192, 15, 15, kEnabled);
-  Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217, 167, 29);
-  Add(0, L"BUTTON", L"", kCheckBox, 280, 224, 15, 15, kLastMail);
+  Add(0, L"STATIC", Caption(OwnText::Security) + L":", 0, 105, 220, 75, 15);
+  HWND security = Add(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 182, 217,
+                      113, 100, kSecurity);
+  for (OwnText entry : {OwnText::SecurityNone, OwnText::SecurityTls, OwnText::SecurityStartTls}) {
+    SendMessageW(security, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(entry).c_str()));
+  }
+  Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217 + kExtraRow, 167,
+      29);
+  Add(0, L"BUTTON", L"", kCheckBox, 280, 224 + kExtraRow, 15, 15, kLastMail);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -132,14 +158,21 @@ void frmConfig::BuildGeneral2Tab() {
       kMDaemonBrowse);
   Add(2, L"STATIC", Caption(StringId::MDaemonAppPath), 0, 7 + 14, 14 + 49, 134, 15);
   Add(2, L"EDIT", L"", kTextBox, 7 + 14, 14 + 70, 267, 18, kMDaemonPath);
+  Add(2, L"BUTTON", Caption(OwnText::StartWithDesktop), kCheckBox, 14, 126, 281, 15,
+      kStartWithWindows);
+  Add(2, L"BUTTON", Caption(OwnText::DesktopNotification), kCheckBox, 14, 147, 281, 15,
+      kDesktopNotification);
+  Add(2, L"BUTTON", Caption(OwnText::KeepPasswordsInKeyring), kCheckBox, 14, 168, 281, 15,
+      kKeyring);
 }
 
 void frmConfig::Form_Load() {
-  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_);
+  form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, autostart_);
   SetChecked(kOption1, true);
   Option1_Click(0);
   TabStrip1_Click(0);
-  ShowGeneralFields(form_->LoadGeneral());
+  shownGeneral_ = form_->LoadGeneral();
+  ShowGeneralFields(shownGeneral_);
 }
 
 void frmConfig::Option1_Click(int index) {
@@ -159,6 +192,38 @@ void frmConfig::TabStrip1_Click(int index) {
       ShowWindow(control, static_cast<int>(page) == index ? SW_SHOW : SW_HIDE);
     }
   }
+  UpdateTrustButton();
+}
+
+void frmConfig::cmbSecurity_Click() {
+  const int chosen =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
+  SetText(kRemotePort, PortForSecurity(shownSecurity_, chosen, Text(kRemotePort)));
+  shownSecurity_ = chosen;
+}
+
+void frmConfig::UpdateTrustButton() {
+  const int16_t shown = form_ ? form_->ShownMailbox() : int16_t{-1};
+  const bool possible = shown >= 0 && shown < kUserMailboxes && visibleFrame_ == 0 &&
+                        CanTrustCertificate(state_.Mailboxes[static_cast<std::size_t>(shown)]);
+  ShowWindow(GetDlgItem(window_, kTrustCertificate), possible ? SW_SHOW : SW_HIDE);
+}
+
+void frmConfig::cmdTrustCertificate_Click() {
+  const int16_t shown = form_ ? form_->ShownMailbox() : int16_t{-1};
+  if (shown < 0 || shown >= kUserMailboxes) return;
+  const MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(shown)];
+  if (!CanTrustCertificate(record)) return;
+  const int16_t language = state_.LanguageBase;
+  std::wstring details;
+  for (const std::string& line : CertificateDetails(language, record.RejectedCertificate)) {
+    details += Widen(line) + L"\n";
+  }
+  details += L"\n" + Caption(OwnText::TrustCertificateQuestion);
+  if (ConfirmTrust && ConfirmTrust(window_, Caption(OwnText::ServerCertificate), details)) {
+    form_->TrustRejectedCertificate(ReadMailbox());
+  }
+  UpdateTrustButton();
 }
 
 void frmConfig::chkPlaySound_Click() {
@@ -218,10 +283,16 @@ LRESULT frmConfig::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
   }
+  if (message == WM_COMMAND && LOWORD(wParam) == kSecurity && HIWORD(wParam) == CBN_SELCHANGE) {
+    cmbSecurity_Click();
+    return 0;
+  }
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
     const int id = LOWORD(wParam);
     if (id >= kOption1 && id < kOption1 + kUserMailboxes) {
       if (Checked(id)) Option1_Click(id - kOption1);
+    } else if (id == kTrustCertificate) {
+      cmdTrustCertificate_Click();
     } else if (id == kPlaySound) {
       chkPlaySound_Click();
     } else if (id == kBrowseSound) {
@@ -267,8 +338,9 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.RemotePort = Text(kRemotePort);
   fields.Enabled = Checked(kEnabled);
   fields.LastMail = Checked(kLastMail);
-  // No security list here yet: -1 keeps whatever the mailbox has stored.
-  fields.Security = -1;
+  // No entry selected (a stored code the list cannot show) keeps that code.
+  fields.Security =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
   return fields;
 }
 
@@ -280,10 +352,15 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   SetText(kRemotePort, fields.RemotePort);
   SetChecked(kEnabled, fields.Enabled);
   SetChecked(kLastMail, fields.LastMail);
+  SendMessageW(GetDlgItem(window_, kSecurity), CB_SETCURSEL, static_cast<WPARAM>(fields.Security),
+               0);
+  shownSecurity_ = fields.Security;
+  UpdateTrustButton();
 }
 
 ConfigGeneralFields frmConfig::ReadGeneral() const {
-  ConfigGeneralFields fields;
+  // What this dialog has no control for goes back as it was read.
+  ConfigGeneralFields fields = shownGeneral_;
   fields.Interval = Text(kInterval);
   fields.DoubleClick =
       static_cast<int>(SendMessageW(GetDlgItem(window_, kDoubleClick), CB_GETCURSEL, 0, 0));
@@ -292,6 +369,9 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.ReplaySound = Checked(kReplaySound);
   fields.PopUpWindow = Checked(kPopUpWindow);
   fields.RunMailReader = Checked(kRunMailReader);
+  fields.DesktopNotification = Checked(kDesktopNotification);
+  fields.Keyring = Checked(kKeyring);
+  fields.StartWithDesktop = Checked(kStartWithWindows);
   fields.MailProgram = Text(kMailProgram);
   fields.SoundFile = Text(kSoundFile);
   fields.MDaemonPath = Text(kMDaemonPath);
@@ -309,6 +389,9 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   chkPlaySound_Click();
   SetChecked(kPopUpWindow, fields.PopUpWindow);
   SetChecked(kRunMailReader, fields.RunMailReader);
+  SetChecked(kDesktopNotification, fields.DesktopNotification);
+  SetChecked(kKeyring, fields.Keyring);
+  SetChecked(kStartWithWindows, fields.StartWithDesktop);
   SetText(kMailProgram, fields.MailProgram);
   SetText(kSoundFile, fields.SoundFile);
   SetText(kMDaemonPath, fields.MDaemonPath);

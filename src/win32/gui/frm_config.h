@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "ports/autostart.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 #include "text/string_id.h"
 #include "ui/config_form.h"
 #include "win32/gui/form_window.h"
@@ -19,15 +21,22 @@ namespace postvane {
 class frmConfig : public FormWindow {
  public:
   // `closed` runs once the dialog has saved its fields, so the program can react to new logins.
+  // `autostart` is what "Start with Windows" switches; without one the box stays clear.
   frmConfig(ProgramState& state, SettingsStore& store,
-            std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {});
+            std::function<void(bool)> setMDaemonMenuVisible, std::function<void()> closed = {},
+            Autostart* autostart = nullptr);
 
   // Which tab is showing, 0..2.
   int VisibleFrame() const { return visibleFrame_; }
   // Brings tab 0..2 to the front, as a click on it does.
   void ShowTab(int index) { TabStrip1_Click(index); }
 
- private:
+  // Asks the user to trust a certificate, shown as plain text; true for yes. A message box
+  // with "No" as its default unless a test puts its own answer here.
+  std::function<bool(HWND owner, const std::wstring& title, const std::wstring& details)>
+      ConfirmTrust;
+
+  // Control ids, for the dialog's messages and for tests that press its controls.
   enum Control : int {
     kOption1 = 100,  // .. 109
     kMailBoxName = 200,
@@ -53,8 +62,14 @@ class frmConfig : public FormWindow {
     kMDaemonPath,
     kOk,
     kTabStrip,
+    kSecurity,
+    kTrustCertificate,
+    kDesktopNotification,
+    kKeyring,
+    kStartWithWindows,
   };
 
+ private:
   void BuildMailboxesTab();
   void BuildGeneral1Tab();
   void BuildGeneral2Tab();
@@ -62,11 +77,15 @@ class frmConfig : public FormWindow {
   HWND Add(int page, const wchar_t* className, const std::wstring& caption, DWORD style, int x,
            int y, int width, int height, int id = 0);
   std::wstring Caption(StringId id) const;
+  std::wstring Caption(OwnText id) const;
 
   void Form_Load();
   void Option1_Click(int index);
   void TabStrip1_Click(int index);
   void chkPlaySound_Click();
+  void cmbSecurity_Click();
+  void UpdateTrustButton();
+  void cmdTrustCertificate_Click();
   void BrowseFile(int target, const wchar_t* filter);
   void cmdMDaemonBrowse_Click();
   void OnClose() override;
@@ -85,11 +104,15 @@ class frmConfig : public FormWindow {
   SettingsStore& store_;
   std::function<void(bool)> setMDaemonMenuVisible_;
   std::function<void()> closed_;
+  Autostart* autostart_;
   std::unique_ptr<ConfigForm> form_;
+  ConfigGeneralFields shownGeneral_;
   HWND tabs_ = nullptr;
   HWND mailboxPicture_ = nullptr;
   std::array<std::vector<HWND>, 3> pages_;
   int visibleFrame_ = 0;
+  // The security entry the port text belongs to, so a change can move the usual port along.
+  int shownSecurity_ = 0;
   bool unloaded_ = false;
 };
 

@@ -17,18 +17,26 @@ frmInfo::frmInfo(int16_t languageBase) {
                                                    IMAGE_ICON, Scale(32), Scale(32), LR_SHARED)),
                0);
   title_ = AddControl(L"STATIC", L"Postvane", SS_LEFT, 70, 24, 138, 23);
-  LOGFONTW title{};
-  GetObjectW(font_, sizeof(title), &title);
-  title.lfHeight = -Scale(18);
-  title.lfWeight = FW_BOLD;
-  titleFont_ = CreateFontIndirectW(&title);
-  SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
+  OnRescaled();
   AddControl(L"STATIC", Widen(ProgramVersionLine()), SS_LEFT, 70, 56, 134, 15);
   AddControl(L"STATIC", L"\u00a9 1999", SS_LEFT, 14, 77, 85, 15);
   AddControl(L"STATIC", L"", SS_WHITERECT, 14, 91, 242, 1);
   AddControl(L"STATIC", L"Postvane developers", SS_LEFT, 14, 98, 247, 15);
   AddControl(L"STATIC", L"https://postvane.invalid/", SS_LEFT, 14, 112, 239, 15);
   AddControl(L"STATIC", L"team@postvane.invalid", SS_LEFT, 14, 126, 239, 15);
+  FitAllCaptions();
+}
+
+void frmInfo::OnRescaled() {
+  // The title's own bold font, at the window's dpi.
+  LOGFONTW title{};
+  GetObjectW(font_, sizeof(title), &title);
+  title.lfHeight = -Scale(18);
+  title.lfWeight = FW_BOLD;
+  HFONT old = titleFont_;
+  titleFont_ = CreateFontIndirectW(&title);
+  SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
+  if (old != nullptr) DeleteObject(old);
 }
 
 frmInfo::~frmInfo() {

@@ -14,6 +14,7 @@ class frmInfo : public FormWindow {
 
  private:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnRescaled() override;
 
   HBRUSH dark_ = nullptr;
   HFONT titleFont_ = nullptr;

@@ -13,7 +13,6 @@ namespace postvane {
 namespace {
 
 constexpr wchar_t kClassName[] = L"PostvaneMain";
-constexpr UINT kTrayMessage = WM_APP + 100;
 // Menu commands are the string ids of their captions, plus this.
 constexpr UINT kMenuBase = 1000;
 
@@ -62,6 +61,7 @@ frmMain::frmMain(ProgramState& state, FileSystem& files) : state_(state), files_
                             GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmMain::Procedure));
+  notices_.SetWindow(window_);
   BuildMenu();
   tray_.SetTrayVisible(0, true);
   timer_.Start();
@@ -166,7 +166,8 @@ void frmMain::ShowConfig() {
         state_, app_->Settings(), [this](bool visible) { SetMDaemonMenuVisible(visible); },
         [this] {
           if (app_ != nullptr) app_->OnConfigClosed();
-        });
+        },
+        &autostart_);
   }
   config_->BringUp();
 }
@@ -188,6 +189,11 @@ void frmMain::ExitProgram() {
 }
 
 void frmMain::OnTrayEvent(int index, UINT mouseMessage) {
+  // A click on the balloon: the notice's own handler acknowledges.
+  if (mouseMessage == NIN_BALLOONUSERCLICK) {
+    notices_.Clicked();
+    return;
+  }
   if (app_ == nullptr || index < 0 || index >= kTrayIcons) return;
   switch (mouseMessage) {
     case WM_LBUTTONUP:

@@ -3,8 +3,11 @@
 // menu event to the core.
 #pragma once
 
-#include <shellapi.h>
+// shellapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <cstdlib>
 #include <functional>
@@ -19,7 +22,9 @@
 #include "ports/tray_icons.h"
 #include "text/own_text.h"
 #include "ui/tray_icon_cache.h"
-#include "win32/no_desktop_notifier.h"
+#include "win32/balloon_notifier.h"
+#include "win32/program_folder.h"
+#include "win32/run_key_autostart.h"
 #include "win32/win32_clock.h"
 #include "win32/win32_default_mail_client.h"
 #include "win32/win32_do_not_disturb.h"
@@ -66,6 +71,10 @@ class frmMain : public TrayIcons, public Forms {
   void ExitProgram() override;
 
   HWND Handle() const { return window_; }
+  BalloonNotifier& Notices() { return notices_; }
+
+  // The icons' callback message; lParam carries the mouse or balloon event.
+  static constexpr UINT kTrayMessage = WM_APP + 100;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,9 +110,19 @@ class frmMain : public TrayIcons, public Forms {
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
   Win32ProgramStarter programs_;
-  NoDesktopNotifier notices_;
+  // Balloons on the first icon that shows.
+  BalloonNotifier notices_{[this] {
+    for (int i = 0; i < kTrayIcons; ++i) {
+      if (tray_.GetTrayVisible(i)) return i;
+    }
+    return -1;
+  }};
+
   Win32DefaultMailClient mailClient_;
   Win32DoNotDisturb doNotDisturb_;
+
+  // "Start with Windows", for this very .exe.
+  RunKeyAutostart autostart_{RunKeyAutostart::kRunKey, L"Postvane", ExecutableFile()};
 
   // What the core sets; only changes reach the icons.
   TrayIconCache tray_{*this, kIdlePicture};
