@@ -361,7 +361,10 @@ void Pop3Session::ApplyPipelineEvents(const std::vector<PipelineEvent>& events) 
       continue;
     }
     ExtractHeaders(record_, reply, ClampCount(event.Message), charsets_);
-    currentMessage_ = ClampCount(event.Message + 1);
+    // The next message due, as one TOP at a time counts it; past the newest there is none, and
+    // the rest of a cut reply may still be read after it.
+    currentMessage_ =
+        ClampCount(std::min(event.Message + 1, static_cast<int>(record_.MessageCount)));
   }
   // An error during the write may already have ended this connection.
   if (!commands.empty() && !out_.Write(commands)) return;
