@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "check/reply_reader.h"
+
 namespace postvane {
 
 // One step of the pipelined fetch in the order it crosses the wire: a command the caller
@@ -15,10 +17,12 @@ namespace postvane {
 struct PipelineEvent {
   enum class Kind { Command, Reply };
   Kind What = Kind::Command;
-  int Message = 0;        // the message number the command asks for
-  bool Accepted = false;  // Reply: "+OK" with its header block; otherwise a one-line refusal
-  std::string Text;       // Command: the line with CR LF; Reply: the reply as it came
-  bool Cut = false;       // Reply: Text is its first ReplyBytes bytes, the rest was skipped
+  int Message = 0;  // the message number the command asks for
+  // Reply: "+OK" with its header block and no "-ERR" in what is read of it; otherwise a
+  // refusal.
+  bool Accepted = false;
+  std::string Text;  // Command: the line with CR LF; Reply: the reply as it came
+  bool Cut = false;  // Reply: Text is its first ReplyBytes bytes, the rest was skipped
 };
 
 struct PipelineLimits {
@@ -56,7 +60,8 @@ class TopPipeline {
   std::size_t CommandsInFlight() const { return inFlight_.size(); }
   std::size_t BytesInFlight() const { return bytesInFlight_; }
   // Bytes of a reply not complete yet that are held.
-  std::size_t PendingBytes() const { return pending_.size(); }
+  std::size_t PendingBytes() const { return reader_.Held(); }
+  const std::string& PendingBuffer() const { return reader_.Buffer(); }
 
  private:
   struct Sent {
@@ -65,13 +70,6 @@ class TopPipeline {
   };
 
   void Refill(std::vector<PipelineEvent>& events);
-  // Takes the oldest reply from pending_ past `taken` when it is complete.
-  bool TakeReply(std::size_t& taken, std::vector<PipelineEvent>& events);
-  // The oldest reply passed ReplyBytes: its start goes out cut, and its rest is skipped up to
-  // `end` (npos: not arrived yet).
-  bool CutReply(std::size_t& taken, std::size_t end, std::vector<PipelineEvent>& events);
-  // Reads past the rest of a cut reply; true once its end was taken.
-  bool SkipReply(std::size_t& taken);
   void PopOldest();
 
   int next_;
@@ -79,10 +77,7 @@ class TopPipeline {
   PipelineLimits limits_;
   std::vector<Sent> inFlight_;  // oldest first
   std::size_t bytesInFlight_ = 0;
-  std::string pending_;      // bytes of replies not yet complete
-  std::size_t scanned_ = 0;  // bytes of the oldest reply already searched for its end
-  bool skipping_ = false;    // the oldest reply was cut: its rest is read up to its end
-  std::size_t skipped_ = 0;  // bytes of that rest so far
+  ReplyReader reader_;
   bool stopped_ = false;
   bool failed_ = false;
 };
