@@ -290,7 +290,7 @@ void Pop3Session::DecideHeaders() {
   pipelineEnding_ = false;
   // Without PIPELINING the window is one command: one TOP, its reply, the next.
   pipeline_.emplace(currentMessage_, record_.MessageCount,
-                    PipelineLimits{.Commands = pipelined_ ? PipelineLimits{}.Commands : 1,
+                    PipelineLimits{.Commands = pipelined_ ? kAnyCommandCount : 1,
                                    .ReplyBytes = headerLimit_,
                                    .StopAtRefusal = true,
                                    .CutLongReplies = true,

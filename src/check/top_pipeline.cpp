@@ -33,7 +33,10 @@ void TopPipeline::Refill(std::vector<PipelineEvent>& events) {
   // An eighth of the window free: writes of several commands rather than one per reply, and
   // still nearly a full window in flight at each round trip.
   const std::size_t batch = std::max<std::size_t>(limits_.Commands / 8, 1);
-  if (!inFlight_.empty() && inFlight_.size() + batch > limits_.Commands) return;
+  if (!inFlight_.empty() && (inFlight_.size() + batch > limits_.Commands ||
+                             bytesInFlight_ + limits_.Bytes / 8 > limits_.Bytes)) {
+    return;
+  }
   while (next_ <= last_ && inFlight_.size() < limits_.Commands) {
     // No blank after the 0: servers such as Dovecot refuse "TOP n 0 " as noise after the count.
     std::string line = "TOP " + std::to_string(next_) + " 0";
@@ -79,7 +82,7 @@ std::vector<PipelineEvent> TopPipeline::Feed(std::string_view bytes) {
 
 void TopPipeline::PopOldest() {
   const Sent sent = inFlight_.front();
-  inFlight_.erase(inFlight_.begin());
+  inFlight_.pop_front();
   bytesInFlight_ -= sent.Bytes;
 }
 

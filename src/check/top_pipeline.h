@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,21 +27,28 @@ struct PipelineEvent {
   bool Cut = false;  // Reply: Text is its first ReplyBytes bytes, the rest was skipped
 };
 
+// No bound on the number of commands in flight: the window is sized by bytes alone.
+inline constexpr std::size_t kAnyCommandCount = std::numeric_limits<std::size_t>::max();
+
 struct PipelineLimits {
-  std::size_t Commands = 64;      // commands in flight at most
-  std::size_t Bytes = 16 * 1024;  // bytes of commands in flight at most
-  std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
-  bool StopAtRefusal = false;     // a refused command sends no more (as StopSending)
+  // Commands in flight at most; a window of one is lock step.
+  std::size_t Commands = kAnyCommandCount;
+  // Bytes of commands in flight at most. A server reads pipelined commands as a stream; what
+  // it has not read yet waits in its socket buffer, and this keeps within what one holds, so
+  // 2,000 TOP commands take two writes rather than dozens of round trips.
+  std::size_t Bytes = 16 * 1024;
+  std::size_t ReplyBytes = 0;  // longest reply taken (0: no bound)
+  bool StopAtRefusal = false;  // a refused command sends no more (as StopSending)
   // A "+OK" reply past ReplyBytes is handed on cut (PipelineEvent::Cut) and the rest of it is
   // skipped, rather than ending the fetch.
   bool CutLongReplies = false;
   std::size_t SkippedBytes = 0;  // longest rest of a cut reply skipped (0: no bound)
 };
 
-// "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been
-// answered, so that commands go out in writes of several rather than one per reply. Replies
-// are matched to commands strictly in order; only the bytes that arrived since the last call
-// are searched for the end of a reply.
+// "TOP n 0" for messages first..last. The window is refilled once an eighth of it (in commands
+// and in bytes) has been answered, so that commands go out in writes of several rather than one per
+// reply. Replies are matched to commands strictly in order; only the bytes that arrived since the
+// last call are searched for the end of a reply.
 class TopPipeline {
  public:
   TopPipeline(int first, int last, PipelineLimits limits = {});
@@ -75,7 +84,7 @@ class TopPipeline {
   int next_;
   int last_;
   PipelineLimits limits_;
-  std::vector<Sent> inFlight_;  // oldest first
+  std::deque<Sent> inFlight_;  // oldest first
   std::size_t bytesInFlight_ = 0;
   ReplyReader reader_;
   bool stopped_ = false;
