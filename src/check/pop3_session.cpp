@@ -80,6 +80,10 @@ void Pop3Session::Enter(Step step) {
   }
 }
 
+const std::string& Pop3Session::ListingBuffer() const {
+  return step_ == Step::Uidl ? reader_.Buffer() : kNoBytes;
+}
+
 const std::string& Pop3Session::HeaderBuffer() const {
   return pipeline_ ? pipeline_->PendingBuffer() : kNoBytes;
 }

@@ -30,7 +30,7 @@ class Pop3Session : public MailboxSession {
   const std::vector<std::string>& ServerCapabilities() const override {
     return secure_.Capabilities();
   }
-  const std::string& ListingBuffer() const override { return reader_.Buffer(); }
+  const std::string& ListingBuffer() const override;
   const std::string& HeaderBuffer() const override;
   int16_t CurrentMessage() const override { return currentMessage_; }
 
