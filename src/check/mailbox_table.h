@@ -68,6 +68,26 @@ struct MailboxRecord {
   std::string WebMailUrl;
   // Ours: "#rrggbb" for the mailbox's marker; empty (or anything else) keeps its own colour.
   std::string MarkerColor;
+  // `Protocol` as read, unknown codes included (see EffectiveProtocol); 0 is POP3.
+  int16_t Protocol = 0;
+  // The IMAP folder to watch, in UTF-8; empty means INBOX.
+  std::string Folder;
+  // The acknowledged point of an IMAP mailbox: the folder's UIDVALIDITY and the highest
+  // acknowledged UID; 0 when there is none. Kept beside UIDL, so a switch keeps both.
+  uint32_t ImapUidValidity = 0;
+  uint32_t ImapLastUid = 0;
+  // What an acknowledgement of the last IMAP check would save (as NewestUidl for POP3).
+  uint32_t NewestImapUidValidity = 0;
+  uint32_t NewestImapUid = 0;
+  // The UIDs whose headers Headers holds, newest first; a check with the same new messages
+  // keeps them rather than fetching them again.
+  std::vector<uint32_t> ImapHeaderUids;
+  // What the server's [ALERT] responses said during the last check: shown beside the outcome,
+  // never taken for a failure.
+  std::string ServerAlert;
+  // IMAP only: keep a connection in IDLE between cycles; acknowledging marks mail read.
+  int16_t Push = kTrue;
+  int16_t MarkReadOnAck = kFalse;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;

@@ -30,10 +30,6 @@ int16_t ClampCount(int value) { return static_cast<int16_t>(std::clamp(value, 0,
 
 }  // namespace
 
-std::unique_ptr<MailboxSession> MakeMailboxSession(const SessionSetup& setup) {
-  return std::make_unique<Pop3Session>(setup);
-}
-
 Pop3Session::Pop3Session(const SessionSetup& setup)
     : record_(setup.Record),
       out_(setup.Output),

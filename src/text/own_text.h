@@ -65,6 +65,16 @@ enum class OwnText : int {
   OpenWebMail = 165,
   WebMailAddress = 166,
   MarkerColor = 167,
+
+  // IMAP mailboxes (200-219).
+  UnknownProtocolSetting = 200,  // the `Protocol` text is none this version knows
+  ImapFolderMissing = 201,       // '#' stands for the folder's name
+  ImapLoginRefused = 202,
+  ImapServerBye = 203,
+  ImapNoLoginAllowed = 204,  // LOGINDISABLED without a mechanism we may use
+  ImapCommandRefused = 205,
+  ImapReplyTooLong = 206,
+  ServerNotice = 207,  // before the text of a server's [ALERT]
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

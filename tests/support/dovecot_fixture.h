@@ -18,6 +18,8 @@ struct DovecotOptions {
   // PEM files: with both set, STARTTLS on the plain port and a second, TLS-only port.
   std::string TlsCertificate;
   std::string TlsKey;
+  // IMAP beside POP3: a plain (STARTTLS with TLS options) and, with TLS, a TLS-only port.
+  bool Imap = false;
 };
 
 class DovecotFixture {
@@ -33,6 +35,9 @@ class DovecotFixture {
   uint16_t Port() const { return port_; }
   // The TLS-only port; 0 without TLS options.
   uint16_t TlsPort() const { return tlsPort_; }
+  // The IMAP ports; 0 without the Imap option (the TLS one also without TLS options).
+  uint16_t ImapPort() const { return imapPort_; }
+  uint16_t ImapTlsPort() const { return imapTlsPort_; }
   const DovecotOptions& Options() const { return options_; }
 
   // Puts a message into the user's Maildir the way a delivery agent does (written under
@@ -49,12 +54,15 @@ class DovecotFixture {
   bool WaitUntilReady();
   bool HasTls() const { return !options_.TlsCertificate.empty() && !options_.TlsKey.empty(); }
   std::string TlsSettings() const;
+  std::string ImapService(const std::string& chroot) const;
 
   DovecotOptions options_;
   std::filesystem::path folder_;
   pid_t pid_ = -1;
   uint16_t port_ = 0;
   uint16_t tlsPort_ = 0;
+  uint16_t imapPort_ = 0;
+  uint16_t imapTlsPort_ = 0;
   uid_t mailUid_ = 0;
   gid_t mailGid_ = 0;
   int delivered_ = 0;
