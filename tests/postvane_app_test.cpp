@@ -462,6 +462,32 @@ TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
   EXPECT_NE(Ini().find("UIDL=b7"), std::string::npos);
 }
 
+TEST_F(PostvaneAppTest, OutOfTurnCheckOfOneMailboxNotifiesAsACycleDoes) {
+  Start(
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[MailBox2]\r\nName=Other\r\nRemoteHost=pop.other.test\r\nEnabled=1\r\n"
+      "[General]\r\nNotifyType=1\r\n");
+  socket.RaiseError(10061, "refused");  // mailbox 0 of the start-up cycle
+  socket.RaiseError(10061, "refused");  // mailbox 2: the cycle ends
+  ASSERT_FALSE(app->Engine().CycleRunning());
+  SettingsStore other(files, state.Paths.SettingsFile, "");
+  other.SaveUidl(0, "u2");
+  log.clear();
+
+  app->CheckMailboxNow(0);
+  EXPECT_EQ(Box(0).UIDL, "u2");
+  ASSERT_EQ(socket.Connects.size(), 3u);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "pop.test");
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 1);
+  socket.Receive(TopReply(3));
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(socket.Connects.size(), 3u);
+  EXPECT_EQ(log, CallLog{"PlayAsync(" + state.Paths.DefaultSoundFile + ")"});
+  EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Inbox has 1 new message(s)!");
+  EXPECT_FALSE(app->Engine().CycleRunning());
+}
+
 TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {
   Start("[MailBox3]\r\nRemoteHost=pop3.test\r\nEnabled=1\r\n[General]\r\nInterval=1\r\n");
   ASSERT_EQ(socket.Connects.size(), 1u);

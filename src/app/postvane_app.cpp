@@ -85,6 +85,15 @@ void PostvaneApp::StartCycle() {
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();
 }
+void PostvaneApp::CheckMailboxNow(int index) {
+  if (index < 0 || index >= kUserMailboxes) return;
+  settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(index)],
+                          static_cast<int16_t>(index));
+  // Under a running cycle the records stay as that cycle found them.
+  if (!engine_.CycleRunning()) AdoptUidlsSavedElsewhere();
+  engine_.CheckMailboxNow(static_cast<int16_t>(index));
+  if (TrayTimerHasWork()) TrayStateChanged();
+}
 void PostvaneApp::OpenMailReader() { RunMailProgram(); }
 void PostvaneApp::ShowStatus() { platform_.Forms.ShowStatus(); }
 void PostvaneApp::OpenWebMail(int index) {

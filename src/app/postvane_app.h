@@ -90,6 +90,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AcknowledgeMailbox(int index);
 
   void StartCycle() override;
+  // Checks that mailbox alone, out of turn, or right after a running cycle; its outcome shows
+  // and is announced as a cycle's is.
+  void CheckMailboxNow(int index);
   // Without a mail program set, the desktop's default mail client, or else the status window.
   void OpenMailReader();
   void ShowStatus();

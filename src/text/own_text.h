@@ -65,6 +65,8 @@ enum class OwnText : int {
   OpenWebMail = 165,
   WebMailAddress = 166,
   MarkerColor = 167,
+  // Push (190-199).
+  IdleConnectionLost = 190,  // the watch connection of an IMAP mailbox ended; it connects again
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
