@@ -289,10 +289,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ImapWatchTest, ResponseOverTheLimitEndsTheConnection) {
   StartToIdle();
-  socket.Receive("* 1 FETCH {" + std::to_string(kWatchResponseLimit) + "}\r\n");
+  socket.Receive("* 1 FETCH {" + std::to_string(kWatchReaderLimits.Literal + 1) + "}\r\n");
   EXPECT_EQ(watch->Current(), ImapWatch::Step::Retrying);
   StartToIdle();
-  socket.Receive("* OK " + std::string(kWatchResponseLimit, 'x'));
+  socket.Receive("* OK " + std::string(kWatchReaderLimits.Text, 'x'));
   EXPECT_EQ(watch->Current(), ImapWatch::Step::Retrying);
 }
 

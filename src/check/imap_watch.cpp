@@ -48,10 +48,30 @@ std::string Base64(std::string_view bytes) {
 }
 
 // "* 4 EXISTS", "* 2 EXPUNGE", "* 3 FETCH (FLAGS (\Seen))": the folder changed.
-bool ReportsChange(std::string_view untagged) {
-  if (untagged.empty() || untagged[0] < '0' || untagged[0] > '9') return false;
-  const std::string word = UpperWord(untagged, 1);
+bool ReportsChange(const ImapStatus& untagged) {
+  if (untagged.Word.empty() || untagged.Word.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  const std::string word = ReadStatus(untagged.Text).Word;
   return word == "EXISTS" || word == "EXPUNGE" || word == "FETCH";
+}
+
+// The words of a capability list, upper case.
+std::vector<std::string> CapabilityWords(std::string_view list) {
+  std::vector<std::string> words;
+  for (;;) {
+    ImapStatus word = ReadStatus(list);
+    if (word.Word.empty()) return words;
+    list.remove_prefix(std::min(list.size(), list.find_first_not_of(' ') + word.Word.size()));
+    words.push_back(std::move(word.Word));
+  }
+}
+
+// "CAPABILITY a b c" as a response code: its words; empty for any other code.
+std::vector<std::string> CapabilityCode(std::string_view code) {
+  const ImapStatus status = ReadStatus(code);
+  if (status.Word != "CAPABILITY") return {};
+  return CapabilityWords(status.Text);
 }
 
 }  // namespace
@@ -119,7 +139,7 @@ void ImapWatch::CloseConnection() {
   encrypted_ = false;
   replyTimer_->Stop();
   renewTimer_->Stop();
-  reader_.Clear();
+  reader_ = ImapReader(kWatchReaderLimits);
   tag_.clear();
   socket_.Close();
 }
@@ -179,44 +199,46 @@ void ImapWatch::OnDataArrival() {
   std::string bytes;
   if (!socket_.GetData(bytes)) return;
   if (step_ == Step::Off || step_ == Step::Retrying || step_ == Step::NoPush) return;
-  if (!reader_.Feed(bytes)) {
-    Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
-    return;
-  }
+  std::vector<ImapResponse> responses;
+  reader_.Feed(bytes, responses);
   bool changed = false;
-  while (auto response = reader_.Next()) {
+  for (std::size_t i = 0; i < responses.size(); ++i) {
+    const ImapResponse& response = responses[i];
+    unread_ = i + 1 < responses.size() || reader_.Pending() || reader_.Failed();
     // IDLE news may also come while IDLE is being renewed.
     const bool news = step_ == Step::Idling || step_ == Step::Done || step_ == Step::Noop ||
                       step_ == Step::IdleStart;
-    if (response->What == WatchResponse::Kind::Untagged && news && ReportsChange(response->Text)) {
+    if (response.Kind == ImapResponseKind::Untagged && news &&
+        ReportsChange(ReadStatus(response.Text))) {
       changed = true;
       continue;
     }
-    OnResponse(*response);
+    OnResponse(response);
     if (step_ == Step::Retrying || step_ == Step::Off || step_ == Step::NoPush) return;
+  }
+  if (reader_.Failed()) {
+    Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
+    return;
   }
   // One check for a block, however many changes it reports.
   if (changed) events_.FolderChanged(target_.Index);
 }
 
-void ImapWatch::OnResponse(const WatchResponse& response) {
-  if (response.What == WatchResponse::Kind::Untagged) {
-    const std::string word = UpperWord(response.Text);
-    if (word == "BYE") {
+void ImapWatch::OnResponse(const ImapResponse& response) {
+  if (response.Kind == ImapResponseKind::Untagged) {
+    const ImapStatus status = ReadStatus(response.Text);
+    if (status.Word == "BYE") {
       Lose(response.Text);
       return;
     }
     if (step_ == Step::Greeting) {
-      OnGreeting(response);
+      OnGreeting(status, response.Text);
       return;
     }
-    if (word == "CAPABILITY") {
-      capabilities_ = UpperWords(response.Text);
-      capabilities_.erase(capabilities_.begin());
-    }
+    if (status.Word == "CAPABILITY") capabilities_ = CapabilityWords(status.Text);
     return;
   }
-  if (response.What == WatchResponse::Kind::Continuation) {
+  if (response.Kind == ImapResponseKind::Continuation) {
     if (step_ == Step::Authenticate) {
       step_ = Step::Login;
       const std::string credentials = std::string(1, '\0') + target_.User + '\0' + target_.Password;
@@ -235,24 +257,23 @@ void ImapWatch::OnResponse(const WatchResponse& response) {
   OnTagged(response);
 }
 
-void ImapWatch::OnGreeting(const WatchResponse& response) {
-  const std::string word = UpperWord(response.Text);
-  if (word == "PREAUTH") {
+void ImapWatch::OnGreeting(const ImapStatus& status, const std::string& text) {
+  if (status.Word == "PREAUTH") {
     // Logged in before any STARTTLS could be asked for: nothing secret was sent, but the
     // connection stays as the server chose.
     if (target_.Security == SecurityMode::StartTls) {
-      Lose(response.Text);
+      Lose(text);
       return;
     }
-    capabilities_ = CapabilityCode(response.Text);
+    capabilities_ = CapabilityCode(status.Code);
     AfterLogin();
     return;
   }
-  if (word != "OK") {
-    Lose(response.Text);
+  if (status.Word != "OK") {
+    Lose(text);
     return;
   }
-  capabilities_ = CapabilityCode(response.Text);
+  capabilities_ = CapabilityCode(status.Code);
   if (capabilities_.empty()) {
     step_ = Step::Capability;
     SendTagged("CAPABILITY");
@@ -314,10 +335,10 @@ void ImapWatch::EnterIdle() {
   SendTagged("IDLE");
 }
 
-void ImapWatch::OnTagged(const WatchResponse& response) {
+void ImapWatch::OnTagged(const ImapResponse& response) {
   if (response.Tag != tag_) return;  // nothing of ours is outstanding under another tag
-  const std::string status = UpperWord(response.Text);
-  const bool ok = status == "OK";
+  const ImapStatus status = ReadStatus(response.Text);
+  const bool ok = status.Word == "OK";
   switch (step_) {
     case Step::Capability:
       if (!ok) return Lose(response.Text);
@@ -326,8 +347,7 @@ void ImapWatch::OnTagged(const WatchResponse& response) {
     case Step::StartTls:
       if (!ok) return Lose(response.Text);
       // Bytes after the reply and before the handshake would be taken as sent over TLS.
-      if (reader_.HasUnread())
-        return Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
+      if (unread_) return Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
       step_ = Step::Upgrade;
       if (socket_.StartTls({target_.Host, target_.TrustedFingerprint})) {
         Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
@@ -335,7 +355,7 @@ void ImapWatch::OnTagged(const WatchResponse& response) {
       return;
     case Step::Login: {
       if (!ok) return Lose(response.Text);
-      std::vector<std::string> code = CapabilityCode(response.Text);
+      std::vector<std::string> code = CapabilityCode(status.Code);
       if (!code.empty()) capabilities_ = std::move(code);
       AfterLogin();
       return;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "check/connection_security.h"
-#include "check/watch_reader.h"
+#include "check/imap_reader.h"
 #include "ports/socket.h"
 #include "ports/timer.h"
 
@@ -27,6 +27,10 @@ constexpr int kIdleRenewMs = 10 * 60 * 1000;
 // The first wait before a lost watch connects again; each loss in a row doubles it up to the
 // check interval.
 constexpr int kFirstWatchRetryMs = 30 * 1000;
+// Far above any response the watch expects (capabilities, EXAMINE, untagged news).
+inline constexpr ImapReaderLimits kWatchReaderLimits{.Text = std::size_t{256} * 1024,
+                                                     .Literal = std::size_t{256} * 1024,
+                                                     .Literals = std::size_t{256} * 1024};
 
 // What the watch needs to know of its mailbox, copied when it starts: a change of any of it
 // means a new watch.
@@ -117,9 +121,9 @@ class ImapWatch : public SocketListener {
   void OnTlsHandshake(const TlsHandshake& result) override;
 
  private:
-  void OnResponse(const WatchResponse& response);
-  void OnTagged(const WatchResponse& response);
-  void OnGreeting(const WatchResponse& response);
+  void OnResponse(const ImapResponse& response);
+  void OnTagged(const ImapResponse& response);
+  void OnGreeting(const ImapStatus& status, const std::string& text);
   void SendLogin();
   void AfterLogin();
   bool Send(std::string_view command, std::string_view logText = {});
@@ -146,7 +150,9 @@ class ImapWatch : public SocketListener {
   std::map<int, std::unique_ptr<Timer>> retryTimers_;
 
   Step step_ = Step::Off;
-  WatchReader reader_;
+  ImapReader reader_{kWatchReaderLimits};
+  // More of the server's bytes follow the response being handled.
+  bool unread_ = false;
   std::vector<std::string> capabilities_;
   std::string tag_;  // of the command whose tagged reply is due
   int tagCount_ = 0;
