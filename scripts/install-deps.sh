@@ -9,7 +9,7 @@ packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimed
 packages="$packages librsvg2-bin dpkg-dev qtkeychain-qt6-dev libglib2.0-dev"
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
-dovecot-core dovecot-pop3d xvfb trayer xdotool imagemagick python3"
+dovecot-core dovecot-pop3d dovecot-imapd xvfb trayer xdotool imagemagick python3"
   # The install test's validators; a private session bus with a stand-in notification service.
   packages="$packages desktop-file-utils appstream lintian dbus-daemon python3-dbus python3-gi \
 gnome-keyring"

@@ -99,6 +99,10 @@ std::string FindDovecot() {
 }
 
 DovecotFixture::DovecotFixture(DovecotOptions options) : options_(std::move(options)) {
+  if (options_.Imap && ::access("/usr/lib/dovecot/imap", X_OK) != 0) {
+    failure_ = "Dovecot's IMAP server is not installed (Debian package dovecot-imapd)";
+    return;
+  }
   if (FindDovecot().empty() || ::access("/usr/lib/dovecot/pop3", X_OK) != 0) {
     failure_ =
         "Dovecot with its POP3 server is not installed (Debian packages dovecot-core and "
@@ -149,7 +153,8 @@ bool DovecotFixture::WriteConfig() {
   conf << "base_dir = " << t << "/run\n"
        << "state_dir = " << t << "/state\n"
        << "log_path = " << t << "/dovecot.log\n"
-       << "protocols = pop3\n"
+       << "protocols = pop3" << (options_.Imap ? " imap" : "") << "\n"
+       << "mailbox_idle_check_interval = 1 secs\n"
        << "listen = 127.0.0.1\n"
        << TlsSettings() << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login\n"
@@ -175,6 +180,10 @@ bool DovecotFixture::WriteConfig() {
        << "    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
        << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_
        << "\n  }\n}\n"
+       << "service imap-login {\n"
+       << chroot << "  inet_listener imap {\n"
+       << "    address = 127.0.0.1\n    port = " << imapPort_ << "\n  }\n"
+       << "  inet_listener imaps {\n    port = 0\n  }\n}\n"
        << "service anvil {\n"
        << chroot << "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   std::ofstream confFile(folder_ / "dovecot.conf", std::ios::binary | std::ios::trunc);
@@ -188,6 +197,7 @@ bool DovecotFixture::WriteConfig() {
 bool DovecotFixture::Start() {
   port_ = FreeLoopbackPort();
   tlsPort_ = HasTls() ? FreeLoopbackPort() : 0;
+  imapPort_ = options_.Imap ? FreeLoopbackPort() : 0;
   if (port_ == 0 || (HasTls() && (tlsPort_ == 0 || tlsPort_ == port_))) {
     failure_ = "no free loopback port";
     return false;

@@ -18,6 +18,9 @@ struct DovecotOptions {
   // PEM files: with both set, STARTTLS on the plain port and a second, TLS-only port.
   std::string TlsCertificate;
   std::string TlsKey;
+  // IMAP too, on a port of its own (STARTTLS there with the TLS files), with IDLE news within
+  // a second of a delivery.
+  bool Imap = false;
 };
 
 class DovecotFixture {
@@ -33,6 +36,8 @@ class DovecotFixture {
   uint16_t Port() const { return port_; }
   // The TLS-only port; 0 without TLS options.
   uint16_t TlsPort() const { return tlsPort_; }
+  // The IMAP port; 0 without the Imap option.
+  uint16_t ImapPort() const { return imapPort_; }
   const DovecotOptions& Options() const { return options_; }
 
   // Puts a message into the user's Maildir the way a delivery agent does (written under
@@ -55,6 +60,7 @@ class DovecotFixture {
   pid_t pid_ = -1;
   uint16_t port_ = 0;
   uint16_t tlsPort_ = 0;
+  uint16_t imapPort_ = 0;
   uid_t mailUid_ = 0;
   gid_t mailGid_ = 0;
   int delivered_ = 0;
