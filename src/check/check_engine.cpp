@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "check/connection_security.h"
+#include "check/mail_protocol.h"
 #include "check/plain_port_hint.h"
 #include "text/own_text.h"
 #include "text/replace_hash.h"
@@ -208,6 +209,17 @@ void CheckEngine::ContinueCycle() {
     if (!EffectiveSecurity(record.Security)) {
       // Fails closed before any connection: a guess at plain would send the password in clear.
       record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownSecuritySetting);
+      record.State = MailboxState::Idle;
+      record.LastCheck = clock_.Now();
+      WriteReceiveLog(0, record.StatusText);
+      hooks_.MailboxFinished(index,
+                             {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
+    if (!EffectiveProtocol(record.Protocol)) {
+      // A dialogue the server does not expect would carry the password to it all the same.
+      record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownProtocolSetting);
       record.State = MailboxState::Idle;
       record.LastCheck = clock_.Now();
       WriteReceiveLog(0, record.StatusText);

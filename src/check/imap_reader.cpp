@@ -84,7 +84,8 @@ void ImapReader::EndLine(std::vector<ImapResponse>& out) {
     current_.LiteralEnds.push_back(text_.size());
     partStart_ = text_.size();
     current_.Literals.emplace_back();
-    current_.Literals.back().reserve(mark->Size);
+    // Grown as the bytes come: an announced size alone reserves little.
+    current_.Literals.back().reserve(std::min<std::size_t>(mark->Size, 64 * 1024));
     return;
   }
   // A blank line between responses says nothing.

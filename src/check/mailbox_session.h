@@ -86,7 +86,7 @@ class MailboxSession {
   virtual int16_t CurrentMessage() const = 0;
 };
 
-// The session for the record's protocol (POP3 today).
+// The session for the record's protocol: POP3 or IMAP.
 std::unique_ptr<MailboxSession> MakeMailboxSession(const SessionSetup& setup);
 
 }  // namespace postvane

@@ -76,6 +76,12 @@ struct MailboxRecord {
   // acknowledged UID; 0 when there is none. Kept beside UIDL, so a switch keeps both.
   uint32_t ImapUidValidity = 0;
   uint32_t ImapLastUid = 0;
+  // What an acknowledgement of the last IMAP check would save (as NewestUidl for POP3).
+  uint32_t NewestImapUidValidity = 0;
+  uint32_t NewestImapUid = 0;
+  // The UIDs whose headers Headers holds, newest first; a check with the same new messages
+  // keeps them rather than fetching them again.
+  std::vector<uint32_t> ImapHeaderUids;
   // IMAP only: keep a connection in IDLE between cycles; acknowledging marks mail read.
   int16_t Push = kTrue;
   int16_t MarkReadOnAck = kFalse;

@@ -155,15 +155,18 @@ void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messa
   const long k = static_cast<long>(record.MessageCount) - messageNumber + 1;
   // Element 0 is never filled; anything outside 1..upper bound is left alone.
   if (k < 1 || k >= static_cast<long>(record.Headers.size())) return;
-  MessageHeader& header = record.Headers[static_cast<size_t>(k)];
+  ReadMessageHeader(record.Headers[static_cast<size_t>(k)], AfterStatusLine(reply), charsets);
+}
 
+void ReadMessageHeader(MessageHeader& header, std::string_view headerSection,
+                       const CharsetConverter* charsets) {
   static constexpr std::array<std::string_view, 5> kNames{"from", "to", "subject", "x-priority",
                                                           "date"};
   static constexpr std::array<std::string MessageHeader::*, 5> kMembers{
       &MessageHeader::From, &MessageHeader::To, &MessageHeader::Subject, &MessageHeader::Priority,
       &MessageHeader::Date};
   std::array<std::optional<std::string>, kNames.size()> values;
-  FirstHeaderValues(AfterStatusLine(reply), kNames, values);
+  FirstHeaderValues(headerSection, kNames, values);
   for (size_t i = 0; i < kNames.size(); ++i) {
     if (!values[i]) continue;
     header.*kMembers[i] = DecodeHeaderText(*values[i], charsets, kMaxHeaderValueBytes);

@@ -25,5 +25,8 @@ void FinishNewCount(MailboxRecord& record);
 // Charsets beyond the built-in ones need a converter; without one their words stay encoded.
 void ExtractHeaders(MailboxRecord& record, std::string_view reply, int16_t messageNumber,
                     const CharsetConverter* charsets = nullptr);
+// The same for a header section without a status line before it (an IMAP literal).
+void ReadMessageHeader(MessageHeader& header, std::string_view headerSection,
+                       const CharsetConverter* charsets = nullptr);
 
 }  // namespace postvane

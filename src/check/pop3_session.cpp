@@ -34,10 +34,6 @@ void Release(std::string& buffer) { std::string().swap(buffer); }
 
 }  // namespace
 
-std::unique_ptr<MailboxSession> MakeMailboxSession(const SessionSetup& setup) {
-  return std::make_unique<Pop3Session>(setup);
-}
-
 Pop3Session::Pop3Session(const SessionSetup& setup)
     : record_(setup.Record),
       out_(setup.Output),

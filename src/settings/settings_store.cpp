@@ -212,7 +212,15 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   // the password's last ones, and a cut in bytes could split a character.
   const std::string storedPassword = reader.WholeBytes(section, "Password");
   std::string remoteHost = reader.Text(section, "RemoteHost");
-  const std::string remotePort = reader.Raw(section, "RemotePort", "110");
+  // An IMAP mailbox without a port uses IMAP's; a POP3 one stays on 110 as it always did.
+  const int16_t protocolCode = ReadProtocolCode(reader.Raw(section, "Protocol", "0"));
+  const std::optional<SecurityMode> securityMode =
+      EffectiveSecurity(ReadSecurityCode(reader.Raw(section, "Security", "0")));
+  const std::string remotePort = reader.Raw(
+      section, "RemotePort",
+      protocolCode == 1 && securityMode
+          ? std::to_string(UsualPort(MailProtocol::Imap, *securityMode))
+          : std::to_string(kPlainPop3Port));
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
   const std::string security = reader.Raw(section, "Security", "0");
@@ -222,7 +230,6 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
-  const std::string protocol = reader.Raw(section, "Protocol", "0");
   std::string folder = reader.Text(section, "Folder");
   const std::string uidValidity = reader.Raw(section, "ImapUidValidity", "");
   const std::string lastUid = reader.Raw(section, "ImapLastUid", "");
@@ -242,7 +249,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.WebMailUrl = std::move(webMailUrl);
   record.MarkerColor = std::move(markerColor);
   record.UIDL = std::move(uidl);
-  record.Protocol = ReadProtocolCode(protocol);
+  record.Protocol = protocolCode;
   record.Folder = std::move(folder);
   record.ImapUidValidity = ReadUid(uidValidity);
   record.ImapLastUid = ReadUid(lastUid);

@@ -65,6 +65,17 @@ enum class OwnText : int {
   OpenWebMail = 165,
   WebMailAddress = 166,
   MarkerColor = 167,
+
+  // IMAP mailboxes (200-219).
+  UnknownProtocolSetting = 200,  // the `Protocol` text is none this version knows
+  ImapFolderMissing = 201,       // '#' stands for the folder's name
+  ImapLoginRefused = 202,
+  ImapServerBye = 203,
+  ImapNoLoginAllowed = 204,  // LOGINDISABLED without a mechanism we may use
+  ImapCommandRefused = 205,
+  ImapReplyTooLong = 206,
+  ServerNotice = 207,  // before the text of a server's [ALERT]
+
   // Push (190-199).
   IdleConnectionLost = 190,  // the watch connection of an IMAP mailbox ended; it connects again
 };
