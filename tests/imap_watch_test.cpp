@@ -350,9 +350,30 @@ TEST_F(ImapWatchTest, LoginDisabledUsesAuthenticatePlainAndKeepsThePasswordOutOf
   socket.Receive("+ \r\n");
   // "\0alice\0pa"ss" in base64.
   EXPECT_EQ(SentLines().back(), "AGFsaWNlAHBhInNz");
-  EXPECT_EQ(logs.back(), "****");
+  EXPECT_EQ(logs.back(), "xxxxx");
   socket.Receive("W1 OK [CAPABILITY IMAP4rev1 IDLE] in\r\n");
   EXPECT_EQ(SentLines().back(), "W2 EXAMINE \"INBOX\"");
+}
+
+TEST_F(ImapWatchTest, PasswordBeyondSevenBitsGoesByPlainInTheFirstLineWhereOffered) {
+  target.Password = "pässword";
+  Make().Start();
+  socket.RaiseConnect();
+  socket.Receive("* OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN IDLE] ready\r\n");
+  EXPECT_EQ(SentLines().back().rfind("W1 AUTHENTICATE PLAIN AGFsaWNl", 0), 0u);
+  EXPECT_EQ(logs.back(), "W1 AUTHENTICATE PLAIN xxxxx");
+  socket.Receive("+ \r\n");  // more than PLAIN has: cancelled
+  EXPECT_EQ(SentLines().back(), "*");
+  socket.Receive("W1 NO [AUTHENTICATIONFAILED] cancelled\r\n");
+  EXPECT_EQ(watch->Current(), ImapWatch::Step::Retrying);
+}
+
+TEST_F(ImapWatchTest, FolderNamesBeyondAsciiGoInModifiedUtf7) {
+  target.Folder = "Entwürfe";
+  Make().Start();
+  socket.RaiseConnect();
+  socket.Receive("* OK [CAPABILITY IMAP4rev1 IDLE] ready\r\nW1 OK [CAPABILITY IDLE] in\r\n");
+  EXPECT_EQ(SentLines().back(), "W2 EXAMINE \"Entw&APw-rfe\"");
 }
 
 TEST_F(ImapWatchTest, LoginDisabledWithoutPlainSendsNoPassword) {

@@ -6,46 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "check/imap_words.h"
 #include "text/own_text.h"
 
 namespace postvane {
 
 namespace {
-
-// A quoted string for LOGIN; nothing when the text cannot be sent quoted (line breaks, NUL).
-std::optional<std::string> Quoted(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r' || c == '\n' || c == '\0') return std::nullopt;
-    if (c == '"' || c == '\\') out.push_back('\\');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
-}
-
-std::string Base64(std::string_view bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
-                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                       static_cast<unsigned char>(bytes[i + 2]);
-    out +=
-        {kDigits[(v >> 18) & 63], kDigits[(v >> 12) & 63], kDigits[(v >> 6) & 63], kDigits[v & 63]};
-  }
-  if (i + 1 == bytes.size()) {
-    const unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-    out += {kDigits[(v >> 18) & 63], kDigits[(v >> 12) & 63], '=', '='};
-  } else if (i + 2 == bytes.size()) {
-    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
-                       (static_cast<unsigned char>(bytes[i + 1]) << 8);
-    out += {kDigits[(v >> 18) & 63], kDigits[(v >> 12) & 63], kDigits[(v >> 6) & 63], '='};
-  }
-  return out;
-}
 
 // "* 4 EXISTS", "* 2 EXPUNGE", "* 3 FETCH (FLAGS (\Seen))": the folder changed.
 bool ReportsChange(const ImapStatus& untagged) {
@@ -239,10 +205,17 @@ void ImapWatch::OnResponse(const ImapResponse& response) {
     return;
   }
   if (response.Kind == ImapResponseKind::Continuation) {
-    if (step_ == Step::Authenticate) {
+    if (step_ == Step::Login) {
+      // A "+" after the credentials asks for more than PLAIN has: cancel.
+      Send("*");
+    } else if (step_ == Step::Authenticate) {
       step_ = Step::Login;
-      const std::string credentials = std::string(1, '\0') + target_.User + '\0' + target_.Password;
-      Send(Base64(credentials), "****");
+      std::string plain;
+      plain += '\0';
+      plain += target_.User;
+      plain += '\0';
+      plain += target_.Password;
+      Send(Base64(plain), "xxxxx");
     } else if (step_ == Step::IdleStart) {
       step_ = Step::Idling;
       replyTimer_->Stop();
@@ -292,27 +265,40 @@ void ImapWatch::SendLogin() {
     SendTagged("STARTTLS");
     return;
   }
-  if (Has("LOGINDISABLED")) {
-    if (!Has("AUTH=PLAIN")) {
-      Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
-      return;
-    }
-    step_ = Step::Authenticate;
-    capabilities_.clear();
-    SendTagged("AUTHENTICATE PLAIN");
-    return;
-  }
-  const auto user = Quoted(target_.User);
-  const auto password = Quoted(target_.Password);
-  if (!user || !password) {
-    Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
-    return;
-  }
-  step_ = Step::Login;
+  // The same choice as the check's: LOGIN where it is allowed and can carry the texts,
+  // AUTHENTICATE PLAIN otherwise.
+  const bool plainOffered = Has("AUTH=PLAIN");
+  const bool loginAllowed = !Has("LOGINDISABLED");
+  const bool quotable = SevenBitQuotable(target_.User) && SevenBitQuotable(target_.Password);
+  const std::optional<std::string> user = Quoted(target_.User);
+  const std::optional<std::string> password = Quoted(target_.Password);
   // What the server can do once logged in may differ; it says so again.
+  const bool saslInitial = Has("SASL-IR");
   capabilities_.clear();
-  tag_ = "W" + std::to_string(++tagCount_);
-  Send(tag_ + " LOGIN " + *user + " " + *password, tag_ + " LOGIN " + *user + " ****");
+  if (loginAllowed && (quotable || !plainOffered) && user && password) {
+    step_ = Step::Login;
+    tag_ = "W" + std::to_string(++tagCount_);
+    Send(tag_ + " LOGIN " + *user + " " + *password, tag_ + " LOGIN " + *user + " xxxxx");
+    return;
+  }
+  if (!plainOffered) {
+    Lose(OwnString(languageBase_,
+                   loginAllowed ? OwnText::ImapLoginRefused : OwnText::ImapNoLoginAllowed));
+    return;
+  }
+  std::string plain;
+  plain += '\0';
+  plain += target_.User;
+  plain += '\0';
+  plain += target_.Password;
+  if (saslInitial) {
+    step_ = Step::Login;
+    tag_ = "W" + std::to_string(++tagCount_);
+    Send(tag_ + " AUTHENTICATE PLAIN " + Base64(plain), tag_ + " AUTHENTICATE PLAIN xxxxx");
+    return;
+  }
+  step_ = Step::Authenticate;
+  SendTagged("AUTHENTICATE PLAIN");
 }
 
 void ImapWatch::AfterLogin() {
@@ -322,7 +308,7 @@ void ImapWatch::AfterLogin() {
     return;
   }
   step_ = Step::Examine;
-  const auto folder = Quoted(target_.Folder.empty() ? "INBOX" : target_.Folder);
+  const auto folder = Quoted(target_.Folder.empty() ? "INBOX" : ModifiedUtf7(target_.Folder));
   if (!folder) {
     Lose(OwnString(languageBase_, OwnText::ConnectionClosedByServer));
     return;

@@ -41,7 +41,7 @@ struct WatchTarget {
   SecurityMode Security = SecurityMode::Tls;
   std::string User;
   std::string Password;
-  // The folder's name as the server knows it (already encoded for the wire); INBOX when empty.
+  // The folder's name in UTF-8, as the settings hold it; INBOX when empty.
   std::string Folder;
   std::string TrustedFingerprint;
   bool operator==(const WatchTarget&) const = default;

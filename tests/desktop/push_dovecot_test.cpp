@@ -32,8 +32,7 @@ constexpr auto kPushDeadline = 30s;
 
 std::string Message(int n) {
   return "From: Sender <sender@example.org>\nTo: alice@example.org\nSubject: Push " +
-         std::to_string(n) + "\nMessage-ID: <push" + std::to_string(n) +
-         "@example.org>\n\nBody.\n";
+         std::to_string(n) + "\nMessage-ID: <push" + std::to_string(n) + "@example.org>\n\nBody.\n";
 }
 
 DovecotOptions ImapOptions() {
@@ -45,17 +44,17 @@ DovecotOptions ImapOptions() {
 class PushDovecot : public testing::Test {
  protected:
   PushDovecot()
-      : push_({.MakeSocket = [] { return std::make_unique<QtSocket>(); },
-               .MakeTimer =
-                   [](int milliseconds) { return std::make_unique<QtTimer>(milliseconds); },
-               .ReplyTimeoutMs = 5000},
-              {.CheckNow =
-                   [this](int16_t index) {
-                     pushes_.push_back(clock_.elapsed());
-                     rig_.Engine.CheckMailboxNow(index);
-                   },
-               .Log = [this](int16_t, std::string_view text) { log_ += std::string(text) + "\n"; },
-               .Lost = {}}) {
+      : push_(
+            {.MakeSocket = [] { return std::make_unique<QtSocket>(); },
+             .MakeTimer = [](int milliseconds) { return std::make_unique<QtTimer>(milliseconds); },
+             .ReplyTimeoutMs = 5000},
+            {.CheckNow =
+                 [this](int16_t index) {
+                   pushes_.push_back(clock_.elapsed());
+                   rig_.Engine.CheckMailboxNow(index);
+                 },
+             .Log = [this](int16_t, std::string_view text) { log_ += std::string(text) + "\n"; },
+             .Lost = {}}) {
     clock_.start();
   }
 
