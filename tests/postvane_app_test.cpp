@@ -510,6 +510,7 @@ class PostvaneAppPushTest : public PostvaneAppTest {
     platform.Push = &push;
     app = std::make_unique<PostvaneApp>(state, platform);
     app->StartUp(kEnglish);
+    minute.Start();
   }
 
   PushPlatform push;
@@ -549,6 +550,25 @@ TEST_F(PostvaneAppPushTest, NewsFromTheWatchChecksThatMailboxAfterTheRunningCycl
   EXPECT_EQ(socket.Connects.back().RemoteHost, "imap.test");
   EXPECT_EQ(socket.Connects.back().LocalPort, kFirstLocalPort);
   EXPECT_TRUE(app->Engine().CycleRunning());
+}
+
+TEST_F(PostvaneAppPushTest, ServerWithoutIdleLeavesTheMailboxToTheIntervalChecks) {
+  StartWithPush(kImapAndPop);
+  FakeSocket& watch = *watchSockets.at(0);
+  watch.RaiseConnect();
+  watch.Receive("* OK [CAPABILITY IMAP4rev1] hi\r\nW1 OK [CAPABILITY IMAP4rev1] in\r\n");
+  EXPECT_EQ(app->Push()->Watch(3)->Current(), ImapWatch::Step::NoPush);
+  EXPECT_FALSE(watch.Open);
+  socket.RaiseError(10061, "refused");
+  socket.RaiseError(10061, "refused");
+  ASSERT_FALSE(app->Engine().CycleRunning());
+  const std::size_t connects = socket.Connects.size();
+  for (int tick = 0; tick <= 4; ++tick) minute.Fire();  // Interval=4: the fifth tick checks
+  ASSERT_EQ(socket.Connects.size(), connects + 1);
+  socket.RaiseError(10061, "refused");
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "imap.test");
+  // Nothing of the watch came back meanwhile.
+  EXPECT_EQ(watch.Connects.size(), 1u);
 }
 
 TEST_F(PostvaneAppPushTest, WatchesFollowTheDialogAndEndWithTheProgram) {

@@ -303,8 +303,17 @@ void ImapWatch::SendLogin() {
 
 void ImapWatch::AfterLogin() {
   if (!Has("IDLE")) {
-    step_ = Step::Capability2;
-    SendTagged("CAPABILITY");
+    // The list after the login is the one that counts; without one at hand, it is asked for.
+    if (capabilities_.empty()) {
+      step_ = Step::Capability2;
+      SendTagged("CAPABILITY");
+      return;
+    }
+    // Nothing to watch with: the interval checks go on as before.
+    events_.WatchLog(target_.Index, "IDLE not offered");
+    Send("Z LOGOUT");
+    CloseConnection();
+    step_ = Step::NoPush;
     return;
   }
   step_ = Step::Examine;
@@ -348,14 +357,8 @@ void ImapWatch::OnTagged(const ImapResponse& response) {
     }
     case Step::Capability2:
       if (!ok) return Lose(response.Text);
-      if (!Has("IDLE")) {
-        // Nothing to watch with: the interval checks go on as before.
-        events_.WatchLog(target_.Index, "IDLE not offered");
-        Send("Z LOGOUT");
-        CloseConnection();
-        step_ = Step::NoPush;
-        return;
-      }
+      // An empty list too ends the watch: nothing more is asked.
+      if (capabilities_.empty()) capabilities_.push_back("IMAP4REV1");
       AfterLogin();
       return;
     case Step::Examine:
