@@ -246,23 +246,27 @@ TEST(CheckReport, JsonHoldsEveryField) {
   work.Headers = {Header("Bob", "Q\x01", "D1", "me", "1"), Header("Al\xE9", "S", "D2")};
   MailboxReport home = Box(3, "Home", 0, 0, "Password is wrong!");
   home.Security = SecurityMode::StartTls;
-  report.Mailboxes = {work, home, Disabled(Box(5, "Old", 4, 4))};
+  home.Protocol = MailProtocol::Imap;
+  MailboxReport old = Disabled(Box(5, "Old", 4, 4));
+  old.Protocol = std::nullopt;
+  report.Mailboxes = {work, home, old};
   EXPECT_EQ(
       RenderJsonReport(report),
       "{\"mailboxes\":["
       "{\"index\":0,\"name\":\"Work \\\"A\\\"\",\"enabled\":true,\"checked\":true,\"newCount\":2,"
       "\"messageCount\":7,\"status\":\"no Error\",\"error\":false,\"newestUidl\":\"u7\","
-      "\"security\":\"none\",\"headers\":[{\"from\":\"Bob\",\"to\":\"me\",\"subject\":\"Q\\u0001\","
+      "\"security\":\"none\",\"protocol\":\"pop3\",\"headers\":[{\"from\":\"Bob\",\"to\":\"me\","
+      "\"subject\":\"Q\\u0001\","
       "\"priority\":\"1\",\"date\":\"D1\"},{\"from\":\"Al\xC3\xA9\",\"to\":\"\","
       "\"subject\":\"S\",\"priority\":\"\",\"date\":\"D2\"}]},"
       "{\"index\":3,\"name\":\"Home\",\"enabled\":true,\"checked\":false,\"newCount\":0,"
       "\"messageCount\":0,"
       "\"status\":\"Password is wrong!\",\"error\":true,\"newestUidl\":\"\","
-      "\"security\":\"starttls\",\"headers\":[]},"
+      "\"security\":\"starttls\",\"protocol\":\"imap\",\"headers\":[]},"
       "{\"index\":5,\"name\":\"Old\",\"enabled\":false,\"checked\":false,\"newCount\":4,"
       "\"messageCount\":4,"
       "\"status\":\"not checked (switched off)\",\"error\":false,\"newestUidl\":\"\","
-      "\"security\":\"none\",\"headers\":[]}"
+      "\"security\":\"none\",\"protocol\":\"unknown\",\"headers\":[]}"
       "],\"newTotal\":2}\n");
 }
 

@@ -467,13 +467,20 @@ TEST(ImapSessionTest, AlertsAreShownAfterACountAndAfterAFailure) {
                 {"EXAMINE", "* 0 EXISTS\r\n* OK [UIDVALIDITY 1] x\r\n$T OK done\r\n"},
                 {"LOGOUT", "$T OK out\r\n"}});
   EXPECT_EQ(counted.Output.Outcome->Result, MailboxResult::NoNewMail);
-  EXPECT_EQ(counted.Record.StatusText, OwnString(900, OwnText::ServerNotice) + ": Quota at 95%");
+  EXPECT_EQ(counted.Record.StatusText, "") << "an alert is no failure";
+  EXPECT_EQ(counted.Record.ServerAlert, "Quota at 95%");
 
   SessionRig failed;
   failed.Start();
   failed.Play({{"", kGreeting}, {"LOGIN", "$T NO [ALERT] Account locked\x07\r\n"}});
-  EXPECT_NE(failed.Record.StatusText.find("Account locked "), std::string::npos)
-      << failed.Record.StatusText;
+  EXPECT_EQ(failed.Record.ServerAlert, "Account locked") << "control bytes go, the text stays";
+  EXPECT_TRUE(failed.Record.StatusText.starts_with(OwnString(900, OwnText::ImapLoginRefused)));
+
+  // The next check starts without the old alert.
+  failed.Output.Outcome.reset();
+  failed.Record.State = MailboxState::Connecting;
+  failed.Start();
+  EXPECT_EQ(failed.Record.ServerAlert, "");
 }
 
 TEST(ImapSessionTest, RepliesWithAnotherTagAndUntaggedOnesInBetweenChangeNothing) {

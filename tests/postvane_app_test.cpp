@@ -460,6 +460,24 @@ TEST_F(PostvaneAppTest, CycleTakesOverAnAcknowledgementSavedByAnotherProgram) {
   EXPECT_NE(Ini().find("UIDL=b7"), std::string::npos);
 }
 
+// The same for an IMAP mailbox's point, which postvane-check --ack saves beside UIDL.
+TEST_F(PostvaneAppTest, CycleTakesOverAnImapPointSavedByAnotherProgram) {
+  Start(
+      "[MailBox0]\r\nProtocol=1\r\nImapUidValidity=5\r\nImapLastUid=3\r\nUIDL=u1\r\n"
+      "[General]\r\nInterval=0\r\n");
+  EXPECT_EQ(Box(0).ImapLastUid, 3u);
+  SettingsStore other(files, state.Paths.SettingsFile, "");
+  other.SaveImapPoint(0, 6, 9);
+  app->StartCycle();
+  EXPECT_EQ(Box(0).ImapUidValidity, 6u);
+  EXPECT_EQ(Box(0).ImapLastUid, 9u);
+  EXPECT_EQ(Box(0).UIDL, "u1");
+  // The tray's own later point, whose save failed, is not undone by the file's older one.
+  Box(0).ImapLastUid = 12;
+  app->StartCycle();
+  EXPECT_EQ(Box(0).ImapLastUid, 12u);
+}
+
 TEST_F(PostvaneAppTest, OutOfTurnCheckOfOneMailboxNotifiesAsACycleDoes) {
   Start(
       "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"

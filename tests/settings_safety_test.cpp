@@ -180,6 +180,10 @@ class SavingActions : public UidlStore {
     ++Saves;
     store_.SaveUidl(index, uidl);
   }
+  void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) override {
+    ++Saves;
+    store_.SaveImapPoint(index, uidValidity, lastUid);
+  }
   int Saves = 0;
 
  private:

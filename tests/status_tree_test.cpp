@@ -12,6 +12,7 @@
 #include "check/secure_failure_text.h"
 #include "fakes/fake_date_text.h"
 #include "text/display_text.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -177,6 +178,19 @@ TEST_F(StatusTreeTest, RejectedCertificateIsDetailedUnderTheStatusLine) {
   EXPECT_NE(details[0].find("CN=pop.test"), std::string::npos);
   // A mailbox without one has no such lines.
   for (const StatusNode& node : nodes) EXPECT_NE(node.Parent, "Eintrag 43");
+}
+
+TEST_F(StatusTreeTest, ServerAlertIsShownUnderTheStatusLineAsPlainText) {
+  Box(2).Enabled = kTrue;
+  Box(2).ServerAlert = "Quota <b>95%</b> \x1b[2J";
+  Box(3).Enabled = kTrue;
+  std::vector<std::string> shown;
+  for (const StatusNode& node : Build()) {
+    if (node.Parent == "Eintrag 42" || node.Parent == "Eintrag 43") shown.push_back(node.Text);
+  }
+  EXPECT_EQ(shown, std::vector<std::string>{OwnString(state.LanguageBase, OwnText::ServerNotice) +
+                                            ": " + DisplayText(Box(2).ServerAlert)});
+  EXPECT_EQ(shown[0].find('\x1b'), std::string::npos);
 }
 
 TEST_F(StatusTreeTest, DisabledMailboxIsAbsentEvenWithNewMail) {

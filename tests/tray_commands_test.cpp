@@ -172,3 +172,50 @@ TEST_F(TrayCommandsTest, MDaemonCommandRequestsProcessing) {
 
 }  // namespace
 }  // namespace postvane
+
+namespace postvane {
+namespace {
+
+// IMAP mailboxes: the acknowledgement saves the point the last check read, not a unique-id.
+TEST(ImapAcknowledgeTest, SavesTheNewestPointOnlyWhenAFolderWasReadAndItMoved) {
+  struct Row {
+    const char* name;
+    uint32_t savedValidity, savedUid, newestValidity, newestUid;
+    bool saved;
+  };
+  const Row rows[] = {{"FirstPoint", 0, 0, 77, 9, true},
+                      {"Moved", 77, 4, 77, 9, true},
+                      {"NewValidity", 76, 40, 77, 2, true},
+                      {"NoFolderReadYet", 77, 4, 0, 0, false},
+                      {"Unchanged", 77, 9, 77, 9, false}};
+  for (const Row& row : rows) {
+    ProgramState state;
+    CallLog log;
+    FakeAppActions actions(&log);
+    MailboxRecord& box = state.Mailboxes[4];
+    box.Protocol = 1;
+    box.UIDL = "pop-id";
+    box.NewestUidl = "other-pop-id";
+    box.ImapUidValidity = row.savedValidity;
+    box.ImapLastUid = row.savedUid;
+    box.NewestImapUidValidity = row.newestValidity;
+    box.NewestImapUid = row.newestUid;
+    box.NewCount = 3;
+    AcknowledgeMailbox(state, actions, 4);
+    EXPECT_EQ(box.NewCount, 0) << row.name;
+    EXPECT_EQ(box.UIDL, "pop-id") << row.name << ": the POP3 position stays";
+    EXPECT_TRUE(actions.SavedUidls.empty()) << row.name;
+    if (row.saved) {
+      EXPECT_EQ(actions.SavedImapPoints,
+                (std::vector<FakeAppActions::SavedPoint>{{4, row.newestValidity, row.newestUid}}))
+          << row.name;
+      EXPECT_EQ(box.ImapLastUid, row.newestUid) << row.name;
+    } else {
+      EXPECT_TRUE(actions.SavedImapPoints.empty()) << row.name;
+      EXPECT_EQ(box.ImapLastUid, row.savedUid) << row.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace postvane

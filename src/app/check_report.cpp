@@ -21,6 +21,11 @@ void AppendHex4(std::string& out, unsigned value) {
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
 }
 
+const char* ProtocolName(std::optional<MailProtocol> protocol) {
+  if (!protocol) return "unknown";
+  return *protocol == MailProtocol::Imap ? "imap" : "pop3";
+}
+
 const char* SecurityName(std::optional<SecurityMode> mode) {
   if (!mode) return "unknown";
   switch (*mode) {
@@ -63,6 +68,7 @@ CheckReport MakeCheckReport(const ProgramState& state, const std::vector<int16_t
     mailbox.Result = results[static_cast<std::size_t>(index)];
     mailbox.NewestUidl = record.NewestUidl;
     mailbox.Security = EffectiveSecurity(record.Security);
+    mailbox.Protocol = EffectiveProtocol(record.Protocol);
     mailbox.RejectedCertificate = record.RejectedCertificate;
     // Element 0 is never filled; element 1 is the newest message.
     for (std::size_t k = 1; k < record.Headers.size(); ++k) {
@@ -183,6 +189,7 @@ std::string RenderJsonReport(const CheckReport& report) {
              ",\"validUntil\":" + JsonString(certificate.ValidUntil) +
              ",\"sha256\":" + JsonString(FingerprintWithColons(certificate.Fingerprint)) + "}";
     }
+    out += ",\"protocol\":" + JsonString(ProtocolName(mailbox.Protocol));
     out += ",\"headers\":[";
     bool firstHeader = true;
     for (const MessageHeader& header : mailbox.Headers) {

@@ -10,6 +10,7 @@
 
 #include "app/program_state.h"
 #include "check/connection_security.h"
+#include "check/mail_protocol.h"
 #include "check/mailbox_outcome.h"
 #include "ports/tls_handshake.h"
 
@@ -30,6 +31,8 @@ struct MailboxReport {
   std::string NewestUidl;
   // Nothing when the stored `Security` text is not a known one.
   std::optional<SecurityMode> Security = SecurityMode::None;
+  // Nothing when the stored `Protocol` text is not a known one.
+  std::optional<MailProtocol> Protocol = MailProtocol::Pop3;
   // The server's certificate when the check failed on it; empty otherwise.
   TlsCertificate RejectedCertificate;
   // Newest message first, as the status window lists them.

@@ -25,6 +25,12 @@ class UidlSaver final : public UidlStore {
     if (!settings_.LastWriteSucceeded()) allSaved_ = false;
   }
 
+  void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) override {
+    if (!allSaved_) return;
+    settings_.SaveImapPoint(index, uidValidity, lastUid);
+    if (!settings_.LastWriteSucceeded()) allSaved_ = false;
+  }
+
   bool AllSaved() const { return allSaved_; }
 
  private:

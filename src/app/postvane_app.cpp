@@ -199,6 +199,8 @@ std::optional<std::string> PostvaneApp::StatusNodeTextOnCollapse(std::string_vie
 void PostvaneApp::LoadMailbox(int16_t index) {
   settings_.LoadMailbox(state_.Mailboxes[index], index);
   fileUidls_[index] = state_.Mailboxes[index].UIDL;
+  fileImapPoints_[index] = {state_.Mailboxes[index].ImapUidValidity,
+                            state_.Mailboxes[index].ImapLastUid};
 }
 
 void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
@@ -206,6 +208,11 @@ void PostvaneApp::LoadGeneral() { settings_.LoadGeneral(state_.General); }
 void PostvaneApp::SaveUidl(int16_t index, const std::string& uidl) {
   settings_.SaveUidl(index, uidl);
   if (settings_.LastWriteSucceeded()) fileUidls_[index] = uidl;
+}
+
+void PostvaneApp::SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) {
+  settings_.SaveImapPoint(index, uidValidity, lastUid);
+  if (settings_.LastWriteSucceeded()) fileImapPoints_[index] = {uidValidity, lastUid};
 }
 
 void PostvaneApp::NoteMailboxSections() {
@@ -220,6 +227,14 @@ void PostvaneApp::AdoptUidlsSavedElsewhere() {
     if ((*saved)[i] == fileUidls_[i]) continue;
     fileUidls_[i] = (*saved)[i];
     state_.Mailboxes[i].UIDL = (*saved)[i];
+  }
+  const auto points = settings_.LoadImapPoints();
+  if (!points) return;
+  for (int i = 0; i < kUserMailboxes; ++i) {
+    if ((*points)[i] == fileImapPoints_[i]) continue;
+    fileImapPoints_[i] = (*points)[i];
+    state_.Mailboxes[i].ImapUidValidity = (*points)[i].UidValidity;
+    state_.Mailboxes[i].ImapLastUid = (*points)[i].LastUid;
   }
 }
 

@@ -136,6 +136,7 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void LoadMailbox(int16_t index) override;
   void LoadGeneral() override;
   void SaveUidl(int16_t index, const std::string& uidl) override;
+  void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) override;
   bool CheckUnderWay() const override;
   // Another program (postvane-check --ack) may have acknowledged mail since the file was read;
   // its unique-id counts, or that mail would show as new again.
@@ -154,6 +155,8 @@ class PostvaneApp : public CycleHooks, private AppActions {
   std::unique_ptr<PushWatches> push_;
   // Each mailbox's unique-id as this program last read or wrote it in the file.
   std::array<std::string, kUserMailboxes> fileUidls_;
+  // The same for the IMAP points.
+  std::array<ImapPoint, kUserMailboxes> fileImapPoints_{};
 };
 
 }  // namespace postvane

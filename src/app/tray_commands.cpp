@@ -2,6 +2,7 @@
 #include "app/tray_commands.h"
 
 #include "app/mdaemon.h"
+#include "check/mail_protocol.h"
 #include "check/mailbox_table.h"
 
 namespace postvane {
@@ -9,8 +10,18 @@ namespace postvane {
 void AcknowledgeMailbox(ProgramState& state, UidlStore& uidls, int index) {
   if (index < 0 || index >= kUserMailboxes) return;
   MailboxRecord& mailbox = state.Mailboxes[index];
-  // No listing read since start-up: copying the empty id would erase the saved position.
-  if (!mailbox.NewestUidl.empty()) {
+  if (EffectiveProtocol(mailbox.Protocol) == MailProtocol::Imap) {
+    // No folder read since start-up (no UIDVALIDITY yet): the saved point stays.
+    const bool moved = mailbox.NewestImapUidValidity != mailbox.ImapUidValidity ||
+                       mailbox.NewestImapUid != mailbox.ImapLastUid;
+    if (mailbox.NewestImapUidValidity != 0 && moved) {
+      mailbox.ImapUidValidity = mailbox.NewestImapUidValidity;
+      mailbox.ImapLastUid = mailbox.NewestImapUid;
+      uidls.SaveImapPoint(static_cast<int16_t>(index), mailbox.ImapUidValidity,
+                          mailbox.ImapLastUid);
+    }
+  } else if (!mailbox.NewestUidl.empty()) {
+    // No listing read since start-up: copying the empty id would erase the saved position.
     mailbox.UIDL = mailbox.NewestUidl;
     uidls.SaveUidl(static_cast<int16_t>(index), mailbox.UIDL);
   }

@@ -10,6 +10,8 @@ class UidlStore {
  public:
   virtual ~UidlStore() = default;
   virtual void SaveUidl(int16_t index, const std::string& uidl) = 0;
+  // An IMAP mailbox's point: its UIDVALIDITY and the highest acknowledged UID.
+  virtual void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) = 0;
 };
 
 }  // namespace postvane

@@ -105,6 +105,7 @@ bool ImapSession::Securing() const {
 
 void ImapSession::OnConnected() {
   if (step_ != Step::Connecting) return;
+  record_.ServerAlert.clear();
   const std::optional<SecurityMode> known = EffectiveSecurity(record_.Security);
   if (!known) {
     out_.StopConnectTimeout();
@@ -271,9 +272,10 @@ void ImapSession::OnUntagged(const ImapResponse& response) {
 
 void ImapSession::NoteAlert(const ImapStatus& status) {
   // Several alerts are joined, but their sum stays as short as one server text.
-  if (!EqualsNoCase(status.Code, "ALERT") || alert_.size() >= kServerTextLimit) return;
-  if (!alert_.empty()) alert_ += ' ';
-  alert_ += ServerText(status.Text);
+  std::string& alert = record_.ServerAlert;
+  if (!EqualsNoCase(status.Code, "ALERT") || alert.size() >= kServerTextLimit) return;
+  if (!alert.empty()) alert += ' ';
+  alert += ServerText(status.Text);
 }
 
 void ImapSession::OnGreeting(const ImapStatus& status) {
@@ -555,8 +557,6 @@ void ImapSession::Fail(OwnText id, std::string_view serverText) {
 }
 
 void ImapSession::FailWithText(std::string text) {
-  if (!alert_.empty())
-    text += " - " + OwnString(languageBase_, OwnText::ServerNotice) + ": " + alert_;
   record_.StatusText = std::move(text);
   out_.Log(0, record_.StatusText);
   EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record_.StatusText});
@@ -571,10 +571,7 @@ void ImapSession::FinishCounted() {
   // As after POP3's QUIT: the record shows the last step until the engine moves on.
   record_.State = MailboxState::QuitSent;
   step_ = Step::Ended;
-  // The server's alert is what the status line shows after a check that got through.
-  record_.StatusText = alert_.empty()
-                           ? std::string()
-                           : OwnString(languageBase_, OwnText::ServerNotice) + ": " + alert_;
+  record_.StatusText.clear();
   out_.Finish({record_.NewCount > 0 ? MailboxResult::NewMail : MailboxResult::NoNewMail,
                NotCheckedReason::None,
                {}});

@@ -103,8 +103,6 @@ class ImapSession : public MailboxSession {
   std::vector<std::string> capabilities_;
   // The SASL PLAIN answer waits for the server's "+".
   std::string pendingCredentials_;
-  // The server's [ALERT] texts, shown with the outcome.
-  std::string alert_;
 
   uint32_t exists_ = 0;
   uint32_t uidValidity_ = 0;

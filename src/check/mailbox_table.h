@@ -82,6 +82,9 @@ struct MailboxRecord {
   // The UIDs whose headers Headers holds, newest first; a check with the same new messages
   // keeps them rather than fetching them again.
   std::vector<uint32_t> ImapHeaderUids;
+  // What the server's [ALERT] responses said during the last check: shown beside the outcome,
+  // never taken for a failure.
+  std::string ServerAlert;
   // IMAP only: keep a connection in IDLE between cycles; acknowledging marks mail read.
   int16_t Push = kTrue;
   int16_t MarkReadOnAck = kFalse;

@@ -216,11 +216,11 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const int16_t protocolCode = ReadProtocolCode(reader.Raw(section, "Protocol", "0"));
   const std::optional<SecurityMode> securityMode =
       EffectiveSecurity(ReadSecurityCode(reader.Raw(section, "Security", "0")));
-  const std::string remotePort = reader.Raw(
-      section, "RemotePort",
-      protocolCode == 1 && securityMode
-          ? std::to_string(UsualPort(MailProtocol::Imap, *securityMode))
-          : std::to_string(kPlainPop3Port));
+  const std::string remotePort =
+      reader.Raw(section, "RemotePort",
+                 protocolCode == 1 && securityMode
+                     ? std::to_string(UsualPort(MailProtocol::Imap, *securityMode))
+                     : std::to_string(kPlainPop3Port));
   const std::string enabled = reader.Raw(section, "Enabled", "");
   const std::string lastMail = reader.Raw(section, "LastMail", "");
   const std::string security = reader.Raw(section, "Security", "0");
@@ -349,6 +349,18 @@ std::optional<std::array<std::string, kUserMailboxes>> SettingsStore::LoadUidls(
   std::array<std::string, kUserMailboxes> uidls;
   for (int16_t i = 0; i < kUserMailboxes; ++i) uidls[i] = reader.Raw(MailboxSection(i), "UIDL", "");
   return uidls;
+}
+
+std::optional<std::array<ImapPoint, kUserMailboxes>> SettingsStore::LoadImapPoints() {
+  if (!files_.IsPlainFile(settingsFile_)) return std::nullopt;
+  Reader reader(files_, settingsFile_);
+  if (!reader.Read()) return std::nullopt;
+  std::array<ImapPoint, kUserMailboxes> points;
+  for (int16_t i = 0; i < kUserMailboxes; ++i) {
+    points[i] = {ReadUid(reader.Raw(MailboxSection(i), "ImapUidValidity", "")),
+                 ReadUid(reader.Raw(MailboxSection(i), "ImapLastUid", ""))};
+  }
+  return points;
 }
 
 bool SettingsStore::HasMailboxSection() {

@@ -28,6 +28,13 @@ uint32_t ReadUid(std::string_view text);
 // Reverses the bytes and maps each code c to 256 - c (0 stays 0); its own inverse.
 std::string TransformPassword(std::string_view bytes);
 
+// The acknowledged point of an IMAP mailbox as the file holds it.
+struct ImapPoint {
+  uint32_t UidValidity = 0;
+  uint32_t LastUid = 0;
+  bool operator==(const ImapPoint&) const = default;
+};
+
 class SettingsStore {
  public:
   SettingsStore(FileSystem& files, std::string settingsFile, std::string defaultSoundFile);
@@ -52,6 +59,8 @@ class SettingsStore {
   // The saved unique-id of every user mailbox, from one read of the file; nullopt when the
   // file cannot be read.
   std::optional<std::array<std::string, kUserMailboxes>> LoadUidls();
+  // The same for the IMAP points.
+  std::optional<std::array<ImapPoint, kUserMailboxes>> LoadImapPoints();
 
   // The file exists and holds at least one mailbox section. A file that does not is left
   // alone, but the user is told.

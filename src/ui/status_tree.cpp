@@ -2,8 +2,9 @@
 #include "ui/status_tree.h"
 
 #include "check/mailbox_table.h"
-#include "text/display_text.h"
 #include "check/secure_failure_text.h"
+#include "text/display_text.h"
+#include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
@@ -119,6 +120,12 @@ std::vector<StatusNode> BuildStatusTree(const CheckState& state, const DateText&
     for (std::size_t k = 0; k < details.size(); ++k) {
       nodes.push_back(
           {statusKey, "Eintrag 12" + digit + "." + std::to_string(k), DisplayText(details[k])});
+    }
+    // What an IMAP server asked to be shown ([ALERT]), as plain text like every server text.
+    if (!mailbox.ServerAlert.empty()) {
+      nodes.push_back({statusKey, "Eintrag 13" + digit,
+                       OwnString(state.LanguageBase, OwnText::ServerNotice) + ": " +
+                           DisplayText(mailbox.ServerAlert)});
     }
   }
   return nodes;

@@ -20,6 +20,12 @@ class FakeAppActions : public AppActions {
 
   bool UnderWay = false;  // what CheckUnderWay answers
   std::vector<std::pair<int16_t, std::string>> SavedUidls;
+  struct SavedPoint {
+    int16_t Index;
+    uint32_t UidValidity, LastUid;
+    bool operator==(const SavedPoint&) const = default;
+  };
+  std::vector<SavedPoint> SavedImapPoints;
   int CheckCycles = 0;
   // Optional hooks, run after the call is logged.
   std::function<void(int16_t)> OnLoadMailbox;
@@ -37,6 +43,11 @@ class FakeAppActions : public AppActions {
   void SaveUidl(int16_t index, const std::string& uidl) override {
     SavedUidls.emplace_back(index, uidl);
     log_->push_back("SaveUidl(" + std::to_string(index) + "," + uidl + ")");
+  }
+  void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) override {
+    SavedImapPoints.push_back({index, uidValidity, lastUid});
+    log_->push_back("SaveImapPoint(" + std::to_string(index) + "," + std::to_string(uidValidity) +
+                    "," + std::to_string(lastUid) + ")");
   }
   void StartCycle() override {
     ++CheckCycles;
