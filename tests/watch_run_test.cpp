@@ -17,6 +17,7 @@
 #include "fakes/fake_timer.h"
 #include "settings/program_paths.h"
 #include "settings/settings_store.h"
+#include "text/own_text.h"
 
 namespace postvane {
 namespace {
@@ -162,7 +163,7 @@ TEST(WatchRunTest, OptionsThatMakeNoSenseWithAWatchAreUsageErrors) {
   }
 }
 
-TEST(WatchRunTest, PushNewsChecksThatMailboxAtOnceAndTheEndLogsOut) {
+TEST(WatchRunTest, PushNewsChecksThatMailboxAtOnceAndALostWatchIsSaid) {
   WatchRig rig;
   rig.Files.Files[kSettings] = Settings(kImapMailbox);
   rig.WhileRunning = [](WatchRig& r) {
@@ -179,10 +180,16 @@ TEST(WatchRunTest, PushNewsChecksThatMailboxAtOnceAndTheEndLogsOut) {
     watch.Receive("* 1 EXISTS\r\n");
     ASSERT_EQ(r.Socket.Connects.size(), connects + 1);
     EXPECT_EQ(r.Socket.Connects.back().RemoteHost, "imap.test");
+    EXPECT_EQ(r.Err.str(), "");
+    // A lost watch is said on stderr, in the user's language, the server's words as text.
+    watch.Receive("* BYE going \x1b[31mdown\r\n");
+    EXPECT_EQ(r.Err.str(), "postvane-check: Imap: " + OwnString(900, OwnText::IdleConnectionLost) +
+                               " - BYE going \xEF\xBF\xBD[31mdown\n");
   };
   EXPECT_EQ(rig.Run({"--watch", "--mailbox", "0", "--mailbox", "2"}), 0);
   FakeSocket& watch = *rig.WatchSockets.at(0);
-  EXPECT_EQ(watch.LastLine(), "Z LOGOUT");
+  // The end closes everything; the watch waiting to connect again does not.
+  EXPECT_EQ(watch.Connects.size(), 1u);
   EXPECT_FALSE(watch.Open);
   EXPECT_FALSE(rig.Socket.Open);
 }

@@ -20,7 +20,7 @@ namespace {
 
 int RunWatch(const OneShotPlatform& platform, const CheckOptions& options, ProgramState& state,
              SettingsStore& settings, Socket& socket, Timer& timeout, Timer& timerQuit,
-             int16_t languageBase, std::ostream& out) {
+             int16_t languageBase, std::ostream& out, std::ostream& err) {
   // The limit of a whole mailbox check, as in the tray: a trickling server cannot hold a run
   // that never ends by itself.
   const std::unique_ptr<Timer> checkLimit = platform.MakeTimer(kCheckLimitTickMs);
@@ -34,7 +34,7 @@ int RunWatch(const OneShotPlatform& platform, const CheckOptions& options, Progr
                         .ReplyTimeoutMs = ReplyTimeoutMs(platform.ReplyTimeoutSetting)};
   }
   WatchRun run(state, limited, timeout, timerQuit, platform.MakeTimer, platform.SystemClock,
-               platform.Files, settings, push ? &*push : nullptr, options.Json, out);
+               platform.Files, settings, push ? &*push : nullptr, options.Json, out, err);
   if (platform.Charsets != nullptr) run.Engine().SetCharsetConverter(*platform.Charsets);
   if (platform.QuitOnSignals) platform.QuitOnSignals();
   run.Start(options.Mailboxes, languageBase);
@@ -98,7 +98,7 @@ int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ost
   const std::unique_ptr<Timer> timerQuit = platform.MakeTimer(kQuitWaitMs);
   if (options.Watch) {
     return RunWatch(platform, options, state, settings, socket, *timeout, *timerQuit, languageBase,
-                    out);
+                    out, err);
   }
   const std::unique_ptr<Timer> deadline = platform.MakeTimer(options.TimeoutSeconds * 1000);
   CheckRun run(state, socket, *timeout, *timerQuit, *deadline, platform.SystemClock, files,

@@ -4,31 +4,45 @@
 #include <algorithm>
 #include <string>
 
+#include "text/display_text.h"
+#include "text/own_text.h"
+
 namespace postvane {
 
 WatchRun::WatchRun(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
                    const TimerMaker& makeTimer, Clock& clock, FileSystem& files,
-                   SettingsStore& settings, const PushPlatform* push, bool json, std::ostream& out)
+                   SettingsStore& settings, const PushPlatform* push, bool json, std::ostream& out,
+                   std::ostream& err)
     : state_(state),
       settings_(settings),
       makeTimer_(makeTimer),
       json_(json),
       out_(out),
+      err_(err),
       // A server that cannot be reached fails its mailbox; the next poll tries again.
       engine_(state, socket, timeout, timerQuit, clock, files, *this,
               {state.General.ReceiveLog, state.Paths.ReceiveLog},
               ConnectFailurePolicy::FailAndGoOn) {
   if (push != nullptr) {
     push_ = std::make_unique<PushWatches>(
-        *push,
-        PushWatches::Events{.CheckNow = [this](int16_t index) { CheckNow(index); },
-                            .Log =
-                                [this](int16_t index, std::string_view text) {
-                                  engine_.WriteReceiveLog(
-                                      0, state_.Mailboxes[static_cast<std::size_t>(index)].Name +
-                                             " IDLE: " + std::string(text));
-                                },
-                            .Lost = {}});
+        *push, PushWatches::Events{
+                   .CheckNow = [this](int16_t index) { CheckNow(index); },
+                   .Log =
+                       [this](int16_t index, std::string_view text) {
+                         engine_.WriteReceiveLog(
+                             0, state_.Mailboxes[static_cast<std::size_t>(index)].Name +
+                                    " IDLE: " + std::string(text));
+                       },
+                   // Push matters to whoever reads the lines: its loss is said, the
+                   // polls go on meanwhile.
+                   .Lost =
+                       [this](int16_t index, std::string_view reason, int) {
+                         err_ << "postvane-check: "
+                              << DisplayText(state_.Mailboxes[static_cast<std::size_t>(index)].Name)
+                              << ": " << OwnString(state_.LanguageBase, OwnText::IdleConnectionLost)
+                              << " - " << DisplayText(reason) << '\n'
+                              << std::flush;
+                       }});
   }
 }
 

@@ -28,7 +28,7 @@ class WatchRun : public CycleHooks {
   // state.Paths must be set. `push` may be null: then every mailbox is polled.
   WatchRun(ProgramState& state, Socket& socket, Timer& timeout, Timer& timerQuit,
            const TimerMaker& makeTimer, Clock& clock, FileSystem& files, SettingsStore& settings,
-           const PushPlatform* push, bool json, std::ostream& out);
+           const PushPlatform* push, bool json, std::ostream& out, std::ostream& err);
   ~WatchRun() override;
   WatchRun(const WatchRun&) = delete;
   WatchRun& operator=(const WatchRun&) = delete;
@@ -59,6 +59,7 @@ class WatchRun : public CycleHooks {
   TimerMaker makeTimer_;
   bool json_;
   std::ostream& out_;
+  std::ostream& err_;
   std::vector<int16_t> selected_;
   std::vector<int16_t> listed_;
   MailboxResults results_{};

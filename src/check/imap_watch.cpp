@@ -134,6 +134,8 @@ bool ImapWatch::SendTagged(std::string_view command, std::string_view logText) {
 
 void ImapWatch::OnConnect() {
   if (step_ != Step::Connecting) return;
+  // The handshake and the greeting get a whole time-out of their own.
+  WaitForReply();
   if (target_.Security == SecurityMode::Tls) {
     step_ = Step::Handshake;
     if (socket_.StartTls({target_.Host, target_.TrustedFingerprint})) {
