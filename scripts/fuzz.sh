@@ -31,7 +31,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
 done
-[ -n "$targets" ] || targets="fuzz_cycle fuzz_dialogue fuzz_rules fuzz_settings fuzz_headers fuzz_certificate fuzz_imap_reader"
+[ -n "$targets" ] || targets="fuzz_cycle fuzz_dialogue fuzz_rules fuzz_settings fuzz_headers fuzz_certificate fuzz_imap_reader fuzz_imap_session"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 configure() {

@@ -17,9 +17,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "support/pop3_raw_client.h"
 
@@ -99,14 +101,11 @@ std::string FindDovecot() {
 }
 
 DovecotFixture::DovecotFixture(DovecotOptions options) : options_(std::move(options)) {
-  if (options_.Imap && ::access("/usr/lib/dovecot/imap", X_OK) != 0) {
-    failure_ = "Dovecot's IMAP server is not installed (Debian package dovecot-imapd)";
-    return;
-  }
-  if (FindDovecot().empty() || ::access("/usr/lib/dovecot/pop3", X_OK) != 0) {
+  if (FindDovecot().empty() || ::access("/usr/lib/dovecot/pop3", X_OK) != 0 ||
+      (options_.Imap && ::access("/usr/lib/dovecot/imap", X_OK) != 0)) {
     failure_ =
-        "Dovecot with its POP3 server is not installed (Debian packages dovecot-core and "
-        "dovecot-pop3d; scripts/install-deps.sh installs them)";
+        "Dovecot with its POP3 and IMAP servers is not installed (Debian packages dovecot-core, "
+        "dovecot-pop3d and dovecot-imapd; scripts/install-deps.sh installs them)";
     return;
   }
   folder_ = MakeFolder();
@@ -147,6 +146,14 @@ std::string DovecotFixture::TlsSettings() const {
          "\nssl_dh = </usr/share/dovecot/dh.pem\n";
 }
 
+std::string DovecotFixture::ImapService(const std::string& chroot) const {
+  if (!options_.Imap) return {};
+  // The TLS-only listener must exist in any case, or Dovecot takes port 993 for it.
+  return "service imap-login {\n" + chroot + "  inet_listener imap {\n    address = 127.0.0.1\n" +
+         "    port = " + std::to_string(imapPort_) + "\n  }\n  inet_listener imaps {\n" +
+         "    address = 127.0.0.1\n    port = " + std::to_string(imapTlsPort_) + "\n  }\n}\n";
+}
+
 bool DovecotFixture::WriteConfig() {
   const std::string t = folder_.string();
   std::ostringstream conf;
@@ -154,6 +161,7 @@ bool DovecotFixture::WriteConfig() {
        << "state_dir = " << t << "/state\n"
        << "log_path = " << t << "/dovecot.log\n"
        << "protocols = pop3" << (options_.Imap ? " imap" : "") << "\n"
+       // IDLE news within a second even where inotify cannot see the delivery.
        << "mailbox_idle_check_interval = 1 secs\n"
        << "listen = 127.0.0.1\n"
        << TlsSettings() << "disable_plaintext_auth = no\n"
@@ -180,11 +188,7 @@ bool DovecotFixture::WriteConfig() {
        << "    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
        << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_
        << "\n  }\n}\n"
-       << "service imap-login {\n"
-       << chroot << "  inet_listener imap {\n"
-       << "    address = 127.0.0.1\n    port = " << imapPort_ << "\n  }\n"
-       << "  inet_listener imaps {\n    port = 0\n  }\n}\n"
-       << "service anvil {\n"
+       << ImapService(chroot) << "service anvil {\n"
        << chroot << "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   std::ofstream confFile(folder_ / "dovecot.conf", std::ios::binary | std::ios::trunc);
   confFile << conf.str();
@@ -198,7 +202,14 @@ bool DovecotFixture::Start() {
   port_ = FreeLoopbackPort();
   tlsPort_ = HasTls() ? FreeLoopbackPort() : 0;
   imapPort_ = options_.Imap ? FreeLoopbackPort() : 0;
-  if (port_ == 0 || (HasTls() && (tlsPort_ == 0 || tlsPort_ == port_))) {
+  imapTlsPort_ = options_.Imap && HasTls() ? FreeLoopbackPort() : 0;
+  // Every listener asked for gets a port of its own (0 keeps one closed).
+  std::vector<uint16_t> wanted{port_};
+  if (HasTls()) wanted.push_back(tlsPort_);
+  if (options_.Imap) wanted.push_back(imapPort_);
+  if (options_.Imap && HasTls()) wanted.push_back(imapTlsPort_);
+  const std::set<uint16_t> distinct(wanted.begin(), wanted.end());
+  if (distinct.size() != wanted.size() || distinct.count(0) != 0) {
     failure_ = "no free loopback port";
     return false;
   }
@@ -256,7 +267,13 @@ bool DovecotFixture::WaitUntilReady() {
     }
     Pop3RawClient probe;
     probe.TimeoutMs = 2000;
-    if (probe.Connect(port_) && probe.ReadLine().starts_with("+OK")) return true;
+    Pop3RawClient imapProbe;
+    imapProbe.TimeoutMs = 2000;
+    if (probe.Connect(port_) && probe.ReadLine().starts_with("+OK") &&
+        (!options_.Imap ||
+         (imapProbe.Connect(imapPort_) && imapProbe.ReadLine().starts_with("* OK")))) {
+      return true;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;

@@ -18,8 +18,7 @@ struct DovecotOptions {
   // PEM files: with both set, STARTTLS on the plain port and a second, TLS-only port.
   std::string TlsCertificate;
   std::string TlsKey;
-  // IMAP too, on a port of its own (STARTTLS there with the TLS files), with IDLE news within
-  // a second of a delivery.
+  // IMAP beside POP3: a plain (STARTTLS with TLS options) and, with TLS, a TLS-only port.
   bool Imap = false;
 };
 
@@ -36,8 +35,9 @@ class DovecotFixture {
   uint16_t Port() const { return port_; }
   // The TLS-only port; 0 without TLS options.
   uint16_t TlsPort() const { return tlsPort_; }
-  // The IMAP port; 0 without the Imap option.
+  // The IMAP ports; 0 without the Imap option (the TLS one also without TLS options).
   uint16_t ImapPort() const { return imapPort_; }
+  uint16_t ImapTlsPort() const { return imapTlsPort_; }
   const DovecotOptions& Options() const { return options_; }
 
   // Puts a message into the user's Maildir the way a delivery agent does (written under
@@ -54,6 +54,7 @@ class DovecotFixture {
   bool WaitUntilReady();
   bool HasTls() const { return !options_.TlsCertificate.empty() && !options_.TlsKey.empty(); }
   std::string TlsSettings() const;
+  std::string ImapService(const std::string& chroot) const;
 
   DovecotOptions options_;
   std::filesystem::path folder_;
@@ -61,6 +62,7 @@ class DovecotFixture {
   uint16_t port_ = 0;
   uint16_t tlsPort_ = 0;
   uint16_t imapPort_ = 0;
+  uint16_t imapTlsPort_ = 0;
   uid_t mailUid_ = 0;
   gid_t mailGid_ = 0;
   int delivered_ = 0;
