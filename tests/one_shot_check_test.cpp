@@ -74,6 +74,8 @@ struct OneShotRig {
             },
         .Quit = [this] { ++Quits; },
         .ReplyTimeoutSetting = replyTimeout,
+        .MakeSocket = {},
+        .QuitOnSignals = {},
     };
     return RunOneShotCheck(platform, Out, Err);
   }

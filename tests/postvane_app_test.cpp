@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/first_use.h"
-#include "settings/program_paths.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_date_text.h"
@@ -194,8 +193,7 @@ TEST_F(PostvaneAppTest, ClosingTheDialogWithANewLoginChecksAtOnce) {
 // client, or the status window when the desktop has none.
 TEST_F(PostvaneAppTest, WithoutAProgramTheDefaultClientOrTheStatusOpens) {
   const std::function<void(PostvaneApp&)> entries[] = {
-      [](PostvaneApp& a) { a.OpenMailReader(); },
-      [](PostvaneApp& a) { a.OnTrayDoubleClick(0); }};
+      [](PostvaneApp& a) { a.OpenMailReader(); }, [](PostvaneApp& a) { a.OnTrayDoubleClick(0); }};
   for (const auto& entry : entries) {
     for (const char* program : {"", "   "}) {
       for (const char* client : {"Mail", ""}) {
@@ -478,6 +476,146 @@ TEST_F(PostvaneAppTest, CycleTakesOverAnImapPointSavedByAnotherProgram) {
   Box(0).ImapLastUid = 12;
   app->StartCycle();
   EXPECT_EQ(Box(0).ImapLastUid, 12u);
+}
+
+TEST_F(PostvaneAppTest, OutOfTurnCheckOfOneMailboxNotifiesAsACycleDoes) {
+  Start(
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[MailBox2]\r\nName=Other\r\nRemoteHost=pop.other.test\r\nEnabled=1\r\n"
+      "[General]\r\nNotifyType=1\r\n");
+  socket.RaiseError(10061, "refused");  // mailbox 0 of the start-up cycle
+  socket.RaiseError(10061, "refused");  // mailbox 2: the cycle ends
+  ASSERT_FALSE(app->Engine().CycleRunning());
+  SettingsStore other(files, state.Paths.SettingsFile, "");
+  other.SaveUidl(0, "u2");
+  log.clear();
+
+  app->CheckMailboxNow(0);
+  EXPECT_EQ(Box(0).UIDL, "u2");
+  ASSERT_EQ(socket.Connects.size(), 3u);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "pop.test");
+  AnswerUpToListing(3);
+  EXPECT_EQ(Box(0).NewCount, 1);
+  socket.Receive(TopReply(3));
+  socket.Receive("+OK bye\r\n");
+  EXPECT_EQ(socket.Connects.size(), 3u);
+  EXPECT_EQ(log, CallLog{"PlayAsync(" + state.Paths.DefaultSoundFile + ")"});
+  EXPECT_EQ(icons.ToolTip[0], "2026-12-07 10:00:00 - Inbox has 1 new message(s)!");
+  EXPECT_FALSE(app->Engine().CycleRunning());
+}
+
+// The tray program with push: a watch per IMAP mailbox that asks for it, news from the
+// server checks that mailbox out of turn, and the watches follow the settings and the exit.
+class PostvaneAppPushTest : public PostvaneAppTest {
+ protected:
+  PostvaneAppPushTest() {
+    push.MakeSocket = [this] {
+      auto made = std::make_unique<FakeSocket>();
+      watchSockets.push_back(made.get());
+      return made;
+    };
+    push.MakeTimer = [this](int milliseconds) {
+      auto timer = std::make_unique<FakeTimer>(milliseconds);
+      watchTimers.push_back(timer.get());
+      return timer;
+    };
+  }
+
+  void StartWithPush(const std::string& ini) {
+    files.Files[state.Paths.SettingsFile] = ini;
+    AppPlatform platform{socket, minute, tray,  timeout,  quit,  clock,   dates,
+                         files,  icons,  sound, programs, forms, notices, &mailClient};
+    platform.Push = &push;
+    app = std::make_unique<PostvaneApp>(state, platform);
+    app->StartUp(kEnglish);
+    minute.Start();
+  }
+
+  PushPlatform push;
+  std::vector<FakeSocket*> watchSockets;
+  std::vector<FakeTimer*> watchTimers;
+};
+
+const char kImapAndPop[] =
+    "[MailBox0]\r\nName=Pop\r\nRemoteHost=pop.test\r\nEnabled=1\r\n"
+    "[MailBox3]\r\nName=Imap\r\nRemoteHost=imap.test\r\nRemotePort=143\r\nSecurity=0\r\n"
+    "Protocol=1\r\nUser=me\r\nPassword=pw\r\nEnabled=1\r\n"
+    "[General]\r\nInterval=4\r\n";
+
+TEST_F(PostvaneAppPushTest, NewsFromTheWatchChecksThatMailboxAfterTheRunningCycle) {
+  StartWithPush(kImapAndPop);
+  ASSERT_EQ(watchSockets.size(), 1u);
+  FakeSocket& watch = *watchSockets[0];
+  ASSERT_EQ(watch.Connects.size(), 1u);
+  EXPECT_EQ(watch.Connects[0].RemoteHost, "imap.test");
+  EXPECT_EQ(watch.Connects[0].LocalPort, 0);
+  watch.RaiseConnect();
+  watch.Receive("* OK [CAPABILITY IMAP4rev1 IDLE] hi\r\n");
+  watch.Receive("W1 OK [CAPABILITY IMAP4rev1 IDLE] in\r\nW2 OK [READ-ONLY] ok\r\n+ idling\r\n");
+  ASSERT_EQ(app->Push()->Watch(3)->Current(), ImapWatch::Step::Idling);
+
+  // The start-up cycle is still at mailbox 0: it will check 3 anyway.
+  ASSERT_EQ(state.CurrentMailbox, 0);
+  watch.Receive("* 7 EXISTS\r\n");
+  EXPECT_TRUE(app->Engine().WaitingChecks().empty());
+  socket.RaiseError(10061, "refused");  // mailbox 0 fails, the cycle goes on to 3
+  ASSERT_EQ(state.CurrentMailbox, 3);
+  // Under way already, it may have missed this one: 3 waits for the cycle's end.
+  watch.Receive("* 8 EXISTS\r\n");
+  EXPECT_EQ(app->Engine().WaitingChecks(), std::vector<int16_t>{3});
+  socket.RaiseError(10061, "refused");  // mailbox 3 fails: the cycle ends, 3 alone follows
+  EXPECT_EQ(state.CurrentMailbox, 3);
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "imap.test");
+  EXPECT_EQ(socket.Connects.back().LocalPort, kFirstLocalPort);
+  EXPECT_TRUE(app->Engine().CycleRunning());
+}
+
+TEST_F(PostvaneAppPushTest, ServerWithoutIdleLeavesTheMailboxToTheIntervalChecks) {
+  StartWithPush(kImapAndPop);
+  FakeSocket& watch = *watchSockets.at(0);
+  watch.RaiseConnect();
+  watch.Receive("* OK [CAPABILITY IMAP4rev1] hi\r\nW1 OK [CAPABILITY IMAP4rev1] in\r\n");
+  EXPECT_EQ(app->Push()->Watch(3)->Current(), ImapWatch::Step::NoPush);
+  EXPECT_FALSE(watch.Open);
+  socket.RaiseError(10061, "refused");
+  socket.RaiseError(10061, "refused");
+  ASSERT_FALSE(app->Engine().CycleRunning());
+  const std::size_t connects = socket.Connects.size();
+  for (int tick = 0; tick <= 4; ++tick) minute.Fire();  // Interval=4: the fifth tick checks
+  ASSERT_EQ(socket.Connects.size(), connects + 1);
+  socket.RaiseError(10061, "refused");
+  EXPECT_EQ(socket.Connects.back().RemoteHost, "imap.test");
+  // Nothing of the watch came back meanwhile.
+  EXPECT_EQ(watch.Connects.size(), 1u);
+}
+
+TEST_F(PostvaneAppPushTest, WatchesFollowTheDialogAndEndWithTheProgram) {
+  StartWithPush(kImapAndPop);
+  ASSERT_NE(app->Push()->Watch(3), nullptr);
+  Box(3).Push = kFalse;
+  app->OnConfigClosed();
+  EXPECT_EQ(app->Push()->Watch(3), nullptr);
+  EXPECT_FALSE(watchSockets[0]->Open);
+  Box(3).Push = kTrue;
+  Box(3).Folder = "Work";
+  app->OnConfigClosed();
+  ASSERT_NE(app->Push()->Watch(3), nullptr);
+  EXPECT_EQ(app->Push()->Watch(3)->Target().Folder, "Work");
+  app->ExitProgram();
+  EXPECT_EQ(app->Push()->Watch(3), nullptr);
+  EXPECT_TRUE(forms.Exited);
+}
+
+TEST_F(PostvaneAppPushTest, WatchLinesGoToTheReceiveLogWithoutThePassword) {
+  StartWithPush(std::string(kImapAndPop) + "ReceiveLog=1\r\n");
+  FakeSocket& watch = *watchSockets.at(0);
+  watch.RaiseConnect();
+  watch.Receive("* OK [CAPABILITY IMAP4rev1 IDLE] hi\r\n");
+  watch.RaisePeerClose();
+  const std::string log = files.Content(state.Paths.ReceiveLog);
+  EXPECT_NE(log.find("Imap IDLE: W1 LOGIN \"me\" xxxxx"), std::string::npos) << log;
+  EXPECT_NE(log.find(OwnString(900, OwnText::IdleConnectionLost)), std::string::npos);
+  EXPECT_EQ(log.find("pw"), std::string::npos);
 }
 
 TEST_F(PostvaneAppTest, MinuteTimerStartsACycleOnEveryIntervalPlusOnethTick) {

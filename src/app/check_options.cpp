@@ -70,6 +70,8 @@ ParsedArguments ParseCheckArguments(const std::vector<std::string>& arguments) {
         options.Help = true;
       } else if (name == "--version") {
         options.Version = true;
+      } else if (name == "--watch") {
+        options.Watch = true;
       } else if (name.rfind("-", 0) == 0) {
         return fail("unknown option " + Printable(name));
       } else {
@@ -101,12 +103,17 @@ ParsedArguments ParseCheckArguments(const std::vector<std::string>& arguments) {
       options.TimeoutSeconds = *seconds;
     }
   }
+  // A run that never ends has no end to acknowledge at, and printing nothing makes no watch.
+  if (options.Watch && options.Ack) return fail("options --watch and --ack do not go together");
+  if (options.Watch && options.Quiet) {
+    return fail("options --watch and --quiet do not go together");
+  }
   return result;
 }
 
 std::string CheckUsage() {
   return "Usage: postvane-check [--settings FILE] [--json] [--ack] [--mailbox N]... [--quiet]\n"
-         "                      [--timeout SECONDS]\n"
+         "                      [--timeout SECONDS] [--watch]\n"
          "Checks the POP3 mailboxes once, prints what it found and exits.\n"
          "\n"
          "  --settings FILE     settings file (default: the tray program's Postvane.ini)\n"
@@ -115,6 +122,9 @@ std::string CheckUsage() {
          "  --mailbox N         check only mailbox N (0 to 9); may be repeated\n"
          "  --quiet             print nothing; only the exit status tells\n"
          "  --timeout SECONDS   end the run after this many seconds (default 60)\n"
+         "  --watch             stay running: check at the interval, at once when an IMAP\n"
+         "                      server reports new mail (IDLE), and print a line (with --json\n"
+         "                      an object) each time a mailbox's new count changes\n"
          "  --help              print this text\n"
          "  --version           print the version and the settings file in use\n"
          "\n"

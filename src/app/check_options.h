@@ -28,6 +28,8 @@ struct CheckOptions {
   bool Quiet = false;
   bool Help = false;
   bool Version = false;
+  // Stay running: checks at the interval, push where offered, a line per changed count.
+  bool Watch = false;
   // Ascending, without repeats. Empty: every enabled mailbox.
   std::vector<int16_t> Mailboxes;
   int TimeoutSeconds = kDefaultRunSeconds;

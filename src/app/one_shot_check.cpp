@@ -6,12 +6,44 @@
 #include "app/check_report.h"
 #include "app/check_run.h"
 #include "app/program_state.h"
+#include "app/push_watches.h"
+#include "app/watch_run.h"
+#include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "settings/settings_store.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
 
 namespace postvane {
+
+namespace {
+
+int RunWatch(const OneShotPlatform& platform, const CheckOptions& options, ProgramState& state,
+             SettingsStore& settings, Socket& socket, Timer& timeout, Timer& timerQuit,
+             int16_t languageBase, std::ostream& out, std::ostream& err) {
+  // The limit of a whole mailbox check, as in the tray: a trickling server cannot hold a run
+  // that never ends by itself.
+  const std::unique_ptr<Timer> checkLimit = platform.MakeTimer(kCheckLimitTickMs);
+  CheckTimeLimit limited(socket, *checkLimit, [languageBase] {
+    return OwnString(languageBase, OwnText::MailboxCheckTooLong);
+  });
+  std::optional<PushPlatform> push;
+  if (platform.MakeSocket) {
+    push = PushPlatform{.MakeSocket = platform.MakeSocket,
+                        .MakeTimer = platform.MakeTimer,
+                        .ReplyTimeoutMs = ReplyTimeoutMs(platform.ReplyTimeoutSetting)};
+  }
+  WatchRun run(state, limited, timeout, timerQuit, platform.MakeTimer, platform.SystemClock,
+               platform.Files, settings, push ? &*push : nullptr, options.Json, out, err);
+  if (platform.Charsets != nullptr) run.Engine().SetCharsetConverter(*platform.Charsets);
+  if (platform.QuitOnSignals) platform.QuitOnSignals();
+  run.Start(options.Mailboxes, languageBase);
+  platform.RunEvents([] { return false; });
+  run.Stop();
+  return 0;
+}
+
+}  // namespace
 
 int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ostream& err) {
   const ParsedArguments parsed = ParseCheckArguments(platform.Arguments);
@@ -64,6 +96,10 @@ int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ost
   });
   const std::unique_ptr<Timer> timeout = platform.MakeTimer(kConnectTimeoutMs);
   const std::unique_ptr<Timer> timerQuit = platform.MakeTimer(kQuitWaitMs);
+  if (options.Watch) {
+    return RunWatch(platform, options, state, settings, socket, *timeout, *timerQuit, languageBase,
+                    out, err);
+  }
   const std::unique_ptr<Timer> deadline = platform.MakeTimer(options.TimeoutSeconds * 1000);
   CheckRun run(state, socket, *timeout, *timerQuit, *deadline, platform.SystemClock, files,
                settings);

@@ -38,10 +38,17 @@ struct OneShotPlatform {
   std::function<void()> Quit;
   // The value of kReplyTimeoutVariable, or null when it is not set.
   const char* ReplyTimeoutSetting = nullptr;
+  // Another socket for each push watch of --watch; empty: --watch polls only.
+  std::function<std::unique_ptr<Socket>()> MakeSocket;
+  // Called once before a --watch run's events: from then on SIGTERM, Ctrl+C and the like
+  // call Quit rather than end the process. May be empty.
+  std::function<void()> QuitOnSignals;
 };
 
 // Runs the check the arguments ask for and returns the program's exit status. The report goes
-// to `out`, usage errors and trouble with the settings file to `err`.
+// to `out`, usage errors and trouble with the settings file to `err`. With --watch it runs
+// until `Quit` ends the platform's events (the front end calls it on SIGTERM or Ctrl+C) and
+// returns 0.
 int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ostream& err);
 
 }  // namespace postvane

@@ -12,12 +12,33 @@
 
 namespace postvane {
 
+namespace {
+
+// The watches' lines go into the receive log beside the checks', after their mailbox's name.
+void WritePushLog(const ProgramState& state, CheckEngine& engine, int16_t index,
+                  std::string_view text) {
+  if (index < 0 || index >= kUserMailboxes) return;
+  engine.WriteReceiveLog(
+      0, state.Mailboxes[static_cast<std::size_t>(index)].Name + " IDLE: " + std::string(text));
+}
+
+}  // namespace
+
 PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
     : state_(state),
       platform_(platform),
       settings_(platform.Files, state.Paths.SettingsFile, state.Paths.DefaultSoundFile),
       engine_(state, platform.Winsock1, platform.Timeout, platform.TimerQuit, platform.LocalClock,
               platform.Files, *this, {state.General.ReceiveLog, state.Paths.ReceiveLog}) {
+  if (platform.Push != nullptr) {
+    push_ = std::make_unique<PushWatches>(
+        *platform.Push,
+        PushWatches::Events{
+            .CheckNow = [this](int16_t index) { CheckMailboxNow(index); },
+            .Log = [this](int16_t index,
+                          std::string_view text) { WritePushLog(state_, engine_, index, text); },
+            .Lost = {}});
+  }
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
   // A click on the desktop notice acknowledges like a click on the single tray icon, and
@@ -31,6 +52,7 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
 }
 
 PostvaneApp::~PostvaneApp() {
+  push_.reset();
   // The timers may outlive the program's logic; their ticks must not reach a dead object.
   platform_.MinuteTimer.SetTickHandler(nullptr);
   platform_.TrayTimer.SetTickHandler(nullptr);
@@ -43,13 +65,19 @@ void PostvaneApp::StartUp(uint16_t windowsLanguageId) {
   NoteMailboxSections();
   postvane::StartUp(state_, platform_.Forms, *this, windowsLanguageId);
   logins_.Remember(state_.Mailboxes);
+  UpdatePush();
   if (firstStart) platform_.Forms.ShowConfigOn(ConfigTab::Mailboxes);
 }
 
 void PostvaneApp::OnConfigClosed() {
   const bool check = logins_.NewLogin(state_.Mailboxes);
   logins_.Remember(state_.Mailboxes);
+  UpdatePush();
   if (check) StartCycle();
+}
+
+void PostvaneApp::UpdatePush() {
+  if (push_) push_->Update(state_.Mailboxes, state_.LanguageBase, state_.General.Interval);
 }
 
 void PostvaneApp::OnMinuteTimer() { postvane::OnMinuteTimer(state_, *this); }
@@ -81,8 +109,19 @@ void PostvaneApp::StartCycle() {
   }
   NoteMailboxSections();
   AdoptUidlsSavedElsewhere();
+  // A password the keyring gave only now lets a watch start.
+  UpdatePush();
   engine_.StartCycle();
   // The check's animation runs on the tray timer.
+  if (TrayTimerHasWork()) TrayStateChanged();
+}
+void PostvaneApp::CheckMailboxNow(int index) {
+  if (index < 0 || index >= kUserMailboxes) return;
+  settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(index)],
+                          static_cast<int16_t>(index));
+  // Under a running cycle the records stay as that cycle found them.
+  if (!engine_.CycleRunning()) AdoptUidlsSavedElsewhere();
+  engine_.CheckMailboxNow(static_cast<int16_t>(index));
   if (TrayTimerHasWork()) TrayStateChanged();
 }
 void PostvaneApp::OpenMailReader() { RunMailProgram(); }
@@ -99,7 +138,11 @@ void PostvaneApp::RequestMDaemon() {
 }
 void PostvaneApp::ShowConfig() { platform_.Forms.ShowConfig(); }
 void PostvaneApp::ShowAbout() { platform_.Forms.ShowAbout(); }
-void PostvaneApp::ExitProgram() { platform_.Forms.ExitProgram(); }
+void PostvaneApp::ExitProgram() {
+  // The watch connections end with a LOGOUT rather than with the process.
+  if (push_) push_->StopAll();
+  platform_.Forms.ExitProgram();
+}
 
 void PostvaneApp::RefreshTray() {
   postvane::RefreshTray(state_, platform_.Tray, platform_.DateFormat);

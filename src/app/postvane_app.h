@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "app/app_actions.h"
 #include "app/first_use.h"
 #include "app/program_state.h"
+#include "app/push_watches.h"
 #include "check/check_engine.h"
 #include "check/cycle_hooks.h"
 #include "ports/clock.h"
@@ -52,6 +54,8 @@ struct AppPlatform {
   DoNotDisturb* Quiet = nullptr;
   // Web mail from the tray; null where no browser can be asked.
   WebBrowser* Web = nullptr;
+  // Sockets and timers for the IMAP push watches; null: no push, the checks poll.
+  const PushPlatform* Push = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:
@@ -90,6 +94,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   void AcknowledgeMailbox(int index);
 
   void StartCycle() override;
+  // Checks that mailbox alone, out of turn, or right after a running cycle; its outcome shows
+  // and is announced as a cycle's is.
+  void CheckMailboxNow(int index);
   // Without a mail program set, the desktop's default mail client, or else the status window.
   void OpenMailReader();
   void ShowStatus();
@@ -118,6 +125,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   std::optional<std::string> StatusNodeTextOnExpand(std::string_view key) const;
   std::optional<std::string> StatusNodeTextOnCollapse(std::string_view key) const;
 
+  // The push watches; null on a platform without them.
+  const PushWatches* Push() const { return push_.get(); }
+
   ProgramState& State() { return state_; }
   SettingsStore& Settings() { return settings_; }
   CheckEngine& Engine() { return engine_; }
@@ -134,12 +144,15 @@ class PostvaneApp : public CycleHooks, private AppActions {
   // Re-read before every cycle: the configuration dialog may have added the first mailbox.
   void NoteMailboxSections();
   bool TrayTimerHasWork() const;
+  // Watches for the mailboxes that ask for push now, none for the others.
+  void UpdatePush();
 
   ProgramState& state_;
   AppPlatform platform_;
   SettingsStore settings_;
   CheckEngine engine_;
   LoginWatch logins_;
+  std::unique_ptr<PushWatches> push_;
   // Each mailbox's unique-id as this program last read or wrote it in the file.
   std::array<std::string, kUserMailboxes> fileUidls_;
   // The same for the IMAP points.

@@ -3,6 +3,7 @@
 // session's.
 #include "check/check_engine.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -126,6 +127,10 @@ void CheckEngine::RaiseLocalPort() {
 void CheckEngine::StartCycle() {
   const EventScope scope(*this);
   CloseSocket();
+  // The whole cycle checks every mailbox that was waiting for its turn.
+  waiting_.clear();
+  onlyMailbox_ = -1;
+  cycleRunning_ = true;
   state_.CurrentMailbox = 0;
   ContinueCycle();
 }
@@ -135,17 +140,53 @@ void CheckEngine::StopCycle() {
   CloseSocket();
   timeout_.Stop();
   timerQuit_.Stop();
+  cycleRunning_ = false;
+  onlyMailbox_ = -1;
+  waiting_.clear();
+}
+
+void CheckEngine::CheckMailboxNow(int16_t index) {
+  if (index < 0 || index >= kUserMailboxes) return;
+  const EventScope scope(*this);
+  if (cycleRunning_) {
+    // A whole cycle that has not reached the mailbox yet will check it fresh.
+    const bool ahead = onlyMailbox_ < 0 && index > state_.CurrentMailbox;
+    if (!ahead && std::find(waiting_.begin(), waiting_.end(), index) == waiting_.end()) {
+      waiting_.push_back(index);
+    }
+    return;
+  }
+  waiting_.insert(waiting_.begin(), index);
+  StartWaitingCheck();
+}
+
+bool CheckEngine::StartWaitingCheck() {
+  if (cycleRunning_ || waiting_.empty()) return false;
+  const int16_t index = waiting_.front();
+  waiting_.erase(waiting_.begin());
+  CloseSocket();
+  onlyMailbox_ = index;
+  cycleRunning_ = true;
+  state_.CurrentMailbox = index;
+  ContinueCycle();
+  return true;
 }
 
 void CheckEngine::ContinueCycle() {
   const EventScope scope(*this);
   int retriesLeft = kInvalidStateRetries;
   for (;;) {
-    const int16_t index = state_.CurrentMailbox;
+    int16_t index = state_.CurrentMailbox;
     if (index < 0 || index > kEndOfCycle) return;
+    // A check of one mailbox ends right after it.
+    if (onlyMailbox_ >= 0 && index > onlyMailbox_) index = kEndOfCycle;
     if (index == kEndOfCycle) {
       state_.CurrentMailbox = 0;
+      cycleRunning_ = false;
+      onlyMailbox_ = -1;
       hooks_.CycleEnded();
+      // The hook may have started a cycle of its own; a waiting check then waits for that one.
+      StartWaitingCheck();
       return;
     }
     MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(index)];
@@ -240,6 +281,8 @@ void CheckEngine::SettleFailedConnect() {
   MailboxRecord* record = Current();
   if (record == nullptr) return;
   if (connectPolicy_ == ConnectFailurePolicy::RestUntilNextCycle) {
+    // Until the next start nothing moves the cycle on: a check asked for meanwhile starts at once.
+    cycleRunning_ = false;
     hooks_.MailboxFinished(state_.CurrentMailbox,
                            {MailboxResult::NotChecked, NotCheckedReason::ConnectRests, {}});
     return;

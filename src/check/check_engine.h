@@ -46,8 +46,18 @@ class CheckEngine : public SocketListener, private SessionOutput {
   // Goes on from CurrentMailbox.
   void ContinueCycle();
   // Ends the cycle where it stands, reporting nothing: the socket is closed, both timers
-  // stop, and whatever the old connection still delivers changes nothing.
+  // stop, and whatever the old connection still delivers changes nothing. Checks waiting
+  // for their turn are dropped.
   void StopCycle();
+  // Checks mailbox `index` (0..9) alone, out of turn, as a cycle of one mailbox: its
+  // MailboxFinished, then CycleEnded. While a cycle runs it waits and starts right after that
+  // cycle ends, unless the running cycle has yet to reach the mailbox anyway.
+  void CheckMailboxNow(int16_t index);
+  // A cycle, whole or of one mailbox, is under way and will end with CycleEnded. False again
+  // once it ended, was stopped, or rests after a connect request that failed at once.
+  bool CycleRunning() const { return cycleRunning_; }
+  // Mailboxes waiting for their out-of-turn check, in the order they were asked for.
+  const std::vector<int16_t>& WaitingChecks() const { return waiting_; }
 
   void OnConnect() override;
   void OnDataArrival() override;
@@ -79,6 +89,8 @@ class CheckEngine : public SocketListener, private SessionOutput {
  private:
   enum class ConnectOutcome { Requested, Rests, InvalidState };
 
+  // Starts the first waiting check when no cycle runs; true when one started.
+  bool StartWaitingCheck();
   ConnectOutcome ConnectMailbox();
   // After a connect request that failed at once: rests or fails, as the policy says.
   void SettleFailedConnect();
@@ -124,6 +136,11 @@ class CheckEngine : public SocketListener, private SessionOutput {
   int eventDepth_ = 0;
   // What the last connect request said at once.
   SocketError lastConnectError_;
+
+  bool cycleRunning_ = false;
+  // The one mailbox of an out-of-turn check; -1 in a whole cycle.
+  int16_t onlyMailbox_ = -1;
+  std::vector<int16_t> waiting_;
 
   // Per mailbox: a header fetch began and has not ended yet.
   std::array<bool, kMailboxSlots> headerFetchUnfinished_{};

@@ -66,6 +66,9 @@ enum class OwnText : int {
   WebMailAddress = 166,
   MarkerColor = 167,
 
+  // Push (190-199).
+  IdleConnectionLost = 190,  // the watch connection of an IMAP mailbox ended; it connects again
+
   // IMAP mailboxes (200-219).
   UnknownProtocolSetting = 200,  // the `Protocol` text is none this version knows
   ImapFolderMissing = 201,       // '#' stands for the folder's name

@@ -161,6 +161,8 @@ bool DovecotFixture::WriteConfig() {
        << "state_dir = " << t << "/state\n"
        << "log_path = " << t << "/dovecot.log\n"
        << "protocols = pop3" << (options_.Imap ? " imap" : "") << "\n"
+       // IDLE news within a second even where inotify cannot see the delivery.
+       << "mailbox_idle_check_interval = 1 secs\n"
        << "listen = 127.0.0.1\n"
        << TlsSettings() << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login\n"

@@ -1,4 +1,5 @@
-// postvane-check: one check cycle over the mailboxes of a settings file, printed, then exit.
+// postvane-check: one check cycle over the mailboxes of a settings file, printed, then exit;
+// or, with --watch, checks that go on until a signal ends them.
 #include <QCoreApplication>
 #include <QLocale>
 #include <QString>
@@ -20,6 +21,7 @@
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
 #include "desktop/net/qt_timer.h"
+#include "desktop/net/termination_signals.h"
 #include "desktop/posix/posix_file_system.h"
 #include "desktop/posix/process_guard.h"
 #include "settings/settings_place.h"
@@ -66,6 +68,8 @@ int main(int argc, char** argv) {
           },
       .Quit = [] { QCoreApplication::quit(); },
       .ReplyTimeoutSetting = std::getenv(kReplyTimeoutVariable),
+      .MakeSocket = [] { return std::make_unique<QtSocket>(); },
+      .QuitOnSignals = [] { QuitOnTerminationSignals(); },
   };
   return RunOneShotCheck(platform, std::cout, std::cerr);
 }

@@ -9,11 +9,13 @@
 #include <array>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "app/push_watches.h"
 #include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "desktop/gui/dbus_desktop_notifier.h"
@@ -113,6 +115,11 @@ class frmMain : public QWidget, public Forms {
   CheckTimeLimit socket_{silenceGuard_, checkLimit_, [this] {
                            return OwnString(state_.LanguageBase, OwnText::MailboxCheckTooLong);
                          }};
+  // Sockets and timers for the IMAP push watches, made as the core asks.
+  PushPlatform push_{
+      .MakeSocket = [] { return std::make_unique<QtSocket>(); },
+      .MakeTimer = [](int milliseconds) { return std::make_unique<QtTimer>(milliseconds); },
+      .ReplyTimeoutMs = ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
   QtClock clock_;
   QtDateText dateText_;
   QtSoundPlayer sound_;

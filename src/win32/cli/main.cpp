@@ -1,7 +1,8 @@
-// postvane-check.exe: one check cycle over the mailboxes of a settings file, printed, then exit.
-#include <windows.h>
+// postvane-check.exe: one check cycle over the mailboxes of a settings file, printed, then exit;
+// or, with --watch, checks that go on until Ctrl+C or the console's close ends them.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,19 @@
 #include "win32/win32_file_system.h"
 #include "win32/win32_socket.h"
 #include "win32/win32_timer.h"
+
+namespace {
+
+// The thread whose message loop a console control event ends.
+DWORD mainThread = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD /*event*/) {
+  // Handled on a thread of its own: the main thread's loop gets the end as a message.
+  PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
 
 int main() {
   using namespace postvane;
@@ -58,6 +72,12 @@ int main() {
           },
       .Quit = [] { PostQuitMessage(0); },
       .ReplyTimeoutSetting = std::getenv(kReplyTimeoutVariable),
+      .MakeSocket = [] { return std::make_unique<Win32Socket>(); },
+      .QuitOnSignals =
+          [] {
+            mainThread = GetCurrentThreadId();
+            SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+          },
   };
   return RunOneShotCheck(platform, std::cout, std::cerr);
 }

@@ -79,9 +79,11 @@ frmMain::~frmMain() {
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_,   timer_,    trayTimer_, timeout_,     timerQuit_,
-                     clock_,    dateText_, files_,     tray_,        sound_,
-                     programs_, *this,     notices_,   &mailClient_, &doNotDisturb_};
+  AppPlatform platform{socket_,   timer_,    trayTimer_, timeout_,     timerQuit_,
+                       clock_,    dateText_, files_,     tray_,        sound_,
+                       programs_, *this,     notices_,   &mailClient_, &doNotDisturb_};
+  platform.Push = &push_;
+  return platform;
 }
 
 void frmMain::UpdateIcon(int index, DWORD message) {

@@ -16,6 +16,7 @@
 
 #include "app/postvane_app.h"
 #include "app/program_state.h"
+#include "app/push_watches.h"
 #include "check/check_time_limit.h"
 #include "check/silent_server_guard.h"
 #include "ports/forms.h"
@@ -106,6 +107,11 @@ class frmMain : public TrayIcons, public Forms {
   CheckTimeLimit socket_{silenceGuard_, checkLimit_, [this] {
                            return OwnString(state_.LanguageBase, OwnText::MailboxCheckTooLong);
                          }};
+  // Sockets and timers for the IMAP push watches, made as the core asks.
+  PushPlatform push_{
+      .MakeSocket = [] { return std::make_unique<Win32Socket>(); },
+      .MakeTimer = [](int milliseconds) { return std::make_unique<Win32Timer>(milliseconds); },
+      .ReplyTimeoutMs = ReplyTimeoutMs(std::getenv(kReplyTimeoutVariable))};
   Win32Clock clock_;
   Win32DateText dateText_;
   Win32SoundPlayer sound_;
