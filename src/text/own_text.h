@@ -65,6 +65,10 @@ enum class OwnText : int {
   OpenWebMail = 165,
   WebMailAddress = 166,
   MarkerColor = 167,
+
+  // Configuration dialog (190-209).
+  SoundFiles = 190,    // the file picker's type list: "Sounds" (*.wav)
+  ProgramFiles = 191,  // "Programs" (*.exe)
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);
