@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/mail_protocol.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_path_probe.h"
 #include "settings/autostart_entry.h"
@@ -527,6 +528,86 @@ TEST(PasswordSentInClear, OnlyTheSecureEntriesProtectIt) {
     bool Clear;
   } rows[] = {{0, true}, {1, false}, {2, false}, {-1, true}, {3, true}, {99, true}};
   for (const auto& row : rows) EXPECT_EQ(PasswordSentInClear(row.Entry), row.Clear) << row.Entry;
+}
+
+}  // namespace
+}  // namespace postvane
+
+namespace postvane {
+namespace {
+
+// The protocol choice and the IMAP controls.
+
+struct ChoiceSwitchCase {
+  const char* name;
+  int fromProtocol, fromSecurity, toProtocol, toSecurity;
+  std::string port;
+  std::string expected;
+};
+
+class PortForChoiceTest : public testing::TestWithParam<ChoiceSwitchCase> {};
+
+TEST_P(PortForChoiceTest, UsualPortFollowsProtocolAndSecurity) {
+  const ChoiceSwitchCase& c = GetParam();
+  EXPECT_EQ(PortForChoice(c.fromProtocol, c.fromSecurity, c.toProtocol, c.toSecurity, c.port),
+            c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, PortForChoiceTest,
+    testing::Values(ChoiceSwitchCase{"Pop3ToImapPlain", 0, 0, 1, 0, "110", "143"},
+                    ChoiceSwitchCase{"Pop3ToImapTls", 0, 1, 1, 1, "995", "993"},
+                    ChoiceSwitchCase{"ImapToPop3StartTls", 1, 2, 0, 2, "143", "110"},
+                    ChoiceSwitchCase{"ImapNoneToTls", 1, 0, 1, 1, "143", "993"},
+                    ChoiceSwitchCase{"ImapTlsToStartTls", 1, 1, 1, 2, "993", "143"},
+                    ChoiceSwitchCase{"OwnPortStays", 0, 0, 1, 0, "1110", "1110"},
+                    ChoiceSwitchCase{"Pop3PortUnderImapStays", 1, 0, 1, 1, "110", "110"},
+                    ChoiceSwitchCase{"UnknownProtocolCountsAsPop3", -1, 0, 1, 0, "110", "143"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigFormTest, ImapControlsAreShownStoredAndSaved) {
+  mailboxes_[0].Protocol = 1;
+  mailboxes_[0].Folder = "Eing\xC3\xA4nge";
+  mailboxes_[0].Push = kFalse;
+  ConfigMailboxFields shown = form_.SelectMailbox(0, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Protocol, 1);
+  EXPECT_EQ(shown.Folder, "Eing\xC3\xA4nge");
+  EXPECT_EQ(shown.Push, false);
+  EXPECT_EQ(shown.MarkReadOnAck, false);
+  shown.Folder = "  Lists/dev ";
+  shown.Push = true;
+  shown.MarkReadOnAck = true;
+  form_.SelectMailbox(1, shown);
+  EXPECT_EQ(mailboxes_[0].Folder, "Lists/dev");
+  EXPECT_EQ(Key("MailBox0", "Protocol"), "1");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Lists/dev");
+  EXPECT_EQ(Key("MailBox0", "Push").value_or("1"), "1") << "on, as a file without the key reads";
+  EXPECT_EQ(Key("MailBox0", "MarkReadOnAck"), "1");
+}
+
+TEST_F(ConfigFormTest, ADialogWithoutTheImapControlsKeepsTheirValues) {
+  mailboxes_[2].Protocol = 1;
+  mailboxes_[2].Folder = "Work";
+  mailboxes_[2].Push = kFalse;
+  mailboxes_[2].MarkReadOnAck = kTrue;
+  form_.SelectMailbox(2, ConfigMailboxFields{});
+  // Fields as a front end without the controls reads them from its widgets.
+  ConfigMailboxFields typed;
+  typed.Name = "Box 2";
+  form_.SelectMailbox(3, typed);
+  EXPECT_EQ(mailboxes_[2].Protocol, 1);
+  EXPECT_EQ(mailboxes_[2].Folder, "Work");
+  EXPECT_EQ(mailboxes_[2].Push, kFalse);
+  EXPECT_EQ(mailboxes_[2].MarkReadOnAck, kTrue);
+}
+
+TEST_F(ConfigFormTest, AnUnknownProtocolIsShownUnselectedAndKept) {
+  mailboxes_[5].Protocol = kUnknownProtocol;
+  ConfigMailboxFields shown = form_.SelectMailbox(5, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Protocol, -1);
+  form_.SelectMailbox(6, shown);
+  EXPECT_EQ(mailboxes_[5].Protocol, kUnknownProtocol);
+  EXPECT_EQ(Key("MailBox5", "Protocol"), std::nullopt) << "only a choice is ever written";
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ class SettingsKeysTest : public testing::Test {
       const MailboxRecord& record = mailboxes_[static_cast<std::size_t>(i)];
       store.SaveMailbox(record, i);
       store.SaveUidl(i, record.UIDL);
+      store.SaveImapPoint(i, record.ImapUidValidity, record.ImapLastUid);
     }
     store.SaveGeneral(general_);
   }

@@ -68,6 +68,17 @@ struct MailboxRecord {
   std::string WebMailUrl;
   // Ours: "#rrggbb" for the mailbox's marker; empty (or anything else) keeps its own colour.
   std::string MarkerColor;
+  // `Protocol` as read, unknown codes included (see EffectiveProtocol); 0 is POP3.
+  int16_t Protocol = 0;
+  // The IMAP folder to watch, in UTF-8; empty means INBOX.
+  std::string Folder;
+  // The acknowledged point of an IMAP mailbox: the folder's UIDVALIDITY and the highest
+  // acknowledged UID; 0 when there is none. Kept beside UIDL, so a switch keeps both.
+  uint32_t ImapUidValidity = 0;
+  uint32_t ImapLastUid = 0;
+  // IMAP only: keep a connection in IDLE between cycles; acknowledging marks mail read.
+  int16_t Push = kTrue;
+  int16_t MarkReadOnAck = kFalse;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;

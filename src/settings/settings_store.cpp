@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "check/connection_security.h"
+#include "check/mail_protocol.h"
 #include "settings/ini_file.h"
 #include "settings/quiet_hours.h"
 #include "text/text_encoding.h"
@@ -173,6 +174,18 @@ double ReadNumber(std::string_view text) {
 int16_t ReadInt16(std::string_view text) { return RoundAndClamp<int16_t>(ReadNumber(text)); }
 int32_t ReadInt32(std::string_view text) { return RoundAndClamp<int32_t>(ReadNumber(text)); }
 
+uint32_t ReadUid(std::string_view text) {
+  while (!text.empty() && IsNumberBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsNumberBlank(text.back())) text.remove_suffix(1);
+  uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty() ||
+      !IsDigit(text.front())) {
+    return 0;
+  }
+  return value;
+}
+
 std::string TransformPassword(std::string_view bytes) {
   std::string result(bytes.size(), '\0');
   const std::size_t n = bytes.size();
@@ -209,6 +222,12 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
+  const std::string protocol = reader.Raw(section, "Protocol", "0");
+  std::string folder = reader.Text(section, "Folder");
+  const std::string uidValidity = reader.Raw(section, "ImapUidValidity", "");
+  const std::string lastUid = reader.Raw(section, "ImapLastUid", "");
+  const std::string push = reader.Raw(section, "Push", "1");
+  const std::string markRead = reader.Raw(section, "MarkReadOnAck", "");
 
   record.Name = std::move(name);
   record.User = std::move(user);
@@ -223,6 +242,12 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.WebMailUrl = std::move(webMailUrl);
   record.MarkerColor = std::move(markerColor);
   record.UIDL = std::move(uidl);
+  record.Protocol = ReadProtocolCode(protocol);
+  record.Folder = std::move(folder);
+  record.ImapUidValidity = ReadUid(uidValidity);
+  record.ImapLastUid = ReadUid(lastUid);
+  record.Push = Boolean(push);
+  record.MarkReadOnAck = Boolean(markRead);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
   if (record.PasswordInKeyring != kFalse) {
@@ -404,7 +429,24 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
                      .Key = "MarkerColor",
                      .Value = record.MarkerColor,
                      .Remove = record.MarkerColor.empty()});
+  // Like Security: an unknown code stays as the file has it, defaults add no line.
+  if (EffectiveProtocol(record.Protocol)) {
+    updates.push_back({section, "Protocol", Decimal(record.Protocol), false, record.Protocol == 0});
+  }
+  updates.push_back({section, "Folder", record.Folder, false, record.Folder.empty()});
+  updates.push_back({section, "Push", BooleanText(record.Push), false, record.Push != kFalse});
+  updates.push_back({section, "MarkReadOnAck", BooleanText(record.MarkReadOnAck), false,
+                     record.MarkReadOnAck == kFalse});
+  // ImapUidValidity and ImapLastUid are left to SaveImapPoint, as UIDL is to SaveUidl, so a
+  // dialog never writes back a point older than an acknowledgement saved meanwhile.
   Update(updates);
+}
+
+void SettingsStore::SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid) {
+  const std::string section = MailboxSection(index);
+  // Not Decimal: a long holds only 31 bits on Windows.
+  Update({{section, "ImapUidValidity", std::to_string(uidValidity)},
+          {section, "ImapLastUid", std::to_string(lastUid)}});
 }
 
 void SettingsStore::SaveUidl(int16_t index, const std::string& uidl) {

@@ -22,6 +22,8 @@ double ReadNumber(std::string_view text);
 // ReadNumber rounded half to even, clamped into the field's range.
 int16_t ReadInt16(std::string_view text);
 int32_t ReadInt32(std::string_view text);
+// A UID or UIDVALIDITY: decimal digits with blanks around them, within 32 bits; 0 otherwise.
+uint32_t ReadUid(std::string_view text);
 
 // Reverses the bytes and maps each code c to 256 - c (0 stays 0); its own inverse.
 std::string TransformPassword(std::string_view bytes);
@@ -42,6 +44,8 @@ class SettingsStore {
   int MovePasswords(MailboxTable& mailboxes, bool intoKeyring);
   void SaveMailbox(const MailboxRecord& record, int16_t index);
   void SaveUidl(int16_t index, const std::string& uidl);
+  // The acknowledged point of an IMAP mailbox (ImapUidValidity, ImapLastUid).
+  void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid);
   void LoadGeneral(GeneralSettings& general);
   void SaveGeneral(const GeneralSettings& general);
 

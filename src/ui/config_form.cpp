@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "check/connection_security.h"
+#include "check/mail_protocol.h"
 #include "settings/marker_color.h"
 #include "settings/quiet_hours.h"
 #include "settings/web_mail_url.h"
@@ -67,17 +68,27 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
       record.Security >= 0 && record.Security < kSecurityEntries ? record.Security : -1;
   fields.WebMailUrl = record.WebMailUrl;
   fields.MarkerColor = record.MarkerColor;
+  fields.Protocol = EffectiveProtocol(record.Protocol) ? record.Protocol : -1;
+  fields.Folder = record.Folder;
+  fields.Push = record.Push != kFalse;
+  fields.MarkReadOnAck = record.MarkReadOnAck != kFalse;
   return fields;
 }
 
 std::string PortForSecurity(int from, int to, const std::string& port) {
-  const auto usualPort = [](int security) {
-    return EffectiveSecurity(static_cast<int16_t>(security)) == SecurityMode::Tls ? kTlsPop3Port
-                                                                                  : kPlainPop3Port;
+  return PortForChoice(0, from, 0, to, port);
+}
+
+std::string PortForChoice(int fromProtocol, int fromSecurity, int toProtocol, int toSecurity,
+                          const std::string& port) {
+  const auto usualPort = [](int protocol, int security) {
+    return UsualPort(
+        EffectiveProtocol(static_cast<int16_t>(protocol)).value_or(MailProtocol::Pop3),
+        EffectiveSecurity(static_cast<int16_t>(security)).value_or(SecurityMode::None));
   };
   const std::optional<int32_t> number = ParsePort(port);
-  if (!number || *number != usualPort(from)) return port;
-  return std::to_string(usualPort(to));
+  if (!number || *number != usualPort(fromProtocol, fromSecurity)) return port;
+  return std::to_string(usualPort(toProtocol, toSecurity));
 }
 
 bool PasswordSentInClear(int securityEntry) {
@@ -114,6 +125,12 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
     const std::string typed = Trimmed(*fields.MarkerColor);
     if (typed.empty() || ValidMarkerColor(typed)) record.MarkerColor = typed;
   }
+  if (fields.Protocol && *fields.Protocol >= 0 && *fields.Protocol < kProtocolEntries) {
+    record.Protocol = static_cast<int16_t>(*fields.Protocol);
+  }
+  if (fields.Folder) record.Folder = Trimmed(*fields.Folder);
+  if (fields.Push) record.Push = *fields.Push ? kTrue : kFalse;
+  if (fields.MarkReadOnAck) record.MarkReadOnAck = *fields.MarkReadOnAck ? kTrue : kFalse;
 }
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {

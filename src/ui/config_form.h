@@ -35,15 +35,29 @@ struct ConfigMailboxFields {
   std::optional<std::string> WebMailUrl;
   // "#rrggbb" as typed; nothing for a dialog without the box.
   std::optional<std::string> MarkerColor;
+  // Entry of the protocol list (0 POP3, 1 IMAP); -1 when the stored code is one the list
+  // cannot show, which is then kept. Nothing for a dialog without the list (the code stays),
+  // and likewise for the three IMAP controls below.
+  std::optional<int> Protocol;
+  std::optional<std::string> Folder;  // as typed, UTF-8; empty watches INBOX
+  std::optional<bool> Push;
+  std::optional<bool> MarkReadOnAck;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
 
 // Entries of the security list.
 constexpr int kSecurityEntries = 3;
+// Entries of the protocol list.
+constexpr int kProtocolEntries = 2;
 
 // The port text after the security list changed from `from` to `to`: the usual port of the
 // old choice becomes the usual port of the new one; any other port is the user's and stays.
 std::string PortForSecurity(int from, int to, const std::string& port);
+
+// The same when the protocol list, the security list or both changed: 110/995 and 143/993.
+// A protocol entry the list cannot show counts as POP3.
+std::string PortForChoice(int fromProtocol, int fromSecurity, int toProtocol, int toSecurity,
+                          const std::string& port);
 
 // With this entry of the security list the password crosses the network readable: none, and
 // a stored code the list cannot show (the engine connects plainly for those).
