@@ -69,6 +69,12 @@ enum class OwnText : int {
   // Configuration dialog (190-209).
   SoundFiles = 190,    // the file picker's type list: "Sounds" (*.wav)
   ProgramFiles = 191,  // "Programs" (*.exe)
+  Protocol = 192,
+  ProtocolPop3 = 193,
+  ProtocolImap = 194,
+  Folder = 195,
+  Push = 196,
+  MarkReadOnAck = 197,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -115,6 +115,12 @@ class ConfigWindowTest : public testing::Test {
     SetWindowTextW(Control(id), Widen(text).c_str());
   }
   void Click(int id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+  void ChooseProtocol(int entry) {
+    SendMessageW(Control(frmConfig::kProtocol), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(frmConfig::kProtocol, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Control(frmConfig::kProtocol)));
+  }
+  bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
   void ChooseSecurity(int entry) {
     SendMessageW(Control(frmConfig::kSecurity), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
     SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(frmConfig::kSecurity, CBN_SELCHANGE),
@@ -466,6 +472,86 @@ TEST_P(ConfigWindowLanguageTest, NotifyFrameAndFileTypesAreInTheUsersLanguage) {
 INSTANTIATE_TEST_SUITE_P(Languages, ConfigWindowLanguageTest,
                          testing::Values(int16_t{300}, int16_t{700}, int16_t{900}, int16_t{1000},
                                          int16_t{1600}, int16_t{1900}));
+
+struct ChoiceSwitch {
+  const char* name;
+  const char* mailbox;
+  int protocol;  // chosen after the security below, when not -1
+  int security;  // -1: left as it is
+  const char* portAfter;
+};
+
+class ProtocolListTest : public ConfigWindowTest,
+                         public testing::WithParamInterface<ChoiceSwitch> {};
+
+TEST_P(ProtocolListTest, UsualPortFollowsProtocolAndSecurity) {
+  const ChoiceSwitch& c = GetParam();
+  Load(c.mailbox);
+  if (c.security >= 0) ChooseSecurity(c.security);
+  if (c.protocol >= 0) ChooseProtocol(c.protocol);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kRemotePort)), c.portAfter);
+  const std::string protocol =
+      std::to_string(SendMessageW(Control(frmConfig::kProtocol), CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(Saved("RemotePort"), c.portAfter);
+  EXPECT_EQ(Key("MailBox0", "Protocol").value_or("0"), protocol);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, ProtocolListTest,
+    testing::Values(ChoiceSwitch{"Pop3PlainToImap", "RemotePort=110\r\n", 1, -1, "143"},
+                    ChoiceSwitch{"Pop3TlsToImap", "RemotePort=995\r\nSecurity=1\r\n", 1, -1, "993"},
+                    ChoiceSwitch{"ImapTlsToPop3", "Protocol=1\r\nRemotePort=993\r\nSecurity=1\r\n",
+                                 0, -1, "995"},
+                    ChoiceSwitch{"ImapStartTlsToPop3",
+                                 "Protocol=1\r\nRemotePort=143\r\nSecurity=2\r\n", 0, -1, "110"},
+                    ChoiceSwitch{"ImapPlainToTls", "Protocol=1\r\nRemotePort=143\r\n", -1, 1,
+                                 "993"},
+                    ChoiceSwitch{"ImapTlsToStartTls",
+                                 "Protocol=1\r\nRemotePort=993\r\nSecurity=1\r\n", -1, 2, "143"},
+                    ChoiceSwitch{"TlsThenImap", "RemotePort=110\r\n", 1, 1, "993"},
+                    ChoiceSwitch{"OwnPortStays", "RemotePort=2110\r\n", 1, 1, "2110"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigWindowTest, ImapControlsTakeInputOnlyForImapAndAreSaved) {
+  Load("RemotePort=110\r\n");
+  for (int id : {frmConfig::kFolder, frmConfig::kPush, frmConfig::kMarkReadOnAck}) {
+    EXPECT_FALSE(Enabled(id)) << id;
+  }
+  EXPECT_TRUE(Checked(frmConfig::kPush));  // on until switched off
+  EXPECT_FALSE(Checked(frmConfig::kMarkReadOnAck));
+  ChooseProtocol(1);
+  for (int id : {frmConfig::kFolder, frmConfig::kPush, frmConfig::kMarkReadOnAck}) {
+    EXPECT_TRUE(Enabled(id)) << id;
+  }
+  SetTextOf(frmConfig::kFolder, " Arbeit/B\u00fcro ");
+  Click(frmConfig::kPush);
+  Click(frmConfig::kMarkReadOnAck);
+  Click(frmConfig::kOption1 + 1);  // a POP3 mailbox again
+  EXPECT_FALSE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(TextOf(frmConfig::kFolder), L"");
+  Click(frmConfig::kOption1);
+  EXPECT_TRUE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kFolder)), "Arbeit/B\u00fcro");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("MailBox0", "Protocol"), "1");
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "143");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Arbeit/B\u00fcro");
+  EXPECT_EQ(Key("MailBox0", "Push"), "0");
+  EXPECT_EQ(Key("MailBox0", "MarkReadOnAck"), "1");
+}
+
+TEST_F(ConfigWindowTest, Pop3MailboxGainsNoImapLineAndAnUnknownProtocolIsKept) {
+  Load("RemotePort=110\r\n");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  for (const char* key : {"Protocol", "Folder", "Push", "MarkReadOnAck"}) {
+    EXPECT_EQ(Key("MailBox0", key), std::nullopt) << key;
+  }
+  Load("Protocol=7\r\nRemotePort=110\r\nFolder=Sent\r\n");
+  EXPECT_EQ(SendMessageW(Control(frmConfig::kProtocol), CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_FALSE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(Saved("Protocol"), "7");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Sent");
+}
 
 }  // namespace
 }  // namespace postvane

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "check/mail_protocol.h"
 #include "check/secure_failure_text.h"
 #include "settings/marker_color.h"
 #include "text/string_table.h"
@@ -22,6 +23,8 @@ constexpr int kFrameY = 28;
 constexpr int kFirstMailboxIcon = 124;
 // The security list's row, below the port, pushes what follows down.
 constexpr int kExtraRow = 28;
+// The IMAP rows at the foot of the mailboxes tab: the folder, push and marking read.
+constexpr int kImapRows = 56;
 
 constexpr DWORD kTextBox = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
@@ -89,9 +92,10 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
   };
   PickColor = SystemColorDialog;
   PickFile = SystemFileDialog;
-  Create(Caption(StringId::Configuration), 335, 320 + kExtraRow, WS_CAPTION | WS_SYSMENU);
-  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281 + kExtraRow,
-                     kTabStrip);
+  Create(Caption(StringId::Configuration), 335, 320 + kExtraRow + kImapRows,
+         WS_CAPTION | WS_SYSMENU);
+  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323,
+                     281 + kExtraRow + kImapRows, kTabStrip);
   int tab = 0;
   for (StringId caption : {StringId::Mailboxes, StringId::General1, StringId::General2}) {
     std::wstring text = Caption(caption);
@@ -104,12 +108,13 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
-  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294 + kExtraRow,
-             71, 22, kOk);
-  AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, 294 + kExtraRow, 190, 22,
+  constexpr int kButtonRow = 294 + kExtraRow + kImapRows;
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, kButtonRow, 71,
+             22, kOk);
+  AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, kButtonRow, 190, 22,
              kTrustCertificate);
   // In the trust button's place while the shown security sends the password readable.
-  AddControl(L"STATIC", Caption(OwnText::PasswordSentUnencrypted), 0, 7, 292 + kExtraRow, 245, 26,
+  AddControl(L"STATIC", Caption(OwnText::PasswordSentUnencrypted), 0, 7, kButtonRow - 2, 245, 26,
              kPlainPassword);
   Form_Load();
   FitAllCaptions();
@@ -142,7 +147,14 @@ void frmConfig::BuildMailboxesTab() {
         kOption1 + i);
   }
   mailboxPicture_ = Add(0, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
-  // Beside the mailbox's picture, the one free place on this tab.
+  // Left of the mailbox's picture: the protocol decides what the other boxes mean.
+  Add(0, L"STATIC", Caption(OwnText::Protocol), 0, 105, 28, 75, 15);
+  HWND protocol = Add(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 105, 45, 73,
+                      100, kProtocol);
+  for (OwnText entry : {OwnText::ProtocolPop3, OwnText::ProtocolImap}) {
+    SendMessageW(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(entry).c_str()));
+  }
+  // Right of it, the other free place on this tab.
   Add(0, L"STATIC", Caption(OwnText::WebMailAddress), 0, 224, 28, 75, 15);
   Add(0, L"EDIT", L"", kTextBox, 224, 45, 71, 19, kWebMailUrl);
   // Under the mailbox list: the marker colour, typed as "#rrggbb" or picked.
@@ -170,6 +182,15 @@ void frmConfig::BuildMailboxesTab() {
   Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217 + kExtraRow, 167,
       29);
   Add(0, L"BUTTON", L"", kCheckBox, 280, 224 + kExtraRow, 15, 15, kLastMail);
+  // What only an IMAP mailbox has, below everything else.
+  constexpr int kImapTop = 252 + kExtraRow;
+  Add(0, L"STATIC", Caption(OwnText::Folder), 0, 105, kImapTop + 3, 75, 15);
+  HWND folder = Add(0, L"EDIT", L"", kTextBox, 182, kImapTop, 113, 19, kFolder);
+  // The folder an empty box watches.
+  SendMessageW(folder, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"INBOX"));
+  Add(0, L"BUTTON", Caption(OwnText::Push), kCheckBox, 7, kImapTop + 24, 288, 15, kPush);
+  Add(0, L"BUTTON", Caption(OwnText::MarkReadOnAck), kCheckBox, 7, kImapTop + 41, 288, 15,
+      kMarkReadOnAck);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -262,9 +283,24 @@ void frmConfig::TabStrip1_Click(int index) {
 void frmConfig::cmbSecurity_Click() {
   const int chosen =
       static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
-  SetText(kRemotePort, PortForSecurity(shownSecurity_, chosen, Text(kRemotePort)));
+  SetText(kRemotePort,
+          PortForChoice(shownProtocol_, shownSecurity_, shownProtocol_, chosen, Text(kRemotePort)));
   shownSecurity_ = chosen;
   UpdatePlainPasswordLine();
+}
+
+void frmConfig::cmbProtocol_Click() {
+  const int chosen =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kProtocol), CB_GETCURSEL, 0, 0));
+  SetText(kRemotePort,
+          PortForChoice(shownProtocol_, shownSecurity_, chosen, shownSecurity_, Text(kRemotePort)));
+  shownProtocol_ = chosen;
+  UpdateImapControls();
+}
+
+void frmConfig::UpdateImapControls() {
+  const bool imap = shownProtocol_ == static_cast<int>(MailProtocol::Imap);
+  for (int id : {kFolder, kPush, kMarkReadOnAck}) EnableWindow(GetDlgItem(window_, id), imap);
 }
 
 void frmConfig::UpdatePlainPasswordLine() {
@@ -374,6 +410,10 @@ LRESULT frmConfig::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     cmbSecurity_Click();
     return 0;
   }
+  if (message == WM_COMMAND && LOWORD(wParam) == kProtocol && HIWORD(wParam) == CBN_SELCHANGE) {
+    cmbProtocol_Click();
+    return 0;
+  }
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
     const int id = LOWORD(wParam);
     if (id >= kOption1 && id < kOption1 + kUserMailboxes) {
@@ -432,6 +472,12 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
       static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
   fields.WebMailUrl = Text(kWebMailUrl);
   fields.MarkerColor = Text(kMarkerColor);
+  // No entry selected (a stored code the list cannot show) keeps that code.
+  fields.Protocol =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kProtocol), CB_GETCURSEL, 0, 0));
+  fields.Folder = Text(kFolder);
+  fields.Push = Checked(kPush);
+  fields.MarkReadOnAck = Checked(kMarkReadOnAck);
   return fields;
 }
 
@@ -448,6 +494,13 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   shownSecurity_ = fields.Security;
   SetText(kWebMailUrl, fields.WebMailUrl.value_or(""));
   SetText(kMarkerColor, fields.MarkerColor.value_or(""));
+  shownProtocol_ = fields.Protocol.value_or(0);
+  SendMessageW(GetDlgItem(window_, kProtocol), CB_SETCURSEL, static_cast<WPARAM>(shownProtocol_),
+               0);
+  SetText(kFolder, fields.Folder.value_or(""));
+  SetChecked(kPush, fields.Push.value_or(true));
+  SetChecked(kMarkReadOnAck, fields.MarkReadOnAck.value_or(false));
+  UpdateImapControls();
   UpdateTrustButton();
 }
 

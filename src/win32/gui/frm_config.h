@@ -86,6 +86,10 @@ class frmConfig : public FormWindow {
     kQuietFrom,
     kQuietTo,
     kPlainPassword,
+    kProtocol,
+    kFolder,
+    kPush,
+    kMarkReadOnAck,
   };
 
  private:
@@ -103,6 +107,9 @@ class frmConfig : public FormWindow {
   void TabStrip1_Click(int index);
   void chkPlaySound_Click();
   void cmbSecurity_Click();
+  void cmbProtocol_Click();
+  // The IMAP controls take input only while the protocol list shows IMAP.
+  void UpdateImapControls();
   void UpdateTrustButton();
   void UpdatePlainPasswordLine();
   void cmdPickColor_Click();
@@ -135,6 +142,8 @@ class frmConfig : public FormWindow {
   int visibleFrame_ = 0;
   // The security entry the port text belongs to, so a change can move the usual port along.
   int shownSecurity_ = 0;
+  // Likewise the protocol entry (-1: a stored code the list cannot show).
+  int shownProtocol_ = 0;
   bool unloaded_ = false;
 };
 
