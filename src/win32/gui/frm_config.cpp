@@ -61,14 +61,13 @@ std::optional<std::wstring> SystemFileDialog(HWND owner, const std::wstring& fil
   return chosen;
 }
 
-std::optional<COLORREF> SystemColorDialog(HWND owner, COLORREF initial) {
-  // The dialog's sixteen custom colours live as long as the program, as users expect.
-  static COLORREF customColors[16] = {};
+std::optional<COLORREF> SystemColorDialog(HWND owner, COLORREF initial,
+                                          std::array<COLORREF, 16>& customColors) {
   CHOOSECOLORW choose{};
   choose.lStructSize = sizeof(choose);
   choose.hwndOwner = owner;
   choose.rgbResult = initial;
-  choose.lpCustColors = customColors;
+  choose.lpCustColors = customColors.data();
   choose.Flags = CC_RGBINIT | CC_FULLOPEN;
   if (!ChooseColorW(&choose)) return std::nullopt;
   return choose.rgbResult;
@@ -90,7 +89,9 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
     return MessageBoxW(owner, details.c_str(), title.c_str(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
   };
-  PickColor = SystemColorDialog;
+  PickColor = [this](HWND owner, COLORREF initial) {
+    return SystemColorDialog(owner, initial, customColors_);
+  };
   PickFile = SystemFileDialog;
   Create(Caption(StringId::Configuration), 335, 320 + kExtraRow + kImapRows,
          WS_CAPTION | WS_SYSMENU);

@@ -145,6 +145,8 @@ class frmConfig : public FormWindow {
   // Likewise the protocol entry (-1: a stored code the list cannot show).
   int shownProtocol_ = 0;
   bool unloaded_ = false;
+  // The colour dialog's own sixteen colours, kept while the dialog is open.
+  std::array<COLORREF, 16> customColors_{};
 };
 
 }  // namespace postvane
