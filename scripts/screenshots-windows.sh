@@ -1,8 +1,9 @@
 #!/bin/sh
 # Takes the README's pictures of the Windows programs: postvane.exe under Wine on a virtual
 # display, against a small scripted POP3 server on 127.0.0.1, with its tray icons and the
-# configuration dialog (docs/screenshots/windows-tray-config.png) and the status window
-# (docs/screenshots/windows-status.png). Needs a Windows build in build-windows/ and the
+# configuration dialog (docs/screenshots/windows-tray-config.png), the status window
+# (docs/screenshots/windows-status.png) and the dialog on an IMAP mailbox
+# (docs/screenshots/windows-config-imap.png). Needs a Windows build in build-windows/ and the
 # packages of `scripts/install-deps.sh test`. Everything it starts goes again at the end.
 set -eu
 cd "$(dirname "$0")/.."
@@ -60,10 +61,14 @@ password=$(printf 'secret' | python3 -c 'import sys; b=sys.stdin.buffer.read()[:
     printf '[MailBox%s]\r\nName=Mailbox %s\r\nUser=alice\r\nPassword=%s\r\n' "$box" "$box" "$password"
     printf 'RemoteHost=127.0.0.1\r\nRemotePort=%s\r\nEnabled=1\r\nUIDL=u1\r\n' "$port"
   done
+  # Shown in the dialog only: an IMAP mailbox that is not checked here.
+  printf '[MailBox2]\r\nName=Work\r\nUser=alice@example.org\r\nPassword=%s\r\n' "$password"
+  printf 'RemoteHost=imap.example.org\r\nRemotePort=993\r\nSecurity=1\r\nProtocol=1\r\n'
+  printf 'Folder=INBOX\r\nWebMailUrl=https://mail.example.org/\r\nEnabled=0\r\n'
 } >"$work/app/Postvane.ini"
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 640x400x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
 pids="$pids $!"
 exec 3>&-
 while [ ! -s "$work/display" ]; do sleep 0.1; done
@@ -103,4 +108,8 @@ xdotool search --sync --name 'Configuration' >/dev/null
 # The pointer leaves the tray, so that no tool tip covers the dialog.
 xdotool mousemove 630 390 sleep 1
 import -window root "$root/docs/screenshots/windows-tray-config.png"
+# The third mailbox's option button, in the dialog's client area.
+dialog=$(xdotool search --name 'Configuration' | head -n 1)
+xdotool mousemove --window "$dialog" 40 112 click 1 mousemove 630 470 sleep 1
+import -window "$dialog" "$root/docs/screenshots/windows-config-imap.png"
 echo "pictures in docs/screenshots/windows-*.png"

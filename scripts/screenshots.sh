@@ -2,7 +2,7 @@
 # Takes the pictures in docs/screenshots/: Postvane on a virtual display with a tray host,
 # checking a private Dovecot. Tray idle, checking and with new mail (both blink frames, on a
 # dark and on a light panel); the status window; the three tabs of the configuration dialog;
-# the about window; the first start, from the dialog to the first checked mailbox.
+# the Mailboxes tab with IMAP chosen; the about window; the first start, from the dialog to the first checked mailbox.
 # Usage: scripts/screenshots.sh [build folder]   (default: build-run, built if missing)
 set -eu
 cd "$(dirname "$0")/.."
@@ -168,6 +168,28 @@ for tab in 2 3; do
   name=config-general$((tab - 1)).png
   import -window "$config" "$out/$name"
 done
+# The Mailboxes tab again, with IMAP chosen as a user sets up an IMAP mailbox (not saved: the
+# program is stopped with the dialog open). Lists open on a click; Down and Return pick.
+xdotool mousemove $((X + 37)) $((Y + 18)) click 1
+sleep 0.5
+pick_next() {
+  xdotool mousemove "$1" "$2" click 1
+  sleep 0.5
+  xdotool key Down Return
+  sleep 0.3
+}
+pick_next $((X + 14 + 105 + 36)) $((Y + 28 + 45 + 10))  # Protocol: IMAP
+pick_next $((X + 14 + 182 + 56)) $((Y + 28 + 217 + 10)) # Security: SSL/TLS
+for field in "161 imap.example.org" "189 993"; do
+  set -- $field
+  xdotool mousemove $((X + 14 + 182 + 18)) $((Y + 28 + $1 + 9)) click 1 key ctrl+a
+  xdotool type --delay 20 "$2"
+done
+xdotool mousemove $((X + 14 + 182 + 40)) $((Y + 28 + 280 + 9)) click 1
+xdotool type --delay 20 "INBOX"
+xdotool mousemove 200 300
+sleep 0.5
+import -window "$config" "$out/config-imap.png"
 
 echo "== about window"
 menu_entry 5

@@ -78,6 +78,15 @@ enum class OwnText : int {
   ImapCommandRefused = 205,
   ImapReplyTooLong = 206,
   ServerNotice = 207,  // before the text of a server's [ALERT]
+  // Configuration dialog (230-249).
+  SoundFiles = 230,    // the file picker's type list: "Sounds" (*.wav)
+  ProgramFiles = 231,  // "Programs" (*.exe)
+  Protocol = 232,
+  ProtocolPop3 = 233,
+  ProtocolImap = 234,
+  Folder = 235,
+  Push = 236,
+  MarkReadOnAck = 237,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

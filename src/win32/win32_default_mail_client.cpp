@@ -18,7 +18,9 @@ constexpr wchar_t kClients[] = L"Software\\Clients\\Mail";
 // A key's text value (the default one for an empty name), environment strings expanded.
 std::optional<std::wstring> ReadText(HKEY root, const std::wstring& key, const wchar_t* name) {
   DWORD bytes = 0;
-  const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  // REG_EXPAND_SZ values come back expanded, as REG_SZ; asking for that type itself as well
+  // would make the call fail (it is only allowed together with RRF_NOEXPAND).
+  const DWORD flags = RRF_RT_REG_SZ;
   if (RegGetValueW(root, key.c_str(), name, flags, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
       bytes < sizeof(wchar_t)) {
     return std::nullopt;

@@ -377,15 +377,20 @@ TEST_F(ConfigWindowTest, TabsShowTheirFrameAndKeepTheOthersContents) {
 TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   frmConfig* form = Open();
   // 320 pixels and one row of 28 for the security row; the rows above it stay put.
-  EXPECT_EQ(form->size(), QSize(335, 348));
+  EXPECT_EQ(form->size(), QSize(335, 404));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 309));
+  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 365));
   for (QWidget* frame : {form->fraMailboxes, form->fraGeneral1, form->fraGeneral2}) {
-    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 281));
+    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 337));
   }
-  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 322, 71, 22));
+  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 378, 71, 22));
   EXPECT_EQ(form->cmbSecurity->geometry(), QRect(182, 217, 113, 21));
-  EXPECT_EQ(form->cmdTrustCertificate->geometry(), QRect(7, 322, 190, 22));
+  EXPECT_EQ(form->cmdTrustCertificate->geometry(), QRect(7, 378, 190, 22));
+  // The IMAP controls: the protocol left of the picture, the rest below everything else.
+  EXPECT_EQ(form->cmbProtocol->geometry(), QRect(105, 45, 73, 21));
+  EXPECT_EQ(form->txtFolder->geometry(), QRect(182, 280, 113, 19));
+  EXPECT_EQ(form->chkPush->geometry(), QRect(7, 304, 288, 15));
+  EXPECT_EQ(form->chkMarkReadOnAck->geometry(), QRect(7, 321, 288, 15));
   EXPECT_EQ(form->Frame2->geometry(), QRect(7, 14, 85, 232));
   for (int i = 0; i < kUserMailboxes; ++i) {
     EXPECT_EQ(form->Option1[static_cast<std::size_t>(i)]->geometry(),
@@ -503,7 +508,7 @@ TEST_F(ConfigWindowTest, FilePickerRemembersTheLastAcceptedNameForACancel) {
 
   ASSERT_EQ(pickers_.FileCalls.size(), 2u);
   EXPECT_EQ(pickers_.FileCalls[0].InitialDir, dir_.path());
-  EXPECT_EQ(pickers_.FileCalls[0].Filter.Description, ProgramsFilter().Description);
+  EXPECT_EQ(pickers_.FileCalls[0].Filter.Description, ProgramsFilter(900).Description);
   EXPECT_EQ(pickers_.FileCalls[0].FileName, "");
   EXPECT_EQ(pickers_.FileCalls[1].Filter.Description, "Sounds (*.wav)");
   EXPECT_EQ(pickers_.FileCalls[1].FileName, "/opt/mail/reader");
@@ -531,15 +536,32 @@ TEST_F(ConfigWindowTest, FolderPickerHasTheFixedPromptAndACancelEmptiesTheBox) {
   delete form;
 }
 
-TEST_F(ConfigWindowTest, FixedFilterTexts) {
-  EXPECT_EQ(SoundsFilter().Description, "Sounds (*.wav)");
-  EXPECT_EQ(SoundsFilter().Pattern, "*.wav");
+TEST_F(ConfigWindowTest, FilterTextsAreInTheUsersLanguage) {
+  EXPECT_EQ(SoundsFilter(900).Description, "Sounds (*.wav)");
+  EXPECT_EQ(SoundsFilter(900).Pattern, "*.wav");
 #ifdef Q_OS_WIN
-  EXPECT_EQ(ProgramsFilter().Description, "Programs (*.exe)");
+  EXPECT_EQ(ProgramsFilter(900).Description, "Programs (*.exe)");
 #else
-  EXPECT_EQ(ProgramsFilter().Description, "Programs (*)");
-  EXPECT_TRUE(ProgramsFilter().ExecutablesOnly);
+  EXPECT_EQ(ProgramsFilter(900).Description, "Programs (*)");
+  EXPECT_TRUE(ProgramsFilter(900).ExecutablesOnly);
 #endif
+  for (const int16_t base : {300, 700, 1000, 1600, 1900}) {
+    const QString sounds = QString::fromStdString(OwnString(base, OwnText::SoundFiles));
+    EXPECT_FALSE(sounds.isEmpty());
+    EXPECT_NE(SoundsFilter(base).Description, SoundsFilter(900).Description) << base;
+    EXPECT_EQ(SoundsFilter(base).Description, sounds + " (*.wav)") << base;
+    EXPECT_TRUE(ProgramsFilter(base).Description.startsWith(
+        QString::fromStdString(OwnString(base, OwnText::ProgramFiles)) + " ("))
+        << base;
+  }
+
+  // The dialog asks in its own language.
+  state_.LanguageBase = 700;
+  frmConfig* form = Open();
+  form->cmdBrowseSound->click();
+  ASSERT_EQ(pickers_.FileCalls.size(), 1u);
+  EXPECT_EQ(pickers_.FileCalls[0].Filter.Description, SoundsFilter(700).Description);
+  delete form;
 }
 
 class ConfigFromTrayTest : public testing::Test {
@@ -724,6 +746,107 @@ TEST_F(ConfigWindowTest, WebMailAddressIsShownAndOnlyHttpsIsSaved) {
   form->txtMarkerColor->setText("#1e90ff");
   Close(form);
   EXPECT_EQ(Key("MailBox0", "MarkerColor"), "#1e90ff");
+}
+
+// Protocol choice and the IMAP controls.
+
+struct ChoiceSwitch {
+  const char* name;
+  int16_t protocol;  // as stored
+  int16_t security;
+  int32_t port;
+  int toProtocol;  // -1: left as it is
+  int toSecurity;  // -1: left as it is; chosen before the protocol
+  const char* portAfter;
+};
+
+class ProtocolChoiceTest : public ConfigWindowTest,
+                           public testing::WithParamInterface<ChoiceSwitch> {};
+
+TEST_P(ProtocolChoiceTest, UsualPortFollowsProtocolAndSecurity) {
+  const ChoiceSwitch& c = GetParam();
+  MailboxRecord& record = state_.Mailboxes[0];
+  record.Protocol = c.protocol;
+  record.Security = c.security;
+  record.RemotePort = c.port;
+  SaveMailboxes();
+  frmConfig* form = Open();
+  EXPECT_EQ(form->cmbProtocol->currentIndex(), c.protocol);
+  if (c.toSecurity >= 0) {
+    form->cmbSecurity->setCurrentIndex(c.toSecurity);
+    emit form->cmbSecurity->activated(c.toSecurity);
+  }
+  if (c.toProtocol >= 0) {
+    form->cmbProtocol->setCurrentIndex(c.toProtocol);
+    emit form->cmbProtocol->activated(c.toProtocol);
+  }
+  EXPECT_EQ(form->RemotePort->text().toStdString(), c.portAfter);
+  const int protocol = form->cmbProtocol->currentIndex();
+  Close(form);
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), c.portAfter);
+  EXPECT_EQ(Key("MailBox0", "Protocol").value_or("0"), std::to_string(protocol));
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, ProtocolChoiceTest,
+                         testing::Values(ChoiceSwitch{"Pop3PlainToImap", 0, 0, 110, 1, -1, "143"},
+                                         ChoiceSwitch{"Pop3TlsToImap", 0, 1, 995, 1, -1, "993"},
+                                         ChoiceSwitch{"ImapTlsToPop3", 1, 1, 993, 0, -1, "995"},
+                                         ChoiceSwitch{"ImapStartTlsToPop3", 1, 2, 143, 0, -1,
+                                                      "110"},
+                                         ChoiceSwitch{"ImapPlainToTls", 1, 0, 143, -1, 1, "993"},
+                                         ChoiceSwitch{"ImapTlsToStartTls", 1, 1, 993, -1, 2, "143"},
+                                         ChoiceSwitch{"TlsThenImap", 0, 0, 110, 1, 1, "993"},
+                                         ChoiceSwitch{"OwnPortStays", 0, 0, 2110, 1, 1, "2110"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigWindowTest, ImapControlsTakeInputOnlyForImapAndAreSaved) {
+  SaveMailboxes();
+  frmConfig* form = Open();
+  EXPECT_EQ(form->lblProtocol->text().toStdString(), OwnString(900, OwnText::Protocol));
+  EXPECT_EQ(form->lblFolder->text().toStdString(), OwnString(900, OwnText::Folder));
+  EXPECT_EQ(form->chkMarkReadOnAck->text().toStdString(), OwnString(900, OwnText::MarkReadOnAck));
+  const auto imapEnabled = [form] {
+    return std::vector<bool>{form->txtFolder->isEnabled(), form->chkPush->isEnabled(),
+                             form->chkMarkReadOnAck->isEnabled()};
+  };
+  EXPECT_EQ(imapEnabled(), (std::vector<bool>{false, false, false}));
+  EXPECT_TRUE(form->chkPush->isChecked());  // on until switched off
+  EXPECT_FALSE(form->chkMarkReadOnAck->isChecked());
+  form->cmbProtocol->setCurrentIndex(1);
+  emit form->cmbProtocol->activated(1);
+  EXPECT_EQ(imapEnabled(), (std::vector<bool>{true, true, true}));
+  form->txtFolder->setText(QString::fromUtf8(" Arbeit/Büro "));
+  form->chkPush->setChecked(false);
+  form->chkMarkReadOnAck->setChecked(true);
+  form->Option1[1]->setChecked(true);  // a POP3 mailbox again
+  EXPECT_EQ(imapEnabled(), (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(form->txtFolder->text(), "");
+  form->Option1[0]->setChecked(true);
+  EXPECT_EQ(imapEnabled(), (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(form->txtFolder->text(), QString::fromUtf8("Arbeit/Büro"));
+  Close(form);
+  EXPECT_EQ(Key("MailBox0", "Protocol"), "1");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Arbeit/B\xC3\xBCro");
+  EXPECT_EQ(Key("MailBox0", "Push"), "0");
+  EXPECT_EQ(Key("MailBox0", "MarkReadOnAck"), "1");
+  for (const char* key : {"Protocol", "Folder", "Push", "MarkReadOnAck"}) {
+    EXPECT_EQ(Key("MailBox1", key), std::nullopt) << "a POP3 mailbox gains no line: " << key;
+  }
+}
+
+TEST_F(ConfigWindowTest, UnknownProtocolShowsNoEntryAndIsKept) {
+  QFile file(ini_);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write("[MailBox0]\r\nName=Box\r\nProtocol=7\r\nFolder=Sent\r\n");
+  file.close();
+  store_.LoadMailbox(state_.Mailboxes[0], 0);
+  frmConfig* form = Open();
+  EXPECT_EQ(form->cmbProtocol->currentIndex(), -1);
+  EXPECT_FALSE(form->txtFolder->isEnabled());
+  form->MailBoxName->setText("Renamed");
+  Close(form);
+  EXPECT_EQ(Key("MailBox0", "Protocol"), "7");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Sent");
 }
 
 TEST_F(ConfigWindowTest, UnknownSecurityTextShowsNoEntryAndStaysUntilTheUserPicks) {

@@ -12,17 +12,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "../fakes/example_settings.h"
 #include "../fakes/temp_folder.h"
 #include "check/connection_security.h"
 #include "settings/ini_file.h"
+#include "text/own_text.h"
+#include "text/string_table.h"
 #include "win32/credential_store.h"
 #include "win32/run_key_autostart.h"
 #include "win32/wide_text.h"
@@ -107,6 +111,16 @@ class ConfigWindowTest : public testing::Test {
     GetWindowTextW(Control(id), text, 256);
     return text;
   }
+  void SetTextOf(int id, const std::string& text) {
+    SetWindowTextW(Control(id), Widen(text).c_str());
+  }
+  void Click(int id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+  void ChooseProtocol(int entry) {
+    SendMessageW(Control(frmConfig::kProtocol), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(frmConfig::kProtocol, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Control(frmConfig::kProtocol)));
+  }
+  bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
   void ChooseSecurity(int entry) {
     SendMessageW(Control(frmConfig::kSecurity), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
     SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(frmConfig::kSecurity, CBN_SELCHANGE),
@@ -115,6 +129,9 @@ class ConfigWindowTest : public testing::Test {
   std::optional<std::string> Saved(const std::string& key) {
     SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
     return IniFile(ReadAll(file_)).Read("MailBox0", key);
+  }
+  std::optional<std::string> Key(const std::string& section, const std::string& key) {
+    return IniFile(ReadAll(file_)).Read(section, key);
   }
 
   TempFolder folder_;
@@ -266,6 +283,274 @@ TEST_F(ConfigWindowTest, StartWithWindowsBoxShowsAndSwitchesTheRunValue) {
   SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(autostart.Exists());
   RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+
+TEST_F(ConfigWindowTest, NewMailboxStartsOnTlsAndAStoredOneShowsWhatTheFileSays) {
+  Load("RemotePort=110\r\n");
+  EXPECT_EQ(SendMessageW(Control(frmConfig::kSecurity), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kRemotePort)), "110");
+  Click(frmConfig::kOption1 + 3);
+  EXPECT_EQ(SendMessageW(Control(frmConfig::kSecurity), CB_GETCURSEL, 0, 0),
+            static_cast<LRESULT>(SecurityMode::Tls));
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kRemotePort)), std::to_string(kTlsPop3Port));
+  SetTextOf(frmConfig::kRemoteHost, "pop.example.org");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("MailBox3", "Security"), "1");
+  EXPECT_EQ(Key("MailBox3", "RemotePort"), std::to_string(kTlsPop3Port));
+  EXPECT_EQ(Key("MailBox0", "Security"), std::nullopt);
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "110");
+}
+
+struct PlainLineCase {
+  const char* name;
+  const char* mailbox;
+  int tab;
+  bool rejectedCertificate;
+  bool shown;
+};
+
+class PlainPasswordLineTest : public ConfigWindowTest,
+                              public testing::WithParamInterface<PlainLineCase> {};
+
+TEST_P(PlainPasswordLineTest, ShowsWhileTheShownSecuritySendsThePasswordReadable) {
+  const PlainLineCase& c = GetParam();
+  Load(c.mailbox);
+  if (c.rejectedCertificate) {
+    state_.Mailboxes[0].RejectedCertificate.Fingerprint = std::string(64, 'C');
+  }
+  window_->ShowTab(c.tab);
+  EXPECT_EQ(Shown(frmConfig::kPlainPassword), c.shown);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kPlainPassword)),
+            OwnString(900, OwnText::PasswordSentUnencrypted));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlainPasswordLineTest,
+    testing::Values(PlainLineCase{"None", "Security=0\r\n", 0, false, true},
+                    PlainLineCase{"UnknownCode", "Security=7\r\n", 0, false, true},
+                    PlainLineCase{"Tls", "Security=1\r\n", 0, false, false},
+                    PlainLineCase{"StartTls", "Security=2\r\n", 0, false, false},
+                    PlainLineCase{"OtherTab", "Security=0\r\n", 1, false, false},
+                    PlainLineCase{"TrustButtonInItsPlace", "Security=0\r\n", 0, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigWindowTest, PlainPasswordLineFollowsTheSecurityList) {
+  Load("Security=1\r\nRemotePort=995\r\n");
+  EXPECT_FALSE(Shown(frmConfig::kPlainPassword));
+  ChooseSecurity(0);
+  EXPECT_TRUE(Shown(frmConfig::kPlainPassword));
+  ChooseSecurity(2);
+  EXPECT_FALSE(Shown(frmConfig::kPlainPassword));
+}
+
+TEST_F(ConfigWindowTest, WebMailAddressIsShownAndOnlyHttpsIsSaved) {
+  WriteAll(file_,
+           "[MailBox0]\r\nWebMailUrl=https://mail.example.org/\r\n[MailBox2]\r\n"
+           "WebMailUrl=https://two.example/\r\n[MailBox4]\r\nRemotePort=110\r\n");
+  for (int16_t i : {0, 2, 4}) store_.LoadMailbox(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+  window_ = std::make_unique<frmConfig>(state_, store_, [](bool) {});
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kWebMailUrl)), "https://mail.example.org/");
+  SetTextOf(frmConfig::kWebMailUrl, "");  // no web mail any more
+  Click(frmConfig::kOption1 + 2);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kWebMailUrl)), "https://two.example/");
+  SetTextOf(frmConfig::kWebMailUrl, "http://two.example/");  // not https: the old one stays
+  Click(frmConfig::kOption1 + 4);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kWebMailUrl)), "");
+  SetTextOf(frmConfig::kWebMailUrl, " https://four.example/ ");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("MailBox0", "WebMailUrl"), std::nullopt);
+  EXPECT_EQ(Key("MailBox2", "WebMailUrl"), "https://two.example/");
+  EXPECT_EQ(Key("MailBox4", "WebMailUrl"), "https://four.example/");
+}
+
+TEST_F(ConfigWindowTest, MarkerColorIsTypedOrPickedAndOnlyAColourIsSaved) {
+  Load("MarkerColor=#FF8000\r\n");
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kMarkerColor)), "#FF8000");
+  std::vector<COLORREF> offered;
+  std::optional<COLORREF> answer;  // cancel first
+  window_->PickColor = [&](HWND, COLORREF initial) {
+    offered.push_back(initial);
+    return answer;
+  };
+  Click(frmConfig::kPickColor);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kMarkerColor)), "#FF8000");
+  answer = RGB(0x1e, 0x90, 0xff);
+  Click(frmConfig::kPickColor);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kMarkerColor)), "#1e90ff");
+  SetTextOf(frmConfig::kMarkerColor, "blue");  // no colour: the picker starts on black
+  Click(frmConfig::kPickColor);
+  EXPECT_EQ(offered, (std::vector<COLORREF>{RGB(0xff, 0x80, 0), RGB(0xff, 0x80, 0), RGB(0, 0, 0)}));
+  SetTextOf(frmConfig::kMarkerColor, "blue");
+  EXPECT_EQ(Saved("MarkerColor"), "#FF8000");
+
+  window_ = std::make_unique<frmConfig>(state_, store_, [](bool) {});
+  window_->PickColor = [](HWND, COLORREF) { return RGB(0x12, 0x34, 0x56); };
+  Click(frmConfig::kPickColor);
+  EXPECT_EQ(Saved("MarkerColor"), "#123456");
+  window_ = std::make_unique<frmConfig>(state_, store_, [](bool) {});
+  SetTextOf(frmConfig::kMarkerColor, "");  // back to the picture's own colour
+  EXPECT_EQ(Saved("MarkerColor"), std::nullopt);
+}
+
+TEST_F(ConfigWindowTest, QuietHoursAreShownAsClockTimesAndSavedInMinutes) {
+  WriteAll(file_, "[General]\r\nQuietFrom=1320\r\n[MailBox0]\r\nRemotePort=110\r\n");
+  store_.LoadGeneral(state_.General);
+  window_ = std::make_unique<frmConfig>(state_, store_, [](bool) {});
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kQuietFrom)), "22:00");
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kQuietTo)), "");
+  SetTextOf(frmConfig::kQuietFrom, "23:30");
+  SetTextOf(frmConfig::kQuietTo, "6:45");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), "405");
+
+  window_ = std::make_unique<frmConfig>(state_, store_, [](bool) {});
+  SetTextOf(frmConfig::kQuietFrom, "25:00");  // no clock time: the old one stays
+  SetTextOf(frmConfig::kQuietTo, "");         // switched off
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("General", "QuietFrom"), "1410");
+  EXPECT_EQ(Key("General", "QuietTo"), std::nullopt);
+}
+
+TEST_F(ConfigWindowTest, EmptyMailProgramBoxShowsTheDefaultClientInGrey) {
+  Load("RemotePort=110\r\n");
+  window_->ShowMailProgramHint("Mail Client \u00e9");
+  wchar_t hint[64] = {};
+  ASSERT_TRUE(SendMessageW(Control(frmConfig::kMailProgram), EM_GETCUEBANNER,
+                           reinterpret_cast<WPARAM>(hint), 64));
+  EXPECT_EQ(Narrow(hint), "Mail Client \u00e9");
+  EXPECT_EQ(TextOf(frmConfig::kMailProgram), L"");
+}
+
+// The captions of all the controls of a window.
+std::vector<std::wstring> CaptionsOf(HWND window) {
+  std::vector<std::wstring> captions;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM list) {
+        wchar_t text[256] = {};
+        GetWindowTextW(child, text, 256);
+        reinterpret_cast<std::vector<std::wstring>*>(list)->push_back(text);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&captions));
+  return captions;
+}
+
+class ConfigWindowLanguageTest : public ConfigWindowTest,
+                                 public testing::WithParamInterface<int16_t> {};
+
+TEST_P(ConfigWindowLanguageTest, NotifyFrameAndFileTypesAreInTheUsersLanguage) {
+  const int16_t base = GetParam();
+  state_.LanguageBase = base;
+  Load("RemotePort=110\r\n");
+  const std::vector<std::wstring> captions = CaptionsOf(window_->Handle());
+  const auto has = [&](const std::string& text) {
+    return std::find(captions.begin(), captions.end(), Widen(text)) != captions.end();
+  };
+  EXPECT_TRUE(has(LocalString(base, StringId::NotifyOptions)));
+  EXPECT_EQ(has("Notify Options"), base == 900);
+
+  std::vector<std::wstring> filters;
+  window_->PickFile = [&](HWND, const std::wstring& filter, const std::wstring&) {
+    filters.push_back(filter);
+    return filters.size() == 1 ? std::optional<std::wstring>(L"C:\\Sounds\\Bell.wav")
+                               : std::nullopt;
+  };
+  Click(frmConfig::kBrowseSound);
+  Click(frmConfig::kBrowseMailProgram);
+  const auto entry = [&](OwnText kind, const std::wstring& pattern) {
+    return Widen(OwnString(base, kind)) + L" (" + pattern + L")" + std::wstring(1, L'\0') +
+           pattern + std::wstring(1, L'\0');
+  };
+  EXPECT_EQ(filters, (std::vector<std::wstring>{entry(OwnText::SoundFiles, L"*.wav"),
+                                                entry(OwnText::ProgramFiles, L"*.exe")}));
+  EXPECT_EQ(TextOf(frmConfig::kSoundFile), L"C:\\Sounds\\Bell.wav");
+  EXPECT_EQ(TextOf(frmConfig::kMailProgram), L"");  // cancelled
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ConfigWindowLanguageTest,
+                         testing::Values(int16_t{300}, int16_t{700}, int16_t{900}, int16_t{1000},
+                                         int16_t{1600}, int16_t{1900}));
+
+struct ChoiceSwitch {
+  const char* name;
+  const char* mailbox;
+  int protocol;  // chosen after the security below, when not -1
+  int security;  // -1: left as it is
+  const char* portAfter;
+};
+
+class ProtocolListTest : public ConfigWindowTest,
+                         public testing::WithParamInterface<ChoiceSwitch> {};
+
+TEST_P(ProtocolListTest, UsualPortFollowsProtocolAndSecurity) {
+  const ChoiceSwitch& c = GetParam();
+  Load(c.mailbox);
+  if (c.security >= 0) ChooseSecurity(c.security);
+  if (c.protocol >= 0) ChooseProtocol(c.protocol);
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kRemotePort)), c.portAfter);
+  const std::string protocol =
+      std::to_string(SendMessageW(Control(frmConfig::kProtocol), CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(Saved("RemotePort"), c.portAfter);
+  EXPECT_EQ(Key("MailBox0", "Protocol").value_or("0"), protocol);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, ProtocolListTest,
+    testing::Values(ChoiceSwitch{"Pop3PlainToImap", "RemotePort=110\r\n", 1, -1, "143"},
+                    ChoiceSwitch{"Pop3TlsToImap", "RemotePort=995\r\nSecurity=1\r\n", 1, -1, "993"},
+                    ChoiceSwitch{"ImapTlsToPop3", "Protocol=1\r\nRemotePort=993\r\nSecurity=1\r\n",
+                                 0, -1, "995"},
+                    ChoiceSwitch{"ImapStartTlsToPop3",
+                                 "Protocol=1\r\nRemotePort=143\r\nSecurity=2\r\n", 0, -1, "110"},
+                    ChoiceSwitch{"ImapPlainToTls", "Protocol=1\r\nRemotePort=143\r\n", -1, 1,
+                                 "993"},
+                    ChoiceSwitch{"ImapTlsToStartTls",
+                                 "Protocol=1\r\nRemotePort=993\r\nSecurity=1\r\n", -1, 2, "143"},
+                    ChoiceSwitch{"TlsThenImap", "RemotePort=110\r\n", 1, 1, "993"},
+                    ChoiceSwitch{"OwnPortStays", "RemotePort=2110\r\n", 1, 1, "2110"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigWindowTest, ImapControlsTakeInputOnlyForImapAndAreSaved) {
+  Load("RemotePort=110\r\n");
+  for (int id : {frmConfig::kFolder, frmConfig::kPush, frmConfig::kMarkReadOnAck}) {
+    EXPECT_FALSE(Enabled(id)) << id;
+  }
+  EXPECT_TRUE(Checked(frmConfig::kPush));  // on until switched off
+  EXPECT_FALSE(Checked(frmConfig::kMarkReadOnAck));
+  ChooseProtocol(1);
+  for (int id : {frmConfig::kFolder, frmConfig::kPush, frmConfig::kMarkReadOnAck}) {
+    EXPECT_TRUE(Enabled(id)) << id;
+  }
+  SetTextOf(frmConfig::kFolder, " Arbeit/B\u00fcro ");
+  Click(frmConfig::kPush);
+  Click(frmConfig::kMarkReadOnAck);
+  Click(frmConfig::kOption1 + 1);  // a POP3 mailbox again
+  EXPECT_FALSE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(TextOf(frmConfig::kFolder), L"");
+  Click(frmConfig::kOption1);
+  EXPECT_TRUE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(Narrow(TextOf(frmConfig::kFolder)), "Arbeit/B\u00fcro");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Key("MailBox0", "Protocol"), "1");
+  EXPECT_EQ(Key("MailBox0", "RemotePort"), "143");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Arbeit/B\u00fcro");
+  EXPECT_EQ(Key("MailBox0", "Push"), "0");
+  EXPECT_EQ(Key("MailBox0", "MarkReadOnAck"), "1");
+}
+
+TEST_F(ConfigWindowTest, Pop3MailboxGainsNoImapLineAndAnUnknownProtocolIsKept) {
+  Load("RemotePort=110\r\n");
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  for (const char* key : {"Protocol", "Folder", "Push", "MarkReadOnAck"}) {
+    EXPECT_EQ(Key("MailBox0", key), std::nullopt) << key;
+  }
+  Load("Protocol=7\r\nRemotePort=110\r\nFolder=Sent\r\n");
+  EXPECT_EQ(SendMessageW(Control(frmConfig::kProtocol), CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_FALSE(Enabled(frmConfig::kFolder));
+  EXPECT_EQ(Saved("Protocol"), "7");
+  EXPECT_EQ(Key("MailBox0", "Folder"), "Sent");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "check/mail_protocol.h"
 #include "check/secure_failure_text.h"
 #include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
@@ -31,7 +32,11 @@ namespace {
 constexpr int kClientWidth = 335;
 // One row (28 pixels) added for the security row under the port; the rows above stay put.
 constexpr int kExtraRow = 28;
-constexpr int kClientHeight = 320 + kExtraRow;
+// The IMAP rows at the foot of the mailboxes tab: the folder, push and marking read.
+constexpr int kImapRows = 56;
+constexpr int kClientHeight = 320 + kExtraRow + kImapRows;
+constexpr int kFrameHeight = 253 + kExtraRow + kImapRows;
+constexpr int kButtonRow = 294 + kExtraRow + kImapRows;
 constexpr int kFirstMailboxIcon = 124;
 constexpr int kMailboxIconPixels = 32;
 
@@ -100,23 +105,23 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   UseFormFont(*this);
   setFixedSize(kClientWidth, kClientHeight);
 
-  TabStrip1 = Place(new QTabWidget(this), "TabStrip1", 7, 7, 323, 281 + kExtraRow);
+  TabStrip1 = Place(new QTabWidget(this), "TabStrip1", 7, 7, 323, 28 + kFrameHeight);
   for (const char* caption : {"res101", "res110", "res126"}) {
     TabStrip1->addTab(new QWidget(), QString::fromLatin1(caption));
   }
 
   // The three frames lie over the tab strip, not inside it, as siblings made after it.
-  fraMailboxes = Place(new QWidget(this), "fraMailboxes", 14, 28, 309, 253 + kExtraRow);
-  fraGeneral1 = Place(new QWidget(this), "fraGeneral1", 14, 28, 309, 253 + kExtraRow);
-  fraGeneral2 = Place(new QWidget(this), "fraGeneral2", 14, 28, 309, 253 + kExtraRow);
+  fraMailboxes = Place(new QWidget(this), "fraMailboxes", 14, 28, 309, kFrameHeight);
+  fraGeneral1 = Place(new QWidget(this), "fraGeneral1", 14, 28, 309, kFrameHeight);
+  fraGeneral2 = Place(new QWidget(this), "fraGeneral2", 14, 28, 309, kFrameHeight);
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
 
-  cmdOk = MakeButton(this, "cmdOk", "res131", 259, 294 + kExtraRow, 71, 22);
-  cmdTrustCertificate = MakeButton(this, "cmdTrustCertificate", "", 7, 294 + kExtraRow, 190, 22);
+  cmdOk = MakeButton(this, "cmdOk", "res131", 259, kButtonRow, 71, 22);
+  cmdTrustCertificate = MakeButton(this, "cmdTrustCertificate", "", 7, kButtonRow, 190, 22);
   cmdTrustCertificate->setVisible(false);
-  lblPlainPassword = MakeLabel(this, "lblPlainPassword", "", 7, 292 + kExtraRow, 245, 26);
+  lblPlainPassword = MakeLabel(this, "lblPlainPassword", "", 7, kButtonRow - 2, 245, 26);
   lblPlainPassword->setWordWrap(true);
   lblPlainPassword->setVisible(false);
   cmdOk->setDefault(true);
@@ -129,6 +134,7 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
           &frmConfig::cmdBrowseMailProgram_Click);
   connect(cmdMDaemonBrowse, &QPushButton::clicked, this, &frmConfig::cmdMDaemonBrowse_Click);
   connect(cmbSecurity, &QComboBox::activated, this, &frmConfig::cmbSecurity_Click);
+  connect(cmbProtocol, &QComboBox::activated, this, &frmConfig::cmbProtocol_Click);
   connect(cmdTrustCertificate, &QPushButton::clicked, this, &frmConfig::cmdTrustCertificate_Click);
   connect(mailboxSelector_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) Option1_Click(id);
@@ -150,7 +156,11 @@ void frmConfig::BuildMailboxesTab() {
   }
   pMailbox = Place(new QLabel(f), "pMailbox", 182, 28, 36, 36);
   pMailbox->setAlignment(Qt::AlignCenter);
-  // Beside the mailbox's picture, the one free place on this tab.
+  // Left of the mailbox's picture: the protocol decides what the other boxes mean.
+  lblProtocol = MakeLabel(f, "lblProtocol", "", 105, 28, 75, 15);
+  cmbProtocol = Place(new QComboBox(f), "cmbProtocol", 105, 45, 73, 21);
+  cmbProtocol->setEditable(false);
+  // Right of it, the other free place on this tab.
   lblWebMail = MakeLabel(f, "lblWebMail", "", 224, 28, 75, 15);
   txtWebMailUrl = MakeTextBox(f, "txtWebMailUrl", 224, 45, 71, 19);
   // Under the mailbox list: the marker colour, "#rrggbb".
@@ -180,6 +190,14 @@ void frmConfig::BuildMailboxesTab() {
   label10->setWordWrap(true);
   label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   chkLastMail = MakeCheckBox(f, "chkLastMail", "", 280, 224 + kExtraRow, 15, 15);
+  // What only an IMAP mailbox has, below everything else.
+  constexpr int kImapTop = 252 + kExtraRow;
+  lblFolder = MakeLabel(f, "lblFolder", "", 105, kImapTop + 3, 75, 15);
+  txtFolder = MakeTextBox(f, "txtFolder", 182, kImapTop, 113, 19);
+  // The folder an empty box watches.
+  txtFolder->setPlaceholderText(QStringLiteral("INBOX"));
+  chkPush = MakeCheckBox(f, "chkPush", "", 7, kImapTop + 24, 288, 15);
+  chkMarkReadOnAck = MakeCheckBox(f, "chkMarkReadOnAck", "", 7, kImapTop + 41, 288, 15);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -199,7 +217,7 @@ void frmConfig::BuildGeneral1Tab() {
     cmbDoubleClick->addItem(QString::fromLatin1(item));
   }
 
-  fraNotifyOptions = MakeFrame(f, "Frame4", "Notify Options", 8, 112, 295, 85);
+  fraNotifyOptions = MakeFrame(f, "Frame4", "res116", 8, 112, 295, 85);
   QGroupBox* notify = fraNotifyOptions;
   chkPlaySound = MakeCheckBox(notify, "chkPlaySound", "res117", 14, 21, 99, 15);
   txtSoundFile = MakeTextBox(notify, "txtSoundFile", 133, 21, 155, 16);
@@ -247,6 +265,14 @@ void frmConfig::Form_Load() {
   cmdTrustCertificate->setText(Q(OwnString(language, OwnText::TrustCertificate)));
   lblPlainPassword->setText(Q(OwnString(language, OwnText::PasswordSentUnencrypted)));
   lblWebMail->setText(Q(OwnString(language, OwnText::WebMailAddress)));
+  lblProtocol->setText(Q(OwnString(language, OwnText::Protocol)));
+  cmbProtocol->clear();
+  for (const OwnText entry : {OwnText::ProtocolPop3, OwnText::ProtocolImap}) {
+    cmbProtocol->addItem(Q(OwnString(language, entry)));
+  }
+  lblFolder->setText(Q(OwnString(language, OwnText::Folder)));
+  chkPush->setText(ToQt(OwnString(language, OwnText::Push)));
+  chkMarkReadOnAck->setText(ToQt(OwnString(language, OwnText::MarkReadOnAck)));
   lblMarkerColor->setText(Q(OwnString(language, OwnText::MarkerColor)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
@@ -299,9 +325,26 @@ void frmConfig::TabStrip1_Click(int index) {
 }
 
 void frmConfig::cmbSecurity_Click(int index) {
-  RemotePort->setText(Q(PortForSecurity(shownSecurity_, index, ToStd(RemotePort->text()))));
+  RemotePort->setText(Q(PortForChoice(shownProtocol_, shownSecurity_, shownProtocol_, index,
+                                      ToStd(RemotePort->text()))));
   shownSecurity_ = index;
   UpdatePlainPasswordLine();
+}
+
+void frmConfig::cmbProtocol_Click(int index) {
+  RemotePort->setText(Q(PortForChoice(shownProtocol_, shownSecurity_, index, shownSecurity_,
+                                      ToStd(RemotePort->text()))));
+  shownProtocol_ = index;
+  UpdateImapControls();
+}
+
+void frmConfig::UpdateImapControls() {
+  const bool imap = shownProtocol_ == static_cast<int>(MailProtocol::Imap);
+  for (QWidget* control :
+       {static_cast<QWidget*>(lblFolder), static_cast<QWidget*>(txtFolder),
+        static_cast<QWidget*>(chkPush), static_cast<QWidget*>(chkMarkReadOnAck)}) {
+    control->setEnabled(imap);
+  }
 }
 
 void frmConfig::UpdatePlainPasswordLine() {
@@ -343,14 +386,14 @@ void frmConfig::cmdOk_Click() { close(); }
 
 void frmConfig::cmdBrowseSound_Click() {
   commonDialog1_.InitDir = Q(state_.Paths.ProgramFolder);
-  commonDialog1_.Filter = SoundsFilter();
+  commonDialog1_.Filter = SoundsFilter(state_.LanguageBase);
   commonDialog1_.ShowOpen(this);
   txtSoundFile->setText(commonDialog1_.FileName);
 }
 
 void frmConfig::cmdBrowseMailProgram_Click() {
   commonDialog1_.InitDir = Q(state_.Paths.ProgramFolder);
-  commonDialog1_.Filter = ProgramsFilter();
+  commonDialog1_.Filter = ProgramsFilter(state_.LanguageBase);
   commonDialog1_.ShowOpen(this);
   txtMailProgram->setText(commonDialog1_.FileName);
 }
@@ -398,6 +441,11 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.Security = cmbSecurity->currentIndex();
   fields.WebMailUrl = ToStd(txtWebMailUrl->text());
   fields.MarkerColor = ToStd(txtMarkerColor->text());
+  // No entry selected (a stored code the list cannot show) keeps that code.
+  fields.Protocol = cmbProtocol->currentIndex();
+  fields.Folder = ToStd(txtFolder->text());
+  fields.Push = chkPush->isChecked();
+  fields.MarkReadOnAck = chkMarkReadOnAck->isChecked();
   return fields;
 }
 
@@ -413,6 +461,12 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   shownSecurity_ = fields.Security;
   txtWebMailUrl->setText(Q(fields.WebMailUrl.value_or("")));
   txtMarkerColor->setText(Q(fields.MarkerColor.value_or("")));
+  shownProtocol_ = fields.Protocol.value_or(0);
+  cmbProtocol->setCurrentIndex(shownProtocol_);
+  txtFolder->setText(Q(fields.Folder.value_or("")));
+  chkPush->setChecked(fields.Push.value_or(true));
+  chkMarkReadOnAck->setChecked(fields.MarkReadOnAck.value_or(false));
+  UpdateImapControls();
   UpdateTrustButton();
 }
 

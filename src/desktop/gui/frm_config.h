@@ -74,6 +74,13 @@ class frmConfig : public QWidget {
   QPushButton* cmdTrustCertificate = nullptr;
   // In the same place while the shown mailbox's security sends the password readable.
   QLabel* lblPlainPassword = nullptr;
+  // Left of the picture: POP3 or IMAP. At the foot of the tab, what only IMAP has.
+  QLabel* lblProtocol = nullptr;
+  QComboBox* cmbProtocol = nullptr;
+  QLabel* lblFolder = nullptr;
+  QLineEdit* txtFolder = nullptr;
+  QCheckBox* chkPush = nullptr;
+  QCheckBox* chkMarkReadOnAck = nullptr;
 
   // Asks the user to confirm trusting a certificate, given its details; a message box unless
   // replaced (tests answer it themselves).
@@ -128,6 +135,9 @@ class frmConfig : public QWidget {
   void cmdBrowseMailProgram_Click();
   void cmdMDaemonBrowse_Click();
   void cmbSecurity_Click(int index);
+  void cmbProtocol_Click(int index);
+  // The IMAP controls take input only while the protocol list shows IMAP.
+  void UpdateImapControls();
   void UpdatePlainPasswordLine();
   void cmdTrustCertificate_Click();
   void UpdateTrustButton();
@@ -152,6 +162,8 @@ class frmConfig : public QWidget {
   int mailboxIcon_ = 0;
   // The security entry before the latest change, for the port switch.
   int shownSecurity_ = 0;
+  // Likewise the protocol entry (-1: a stored code the list cannot show).
+  int shownProtocol_ = 0;
   bool unloaded_ = false;
 };
 

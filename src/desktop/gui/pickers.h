@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 class QWidget;
@@ -16,10 +17,10 @@ struct FileFilter {
   bool ExecutablesOnly = false;  // lists only files the user may run (and folders)
 };
 
-// "Programs (*.exe)" where programs end in .exe; elsewhere programs have no suffix and the
-// filter lists executable files instead.
-FileFilter ProgramsFilter();
-FileFilter SoundsFilter();
+// "Programs (*.exe)", in the language at `languageBase`, where programs end in .exe;
+// elsewhere programs have no suffix and the filter lists executable files instead.
+FileFilter ProgramsFilter(int16_t languageBase);
+FileFilter SoundsFilter(int16_t languageBase);
 
 // The folder picker's title, the same in every language.
 QString FolderPrompt();

@@ -6,9 +6,12 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <utility>
 
+#include "check/mail_protocol.h"
 #include "check/secure_failure_text.h"
+#include "settings/marker_color.h"
 #include "text/string_table.h"
 #include "win32/wide_text.h"
 
@@ -20,10 +23,55 @@ constexpr int kFrameY = 28;
 constexpr int kFirstMailboxIcon = 124;
 // The security list's row, below the port, pushes what follows down.
 constexpr int kExtraRow = 28;
+// The IMAP rows at the foot of the mailboxes tab: the folder, push and marking read.
+constexpr int kImapRows = 56;
 
 constexpr DWORD kTextBox = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kCheckBox = WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kGroup = BS_GROUPBOX;
+
+// "#rrggbb" and a COLORREF (0x00bbggrr) both ways; a text that is no colour starts the
+// picker on black.
+std::string ColorText(COLORREF color) {
+  char text[8];
+  std::snprintf(text, sizeof(text), "#%02x%02x%02x", GetRValue(color), GetGValue(color),
+                GetBValue(color));
+  return text;
+}
+
+COLORREF ColorOf(const std::string& text) {
+  if (!ValidMarkerColor(text)) return RGB(0, 0, 0);
+  const unsigned long value = std::stoul(text.substr(1), nullptr, 16);
+  return RGB((value >> 16) & 0xff, (value >> 8) & 0xff, value & 0xff);
+}
+
+std::optional<std::wstring> SystemFileDialog(HWND owner, const std::wstring& filter,
+                                             const std::wstring& initialDir) {
+  std::wstring chosen(MAX_PATH, L'\0');
+  OPENFILENAMEW open{};
+  open.lStructSize = sizeof(open);
+  open.hwndOwner = owner;
+  open.lpstrFilter = filter.c_str();
+  open.lpstrFile = chosen.data();
+  open.nMaxFile = static_cast<DWORD>(chosen.size());
+  open.lpstrInitialDir = initialDir.c_str();
+  open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&open)) return std::nullopt;
+  chosen.resize(chosen.find(L'\0'));
+  return chosen;
+}
+
+std::optional<COLORREF> SystemColorDialog(HWND owner, COLORREF initial,
+                                          std::array<COLORREF, 16>& customColors) {
+  CHOOSECOLORW choose{};
+  choose.lStructSize = sizeof(choose);
+  choose.hwndOwner = owner;
+  choose.rgbResult = initial;
+  choose.lpCustColors = customColors.data();
+  choose.Flags = CC_RGBINIT | CC_FULLOPEN;
+  if (!ChooseColorW(&choose)) return std::nullopt;
+  return choose.rgbResult;
+}
 
 }  // namespace
 
@@ -41,9 +89,14 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
     return MessageBoxW(owner, details.c_str(), title.c_str(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
   };
-  Create(Caption(StringId::Configuration), 335, 320 + kExtraRow, WS_CAPTION | WS_SYSMENU);
-  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323, 281 + kExtraRow,
-                     kTabStrip);
+  PickColor = [this](HWND owner, COLORREF initial) {
+    return SystemColorDialog(owner, initial, customColors_);
+  };
+  PickFile = SystemFileDialog;
+  Create(Caption(StringId::Configuration), 335, 320 + kExtraRow + kImapRows,
+         WS_CAPTION | WS_SYSMENU);
+  tabs_ = AddControl(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 7, 7, 323,
+                     281 + kExtraRow + kImapRows, kTabStrip);
   int tab = 0;
   for (StringId caption : {StringId::Mailboxes, StringId::General1, StringId::General2}) {
     std::wstring text = Caption(caption);
@@ -56,10 +109,14 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store,
   BuildMailboxesTab();
   BuildGeneral1Tab();
   BuildGeneral2Tab();
-  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, 294 + kExtraRow,
-             71, 22, kOk);
-  AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, 294 + kExtraRow, 190, 22,
+  constexpr int kButtonRow = 294 + kExtraRow + kImapRows;
+  AddControl(L"BUTTON", Caption(StringId::Ok), WS_TABSTOP | BS_DEFPUSHBUTTON, 259, kButtonRow, 71,
+             22, kOk);
+  AddControl(L"BUTTON", Caption(OwnText::TrustCertificate), WS_TABSTOP, 7, kButtonRow, 190, 22,
              kTrustCertificate);
+  // In the trust button's place while the shown security sends the password readable.
+  AddControl(L"STATIC", Caption(OwnText::PasswordSentUnencrypted), 0, 7, kButtonRow - 2, 245, 26,
+             kPlainPassword);
   Form_Load();
   FitAllCaptions();
 }
@@ -91,6 +148,20 @@ void frmConfig::BuildMailboxesTab() {
         kOption1 + i);
   }
   mailboxPicture_ = Add(0, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, 182, 28, 36, 36);
+  // Left of the mailbox's picture: the protocol decides what the other boxes mean.
+  Add(0, L"STATIC", Caption(OwnText::Protocol), 0, 105, 28, 75, 15);
+  HWND protocol = Add(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 105, 45, 73,
+                      100, kProtocol);
+  for (OwnText entry : {OwnText::ProtocolPop3, OwnText::ProtocolImap}) {
+    SendMessageW(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(entry).c_str()));
+  }
+  // Right of it, the other free place on this tab.
+  Add(0, L"STATIC", Caption(OwnText::WebMailAddress), 0, 224, 28, 75, 15);
+  Add(0, L"EDIT", L"", kTextBox, 224, 45, 71, 19, kWebMailUrl);
+  // Under the mailbox list: the marker colour, typed as "#rrggbb" or picked.
+  Add(0, L"STATIC", Caption(OwnText::MarkerColor), 0, 7, 254, 33, 15);
+  Add(0, L"EDIT", L"", kTextBox, 40, 252, 46, 19, kMarkerColor);
+  Add(0, L"BUTTON", L"\u2026", WS_TABSTOP, 86, 252, 18, 19, kPickColor);
   Add(0, L"STATIC", Caption(StringId::MailboxName), 0, 105, 77, 85, 15);
   Add(0, L"EDIT", L"", kTextBox, 182, 77, 113, 19, kMailBoxName);
   Add(0, L"STATIC", Caption(StringId::UserName), 0, 105, 105, 85, 15);
@@ -112,6 +183,15 @@ void frmConfig::BuildMailboxesTab() {
   Add(0, L"STATIC", Caption(StringId::AdvancedFunctionSingleUser), 0, 104, 217 + kExtraRow, 167,
       29);
   Add(0, L"BUTTON", L"", kCheckBox, 280, 224 + kExtraRow, 15, 15, kLastMail);
+  // What only an IMAP mailbox has, below everything else.
+  constexpr int kImapTop = 252 + kExtraRow;
+  Add(0, L"STATIC", Caption(OwnText::Folder), 0, 105, kImapTop + 3, 75, 15);
+  HWND folder = Add(0, L"EDIT", L"", kTextBox, 182, kImapTop, 113, 19, kFolder);
+  // The folder an empty box watches.
+  SendMessageW(folder, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"INBOX"));
+  Add(0, L"BUTTON", Caption(OwnText::Push), kCheckBox, 7, kImapTop + 24, 288, 15, kPush);
+  Add(0, L"BUTTON", Caption(OwnText::MarkReadOnAck), kCheckBox, 7, kImapTop + 41, 288, 15,
+      kMarkReadOnAck);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -132,7 +212,7 @@ void frmConfig::BuildGeneral1Tab() {
     SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(item).c_str()));
   }
 
-  Add(1, L"BUTTON", L"Notify Options", kGroup, 8, 112, 295, 85);
+  Add(1, L"BUTTON", Caption(StringId::NotifyOptions), kGroup, 8, 112, 295, 85);
   Add(1, L"BUTTON", Caption(StringId::PlaySound), kCheckBox, 8 + 14, 112 + 21, 99, 15, kPlaySound);
   Add(1, L"EDIT", L"", kTextBox, 8 + 133, 112 + 21, 155, 16, kSoundFile);
   Add(1, L"BUTTON", Caption(StringId::PopUpWindow), kCheckBox, 8 + 14, 112 + 42, 197, 15,
@@ -164,10 +244,16 @@ void frmConfig::BuildGeneral2Tab() {
       kDesktopNotification);
   Add(2, L"BUTTON", Caption(OwnText::KeepPasswordsInKeyring), kCheckBox, 14, 168, 281, 15,
       kKeyring);
+  Add(2, L"STATIC", Caption(OwnText::QuietFrom), 0, 14, 194, 96, 15);
+  Add(2, L"EDIT", L"", kTextBox, 112, 192, 44, 19, kQuietFrom);
+  Add(2, L"STATIC", Caption(OwnText::QuietTo), 0, 162, 194, 40, 15);
+  Add(2, L"EDIT", L"", kTextBox, 204, 192, 44, 19, kQuietTo);
 }
 
 void frmConfig::Form_Load() {
   form_ = std::make_unique<ConfigForm>(state_.Mailboxes, state_.General, store_, autostart_);
+  // The socket speaks TLS through Schannel.
+  form_->NewMailboxesStartSecure(true);
   SetChecked(kOption1, true);
   Option1_Click(0);
   TabStrip1_Click(0);
@@ -198,8 +284,47 @@ void frmConfig::TabStrip1_Click(int index) {
 void frmConfig::cmbSecurity_Click() {
   const int chosen =
       static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
-  SetText(kRemotePort, PortForSecurity(shownSecurity_, chosen, Text(kRemotePort)));
+  SetText(kRemotePort,
+          PortForChoice(shownProtocol_, shownSecurity_, shownProtocol_, chosen, Text(kRemotePort)));
   shownSecurity_ = chosen;
+  UpdatePlainPasswordLine();
+}
+
+void frmConfig::cmbProtocol_Click() {
+  const int chosen =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kProtocol), CB_GETCURSEL, 0, 0));
+  SetText(kRemotePort,
+          PortForChoice(shownProtocol_, shownSecurity_, chosen, shownSecurity_, Text(kRemotePort)));
+  shownProtocol_ = chosen;
+  UpdateImapControls();
+}
+
+void frmConfig::UpdateImapControls() {
+  const bool imap = shownProtocol_ == static_cast<int>(MailProtocol::Imap);
+  for (int id : {kFolder, kPush, kMarkReadOnAck}) EnableWindow(GetDlgItem(window_, id), imap);
+}
+
+void frmConfig::UpdatePlainPasswordLine() {
+  const int security =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
+  const bool trustShown =
+      (GetWindowLongW(GetDlgItem(window_, kTrustCertificate), GWL_STYLE) & WS_VISIBLE) != 0;
+  ShowWindow(
+      GetDlgItem(window_, kPlainPassword),
+      visibleFrame_ == 0 && PasswordSentInClear(security) && !trustShown ? SW_SHOW : SW_HIDE);
+}
+
+void frmConfig::cmdPickColor_Click() {
+  if (!PickColor) return;
+  if (const std::optional<COLORREF> chosen = PickColor(window_, ColorOf(Text(kMarkerColor)))) {
+    SetText(kMarkerColor, ColorText(*chosen));
+  }
+}
+
+void frmConfig::ShowMailProgramHint(const std::string& name) {
+  // Grey text in the empty box, gone as soon as the user types.
+  SendMessageW(GetDlgItem(window_, kMailProgram), EM_SETCUEBANNER, TRUE,
+               reinterpret_cast<LPARAM>(Widen(name).c_str()));
 }
 
 void frmConfig::UpdateTrustButton() {
@@ -207,6 +332,7 @@ void frmConfig::UpdateTrustButton() {
   const bool possible = shown >= 0 && shown < kUserMailboxes && visibleFrame_ == 0 &&
                         CanTrustCertificate(state_.Mailboxes[static_cast<std::size_t>(shown)]);
   ShowWindow(GetDlgItem(window_, kTrustCertificate), possible ? SW_SHOW : SW_HIDE);
+  UpdatePlainPasswordLine();
 }
 
 void frmConfig::cmdTrustCertificate_Click() {
@@ -230,21 +356,19 @@ void frmConfig::chkPlaySound_Click() {
   EnableWindow(GetDlgItem(window_, kReplaySound), ReplaySoundEnabled(Checked(kPlaySound)));
 }
 
-void frmConfig::BrowseFile(int target, const wchar_t* filter) {
-  std::wstring chosen(MAX_PATH, L'\0');
-  const std::wstring initial = Widen(state_.Paths.ProgramFolder);
-  OPENFILENAMEW open{};
-  open.lStructSize = sizeof(open);
-  open.hwndOwner = window_;
-  open.lpstrFilter = filter;
-  open.lpstrFile = chosen.data();
-  open.nMaxFile = static_cast<DWORD>(chosen.size());
-  open.lpstrInitialDir = initial.c_str();
-  open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+void frmConfig::BrowseFile(int target, const std::wstring& kind, const std::wstring& pattern) {
+  // One entry of the type list: "Sounds (*.wav)", then the pattern, each ended by a null,
+  // and one more null at the end.
+  std::wstring filter = kind + L" (" + pattern + L")";
+  filter += L'\0';
+  filter += pattern;
+  filter += L'\0';
   // Cancel leaves the box as it was: the file chosen before stays chosen.
-  if (!GetOpenFileNameW(&open)) return;
-  chosen.resize(chosen.find(L'\0'));
-  SetText(target, Narrow(chosen));
+  if (!PickFile) return;
+  if (const std::optional<std::wstring> chosen =
+          PickFile(window_, filter, Widen(state_.Paths.ProgramFolder))) {
+    SetText(target, Narrow(*chosen));
+  }
 }
 
 void frmConfig::cmdMDaemonBrowse_Click() {
@@ -287,18 +411,24 @@ LRESULT frmConfig::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     cmbSecurity_Click();
     return 0;
   }
+  if (message == WM_COMMAND && LOWORD(wParam) == kProtocol && HIWORD(wParam) == CBN_SELCHANGE) {
+    cmbProtocol_Click();
+    return 0;
+  }
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
     const int id = LOWORD(wParam);
     if (id >= kOption1 && id < kOption1 + kUserMailboxes) {
       if (Checked(id)) Option1_Click(id - kOption1);
+    } else if (id == kPickColor) {
+      cmdPickColor_Click();
     } else if (id == kTrustCertificate) {
       cmdTrustCertificate_Click();
     } else if (id == kPlaySound) {
       chkPlaySound_Click();
     } else if (id == kBrowseSound) {
-      BrowseFile(kSoundFile, L"Sounds (*.wav)\0*.wav\0");
+      BrowseFile(kSoundFile, Caption(OwnText::SoundFiles), L"*.wav");
     } else if (id == kBrowseMailProgram) {
-      BrowseFile(kMailProgram, L"Programs (*.exe)\0*.exe\0");
+      BrowseFile(kMailProgram, Caption(OwnText::ProgramFiles), L"*.exe");
     } else if (id == kMDaemonBrowse) {
       cmdMDaemonBrowse_Click();
     } else if (id == kOk || id == IDOK) {
@@ -341,6 +471,14 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   // No entry selected (a stored code the list cannot show) keeps that code.
   fields.Security =
       static_cast<int>(SendMessageW(GetDlgItem(window_, kSecurity), CB_GETCURSEL, 0, 0));
+  fields.WebMailUrl = Text(kWebMailUrl);
+  fields.MarkerColor = Text(kMarkerColor);
+  // No entry selected (a stored code the list cannot show) keeps that code.
+  fields.Protocol =
+      static_cast<int>(SendMessageW(GetDlgItem(window_, kProtocol), CB_GETCURSEL, 0, 0));
+  fields.Folder = Text(kFolder);
+  fields.Push = Checked(kPush);
+  fields.MarkReadOnAck = Checked(kMarkReadOnAck);
   return fields;
 }
 
@@ -355,6 +493,15 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   SendMessageW(GetDlgItem(window_, kSecurity), CB_SETCURSEL, static_cast<WPARAM>(fields.Security),
                0);
   shownSecurity_ = fields.Security;
+  SetText(kWebMailUrl, fields.WebMailUrl.value_or(""));
+  SetText(kMarkerColor, fields.MarkerColor.value_or(""));
+  shownProtocol_ = fields.Protocol.value_or(0);
+  SendMessageW(GetDlgItem(window_, kProtocol), CB_SETCURSEL, static_cast<WPARAM>(shownProtocol_),
+               0);
+  SetText(kFolder, fields.Folder.value_or(""));
+  SetChecked(kPush, fields.Push.value_or(true));
+  SetChecked(kMarkReadOnAck, fields.MarkReadOnAck.value_or(false));
+  UpdateImapControls();
   UpdateTrustButton();
 }
 
@@ -376,6 +523,8 @@ ConfigGeneralFields frmConfig::ReadGeneral() const {
   fields.SoundFile = Text(kSoundFile);
   fields.MDaemonPath = Text(kMDaemonPath);
   fields.MDaemonActivate = Checked(kMDaemonActivate);
+  fields.QuietFrom = Text(kQuietFrom);
+  fields.QuietTo = Text(kQuietTo);
   return fields;
 }
 
@@ -396,6 +545,8 @@ void frmConfig::ShowGeneralFields(const ConfigGeneralFields& fields) {
   SetText(kSoundFile, fields.SoundFile);
   SetText(kMDaemonPath, fields.MDaemonPath);
   SetChecked(kMDaemonActivate, fields.MDaemonActivate);
+  SetText(kQuietFrom, fields.QuietFrom.value_or(""));
+  SetText(kQuietTo, fields.QuietTo.value_or(""));
 }
 
 }  // namespace postvane

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,18 @@ class frmConfig : public FormWindow {
   // with "No" as its default unless a test puts its own answer here.
   std::function<bool(HWND owner, const std::wstring& title, const std::wstring& details)>
       ConfirmTrust;
+  // Asks the user for a marker colour, starting at `initial`; nothing when cancelled. The
+  // system's colour dialog unless a test puts its own answer here.
+  std::function<std::optional<COLORREF>(HWND owner, COLORREF initial)> PickColor;
+  // Asks the user for a file: `filter` is the type list as the system's file dialog takes
+  // it (entries and patterns, each ended by a null). Nothing when cancelled.
+  std::function<std::optional<std::wstring>(HWND owner, const std::wstring& filter,
+                                            const std::wstring& initialDir)>
+      PickFile;
+
+  // The grey hint in the empty mail program box: the default mail client that runs while no
+  // program is set.
+  void ShowMailProgramHint(const std::string& name);
 
   // Control ids, for the dialog's messages and for tests that press its controls.
   enum Control : int {
@@ -67,6 +80,16 @@ class frmConfig : public FormWindow {
     kDesktopNotification,
     kKeyring,
     kStartWithWindows,
+    kWebMailUrl,
+    kMarkerColor,
+    kPickColor,
+    kQuietFrom,
+    kQuietTo,
+    kPlainPassword,
+    kProtocol,
+    kFolder,
+    kPush,
+    kMarkReadOnAck,
   };
 
  private:
@@ -84,9 +107,15 @@ class frmConfig : public FormWindow {
   void TabStrip1_Click(int index);
   void chkPlaySound_Click();
   void cmbSecurity_Click();
+  void cmbProtocol_Click();
+  // The IMAP controls take input only while the protocol list shows IMAP.
+  void UpdateImapControls();
   void UpdateTrustButton();
+  void UpdatePlainPasswordLine();
+  void cmdPickColor_Click();
   void cmdTrustCertificate_Click();
-  void BrowseFile(int target, const wchar_t* filter);
+  // A file picker listing the files of one kind ("Sounds") that match `pattern`.
+  void BrowseFile(int target, const std::wstring& kind, const std::wstring& pattern);
   void cmdMDaemonBrowse_Click();
   void OnClose() override;
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -113,7 +142,11 @@ class frmConfig : public FormWindow {
   int visibleFrame_ = 0;
   // The security entry the port text belongs to, so a change can move the usual port along.
   int shownSecurity_ = 0;
+  // Likewise the protocol entry (-1: a stored code the list cannot show).
+  int shownProtocol_ = 0;
   bool unloaded_ = false;
+  // The colour dialog's own sixteen colours, kept while the dialog is open.
+  std::array<COLORREF, 16> customColors_{};
 };
 
 }  // namespace postvane

@@ -170,6 +170,8 @@ void frmMain::ShowConfig() {
           if (app_ != nullptr) app_->OnConfigClosed();
         },
         &autostart_);
+    // The grey hint in the empty field: what runs while no mail program is set.
+    config_->ShowMailProgramHint(mailClient_.Name());
   }
   config_->BringUp();
 }
