@@ -35,6 +35,8 @@ mkdir -p "$work/runtime"
 chmod 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 cc -O2 -Wall -Wextra -o "$work/pop3_floor" bench/pop3_floor.c
+# shellcheck disable=SC2046
+c++ -O2 -fPIC -o "$work/minimal_tray" bench/minimal_tray.cpp $(pkg-config --cflags --libs Qt6Widgets)
 
 # Dovecot's own users must reach the mail and its configuration: a folder open to them.
 mail=$(mktemp -d /tmp/postvane-compare-mail.XXXXXX)
@@ -164,6 +166,6 @@ fi
 PV_WORK="$work" PV_POP3_PORT="$PV_POP3_PORT" PV_POP3S_PORT="$PV_POP3S_PORT" PV_ROUNDS="$rounds" \
 PV_AUTHORITY="$tls/ca.pem" \
 PV_CHECK="$build/src/desktop/postvane-check" PV_TRAY="$build/src/desktop/postvane" \
-PV_FLOOR="$work/pop3_floor" PV_DOVECOT_LOG="$mail/local/dovecot.log" \
+PV_FLOOR="$work/pop3_floor" PV_MINIMAL_TRAY="$work/minimal_tray" PV_DOVECOT_LOG="$mail/local/dovecot.log" \
 PV_RTT_NS="$rtt_ns" PV_RTT_HOST=198.18.0.2 \
   python3 bench/compare_runs.py

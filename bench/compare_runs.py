@@ -22,6 +22,7 @@ TLS_CLIENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pop3_tls_
 CHECK = E["PV_CHECK"]
 TRAY = E["PV_TRAY"]
 FLOOR = E["PV_FLOOR"]
+MINIMAL_TRAY = E.get("PV_MINIMAL_TRAY", "")
 DOVECOT_LOG = E["PV_DOVECOT_LOG"]
 ROUNDS = int(E.get("PV_ROUNDS", "7"))
 # Idle and blinking windows: long enough to see a once-a-minute timer.
@@ -172,12 +173,15 @@ class Tray:
         shutil.copy(TRAY, os.path.join(self.folder, "postvane"))
         shutil.copy(ini, os.path.join(self.folder, "Postvane.ini"))
         before = logouts(DOVECOT_LOG)
+        start = time.perf_counter()
         self.process = subprocess.Popen([os.path.join(self.folder, "postvane")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True)
         self.pid = self.process.pid
-        wait_for(lambda: logouts(DOVECOT_LOG) >= before + 10, 30, "the start-up check")
         wait_for(lambda: len(visible_windows()) > 0, 10, "a tray icon")
+        # From the start to the icon on the tray host, polled every 10 ms.
+        self.first_icon = time.perf_counter() - start
+        wait_for(lambda: logouts(DOVECOT_LOG) >= before + 10, 30, "the start-up check")
         # Past the tray tick that shows the start-up check's outcome.
         settle(self.pid, 1.6)
 
@@ -188,6 +192,32 @@ class Tray:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+
+
+def first_icon_minimal():
+    """Seconds from the start of the minimal Qt tray program to its icon on the tray host."""
+    start = time.perf_counter()
+    process = subprocess.Popen([MINIMAL_TRAY], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        shown = wait_for(lambda: xdotool("search", "--onlyvisible", "--classname",
+                                         "minimal_tray").strip() != "", 10,
+                         "the minimal tray icon")
+        return time.perf_counter() - start if shown else None
+    finally:
+        process.terminate()
+        process.wait()
+
+
+def rss_mib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1]) / 1024.0
+    except OSError:
+        pass
+    return float("nan")
 
 
 def tray_cycle(tray, mdaemon):
@@ -265,8 +295,11 @@ def main():
 
     figures = {k: [] for k in ("check", "check_wall", "floor", "floor_wall", "fetchmail",
                                "fetchmail_wall", "tray", "startup", "check_big", "check_empty",
-                               "floor_big", "floor_empty", "rss_big")}
+                               "floor_big", "floor_empty", "rss_big", "icon", "icon_minimal")}
     tray = Tray("tray-cycle", ini["cycle"])
+    figures["icon"].append(tray.first_icon)
+    cycles = 0
+    rss = {}
     try:
         for _ in range(ROUNDS):
             wall, cpu = run([CHECK, "--settings", ini["cycle"], "--quiet"])
@@ -282,6 +315,11 @@ def main():
             cycle = tray_cycle(tray, mdaemon)
             if cycle is not None:
                 figures["tray"].append(cycle)
+                cycles += 1
+            if MINIMAL_TRAY:
+                icon = first_icon_minimal()
+                if icon is not None:
+                    figures["icon_minimal"].append(icon)
             figures["startup"].append(run([CHECK, "--version"])[1])
             figures["check_big"].append(run([CHECK, "--settings", ini["big"], "--quiet"],
                                             rss=figures["rss_big"])[1])
@@ -290,6 +328,14 @@ def main():
                 run([FLOOR, "127.0.0.1", str(PORT), "big:%s:%s" % (PASSWORD, big_last)])[1])
             figures["floor_empty"].append(
                 run([FLOOR, "127.0.0.1", str(PORT), "empty:%s:" % PASSWORD])[1])
+        # Memory: the tray's resident set after 5 cycles against after 100.
+        while cycles < 100:
+            if cycles >= 5 and not rss:
+                rss[cycles] = rss_mib(tray.pid)
+            if tray_cycle(tray, mdaemon) is None:
+                break
+            cycles += 1
+        rss[cycles] = rss_mib(tray.pid)
     finally:
         tray.stop()
 
@@ -305,6 +351,13 @@ def main():
     section("tray program, CPU per ten-mailbox cycle (from /proc, start-up excluded)")
     print("  postvane (tray)  CPU", show(figures["tray"], digits=3))
     print("  plain client     CPU", show(figures["floor"], digits=3), "(whole process)")
+
+    print("  first tray icon  postvane", show(figures["icon"]), " minimal Qt tray",
+          show(figures["icon_minimal"]))
+    print("  tray RSS " + ", ".join("after %d cycles %.1f MiB" % (n, rss[n]) for n in sorted(rss)))
+    if figures["icon_minimal"]:
+        goals.append(("first icon / minimal Qt tray", median(figures["icon"]) /
+                      median(figures["icon_minimal"]), 1.2, "x"))
 
     section("32,000-message listing, CPU above start-up (same client on an empty mailbox)")
     above_check = [b - e for b, e in zip(figures["check_big"], figures["check_empty"])]
