@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::darkYellow);
-  QSystemTrayIcon icon(QIcon(pixmap));
+  QSystemTrayIcon icon{QIcon(pixmap)};
   icon.show();
   return app.exec();
 }
