@@ -387,6 +387,8 @@ QSslSocket* QtSocket::TakeOverForTls() {
 #ifdef Q_OS_WIN
   return nullptr;
 #else
+  // Bytes still waiting in the plain socket would be lost with it.
+  if (socket_->bytesToWrite() > 0) return nullptr;
   // The QSslSocket gets its own descriptor of the same connection; closing the plain socket's
   // one then leaves the connection open.
   const int descriptor = ::dup(static_cast<int>(socket_->socketDescriptor()));
