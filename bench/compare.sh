@@ -1,7 +1,8 @@
 #!/bin/bash
 # Side-by-side bench: Postvane against a plain blocking client (bench/pop3_floor.c, the floor)
 # and fetchmail -c, interleaved in one run on one private Dovecot with ten 200-message
-# mailboxes and one of 32,000; the tray program's CPU per cycle, idle and blinking on a virtual
+# mailboxes and one of 32,000, in plain, TLS and STARTTLS mode (a Python ssl client and
+# fetchmail --ssl as the TLS peers, with and without SSL_CERT_DIR); the tray program's CPU per cycle, idle and blinking on a virtual
 # display with a tray host; and, where network namespaces can be made, a 20 ms round trip
 # between two of them joined by a user-space delay link. Prints medians, ranges and the ratios
 # against the goals.
@@ -34,6 +35,8 @@ mkdir -p "$work/runtime"
 chmod 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 cc -O2 -Wall -Wextra -o "$work/pop3_floor" bench/pop3_floor.c
+# shellcheck disable=SC2046
+c++ -O2 -fPIC -o "$work/minimal_tray" bench/minimal_tray.cpp $(pkg-config --cflags --libs Qt6Widgets)
 
 # Dovecot's own users must reach the mail and its configuration: a folder open to them.
 mail=$(mktemp -d /tmp/postvane-compare-mail.XXXXXX)
@@ -52,7 +55,24 @@ for user in box0 box1 box2 box3 box4 box5 box6 box7 box8 box9 big empty; do
   echo "$user:{PLAIN}secret:$mail_uid:$mail_gid::$mail/mail/$user::" >>"$mail/users"
 done
 
-# write_dovecot NAME ADDRESS PORT: a private instance's configuration in $mail/NAME.
+# A test authority and a server certificate for 127.0.0.1 and the far namespace's address:
+# the TLS runs trust the authority through SSL_CERT_FILE, as a site's own authority would be.
+tls="$mail/tls"
+mkdir -p "$tls"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 30 \
+  -keyout "$tls/ca.key" -out "$tls/ca.pem" -subj "/CN=Postvane bench authority" \
+  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "/CN=127.0.0.1" \
+  -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
+printf 'subjectAltName=IP:127.0.0.1,IP:198.18.0.2,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
+  >"$tls/server.ext"
+openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" -CAcreateserial \
+  -days 30 -extfile "$tls/server.ext" -out "$tls/server.pem" 2>/dev/null
+chmod 755 "$tls"
+chmod 644 "$tls"/*.pem
+chmod 600 "$tls"/*.key
+
+# write_dovecot NAME ADDRESS PORT TLSPORT: a private instance's configuration in $mail/NAME.
 write_dovecot() {
   d="$mail/$1"
   mkdir -p "$d/state"
@@ -70,7 +90,9 @@ state_dir = $d/state
 log_path = $d/dovecot.log
 protocols = pop3
 listen = $2
-ssl = no
+ssl = yes
+ssl_cert = <$tls/server.pem
+ssl_key = <$tls/server.key
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 auth_failure_delay = 0
@@ -91,7 +113,8 @@ $chroot_line
     port = $3
   }
   inet_listener pop3s {
-    port = 0
+    address = $2
+    port = $4
   }
 }
 service anvil {
@@ -106,7 +129,9 @@ CONF
 }
 
 PV_POP3_PORT=$(pv_free_port)
-write_dovecot local 127.0.0.1 "$PV_POP3_PORT"
+PV_POP3S_PORT=$(pv_free_port)
+while [ "$PV_POP3S_PORT" = "$PV_POP3_PORT" ]; do PV_POP3S_PORT=$(pv_free_port); done
+write_dovecot local 127.0.0.1 "$PV_POP3_PORT" "$PV_POP3S_PORT"
 pv_spawn dovecot -F -c "$mail/local/dovecot.conf"
 pv_wait_for_port "$PV_POP3_PORT" || { pv_note "Dovecot did not start"; cat "$mail/local/dovecot.log" >&2; exit 1; }
 
@@ -123,7 +148,7 @@ if ip netns add "pvc$$" 2>/dev/null; then
     link_pid=$!
     PV_PIDS="$link_pid $PV_PIDS"
     if read -r -t 20 line <&3 && [ "$line" = ready ]; then
-      write_dovecot remote 198.18.0.2 110
+      write_dovecot remote 198.18.0.2 110 995
       pv_spawn ip netns exec "pvs$$" dovecot -F -c "$mail/remote/dovecot.conf"
       for _ in $(seq 1 200); do
         if ip netns exec "pvc$$" python3 -c 'import socket; socket.create_connection(("198.18.0.2", 110), 1).close()' 2>/dev/null; then
@@ -138,8 +163,9 @@ if ip netns add "pvc$$" 2>/dev/null; then
 fi
 [ -n "$rtt_ns" ] || pv_note "no network namespaces: the 20 ms round-trip part is skipped"
 
-PV_WORK="$work" PV_POP3_PORT="$PV_POP3_PORT" PV_ROUNDS="$rounds" \
+PV_WORK="$work" PV_POP3_PORT="$PV_POP3_PORT" PV_POP3S_PORT="$PV_POP3S_PORT" PV_ROUNDS="$rounds" \
+PV_AUTHORITY="$tls/ca.pem" \
 PV_CHECK="$build/src/desktop/postvane-check" PV_TRAY="$build/src/desktop/postvane" \
-PV_FLOOR="$work/pop3_floor" PV_DOVECOT_LOG="$mail/local/dovecot.log" \
+PV_FLOOR="$work/pop3_floor" PV_MINIMAL_TRAY="$work/minimal_tray" PV_DOVECOT_LOG="$mail/local/dovecot.log" \
 PV_RTT_NS="$rtt_ns" PV_RTT_HOST=198.18.0.2 \
   python3 bench/compare_runs.py

@@ -16,12 +16,17 @@ import time
 E = os.environ
 WORK = E["PV_WORK"]
 PORT = int(E["PV_POP3_PORT"])
+TLS_PORT = int(E.get("PV_POP3S_PORT", "0"))
+AUTHORITY = E.get("PV_AUTHORITY", "")
+TLS_CLIENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pop3_tls_client.py")
 CHECK = E["PV_CHECK"]
 TRAY = E["PV_TRAY"]
 FLOOR = E["PV_FLOOR"]
+MINIMAL_TRAY = E.get("PV_MINIMAL_TRAY", "")
 DOVECOT_LOG = E["PV_DOVECOT_LOG"]
 ROUNDS = int(E.get("PV_ROUNDS", "7"))
-WINDOW = float(E.get("PV_WINDOW", "6"))
+# Idle and blinking windows: long enough to see a once-a-minute timer.
+WINDOW = float(E.get("PV_WINDOW", "180"))
 RTT_NS = E.get("PV_RTT_NS", "")  # client namespace, empty without namespaces
 RTT_HOST = E.get("PV_RTT_HOST", "")
 RTT_LOG = E.get("PV_RTT_DOVECOT_LOG", "")
@@ -45,25 +50,30 @@ def uidl_of(host, user, number):
     return reply.split()[2]
 
 
-def write_ini(path, host, port, boxes, general):
+def write_ini(path, host, port, boxes, general, security=0):
     with open(path, "wb") as f:
         for i, (user, uidl) in enumerate(boxes):
             f.write(("[MailBox%d]\r\nName=Box %d\r\nUser=%s\r\nPassword=" % (i, i, user)).encode())
             f.write(stored_password(PASSWORD))
             f.write(("\r\nRemoteHost=%s\r\nRemotePort=%d\r\nEnabled=1\r\nLastMail=0\r\nUIDL=%s\r\n"
                      % (host, port, uidl)).encode())
+            if security:
+                f.write(("Security=%d\r\n" % security).encode())
         f.write(b"[General]\r\n")
         for key, value in general.items():
             f.write(("%s=%s\r\n" % (key, value)).encode())
 
 
-def run(command, env=None):
-    """(wall seconds, CPU seconds) of one whole process; its output is thrown away."""
+def run(command, env=None, rss=None):
+    """(wall seconds, CPU seconds) of one whole process; its output is thrown away. The
+    maximum resident set (MiB) is appended to `rss` when given."""
     start = time.perf_counter()
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                env=env)
     _, status, usage = os.wait4(process.pid, 0)
     process.returncode = os.waitstatus_to_exitcode(status)
+    if rss is not None:
+        rss.append(usage.ru_maxrss / 1024.0)
     return time.perf_counter() - start, usage.ru_utime + usage.ru_stime
 
 
@@ -163,12 +173,15 @@ class Tray:
         shutil.copy(TRAY, os.path.join(self.folder, "postvane"))
         shutil.copy(ini, os.path.join(self.folder, "Postvane.ini"))
         before = logouts(DOVECOT_LOG)
+        start = time.perf_counter()
         self.process = subprocess.Popen([os.path.join(self.folder, "postvane")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True)
         self.pid = self.process.pid
-        wait_for(lambda: logouts(DOVECOT_LOG) >= before + 10, 30, "the start-up check")
         wait_for(lambda: len(visible_windows()) > 0, 10, "a tray icon")
+        # From the start to the icon on the tray host, polled every 10 ms.
+        self.first_icon = time.perf_counter() - start
+        wait_for(lambda: logouts(DOVECOT_LOG) >= before + 10, 30, "the start-up check")
         # Past the tray tick that shows the start-up check's outcome.
         settle(self.pid, 1.6)
 
@@ -179,6 +192,32 @@ class Tray:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+
+
+def first_icon_minimal():
+    """Seconds from the start of the minimal Qt tray program to its icon on the tray host."""
+    start = time.perf_counter()
+    process = subprocess.Popen([MINIMAL_TRAY], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        shown = wait_for(lambda: xdotool("search", "--onlyvisible", "--classname",
+                                         "minimal_tray").strip() != "", 10,
+                         "the minimal tray icon")
+        return time.perf_counter() - start if shown else None
+    finally:
+        process.terminate()
+        process.wait()
+
+
+def rss_mib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1]) / 1024.0
+    except OSError:
+        pass
+    return float("nan")
 
 
 def tray_cycle(tray, mdaemon):
@@ -256,8 +295,11 @@ def main():
 
     figures = {k: [] for k in ("check", "check_wall", "floor", "floor_wall", "fetchmail",
                                "fetchmail_wall", "tray", "startup", "check_big", "check_empty",
-                               "floor_big", "floor_empty")}
+                               "floor_big", "floor_empty", "rss_big", "icon", "icon_minimal")}
     tray = Tray("tray-cycle", ini["cycle"])
+    figures["icon"].append(tray.first_icon)
+    cycles = 0
+    rss = {}
     try:
         for _ in range(ROUNDS):
             wall, cpu = run([CHECK, "--settings", ini["cycle"], "--quiet"])
@@ -273,13 +315,27 @@ def main():
             cycle = tray_cycle(tray, mdaemon)
             if cycle is not None:
                 figures["tray"].append(cycle)
+                cycles += 1
+            if MINIMAL_TRAY:
+                icon = first_icon_minimal()
+                if icon is not None:
+                    figures["icon_minimal"].append(icon)
             figures["startup"].append(run([CHECK, "--version"])[1])
-            figures["check_big"].append(run([CHECK, "--settings", ini["big"], "--quiet"])[1])
+            figures["check_big"].append(run([CHECK, "--settings", ini["big"], "--quiet"],
+                                            rss=figures["rss_big"])[1])
             figures["check_empty"].append(run([CHECK, "--settings", ini["empty"], "--quiet"])[1])
             figures["floor_big"].append(
                 run([FLOOR, "127.0.0.1", str(PORT), "big:%s:%s" % (PASSWORD, big_last)])[1])
             figures["floor_empty"].append(
                 run([FLOOR, "127.0.0.1", str(PORT), "empty:%s:" % PASSWORD])[1])
+        # Memory: the tray's resident set after 5 cycles against after 100.
+        while cycles < 100:
+            if cycles >= 5 and not rss:
+                rss[cycles] = rss_mib(tray.pid)
+            if tray_cycle(tray, mdaemon) is None:
+                break
+            cycles += 1
+        rss[cycles] = rss_mib(tray.pid)
     finally:
         tray.stop()
 
@@ -296,11 +352,19 @@ def main():
     print("  postvane (tray)  CPU", show(figures["tray"], digits=3))
     print("  plain client     CPU", show(figures["floor"], digits=3), "(whole process)")
 
+    print("  first tray icon  postvane", show(figures["icon"]), " minimal Qt tray",
+          show(figures["icon_minimal"]))
+    print("  tray RSS " + ", ".join("after %d cycles %.1f MiB" % (n, rss[n]) for n in sorted(rss)))
+    if figures["icon_minimal"]:
+        goals.append(("first icon / minimal Qt tray", median(figures["icon"]) /
+                      median(figures["icon_minimal"]), 1.2, "x"))
+
     section("32,000-message listing, CPU above start-up (same client on an empty mailbox)")
     above_check = [b - e for b, e in zip(figures["check_big"], figures["check_empty"])]
     above_floor = [b - e for b, e in zip(figures["floor_big"], figures["floor_empty"])]
     print("  postvane-check   ", show(above_check), " (whole:", show(figures["check_big"]) + ")")
     print("  plain client     ", show(above_floor), " (whole:", show(figures["floor_big"]) + ")")
+    print("  postvane-check maximum RSS", show(figures["rss_big"], 1.0, "MiB"))
 
     goals.append(("tray CPU per 10-mailbox cycle", median(figures["tray"]) * 1000, 2.5, "ms"))
     # The absolute goals were set where the plain client needed 1.8-2.5 ms per cycle; on a busy
@@ -313,12 +377,17 @@ def main():
     goals.append(("postvane-check start-up (--version)", median(figures["startup"]) * 1000,
                   None, "ms"))
 
-    section("tray idle and blinking, ten mailboxes (%d windows of %.0f s)" % (3, WINDOW))
+    if TLS_PORT and AUTHORITY:
+        tls_runs(saved0, fetchmail)
+
+    windows = 1 if WINDOW >= 60 else 3
+    section("tray idle and blinking, ten mailboxes (%d window%s of %.0f s)"
+            % (windows, "" if windows == 1 else "s", WINDOW))
     for name, title in (("idle", "nothing new (idle)"), ("blink", "5 new in every mailbox (blinking)")):
         tray = Tray("tray-" + name, ini[name])
         cpu, wakeups = [], []
         try:
-            for _ in range(3):
+            for _ in range(windows):
                 c0, s0, t0 = cpu_ns(tray.pid), switches(tray.pid), time.monotonic()
                 time.sleep(WINDOW)
                 c1, s1, t1 = cpu_ns(tray.pid), switches(tray.pid), time.monotonic()
@@ -349,6 +418,61 @@ def main():
         else:
             print("  %-40s %9.3f %s, goal %.0f: %s" % (what, value, unit, goal,
                                                        "met" if value == 0 else "not met"))
+
+
+def tls_runs(saved, fetchmail):
+    """TLS and STARTTLS: postvane-check against the Python ssl client and fetchmail --ssl, one
+    mailbox and ten, trusting the bench authority through SSL_CERT_FILE, with SSL_CERT_DIR
+    unset and set to the system's folder, interleaved."""
+    section("TLS and STARTTLS (whole process; the authority in SSL_CERT_FILE)")
+    general = {"Interval": "30", "NotifyType": "0", "TrayType": "0", "ReplaySound": "0"}
+    modes = (("tls", TLS_PORT, 1), ("starttls", PORT, 2))
+    environments = (("SSL_CERT_DIR unset", None), ("SSL_CERT_DIR=/etc/ssl/certs", "/etc/ssl/certs"))
+    rc = os.path.join(WORK, "fetchmailrc-tls")
+    with open(rc, "w") as f:
+        f.write("set no syslog\n")
+        for mode, port, _ in modes:
+            for user, _ in saved:
+                f.write("poll %s-%s via 127.0.0.1 service %d protocol pop3 user %s password %s %s\n"
+                        % (mode, user, port, user, PASSWORD,
+                           "ssl sslcertck sslcommonname localhost" if mode == "tls"
+                           else "sslproto tls1.2+ sslcertck sslcommonname localhost"))
+    os.chmod(rc, 0o600)
+    results = {}
+    for mode, port, security in modes:
+        for count in (1, 10):
+            path = os.path.join(WORK, "%s%d.ini" % (mode, count))
+            write_ini(path, "127.0.0.1", port, saved[:count], general, security)
+            boxes = ["%s:%s" % (user, PASSWORD) for user, _ in saved[:count]]
+            polls = ["%s-%s" % (mode, user) for user, _ in saved[:count]]
+            for env_name, folder in environments:
+                env = dict(E, SSL_CERT_FILE=AUTHORITY, HOME=WORK)
+                env.pop("SSL_CERT_DIR", None)
+                if folder:
+                    env["SSL_CERT_DIR"] = folder
+                runs = {"postvane-check": [CHECK, "--settings", path, "--quiet"],
+                        "python ssl": [sys.executable, TLS_CLIENT, "127.0.0.1", str(port), mode]
+                        + boxes}
+                if fetchmail:
+                    runs["fetchmail --ssl"] = [fetchmail, "-c", "-f", rc] + polls
+                figures = {name: ([], []) for name in runs}
+                for _ in range(ROUNDS):
+                    for name, command in runs.items():
+                        wall, cpu = run(command, env)
+                        figures[name][0].append(cpu)
+                        figures[name][1].append(wall)
+                results[(mode, count, env_name)] = figures
+                print("  %s, %d mailbox%s, %s" % (mode, count, "" if count == 1 else "es",
+                                                  env_name))
+                for name, (cpus, walls) in figures.items():
+                    print("    %-16s CPU %s  wall %s" % (name, show(cpus), show(walls)))
+                ratio = median(figures["postvane-check"][0]) / median(figures["python ssl"][0])
+                goals.append(("%s x%d CPU / python (%s)" % (mode, count, env_name.split()[-1]),
+                              ratio, 1.5, "x"))
+                if count == 10:
+                    goals.append(("%s x10 wall / python (%s)" % (mode, env_name.split()[-1]),
+                                  median(figures["postvane-check"][1]) /
+                                  median(figures["python ssl"][1]), 1.2, "x"))
 
 
 def rtt():

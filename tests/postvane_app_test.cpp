@@ -328,6 +328,36 @@ TEST_F(PostvaneAppTest, QuietHoursAndDoNotDisturbSilenceTheNotification) {
   }
 }
 
+// Asking the desktop costs a bus call and a program start: a cycle with nothing new to tell
+// does not ask.
+TEST_F(PostvaneAppTest, DoNotDisturbIsAskedOnlyWhenANotificationIsDue) {
+  FakeDoNotDisturb dnd;
+  files.Files[state.Paths.SettingsFile] =
+      "[MailBox0]\r\nName=Inbox\r\nRemoteHost=pop.test\r\nEnabled=1\r\nUIDL=u1\r\n"
+      "[General]\r\nNotifyType=8\r\n";
+  app = std::make_unique<PostvaneApp>(
+      state, AppPlatform{socket, minute, tray, timeout, quit, clock, dates, files, icons, sound,
+                         programs, forms, notices, &mailClient, &dnd});
+  app->StartUp(kEnglish);
+  const auto cycle = [&] {
+    AnswerUpToListing(2);
+    socket.Receive(TopReply(2));
+    socket.Receive("+OK bye\r\n");
+  };
+  cycle();
+  ASSERT_EQ(Box(0).NewCount, 1);
+  EXPECT_EQ(dnd.Asked, 1);
+  const std::size_t shown = notices.Shown.size();
+  for (int i = 0; i < 3; ++i) {
+    app->StartCycle();
+    cycle();
+  }
+  EXPECT_EQ(Box(0).NewCount, 1);
+  EXPECT_EQ(notices.Shown.size(), shown);
+  EXPECT_EQ(dnd.Asked, 1);
+  app.reset();
+}
+
 class FakeWebBrowser : public WebBrowser {
  public:
   std::vector<std::string> Opened;

@@ -8,9 +8,9 @@
 
 namespace postvane {
 
-void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms,
-                   ProgramStarter& programs, DesktopNotifier& desktop,
-                   DefaultMailClient* mailClient, bool quiet) {
+void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms, ProgramStarter& programs,
+                   DesktopNotifier& desktop, DefaultMailClient* mailClient,
+                   const std::function<bool()>& quiet) {
   bool notify = false;
   for (int i = 0; i < kUserMailboxes; ++i) {
     const int16_t count = state.Mailboxes[i].NewCount;
@@ -25,7 +25,7 @@ void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms,
     }
   }
   // Mail that arrives in quiet hours is not announced afterwards either: the tray shows it.
-  if (!notify || quiet) return;
+  if (!notify || (quiet && quiet())) return;
 
   const int16_t kinds = state.General.NotifyType;
   if ((kinds & kNotifySound) != 0) sound.PlayAsync(state.General.SoundFile);

@@ -2,6 +2,8 @@
 // notice.
 #pragma once
 
+#include <functional>
+
 #include "app/program_state.h"
 #include "ports/default_mail_client.h"
 #include "ports/desktop_notifier.h"
@@ -13,11 +15,13 @@ namespace postvane {
 
 // Notifies when some mailbox's non-zero count changed since it last took part in a decision
 // (with ReplaySound on: whenever some mailbox has new mail). NotifiedCount follows the counts.
-// The mail program is opened as OpenMailReader does. While `quiet` (quiet hours, the desktop's
-// do-not-disturb) the counts are noted but nothing sounds, opens or is sent.
-void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms,
-                   ProgramStarter& programs, DesktopNotifier& desktop,
-                   DefaultMailClient* mailClient = nullptr, bool quiet = false);
+// The mail program is opened as OpenMailReader does. While `quiet` answers true (quiet hours,
+// the desktop's do-not-disturb) the counts are noted but nothing sounds, opens or is sent. It
+// is asked only when a notification is due: asking the desktop costs a bus call and a program
+// start, which a cycle with nothing to tell must not pay.
+void NotifyNewMail(ProgramState& state, SoundPlayer& sound, Forms& forms, ProgramStarter& programs,
+                   DesktopNotifier& desktop, DefaultMailClient* mailClient = nullptr,
+                   const std::function<bool()>& quiet = {});
 
 // Starts MailProgram without waiting; an empty command line starts nothing.
 void RunMailProgram(const ProgramState& state, ProgramStarter& programs);

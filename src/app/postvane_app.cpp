@@ -160,8 +160,10 @@ bool PostvaneApp::TrayTimerHasWork() const {
 
 void PostvaneApp::NotifyNewMail() {
   // The desktop is asked only when the clock does not already say quiet.
-  const bool quiet = InQuietHours(state_.General, platform_.LocalClock.Now()) ||
-                     (platform_.Quiet != nullptr && platform_.Quiet->Active());
+  const auto quiet = [this] {
+    return InQuietHours(state_.General, platform_.LocalClock.Now()) ||
+           (platform_.Quiet != nullptr && platform_.Quiet->Active());
+  };
   postvane::NotifyNewMail(state_, platform_.Sound, platform_.Forms, platform_.Programs,
                           platform_.Notices, platform_.MailClient, quiet);
 }

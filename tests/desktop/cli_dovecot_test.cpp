@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -263,6 +264,68 @@ TEST(CliDovecotSecure, TlsAndStartTlsTrustTheAuthorityTheEnvironmentNames) {
     EXPECT_TRUE(box["error"].toBool());
     EXPECT_EQ(NormalizeFingerprint(box["certificate"]["sha256"].toString().toStdString()),
               NormalizeFingerprint(certificates.Good().Fingerprint));
+  }
+}
+
+// A check without secure mailboxes never loads the TLS library (the dynamic linker names every
+// library it loads when LD_DEBUG asks it to).
+TEST_F(CliDovecot, PlainMailboxesLoadNoTlsLibrary) {
+  ASSERT_TRUE(dovecot_.Deliver(
+      Message("Bob <bob@example.org>", "Plain", "Tue, 1 Oct 2024 09:00:00 +0200")));
+  WriteBytes(Settings(), SettingsText({Mailbox(0, "Plain", dovecot_.Port())}));
+  QProcessEnvironment traced = EnglishEnvironment();
+  traced.insert("LD_DEBUG", "files");
+  const CheckResult result = RunCheck(Arguments(), traced);
+  ASSERT_TRUE(result.Finished);
+  EXPECT_EQ(result.ExitCode, 0) << result.Out;
+  EXPECT_NE(result.Err.find("libQt6Network"), std::string::npos) << "LD_DEBUG gave no trace";
+  EXPECT_EQ(result.Err.find("libssl"), std::string::npos);
+  EXPECT_EQ(result.Err.find("opensslbackend"), std::string::npos);
+}
+
+// The authority comes through SSL_CERT_DIR as well, under another name in a folder of its
+// own; pointing the variables at the system's store alone trusts it no more.
+TEST(CliDovecotSecure, AuthoritiesThroughTheFolderVariableAndTheSystemStore) {
+  const TestCertificates certificates;
+  if (!certificates.Ready()) GTEST_SKIP() << certificates.Failure();
+  DovecotOptions options;
+  options.TlsCertificate = certificates.Good().Certificate;
+  options.TlsKey = certificates.Good().Key;
+  DovecotFixture dovecot(options);
+  ASSERT_TRUE(dovecot.Running()) << dovecot.Failure();
+  ASSERT_TRUE(dovecot.Deliver(
+      Message("Bob <bob@example.org>", "Folder", "Tue, 1 Oct 2024 09:00:00 +0200")));
+  TempFolder folder;
+  const std::string settings = folder.File("Postvane.ini");
+  MailboxSettings tls = Mailbox(0, "Tls", dovecot.TlsPort());
+  tls.Extra = "Security=1\r\n";
+  MailboxSettings startTls = Mailbox(1, "StartTls", dovecot.Port());
+  startTls.Extra = "Security=2\r\n";
+  WriteBytes(settings, SettingsText({tls, startTls}));
+  const std::filesystem::path authorities = folder.Path() / "authorities";
+  std::filesystem::create_directory(authorities);
+  std::filesystem::create_symlink(certificates.AuthorityFile(), authorities / "site.pem");
+  const QStringList arguments{"--settings", QString::fromStdString(settings)};
+
+  struct Case {
+    const char* file;
+    QString folders;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"", QString::fromStdString(authorities.string()), 0},
+      {"", "/nowhere:" + QString::fromStdString(authorities.string()) + ":/etc/ssl/certs", 0},
+      {"/etc/ssl/certs/ca-certificates.crt", "/etc/ssl/certs", 2},
+  };
+  for (const Case& c : cases) {
+    QProcessEnvironment environment = EnglishEnvironment();
+    environment.remove("SSL_CERT_FILE");
+    environment.remove("SSL_CERT_DIR");
+    if (*c.file != '\0') environment.insert("SSL_CERT_FILE", c.file);
+    environment.insert("SSL_CERT_DIR", c.folders);
+    const CheckResult result = RunCheck(arguments, environment);
+    ASSERT_TRUE(result.Finished) << result.Err;
+    EXPECT_EQ(result.ExitCode, c.exitCode) << c.folders.toStdString() << "\n" << result.Out;
   }
 }
 

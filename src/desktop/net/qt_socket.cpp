@@ -11,8 +11,13 @@
 #include <QTcpSocket>
 #include <utility>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 #include "check/connection_security.h"
 #include "desktop/net/qt_text.h"
+#include "desktop/net/trusted_authorities.h"
 
 namespace postvane {
 namespace {
@@ -99,19 +104,48 @@ TlsFailure Classify(const QList<QSslError>& errors) {
   return TlsFailure::Untrusted;
 }
 
-// The system's authorities plus those a site or a test names in the usual variables.
-QList<QSslCertificate> TrustedAuthorities() {
-  // The system's store is read once: parsing it takes most of a second.
-  static const QList<QSslCertificate> kSystem = QSslConfiguration::systemCaCertificates();
-  QList<QSslCertificate> authorities = kSystem;
-  const QString file = qEnvironmentVariable("SSL_CERT_FILE");
-  if (!file.isEmpty()) authorities += QSslCertificate::fromPath(file, QSsl::Pem);
-  const QString folders = qEnvironmentVariable("SSL_CERT_DIR");
-  for (const QString& folder : folders.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-    authorities += QSslCertificate::fromPath(folder + QStringLiteral("/*"), QSsl::Pem,
-                                             QSslCertificate::PatternSyntax::Wildcard);
-  }
+// Shared by every connection of the process: the extra authorities are read once.
+TrustedAuthorities& ProcessAuthorities() {
+  static TrustedAuthorities authorities;
   return authorities;
+}
+
+// A plain connection never loads the TLS library: it starts as a QTcpSocket and moves into a
+// QSslSocket at StartTls (see TakeOverForTls). Windows has no descriptor to hand over, so
+// there every connection is a QSslSocket from the start.
+QTcpSocket* NewSocket(QObject* parent) {
+#ifdef Q_OS_WIN
+  QTcpSocket* socket = new QSslSocket(parent);
+#else
+  QTcpSocket* socket = new QTcpSocket(parent);
+#endif
+  socket->setProxy(QNetworkProxy::NoProxy);
+  return socket;
+}
+
+// QSslSocket hides some of QAbstractSocket's functions with its own; these pick the right one.
+void AbortSocket(QTcpSocket* socket) {
+  if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+    tls->abort();
+  } else {
+    socket->abort();
+  }
+}
+
+void FlushSocket(QTcpSocket* socket) {
+  if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+    tls->flush();
+  } else {
+    socket->flush();
+  }
+}
+
+void SetLowDelay(QTcpSocket* socket) {
+  if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+    tls->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  } else {
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  }
 }
 
 }  // namespace
@@ -186,16 +220,14 @@ SocketError QtSocket::Connect() {
   const bool isLiteral = literal.setAddress(host);
   const bool ipv4 = isLiteral && literal.protocol() == QAbstractSocket::IPv4Protocol;
   const bool ipv6 = isLiteral && literal.protocol() == QAbstractSocket::IPv6Protocol;
-  socket_ = new QSslSocket(&context_);
-  socket_->setProxy(QNetworkProxy::NoProxy);
+  socket_ = NewSocket(&context_);
   bool bound = socket_->bind(ipv4   ? QHostAddress(QHostAddress::AnyIPv4)
                              : ipv6 ? QHostAddress(QHostAddress::AnyIPv6)
                                     : QHostAddress(QHostAddress::Any),
                              port, kBindMode);
   if (!bound && !isLiteral && socket_->error() != QAbstractSocket::AddressInUseError) {
     delete socket_;
-    socket_ = new QSslSocket(&context_);
-    socket_->setProxy(QNetworkProxy::NoProxy);
+    socket_ = NewSocket(&context_);
     bound = socket_->bind(QHostAddress::AnyIPv4, port, kBindMode);
   }
   if (!bound) {
@@ -219,16 +251,17 @@ SocketError QtSocket::Connect() {
   return {};
 }
 
-void QtSocket::Watch(QSslSocket* socket) {
-  QObject::connect(socket, &QSslSocket::sslErrors, &context_,
-                   [this, socket](const QList<QSslError>& errors) { OnSslErrors(socket, errors); });
-  QObject::connect(socket, &QSslSocket::encrypted, &context_,
-                   [this, socket] { OnEncrypted(socket); });
+void QtSocket::Watch(QTcpSocket* socket) {
+  if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+    QObject::connect(tls, &QSslSocket::sslErrors, &context_,
+                     [this, tls](const QList<QSslError>& errors) { OnSslErrors(tls, errors); });
+    QObject::connect(tls, &QSslSocket::encrypted, &context_, [this, tls] { OnEncrypted(tls); });
+  }
   QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
     established_ = true;
     // Commands are single short writes, each awaited: without this each would wait on the
     // acknowledgement of the one before.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    SetLowDelay(socket);
     Deliver([](SocketListener& l) { l.OnConnect(); });
   });
   QObject::connect(socket, &QTcpSocket::readyRead, &context_, [this] {
@@ -250,7 +283,9 @@ void QtSocket::Watch(QSslSocket* socket) {
                        TlsHandshake result = verification_;
                        if (result.Failure == TlsFailure::None) {
                          result.Failure = TlsFailure::Handshake;
-                         result.Certificate = Describe(socket->peerCertificate());
+                         if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+                           result.Certificate = Describe(tls->peerCertificate());
+                         }
                        }
                        if (result.Detail.empty()) result.Detail = ToStd(socket->errorString());
                        EndHandshake(std::move(result));
@@ -317,26 +352,64 @@ void QtSocket::Post(std::function<void(SocketListener&)> event) {
 
 SocketError QtSocket::StartTls(const TlsRequest& request) {
   const CallScope scope(*this);
-  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState ||
-      socket_->isEncrypted() || handshaking_) {
+  if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState || handshaking_) {
+    return {kSocketInvalidState, kInvalidStateText};
+  }
+  if (auto* tls = qobject_cast<QSslSocket*>(socket_); tls != nullptr && tls->isEncrypted()) {
     return {kSocketInvalidState, kInvalidStateText};
   }
   // Bytes the server sent before it could know we start TLS are not ours to trust; read as
   // part of the secure stream they would let a man in the middle speak for the server.
   if (socket_->bytesAvailable() > 0) return {kSocketInvalidState, kUnreadBeforeTlsText};
+  QSslSocket* tls = TakeOverForTls();
+  if (tls == nullptr) return {kSocketInvalidState, kInvalidStateText};
 
-  QSslConfiguration configuration = socket_->sslConfiguration();
+  QSslConfiguration configuration = tls->sslConfiguration();
   configuration.setProtocol(QSsl::TlsV1_2OrLater);
   configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-  configuration.setCaCertificates(TrustedAuthorities());
-  socket_->setSslConfiguration(configuration);
-  socket_->setPeerVerifyName(
+  // Left alone when the system's store is all: the TLS library then looks authorities up in
+  // its hashed folders as it needs them instead of taking a copy of every one.
+  if (auto authorities = ProcessAuthorities().ForConnection()) {
+    configuration.setCaCertificates(*authorities);
+  }
+  tls->setSslConfiguration(configuration);
+  tls->setPeerVerifyName(
       QString::fromUtf8(request.HostName.data(), qsizetype(request.HostName.size())));
   tlsRequest_ = request;
   verification_ = {};
   handshaking_ = true;
-  socket_->startClientEncryption();
+  tls->startClientEncryption();
   return {};
+}
+
+QSslSocket* QtSocket::TakeOverForTls() {
+  if (auto* tls = qobject_cast<QSslSocket*>(socket_)) return tls;
+#ifdef Q_OS_WIN
+  return nullptr;
+#else
+  // Bytes still waiting in the plain socket would be lost with it.
+  if (socket_->bytesToWrite() > 0) return nullptr;
+  // The QSslSocket gets its own descriptor of the same connection; closing the plain socket's
+  // one then leaves the connection open.
+  const int descriptor = ::dup(static_cast<int>(socket_->socketDescriptor()));
+  if (descriptor < 0) return nullptr;
+  auto* tls = new QSslSocket(&context_);
+  tls->setProxy(QNetworkProxy::NoProxy);
+  if (!tls->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState,
+                                QIODevice::ReadWrite)) {
+    ::close(descriptor);
+    delete tls;
+    return nullptr;
+  }
+  QTcpSocket* plain = socket_;
+  QObject::disconnect(plain, nullptr, &context_, nullptr);
+  plain->abort();
+  // StartTls usually runs inside one of the plain socket's own signals.
+  plain->deleteLater();
+  socket_ = tls;
+  Watch(tls);
+  return tls;
+#endif
 }
 
 void QtSocket::OnSslErrors(QSslSocket* socket, const QList<QSslError>& errors) {
@@ -381,7 +454,7 @@ SocketError QtSocket::SendData(const std::string& bytes) {
   if (written != static_cast<qint64>(bytes.size())) {
     return {ErrorNumber(socket_->error()), ToStd(socket_->errorString())};
   }
-  socket_->flush();
+  FlushSocket(socket_);
   return {};
 }
 
@@ -412,7 +485,7 @@ void QtSocket::Close() {
   socket_ = nullptr;
   boundPort_ = 0;
   QObject::disconnect(old, nullptr, &context_, nullptr);
-  old->abort();
+  AbortSocket(old);
   // Close may run inside one of this socket's own signals.
   old->deleteLater();
 }

@@ -1,4 +1,4 @@
-// The program's TCP client socket on QSslSocket: plain until StartTls.
+// The program's TCP client socket: a QTcpSocket, moved into a QSslSocket at StartTls.
 #pragma once
 
 #include <QAbstractSocket>
@@ -13,6 +13,7 @@
 
 class QSslSocket;
 class QSslCertificate;
+class QTcpSocket;
 
 namespace postvane {
 
@@ -37,7 +38,8 @@ namespace postvane {
 // so a closed connection never speaks again.
 //
 // TLS: TLS 1.2 or newer, verified against the system's authorities plus those in the files
-// SSL_CERT_FILE and SSL_CERT_DIR name. A failed handshake is reported once, as
+// SSL_CERT_FILE and SSL_CERT_DIR name (see TrustedAuthorities). A mailbox without TLS never
+// loads the TLS library. A failed handshake is reported once, as
 // OnTlsHandshake, in place of the socket error that Qt raises with it.
 class QtSocket : public Socket {
  public:
@@ -85,7 +87,9 @@ class QtSocket : public Socket {
   bool MayDeliverNow() const { return calls_ == 0 && queued_ == 0; }
   void Deliver(std::function<void(SocketListener&)> event);
   void Post(std::function<void(SocketListener&)> event);
-  void Watch(QSslSocket* socket);
+  void Watch(QTcpSocket* socket);
+  // The connection as a QSslSocket, moved into one if it began plain; null if it cannot be.
+  QSslSocket* TakeOverForTls();
   void OnSslErrors(QSslSocket* socket, const QList<QSslError>& errors);
   void OnEncrypted(QSslSocket* socket);
   void EndHandshake(TlsHandshake result);
@@ -97,7 +101,8 @@ class QtSocket : public Socket {
   int32_t localPort_ = 0;
   std::string remoteHost_;
   int32_t remotePort_ = 0;
-  QSslSocket* socket_ = nullptr;
+  // A QTcpSocket until StartTls, a QSslSocket from then on.
+  QTcpSocket* socket_ = nullptr;
   // Between StartTls and the handshake's end.
   bool handshaking_ = false;
   TlsRequest tlsRequest_;
