@@ -124,6 +124,24 @@ TEST_F(ImapKeysTest, TheAcknowledgedPointIsSavedOnItsOwnAndNeverByTheDialogSave)
   EXPECT_EQ(Key("LastMail"), "1") << "kept as read although IMAP does not use it";
 }
 
+// A section without RemotePort: IMAP's usual port for its security, POP3's 110 as it always was.
+TEST_F(ImapKeysTest, AMissingPortIsTheProtocolsUsualOne) {
+  struct Row {
+    const char* lines;
+    int32_t port;
+  };
+  const Row rows[] = {{"Protocol=1\r\n", 143},
+                      {"Protocol=1\r\nSecurity=2\r\n", 143},
+                      {"Protocol=1\r\nSecurity=1\r\n", 993},
+                      {"Protocol=1\r\nSecurity=9\r\n", 110},
+                      {"Security=1\r\n", 110},
+                      {"Protocol=1\r\nSecurity=1\r\nRemotePort=1993\r\n", 1993}};
+  for (const Row& row : rows) {
+    File() = std::string("[MailBox1]\r\n") + row.lines;
+    EXPECT_EQ(Load(1).RemotePort, row.port) << row.lines;
+  }
+}
+
 TEST_F(ImapKeysTest, AFolderTypedInTheLegacyCodePageIsReadAsText) {
   File() = "[MailBox1]\r\nFolder=B\xFCro\r\n";
   EXPECT_EQ(Load(1).Folder, "B\xC3\xBCro");
