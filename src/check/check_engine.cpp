@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/plain_port_hint.h"
 #include "text/own_text.h"
@@ -154,7 +155,9 @@ void CheckEngine::ContinueCycle() {
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);
       continue;
     }
-    if (record.PasswordInKeyring != kFalse && record.PasswordUnknown) {
+    // A mailbox that signs in with a token needs no password (its own check follows).
+    if (record.PasswordInKeyring != kFalse && record.PasswordUnknown &&
+        EffectiveAuth(record.Auth) == AuthMethod::Password) {
       // Never a login without the password, and never the server's "wrong password" for it.
       record.StatusText = OwnString(state_.LanguageBase, OwnText::KeyringUnavailable);
       record.State = MailboxState::Idle;
@@ -167,6 +170,18 @@ void CheckEngine::ContinueCycle() {
     if (!EffectiveSecurity(record.Security)) {
       // Fails closed before any connection: a guess at plain would send the password in clear.
       record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownSecuritySetting);
+      record.State = MailboxState::Idle;
+      record.LastCheck = clock_.Now();
+      WriteReceiveLog(0, record.StatusText);
+      hooks_.MailboxFinished(index,
+                             {MailboxResult::Failed, NotCheckedReason::None, record.StatusText});
+      state_.CurrentMailbox = static_cast<int16_t>(index + 1);
+      continue;
+    }
+    if (std::optional<std::string> refusal = SignInRefusal(record, state_.LanguageBase)) {
+      // Fails closed before any connection: a token never goes out in clear, and a sign-in
+      // this version does not know is never guessed.
+      record.StatusText = std::move(*refusal);
       record.State = MailboxState::Idle;
       record.LastCheck = clock_.Now();
       WriteReceiveLog(0, record.StatusText);

@@ -34,7 +34,7 @@ inline constexpr std::array<SettingsKey, 11> kGeneralKeys{{
 }};
 
 // In "MailBox0" to "MailBox9". With PasswordInKeyring=1 the Password line stays empty.
-inline constexpr std::array<SettingsKey, 11> kMailboxKeys{{
+inline constexpr std::array<SettingsKey, 16> kMailboxKeys{{
     {"Name", "B\xC3\xBCro"},
     {"User", "alice"},
     {"Password", ""},
@@ -48,6 +48,12 @@ inline constexpr std::array<SettingsKey, 11> kMailboxKeys{{
      "3F:0A:6E:5B:21:9C:44:D8:7E:12:B0:A5:C3:9D:88:61:F4:27:0B:5E:AA:13:C6:79:E2:48:91:3D:6C:"
      "05:BF:72"},
     {"UIDL", "000000016b165c09"},
+    {"Auth", "1"},
+    {"OAuthProvider", "https://login.example.org/tenant-7"},
+    {"OAuthClientId", "5c1f0e9a-postvane.apps.example.org"},
+    {"OAuthClientSecret", "not-so-secret-7"},
+    // Stored like the password; with PasswordInKeyring=1 the file has no such line.
+    {"OAuthRefreshToken", ""},
 }};
 
 }  // namespace postvane
