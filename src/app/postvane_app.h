@@ -14,6 +14,7 @@
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "check/cycle_hooks.h"
+#include "check/token_refresh.h"
 #include "ports/clock.h"
 #include "ports/date_text.h"
 #include "ports/default_mail_client.h"
@@ -21,6 +22,7 @@
 #include "ports/do_not_disturb.h"
 #include "ports/file_system.h"
 #include "ports/forms.h"
+#include "ports/http_client.h"
 #include "ports/program_starter.h"
 #include "ports/socket.h"
 #include "ports/sound_player.h"
@@ -52,6 +54,8 @@ struct AppPlatform {
   DoNotDisturb* Quiet = nullptr;
   // Web mail from the tray; null where no browser can be asked.
   WebBrowser* Web = nullptr;
+  // Token requests for OAuth mailboxes; null where the platform has none yet.
+  HttpClient* Http = nullptr;
 };
 
 // Order for the front end, on creating the hidden main window:
@@ -138,6 +142,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   AppPlatform platform_;
   SettingsStore settings_;
   CheckEngine engine_;
+  // Renews OAuth access tokens before each cycle; empty without the platform's HTTP client.
+  std::optional<TokenRefresh> tokens_;
+  void BeginEngineCycle();
   LoginWatch logins_;
   // Each mailbox's unique-id as this program last read or wrote it in the file.
   std::array<std::string, kUserMailboxes> fileUidls_;

@@ -18,6 +18,9 @@ struct DovecotOptions {
   // PEM files: with both set, STARTTLS on the plain port and a second, TLS-only port.
   std::string TlsCertificate;
   std::string TlsKey;
+  // With an address, tokens are taken (XOAUTH2, OAUTHBEARER) and checked there, as an OAuth
+  // provider's introspection answers (JSON with "active" and "email" equal to the user).
+  std::string OAuthIntrospectionUrl;
 };
 
 class DovecotFixture {

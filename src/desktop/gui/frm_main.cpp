@@ -46,7 +46,8 @@ frmMain::frmMain(ProgramState& state, FileSystem& files, Pickers& pickers, QWidg
   sysTray_.SetMarkerColors([this](int iconId) {
     const int marker = iconId - kFirstMarkerPicture;
     return marker >= 0 && marker < kUserMailboxes
-               ? QString::fromStdString(state_.Mailboxes[static_cast<std::size_t>(marker)].MarkerColor)
+               ? QString::fromStdString(
+                     state_.Mailboxes[static_cast<std::size_t>(marker)].MarkerColor)
                : QString();
   });
   tray_.SetTrayVisible(0, true);
@@ -106,9 +107,9 @@ void frmMain::ShowWebMailEntries() {
 }
 
 AppPlatform frmMain::Platform() {
-  return AppPlatform{socket_,   timer_,       trayTimer_,     timeout_, timerQuit_, clock_,
-                     dateText_, files_,       tray_,          sound_,   programs_,  *this,
-                     notices_,  &mailClient_, &doNotDisturb_, &browser_};
+  return AppPlatform{socket_,   timer_,       trayTimer_,     timeout_,  timerQuit_, clock_,
+                     dateText_, files_,       tray_,          sound_,    programs_,  *this,
+                     notices_,  &mailClient_, &doNotDisturb_, &browser_, &http_};
 }
 
 void frmMain::SysTray_Activated(int index, QSystemTrayIcon::ActivationReason reason) {

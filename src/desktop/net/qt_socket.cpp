@@ -13,6 +13,7 @@
 
 #include "check/connection_security.h"
 #include "desktop/net/qt_text.h"
+#include "desktop/net/trusted_authorities.h"
 
 namespace postvane {
 namespace {
@@ -97,21 +98,6 @@ TlsFailure Classify(const QList<QSslError>& errors) {
   if (expired) return TlsFailure::Expired;
   if (nameMismatch) return TlsFailure::NameMismatch;
   return TlsFailure::Untrusted;
-}
-
-// The system's authorities plus those a site or a test names in the usual variables.
-QList<QSslCertificate> TrustedAuthorities() {
-  // The system's store is read once: parsing it takes most of a second.
-  static const QList<QSslCertificate> kSystem = QSslConfiguration::systemCaCertificates();
-  QList<QSslCertificate> authorities = kSystem;
-  const QString file = qEnvironmentVariable("SSL_CERT_FILE");
-  if (!file.isEmpty()) authorities += QSslCertificate::fromPath(file, QSsl::Pem);
-  const QString folders = qEnvironmentVariable("SSL_CERT_DIR");
-  for (const QString& folder : folders.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-    authorities += QSslCertificate::fromPath(folder + QStringLiteral("/*"), QSsl::Pem,
-                                             QSslCertificate::PatternSyntax::Wildcard);
-  }
-  return authorities;
 }
 
 }  // namespace
