@@ -16,7 +16,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr std::size_t kWindow = PipelineLimits{}.Commands;
+constexpr std::size_t kWindowBytes = PipelineLimits{}.Bytes;
 
 std::string Top(int n) {
   return "+OK\r\nFrom: sender" + std::to_string(n) + "\r\nSubject: subject" + std::to_string(n) +
@@ -25,7 +25,8 @@ std::string Top(int n) {
 
 std::string Listing(int messages) {
   std::string listing = "+OK\r\n";
-  for (int n = 1; n <= messages; ++n) listing += std::to_string(n) + " uid-" + std::to_string(n) + "\r\n";
+  for (int n = 1; n <= messages; ++n)
+    listing += std::to_string(n) + " uid-" + std::to_string(n) + "\r\n";
   return listing + ".\r\n";
 }
 
@@ -65,12 +66,14 @@ class PipelinedFetchTest : public ::testing::Test {
   MailboxRecord& Box() { return rig.Box(0); }
 
   // A new cycle over TLS up to the listing of `messages` messages, all but the first new.
-  void CheckUpToListing(int messages, const std::string& capa = "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
+  void CheckUpToListing(int messages,
+                        const std::string& capa = "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
     rig.StartAndConnect();
     rig.Socket.FinishHandshake({});
     const std::string stat = "+OK " + std::to_string(messages) + " 1000\r\n";
-    for (const std::string& reply : {std::string("+OK ready\r\n"), capa, std::string("+OK user\r\n"),
-                                     std::string("+OK pass\r\n"), stat, std::string("+OK 0\r\n")}) {
+    for (const std::string& reply :
+         {std::string("+OK ready\r\n"), capa, std::string("+OK user\r\n"),
+          std::string("+OK pass\r\n"), stat, std::string("+OK 0\r\n")}) {
       rig.Socket.Receive(reply);
     }
     answered_ = 0;
@@ -95,6 +98,13 @@ class PipelinedFetchTest : public ::testing::Test {
   }
 
   std::size_t InFlight() const { return TopLines(rig.Socket).size() - answered_; }
+  // Bytes of the commands not answered yet, as they went on the wire.
+  std::size_t InFlightBytes() const {
+    const Lines tops = TopLines(rig.Socket);
+    std::size_t bytes = 0;
+    for (std::size_t i = answered_; i < tops.size(); ++i) bytes += tops[i].size() + 2;
+    return bytes;
+  }
 
   CheckEngineRig rig;
   std::size_t answered_ = 0;
@@ -111,21 +121,24 @@ class PipelinedSplitTest : public PipelinedFetchTest,
 TEST_P(PipelinedSplitTest, FetchesEveryHeaderInOrderWithinTheWindow) {
   const int messages = 150;
   CheckUpToListing(messages);
-  ASSERT_EQ(InFlight(), kWindow);
+  // All the commands fit the byte window: they go at once.
+  ASSERT_EQ(InFlight(), static_cast<std::size_t>(messages - 1));
   std::size_t rounds = 0;
   while (rig.Socket.LastLine() != "QUIT" && rounds < 10000) {
     ++rounds;
-    ASSERT_LE(InFlight(), kWindow);
+    ASSERT_LE(InFlightBytes(), kWindowBytes);
     const std::string bytes = Outstanding();
     ASSERT_FALSE(bytes.empty()) << "no command left unanswered and no QUIT";
     const std::size_t chunk = GetParam().chunk == 0 ? bytes.size() : GetParam().chunk;
-    for (std::size_t at = 0; at < bytes.size(); at += chunk) rig.Socket.Receive(bytes.substr(at, chunk));
+    for (std::size_t at = 0; at < bytes.size(); at += chunk)
+      rig.Socket.Receive(bytes.substr(at, chunk));
   }
   ASSERT_EQ(rig.Socket.LastLine(), "QUIT");
 
   const Lines tops = TopLines(rig.Socket);
   ASSERT_EQ(tops.size(), static_cast<std::size_t>(messages - 1));
-  for (std::size_t i = 0; i < tops.size(); ++i) EXPECT_EQ(MessageOf(tops[i]), static_cast<int>(i) + 2);
+  for (std::size_t i = 0; i < tops.size(); ++i)
+    EXPECT_EQ(MessageOf(tops[i]), static_cast<int>(i) + 2);
   ASSERT_EQ(Box().Headers.size(), static_cast<std::size_t>(messages));
   for (int n = 2; n <= messages; ++n) {
     EXPECT_EQ(Box().Headers[static_cast<std::size_t>(messages - n + 1)].From,
@@ -163,6 +176,31 @@ INSTANTIATE_TEST_SUITE_P(Splits, PipelinedSplitTest,
                                            SplitCase{"SingleBytes", 1},
                                            SplitCase{"BlocksAcrossReplyEnds", 61}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Thousands of new messages: the window is bounded by the bytes of the commands the server
+// has not answered, never by their count, so each round trip carries as many as fit.
+TEST_F(PipelinedFetchTest, ManyHeadersTakeAsFewRoundTripsAsTheByteWindowAllows) {
+  const int messages = 2001;
+  CheckUpToListing(messages);
+  std::size_t rounds = 0;
+  std::size_t commandBytes = 0;
+  while (rig.Socket.LastLine() != "QUIT" && rounds < 1000) {
+    ++rounds;
+    ASSERT_LE(InFlightBytes(), kWindowBytes);
+    // Nearly a full window in flight whenever commands are left to send.
+    if (TopLines(rig.Socket).size() < static_cast<std::size_t>(messages - 1)) {
+      ASSERT_GT(InFlightBytes(), kWindowBytes - kWindowBytes / 8);
+    }
+    commandBytes += InFlightBytes();
+    // The server answers everything it has read in one go.
+    rig.Socket.Receive(Outstanding());
+  }
+  ASSERT_EQ(rig.Socket.LastLine(), "QUIT");
+  EXPECT_EQ(TopLines(rig.Socket).size(), static_cast<std::size_t>(messages - 1));
+  EXPECT_LE(rounds, commandBytes / kWindowBytes + 2);
+  EXPECT_EQ(Box().Headers[1].From, "sender" + std::to_string(messages));
+  EXPECT_EQ(Box().Headers[static_cast<std::size_t>(messages - 1)].From, "sender2");
+}
 
 struct EndCase {
   const char* name;
@@ -271,7 +309,7 @@ TEST_P(PipelinedCutTest, FetchCutOffMidWindowIsRefetched) {
   rig.Socket.Sent.clear();
   CheckUpToListing(messages);
   const Lines tops = TopLines(rig.Socket);
-  ASSERT_EQ(tops.size(), kWindow);
+  ASSERT_EQ(tops.size(), static_cast<std::size_t>(messages - 1));
   EXPECT_EQ(tops.front(), "TOP 2 0");
   // Whatever the old window still brings is not taken for the new one.
   while (rig.Socket.LastLine() != "QUIT") {
@@ -302,12 +340,12 @@ TEST_P(OneAtATimeTest, ServerWithoutPipeliningGetsOneTopAtATime) {
   EXPECT_EQ(TopLines(rig.Socket), (Lines{"TOP 2 0", "TOP 3 0"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Capa, OneAtATimeTest,
-                         ::testing::Values(OneAtATimeCase{"Refused", "-ERR what\r\n"},
-                                           OneAtATimeCase{"NotListed", "+OK\r\nUIDL\r\nTOP\r\n.\r\n"},
-                                           OneAtATimeCase{"OnlyAsArgument",
-                                                          "+OK\r\nX-NOTE PIPELINING\r\n.\r\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Capa, OneAtATimeTest,
+    ::testing::Values(OneAtATimeCase{"Refused", "-ERR what\r\n"},
+                      OneAtATimeCase{"NotListed", "+OK\r\nUIDL\r\nTOP\r\n.\r\n"},
+                      OneAtATimeCase{"OnlyAsArgument", "+OK\r\nX-NOTE PIPELINING\r\n.\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace postvane

@@ -65,6 +65,8 @@ TEST(TopPipeline, FirstWindowKeepsToBothBounds) {
       {"the command bound", 1, 2000, {64, 16384, 0}, 64},
       {"the byte bound", 1000, 2000, {64, 60, 0}, 5},  // "TOP 1000 0\r\n" is 12 bytes
       {"one command however small the byte bound", 1, 10, {64, 1, 0}, 1},
+      // Nine commands of 9 bytes, then three of 10 fit 120 bytes.
+      {"bytes alone without a command bound", 1, 100, {kAnyCommandCount, 120, 0}, 12},
       {"nothing to fetch", 5, 4, {}, 0},
   };
   for (const Row& row : rows) {
@@ -142,6 +144,20 @@ TEST(TopPipeline, RefillsOnlyOnceAnEighthOfTheWindowIsAnswered) {
   }
   EXPECT_EQ(sent, 4u);  // back to a full window in one write
   EXPECT_EQ(pipeline.CommandsInFlight(), 32u);
+}
+
+// "TOP 10 0\r\n" to "TOP 99 0\r\n" are 10 bytes each: ten fill 100 bytes, and an eighth of
+// that is free once two are answered.
+TEST(TopPipeline, RefillsOnlyOnceAnEighthOfTheByteWindowIsAnswered) {
+  TopPipeline pipeline(10, 99, {kAnyCommandCount, 100, 0});
+  ASSERT_EQ(pipeline.Start().size(), 10u);
+  std::vector<PipelineEvent> events = pipeline.Feed(Reply(10));
+  ASSERT_EQ(events.size(), 1u);
+  events = pipeline.Feed(Reply(11));
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[1].Text, "TOP 20 0\r\n");
+  EXPECT_EQ(events[2].Text, "TOP 21 0\r\n");
+  EXPECT_EQ(pipeline.BytesInFlight(), 100u);
 }
 
 TEST(TopPipeline, StopSendingLetsTheRepliesInFlightEndTheFetch) {

@@ -19,8 +19,7 @@ namespace postvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-// Bytes of a skipped reply kept so that its end mark is found across two blocks.
-constexpr std::size_t kEndMarkTail = 4;
+const std::string kNoBytes;
 
 bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
 
@@ -29,9 +28,6 @@ bool Contains(std::string_view text, std::string_view part) {
 }
 
 int16_t ClampCount(int value) { return static_cast<int16_t>(std::clamp(value, 0, 32767)); }
-
-// Empties a buffer and gives its memory back: a listing may have grown it to megabytes.
-void Release(std::string& buffer) { std::string().swap(buffer); }
 
 }  // namespace
 
@@ -78,6 +74,20 @@ MailboxState Pop3Session::Shown(Step step) {
 void Pop3Session::Enter(Step step) {
   step_ = step;
   record_.State = Shown(step);
+  // Each step's reply starts afresh; a listing may have grown the buffer to megabytes.
+  if (step == Step::Uidl) {
+    reader_.Expect(ReplyEnd::Listing, {.Bytes = uidlLimit_});
+  } else {
+    reader_.Expect(ReplyEnd::Block);
+  }
+}
+
+const std::string& Pop3Session::ListingBuffer() const {
+  return step_ == Step::Uidl ? reader_.Buffer() : kNoBytes;
+}
+
+const std::string& Pop3Session::HeaderBuffer() const {
+  return pipeline_ ? pipeline_->PendingBuffer() : kNoBytes;
 }
 
 void Pop3Session::OnConnected() {
@@ -154,46 +164,48 @@ void Pop3Session::OnSecureTimeout() {
 }
 
 void Pop3Session::OnData(std::string_view bytes) {
-  if (step_ == Step::Uidl) {
-    OnUidlBlock(bytes);
-    return;
-  }
   if (step_ == Step::Top) {
-    if (pipeline_) {
-      OnPipelinedData(bytes);
-    } else {
-      OnTopBlock(bytes);
-    }
+    OnHeaderData(bytes);
     return;
   }
   out_.Log(Code(), bytes);
+  if (step_ == Step::Greeting && secure_.Active()) {
+    ApplySecure(secure_.OnData(bytes));
+    return;
+  }
+  // The token exchange reads its own reply lines.
+  if (step_ == Step::Auth) {
+    ApplyOAuth(oauth_->OnData(bytes));
+    return;
+  }
+  reader_.Add(bytes);
+  const std::optional<Reply> reply = reader_.Take();
+  if (step_ == Step::Uidl) {
+    if (reply || reader_.Overflowed()) OnListing(reply);
+    return;
+  }
+  if (!reply) return;
   switch (step_) {
     case Step::Greeting:
-      if (secure_.Active()) {
-        ApplySecure(secure_.OnData(bytes));
-      } else {
-        OnGreeting(bytes);
-      }
+      OnGreeting(reply->Text);
       break;
     case Step::User:
-      OnUserReply(bytes);
+      OnUserReply(reply->Text);
       break;
     case Step::Pass:
-      OnPassReply(bytes);
-      break;
-    case Step::Auth:
-      ApplyOAuth(oauth_->OnData(bytes));
+      OnPassReply(reply->Text);
       break;
     case Step::Stat:
-      OnStatReply(bytes);
+      OnStatReply(reply->Text);
       break;
     case Step::Last:
-      OnLastReply(bytes);
+      OnLastReply(reply->Text);
       break;
     case Step::Quit:
-      OnQuitReply(bytes);
+      OnQuitReply(reply->Text);
       break;
     case Step::Connecting:
+    case Step::Auth:
     case Step::Uidl:
     case Step::Top:
     case Step::Ended:
@@ -297,8 +309,9 @@ void Pop3Session::OnStatReply(std::string_view reply) {
     FailWith(StringId::NoStatCommand);
     return;
   }
-  Enter(Step::Last);
+  // Read before the step changes: the next step's reply starts afresh.
   UpdateNewCountFromStat(record_, reply);
+  Enter(Step::Last);
   Send("LAST", "LAST");
 }
 
@@ -306,32 +319,12 @@ void Pop3Session::OnLastReply(std::string_view reply) {
   // A server without LAST is no failure; -1 tells the rules to ignore it.
   record_.LastAccessed = Accepted(reply) ? ReadReplyNumber(reply.substr(3)) : int16_t{-1};
   Enter(Step::Uidl);
-  Release(uidlBuffer_);
-  uidlTerminator_.Reset();
-  uidlError_.Reset();
-  uidlLineEnd_.Reset();
   Send("UIDL", "UIDL");
 }
 
-// A listing block goes straight onto the end of its buffer, and only the new bytes are logged
-// and searched.
-void Pop3Session::OnUidlBlock(std::string_view bytes) {
-  std::string& buffer = uidlBuffer_;
-  const std::size_t oldSize = buffer.size();
-  buffer.append(bytes);
-  out_.Log(Code(), bytes);
-  if (buffer.size() > uidlLimit_) {
-    // No listing can be trusted past the bound: the counts rest on STAT, as after "-ERR".
-    Release(buffer);
-    FinishNewCount(record_);
-    DecideHeaders();
-    return;
-  }
-  const bool terminated = uidlTerminator_.Update(buffer, oldSize);
-  const bool error = uidlError_.Update(buffer, oldSize);
-  const bool lineEnd = uidlLineEnd_.Update(buffer, oldSize);
-  if (!terminated && !(error && lineEnd)) return;
-  EvaluateUidlListing(record_, buffer);
+void Pop3Session::OnListing(const std::optional<Reply>& reply) {
+  // Past the bound no listing can be trusted: the counts rest on STAT, as after "-ERR".
+  if (reply) EvaluateUidlListing(record_, reply->Text);
   FinishNewCount(record_);
   DecideHeaders();
 }
@@ -348,22 +341,16 @@ void Pop3Session::DecideHeaders() {
   currentMessage_ = ClampCount(record_.MessageCount - record_.NewCount + 1);
   record_.Headers.assign(static_cast<std::size_t>(record_.NewCount) + 1, MessageHeader{});
   Enter(Step::Top);
-  Release(headerBuffer_);
-  topCut_ = false;
-  topError_.Reset();
-  topTerminator_.Reset();
-  pipeline_.reset();
+  pipelined_ = ServerPipelines();
   pipelineEnding_ = false;
-  if (ServerPipelines()) {
-    pipeline_.emplace(currentMessage_, record_.MessageCount,
-                      PipelineLimits{.ReplyBytes = headerLimit_,
-                                     .StopAtRefusal = true,
-                                     .CutLongReplies = true,
-                                     .SkippedBytes = kSkippedReplyFactor * headerLimit_});
-    ApplyPipelineEvents(pipeline_->Start());
-    return;
-  }
-  SendTop();
+  // Without PIPELINING the window is one command: one TOP, its reply, the next.
+  pipeline_.emplace(currentMessage_, record_.MessageCount,
+                    PipelineLimits{.Commands = pipelined_ ? kAnyCommandCount : 1,
+                                   .ReplyBytes = headerLimit_,
+                                   .StopAtRefusal = true,
+                                   .CutLongReplies = true,
+                                   .SkippedBytes = kSkippedReplyFactor * headerLimit_});
+  ApplyPipelineEvents(pipeline_->Start());
 }
 
 bool Pop3Session::ServerPipelines() const {
@@ -376,120 +363,56 @@ void Pop3Session::EndHeaderFetch() {
   SendQuit();
 }
 
-void Pop3Session::OnPipelinedData(std::string_view bytes) {
+void Pop3Session::OnHeaderData(std::string_view bytes) {
+  if (!pipelined_) out_.Log(Code(), bytes);
   std::vector<PipelineEvent> events = pipeline_->Feed(bytes);
   // A reply past the bound, or bytes nobody asked for: logged as they came, and the fetch ends.
-  if (pipeline_->Failed()) out_.Log(Code(), bytes);
+  if (pipelined_ && pipeline_->Failed()) out_.Log(Code(), bytes);
   ApplyPipelineEvents(events);
 }
 
-// Replies are logged and read in order; the commands that refill the window go out in one
-// write, and each is logged as one record.
+// Replies are read in order; the commands that refill the window go out in one write, and
+// each is logged as one record after it.
 void Pop3Session::ApplyPipelineEvents(const std::vector<PipelineEvent>& events) {
   const int16_t stateCode = Code();
   std::string commands;
+  std::vector<std::string_view> sent;
   for (const PipelineEvent& event : events) {
     // Every command the window let out is written, so that its reply is expected.
     if (event.What == PipelineEvent::Kind::Command) {
       commands += event.Text;
-      out_.Log(stateCode, std::string_view(event.Text).substr(0, event.Text.size() - 2));
+      sent.push_back(std::string_view(event.Text).substr(0, event.Text.size() - kLineEnd.size()));
       continue;
     }
-    out_.Log(stateCode, event.Text);
+    if (pipelined_) out_.Log(stateCode, event.Text);
     if (pipelineEnding_) continue;
     // A reply past the bound counts with the header lines that fit whole in what is kept.
     const std::string_view reply =
         event.Cut ? LeadingHeaderLines(event.Text, std::min(kKeptHeaderBytes, headerLimit_))
                   : std::string_view(event.Text);
-    // As for one TOP at a time: "-ERR" anywhere in a reply ends the fetch.
-    if (!event.Accepted || Contains(reply, "-ERR")) {
+    // A refusal ends the fetch.
+    if (!event.Accepted) {
       pipelineEnding_ = true;
       pipeline_->StopSending();
       headerFetchUnfinished_ = false;
       continue;
     }
     ExtractHeaders(record_, reply, ClampCount(event.Message), charsets_);
-    // The next message due, as one TOP at a time counts it; past the newest there is none, and
-    // the rest of a cut reply may still be read after it.
+    // The next message due; past the newest there is none, and the rest of a cut reply may
+    // still be read after it.
     currentMessage_ =
         ClampCount(std::min(event.Message + 1, static_cast<int>(record_.MessageCount)));
   }
-  // An error during the write may already have ended this connection.
-  if (!commands.empty() && !out_.Write(commands)) return;
+  if (!commands.empty()) {
+    const bool open = out_.Write(commands);
+    for (const std::string_view line : sent) out_.Log(stateCode, line);
+    // An error during the write may already have ended this connection.
+    if (!open) return;
+  }
   if (pipeline_->Failed() || pipeline_->Done()) {
     pipeline_.reset();
     EndHeaderFetch();
   }
-}
-
-void Pop3Session::OnTopBlock(std::string_view bytes) {
-  std::string& buffer = headerBuffer_;
-  const std::size_t oldSize = buffer.size();
-  buffer.append(bytes);
-  out_.Log(Code(), bytes);
-  if (topCut_) {
-    // Skipping the rest of a reply whose headers were cut: only its end matters, and only the
-    // bytes that may hold the start of that end are kept.
-    if (topTerminator_.Update(buffer, oldSize)) {
-      NextTop();
-      return;
-    }
-    topSkipped_ += buffer.size() - oldSize;
-    if (topSkipped_ > kSkippedReplyFactor * headerLimit_) {
-      Release(buffer);
-      EndHeaderFetch();
-      return;
-    }
-    if (buffer.size() > kEndMarkTail) buffer.erase(0, buffer.size() - kEndMarkTail);
-    return;
-  }
-  if (buffer.size() > headerLimit_) {
-    // A refusal that long is no header block: the fetch ends there.
-    if (!buffer.starts_with("+OK")) {
-      Release(buffer);
-      EndHeaderFetch();
-      return;
-    }
-    // One message with a huge header block: what fits of it is shown, the rest of its reply
-    // is skipped, and the next message is fetched as usual.
-    const bool terminated = topTerminator_.Update(buffer, oldSize);
-    ExtractHeaders(record_, LeadingHeaderLines(buffer, std::min(kKeptHeaderBytes, headerLimit_)),
-                   currentMessage_, charsets_);
-    if (terminated) {
-      NextTop();
-      return;
-    }
-    // The end of the reply may begin in the last bytes; the memory goes back.
-    std::string tail = buffer.substr(buffer.size() - kEndMarkTail);
-    Release(buffer);
-    buffer = std::move(tail);
-    topCut_ = true;
-    topSkipped_ = 0;
-    return;
-  }
-  const bool error = topError_.Update(buffer, oldSize);
-  const bool terminated = topTerminator_.Update(buffer, oldSize);
-  if (error) {
-    EndHeaderFetch();
-    return;
-  }
-  if (!terminated) return;
-  ExtractHeaders(record_, buffer, currentMessage_, charsets_);
-  NextTop();
-}
-
-void Pop3Session::NextTop() {
-  headerBuffer_.clear();
-  topCut_ = false;
-  topError_.Reset();
-  topTerminator_.Reset();
-  const int next = currentMessage_ + 1;
-  currentMessage_ = ClampCount(next);
-  if (next > record_.MessageCount) {
-    EndHeaderFetch();
-    return;
-  }
-  SendTop();
 }
 
 void Pop3Session::OnQuitReply(std::string_view reply) {
@@ -509,12 +432,6 @@ bool Pop3Session::Send(const std::string& line, std::string_view logText) {
   const bool open = out_.Write(line + std::string(kLineEnd));
   out_.Log(stateCode, logText);
   return open;
-}
-
-void Pop3Session::SendTop() {
-  // No blank after the 0: servers such as Dovecot refuse "TOP n 0 " as noise after the count.
-  const std::string line = "TOP " + std::to_string(currentMessage_) + " 0";
-  Send(line, line);
 }
 
 void Pop3Session::SendQuit() {

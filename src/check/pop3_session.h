@@ -9,7 +9,7 @@
 
 #include "check/mailbox_session.h"
 #include "check/pop3_oauth_login.h"
-#include "check/reply_watch.h"
+#include "check/reply_reader.h"
 #include "check/secure_start.h"
 #include "check/top_pipeline.h"
 #include "text/string_id.h"
@@ -31,8 +31,8 @@ class Pop3Session : public MailboxSession {
   const std::vector<std::string>& ServerCapabilities() const override {
     return secure_.Capabilities();
   }
-  const std::string& ListingBuffer() const override { return uidlBuffer_; }
-  const std::string& HeaderBuffer() const override { return headerBuffer_; }
+  const std::string& ListingBuffer() const override;
+  const std::string& HeaderBuffer() const override;
   int16_t CurrentMessage() const override { return currentMessage_; }
 
  private:
@@ -57,7 +57,6 @@ class Pop3Session : public MailboxSession {
   // False when the connection was given up while sending.
   bool Send(const std::string& line, std::string_view logText);
   void SendQuit();
-  void SendTop();
   void FailWith(StringId id);
   void EndLocked();
   // Ends the check early: the record goes back to Idle and the outcome is reported.
@@ -78,14 +77,12 @@ class Pop3Session : public MailboxSession {
   void OnStatReply(std::string_view reply);
   void OnLastReply(std::string_view reply);
   void OnQuitReply(std::string_view reply);
-  void OnUidlBlock(std::string_view bytes);
-  void OnTopBlock(std::string_view bytes);
-  // The current TOP reply is done with: the next message's goes out, or QUIT after the last.
-  void NextTop();
+  // The listing is whole, or (none) passed the bound.
+  void OnListing(const std::optional<Reply>& reply);
   void DecideHeaders();
   // The server listed PIPELINING in its reply to CAPA.
   bool ServerPipelines() const;
-  void OnPipelinedData(std::string_view bytes);
+  void OnHeaderData(std::string_view bytes);
   void ApplyPipelineEvents(const std::vector<PipelineEvent>& events);
   // The fetch ran as far as this server allows: nothing is left to fetch next time.
   void EndHeaderFetch();
@@ -101,23 +98,16 @@ class Pop3Session : public MailboxSession {
   Step step_ = Step::Connecting;
   SecureStart secure_;
   std::optional<Pop3OAuthLogin> oauth_;
-  std::string uidlBuffer_;
-  std::string headerBuffer_;
+  // The replies of the steps in lock step; the header fetch reads its own.
+  ReplyReader reader_;
   int16_t currentMessage_ = 0;
-  // The header fetch of a server that pipelines; empty for one TOP at a time.
+  // The header fetch: TOP commands in a window, of one command unless the server pipelines.
   std::optional<TopPipeline> pipeline_;
+  // With a window of one the receive log holds each block as it came; with many replies in a
+  // block, each reply.
+  bool pipelined_ = false;
   // A TOP was refused: the replies still in flight are only logged, then QUIT goes.
   bool pipelineEnding_ = false;
-  // The current TOP reply passed the bound: its headers are taken, the rest is skipped.
-  bool topCut_ = false;
-  std::size_t topSkipped_ = 0;
-
-  // Completion tests of the collected replies, fed only with what each block added.
-  ReplyWatch uidlTerminator_{"\r\n.\r\n", CaseRule::Exact};
-  ReplyWatch uidlError_{"-ERR", CaseRule::IgnoreCaseAtLineStart};
-  ReplyWatch uidlLineEnd_{"\r\n", CaseRule::Exact};
-  ReplyWatch topError_{"-ERR", CaseRule::Exact};
-  ReplyWatch topTerminator_{"\r\n.\r\n", CaseRule::Exact};
 };
 
 }  // namespace postvane

@@ -8,7 +8,6 @@ namespace postvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kMultiLineEnd = "\r\n.\r\n";
 
 bool Accepted(std::string_view reply) { return reply.starts_with("+OK"); }
 
@@ -96,7 +95,7 @@ std::vector<std::string> ParseSaslMechanisms(std::string_view reply) {
 }
 
 void SecureStart::Begin(SecurityMode mode) {
-  buffer_.clear();
+  reader_.Expect(ReplyEnd::Block);
   capabilities_.clear();
   saslMechanisms_.clear();
   switch (mode) {
@@ -112,13 +111,9 @@ void SecureStart::Begin(SecurityMode mode) {
   }
 }
 
-bool SecureStart::Collect(std::string_view block, bool multiLine) {
-  buffer_.append(block);
-  const std::size_t firstEnd = buffer_.find(kLineEnd);
-  if (firstEnd == std::string::npos) return false;
-  // "-ERR" is one line; "+OK" to CAPA is followed by the list and a lone dot.
-  if (!multiLine || !Accepted(buffer_)) return true;
-  return buffer_.find(kMultiLineEnd, firstEnd) != std::string::npos;
+SecureStart::Action SecureStart::SendExpecting(std::string line, ReplyEnd end) {
+  reader_.Expect(end, {.Bytes = kCapaReplyLimit});
+  return Send(std::move(line));
 }
 
 SecureStart::Action SecureStart::OnData(std::string_view block) {
@@ -143,27 +138,30 @@ SecureStart::Action SecureStart::OnData(std::string_view block) {
 
 SecureStart::Action SecureStart::OnGreeting(std::string_view block) {
   // As for a plain connection, the first block decides.
-  if (!Accepted(block)) {
+  reader_.Add(block);
+  const std::optional<Reply> greeting = reader_.Take();
+  if (!greeting || !greeting->Accepted) {
     step_ = Step::Plain;
     return Fail(SecureFailure::GreetingRefused);
   }
   step_ = Step::Capa;
-  buffer_.clear();
-  return Send("CAPA");
+  return SendExpecting("CAPA", ReplyEnd::Status);
 }
 
 SecureStart::Action SecureStart::OnCapaBlock(std::string_view block, bool secure) {
-  if (buffer_.size() + block.size() > kCapaReplyLimit) {
+  reader_.Add(block);
+  const std::optional<Reply> reply = reader_.Take();
+  if (reader_.Overflowed()) {
     step_ = Step::Plain;
     if (!secure) return Fail(SecureFailure::StlsNotOffered);
     // Over TLS a useless reply costs nothing but the hints it would have given.
-    buffer_.clear();
+    reader_.Expect(ReplyEnd::Block);
     return Do(Action::Kind::Login);
   }
-  if (!Collect(block, true)) return {};
-  std::vector<std::string> keywords = ParseCapabilities(buffer_);
-  if (secure) saslMechanisms_ = ParseSaslMechanisms(buffer_);
-  buffer_.clear();
+  if (!reply) return {};
+  std::vector<std::string> keywords = ParseCapabilities(reply->Text);
+  if (secure) saslMechanisms_ = ParseSaslMechanisms(reply->Text);
+  reader_.Expect(ReplyEnd::Block);
   if (secure) {
     step_ = Step::Plain;
     capabilities_ = std::move(keywords);
@@ -175,19 +173,20 @@ SecureStart::Action SecureStart::OnCapaBlock(std::string_view block, bool secure
     return Fail(SecureFailure::StlsNotOffered);
   }
   step_ = Step::Stls;
-  return Send("STLS");
+  return SendExpecting("STLS", ReplyEnd::Line);
 }
 
 SecureStart::Action SecureStart::OnStlsReply(std::string_view block) {
-  if (buffer_.size() + block.size() > kCapaReplyLimit) {
+  reader_.Add(block);
+  const std::optional<Reply> reply = reader_.Take();
+  if (reader_.Overflowed()) {
     step_ = Step::Plain;
     return Fail(SecureFailure::StlsRefused);
   }
-  if (!Collect(block, false)) return {};
-  const std::size_t lineEnd = buffer_.find(kLineEnd) + kLineEnd.size();
-  const bool accepted = Accepted(buffer_);
-  const bool trailing = buffer_.size() > lineEnd;
-  buffer_.clear();
+  if (!reply) return {};
+  const bool accepted = reply->Accepted;
+  const bool trailing = reader_.Held() > 0;
+  reader_.Expect(ReplyEnd::Block);
   if (!accepted) {
     step_ = Step::Plain;
     return Fail(SecureFailure::StlsRefused);
@@ -202,10 +201,9 @@ SecureStart::Action SecureStart::OnStlsReply(std::string_view block) {
 
 SecureStart::Action SecureStart::AskCapabilities() {
   step_ = Step::Recapa;
-  buffer_.clear();
   capabilities_.clear();
   saslMechanisms_.clear();
-  return Send("CAPA");
+  return SendExpecting("CAPA", ReplyEnd::Status);
 }
 
 SecureStart::Action SecureStart::OnHandshake(const TlsHandshake& result) {
@@ -220,8 +218,7 @@ SecureStart::Action SecureStart::OnHandshake(const TlsHandshake& result) {
     return Do(Action::Kind::Greeted);
   }
   step_ = Step::Recapa;
-  buffer_.clear();
-  return Send("CAPA");
+  return SendExpecting("CAPA", ReplyEnd::Status);
 }
 
 }  // namespace postvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/connection_security.h"
+#include "check/reply_reader.h"
 #include "ports/tls_handshake.h"
 
 namespace postvane {
@@ -81,11 +82,11 @@ class SecureStart {
   Action OnGreeting(std::string_view block);
   Action OnCapaBlock(std::string_view block, bool secure);
   Action OnStlsReply(std::string_view block);
-  // Collects until the reply is complete; false while it is not.
-  bool Collect(std::string_view block, bool multiLine);
+  // The step's next command goes out: its reply is read as `end` says.
+  Action SendExpecting(std::string line, ReplyEnd end);
 
   Step step_ = Step::Plain;
-  std::string buffer_;
+  ReplyReader reader_;
   std::vector<std::string> capabilities_;
   std::vector<std::string> saslMechanisms_;
 };

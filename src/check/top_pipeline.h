@@ -4,9 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "check/reply_reader.h"
 
 namespace postvane {
 
@@ -15,27 +19,36 @@ namespace postvane {
 struct PipelineEvent {
   enum class Kind { Command, Reply };
   Kind What = Kind::Command;
-  int Message = 0;        // the message number the command asks for
-  bool Accepted = false;  // Reply: "+OK" with its header block; otherwise a one-line refusal
-  std::string Text;       // Command: the line with CR LF; Reply: the reply as it came
-  bool Cut = false;       // Reply: Text is its first ReplyBytes bytes, the rest was skipped
+  int Message = 0;  // the message number the command asks for
+  // Reply: "+OK" with its header block and no "-ERR" in what is read of it; otherwise a
+  // refusal.
+  bool Accepted = false;
+  std::string Text;  // Command: the line with CR LF; Reply: the reply as it came
+  bool Cut = false;  // Reply: Text is its first ReplyBytes bytes, the rest was skipped
 };
 
+// No bound on the number of commands in flight: the window is sized by bytes alone.
+inline constexpr std::size_t kAnyCommandCount = std::numeric_limits<std::size_t>::max();
+
 struct PipelineLimits {
-  std::size_t Commands = 64;      // commands in flight at most
-  std::size_t Bytes = 16 * 1024;  // bytes of commands in flight at most
-  std::size_t ReplyBytes = 0;     // longest reply taken (0: no bound)
-  bool StopAtRefusal = false;     // a refused command sends no more (as StopSending)
+  // Commands in flight at most; a window of one is lock step.
+  std::size_t Commands = kAnyCommandCount;
+  // Bytes of commands in flight at most. A server reads pipelined commands as a stream; what
+  // it has not read yet waits in its socket buffer, and this keeps within what one holds, so
+  // 2,000 TOP commands take two writes rather than dozens of round trips.
+  std::size_t Bytes = 16 * 1024;
+  std::size_t ReplyBytes = 0;  // longest reply taken (0: no bound)
+  bool StopAtRefusal = false;  // a refused command sends no more (as StopSending)
   // A "+OK" reply past ReplyBytes is handed on cut (PipelineEvent::Cut) and the rest of it is
   // skipped, rather than ending the fetch.
   bool CutLongReplies = false;
   std::size_t SkippedBytes = 0;  // longest rest of a cut reply skipped (0: no bound)
 };
 
-// "TOP n 0" for messages first..last. The window is refilled once an eighth of it has been
-// answered, so that commands go out in writes of several rather than one per reply. Replies
-// are matched to commands strictly in order; only the bytes that arrived since the last call
-// are searched for the end of a reply.
+// "TOP n 0" for messages first..last. The window is refilled once an eighth of it (in commands
+// and in bytes) has been answered, so that commands go out in writes of several rather than one per
+// reply. Replies are matched to commands strictly in order; only the bytes that arrived since the
+// last call are searched for the end of a reply.
 class TopPipeline {
  public:
   TopPipeline(int first, int last, PipelineLimits limits = {});
@@ -56,7 +69,8 @@ class TopPipeline {
   std::size_t CommandsInFlight() const { return inFlight_.size(); }
   std::size_t BytesInFlight() const { return bytesInFlight_; }
   // Bytes of a reply not complete yet that are held.
-  std::size_t PendingBytes() const { return pending_.size(); }
+  std::size_t PendingBytes() const { return reader_.Held(); }
+  const std::string& PendingBuffer() const { return reader_.Buffer(); }
 
  private:
   struct Sent {
@@ -65,24 +79,14 @@ class TopPipeline {
   };
 
   void Refill(std::vector<PipelineEvent>& events);
-  // Takes the oldest reply from pending_ past `taken` when it is complete.
-  bool TakeReply(std::size_t& taken, std::vector<PipelineEvent>& events);
-  // The oldest reply passed ReplyBytes: its start goes out cut, and its rest is skipped up to
-  // `end` (npos: not arrived yet).
-  bool CutReply(std::size_t& taken, std::size_t end, std::vector<PipelineEvent>& events);
-  // Reads past the rest of a cut reply; true once its end was taken.
-  bool SkipReply(std::size_t& taken);
   void PopOldest();
 
   int next_;
   int last_;
   PipelineLimits limits_;
-  std::vector<Sent> inFlight_;  // oldest first
+  std::deque<Sent> inFlight_;  // oldest first
   std::size_t bytesInFlight_ = 0;
-  std::string pending_;      // bytes of replies not yet complete
-  std::size_t scanned_ = 0;  // bytes of the oldest reply already searched for its end
-  bool skipping_ = false;    // the oldest reply was cut: its rest is read up to its end
-  std::size_t skipped_ = 0;  // bytes of that rest so far
+  ReplyReader reader_;
   bool stopped_ = false;
   bool failed_ = false;
 };
