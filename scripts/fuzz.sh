@@ -31,7 +31,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
 done
-[ -n "$targets" ] || targets="fuzz_cycle fuzz_dialogue fuzz_rules fuzz_settings fuzz_headers fuzz_certificate fuzz_imap_reader fuzz_imap_session"
+[ -n "$targets" ] || targets="fuzz_cycle fuzz_dialogue fuzz_rules fuzz_settings fuzz_headers fuzz_certificate fuzz_imap_reader fuzz_imap_session fuzz_oauth"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 configure() {
@@ -52,6 +52,7 @@ dictionary() {
     fuzz_headers) echo fuzz/headers.dict ;;
     fuzz_certificate) echo fuzz/certificate.dict ;;
     fuzz_imap_*) echo fuzz/imap.dict ;;
+    fuzz_oauth) echo fuzz/oauth.dict ;;
     *) echo fuzz/dialogue.dict ;;
   esac
 }

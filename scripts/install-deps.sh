@@ -7,6 +7,8 @@ kind=${1:-test}
 packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6"
 # Installing: icons rendered from the logo, the Debian package and its checks; the keyring.
 packages="$packages librsvg2-bin dpkg-dev qtkeychain-qt6-dev libglib2.0-dev"
+# OAuth: token and discovery replies are JSON (header-only, also for the Windows build).
+packages="$packages nlohmann-json3-dev"
 if [ "$kind" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
 dovecot-core dovecot-pop3d dovecot-imapd xvfb trayer xdotool imagemagick python3"

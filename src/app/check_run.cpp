@@ -81,7 +81,20 @@ void CheckRun::Start(const std::vector<int16_t>& selected, int16_t languageBase)
 
   results_.fill(MailboxResult::Failed);
   deadline_.Start();
-  engine_.StartCycle();
+  if (tokens_ == nullptr) {
+    engine_.StartCycle();
+    return;
+  }
+  // The deadline covers the token requests too. A new refresh token is saved at once, with or
+  // without --ack: the provider may already have retired the old one.
+  tokens_->Run(
+      state_.Mailboxes,
+      [this](int16_t index) {
+        settings_.SaveRefreshToken(state_.Mailboxes[static_cast<std::size_t>(index)], index);
+      },
+      [this] {
+        if (!finished_) engine_.StartCycle();
+      });
 }
 
 void CheckRun::MailboxFinished(int16_t index, const MailboxOutcome& outcome) {

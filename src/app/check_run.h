@@ -10,6 +10,7 @@
 #include "app/program_state.h"
 #include "check/check_engine.h"
 #include "check/cycle_hooks.h"
+#include "check/token_refresh.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/socket.h"
@@ -29,6 +30,8 @@ class CheckRun : public CycleHooks {
 
   // Called once when the run has ended, by the end of the cycle or by the deadline.
   void SetFinishedHandler(std::function<void()> handler);
+  // Access tokens are renewed with it before the cycle; without one, OAuth mailboxes fail.
+  void UseTokenRefresh(TokenRefresh* refresh) { tokens_ = refresh; }
 
   // Loads the settings, switches off for this run every mailbox not in `selected` (empty:
   // keep the enabled ones), then starts the cycle and the deadline. The run may end at once.
@@ -65,6 +68,7 @@ class CheckRun : public CycleHooks {
   MailboxResults results_{};
   bool started_ = false;
   bool finished_ = false;
+  TokenRefresh* tokens_ = nullptr;
   bool endedByDeadline_ = false;
   // A connect request that fails at once fails that mailbox: a one-shot run has no next cycle.
   CheckEngine engine_;

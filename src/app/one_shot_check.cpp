@@ -105,6 +105,11 @@ int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ost
                settings);
   if (platform.Charsets != nullptr) run.Engine().SetCharsetConverter(*platform.Charsets);
   run.SetFinishedHandler(platform.Quit);
+  std::optional<TokenRefresh> tokens;
+  if (platform.Http != nullptr) {
+    tokens.emplace(*platform.Http, languageBase, SteadySeconds);
+    run.UseTokenRefresh(&*tokens);
+  }
 
   run.Start(options.Mailboxes, languageBase);
   platform.RunEvents([&run] { return run.Finished(); });

@@ -13,6 +13,7 @@
 #include "ports/charset_converter.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
+#include "ports/http_client.h"
 #include "ports/secret_store.h"
 #include "ports/socket.h"
 #include "ports/timer.h"
@@ -31,6 +32,7 @@ struct OneShotPlatform {
   Clock& SystemClock;
   const CharsetConverter* Charsets = nullptr;  // null: the built-in character sets only
   SecretStore* Secrets = nullptr;              // null: no keyring
+  HttpClient* Http = nullptr;                  // null: OAuth mailboxes cannot sign in
   // A timer that ticks every `milliseconds` once started.
   std::function<std::unique_ptr<Timer>(int milliseconds)> MakeTimer;
   // Delivers the platform's events until `finished` is true; `Quit` ends that early.

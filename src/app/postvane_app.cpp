@@ -39,6 +39,7 @@ PostvaneApp::PostvaneApp(ProgramState& state, const AppPlatform& platform)
                           std::string_view text) { WritePushLog(state_, engine_, index, text); },
             .Lost = {}});
   }
+  if (platform.Http != nullptr) tokens_.emplace(*platform.Http, state.LanguageBase, SteadySeconds);
   platform_.MinuteTimer.SetTickHandler([this] { OnMinuteTimer(); });
   platform_.TrayTimer.SetTickHandler([this] { OnTrayTimer(); });
   // A click on the desktop notice acknowledges like a click on the single tray icon, and
@@ -103,14 +104,32 @@ void PostvaneApp::AcknowledgeMailbox(int index) {
 }
 
 void PostvaneApp::StartCycle() {
-  // A keyring that was locked at start-up may be open by now.
+  // The tokens of the cycle asked for before are still being renewed: that cycle comes.
+  if (tokens_ && tokens_->Running()) return;
+  // A keyring that was locked at start-up may be open by now; postvane-check may have saved a
+  // newer refresh token meanwhile, which must not be overwritten by the one held here.
   for (int16_t i = 0; i < kUserMailboxes; ++i) {
-    settings_.FetchPassword(state_.Mailboxes[static_cast<std::size_t>(i)], i);
+    MailboxRecord& record = state_.Mailboxes[static_cast<std::size_t>(i)];
+    settings_.FetchPassword(record, i);
+    settings_.ReloadRefreshToken(record, i);
   }
   NoteMailboxSections();
   AdoptUidlsSavedElsewhere();
   // A password the keyring gave only now lets a watch start.
   UpdatePush();
+  if (tokens_) {
+    tokens_->Run(
+        state_.Mailboxes,
+        [this](int16_t index) {
+          settings_.SaveRefreshToken(state_.Mailboxes[static_cast<std::size_t>(index)], index);
+        },
+        [this] { BeginEngineCycle(); });
+    return;
+  }
+  BeginEngineCycle();
+}
+
+void PostvaneApp::BeginEngineCycle() {
   engine_.StartCycle();
   // The check's animation runs on the tray timer.
   if (TrayTimerHasWork()) TrayStateChanged();

@@ -16,6 +16,7 @@
 #include "app/push_watches.h"
 #include "check/check_engine.h"
 #include "check/cycle_hooks.h"
+#include "check/token_refresh.h"
 #include "ports/clock.h"
 #include "ports/date_text.h"
 #include "ports/default_mail_client.h"
@@ -23,6 +24,7 @@
 #include "ports/do_not_disturb.h"
 #include "ports/file_system.h"
 #include "ports/forms.h"
+#include "ports/http_client.h"
 #include "ports/program_starter.h"
 #include "ports/socket.h"
 #include "ports/sound_player.h"
@@ -54,6 +56,8 @@ struct AppPlatform {
   DoNotDisturb* Quiet = nullptr;
   // Web mail from the tray; null where no browser can be asked.
   WebBrowser* Web = nullptr;
+  // Token requests for OAuth mailboxes; null where the platform has none yet.
+  HttpClient* Http = nullptr;
   // Sockets and timers for the IMAP push watches; null: no push, the checks poll.
   const PushPlatform* Push = nullptr;
 };
@@ -151,6 +155,9 @@ class PostvaneApp : public CycleHooks, private AppActions {
   AppPlatform platform_;
   SettingsStore settings_;
   CheckEngine engine_;
+  // Renews OAuth access tokens before each cycle; empty without the platform's HTTP client.
+  std::optional<TokenRefresh> tokens_;
+  void BeginEngineCycle();
   LoginWatch logins_;
   std::unique_ptr<PushWatches> push_;
   // Each mailbox's unique-id as this program last read or wrote it in the file.

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/mail_protocol.h"
 #include "check/plain_port_hint.h"
@@ -196,7 +197,9 @@ void CheckEngine::ContinueCycle() {
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);
       continue;
     }
-    if (record.PasswordInKeyring != kFalse && record.PasswordUnknown) {
+    // A mailbox that signs in with a token needs no password (its own check follows).
+    if (record.PasswordInKeyring != kFalse && record.PasswordUnknown &&
+        EffectiveAuth(record.Auth) == AuthMethod::Password) {
       // Never a login without the password, and never the server's "wrong password" for it.
       record.StatusText = OwnString(state_.LanguageBase, OwnText::KeyringUnavailable);
       record.State = MailboxState::Idle;
@@ -217,9 +220,17 @@ void CheckEngine::ContinueCycle() {
       state_.CurrentMailbox = static_cast<int16_t>(index + 1);
       continue;
     }
+    std::optional<std::string> refusal;
     if (!EffectiveProtocol(record.Protocol)) {
       // A dialogue the server does not expect would carry the password to it all the same.
-      record.StatusText = OwnString(state_.LanguageBase, OwnText::UnknownProtocolSetting);
+      refusal = OwnString(state_.LanguageBase, OwnText::UnknownProtocolSetting);
+    } else {
+      // Fails closed before any connection: a token never goes out in clear, and a sign-in
+      // this version does not know is never guessed.
+      refusal = SignInRefusal(record, state_.LanguageBase);
+    }
+    if (refusal) {
+      record.StatusText = std::move(*refusal);
       record.State = MailboxState::Idle;
       record.LastCheck = clock_.Now();
       WriteReceiveLog(0, record.StatusText);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "check/token_response.h"
 #include "ports/local_date_time.h"
 #include "ports/tls_handshake.h"
 
@@ -88,6 +89,23 @@ struct MailboxRecord {
   // IMAP only: keep a connection in IDLE between cycles; acknowledging marks mail read.
   int16_t Push = kTrue;
   int16_t MarkReadOnAck = kFalse;
+  // Ours: `Auth` as read, unknown codes included (see EffectiveAuth); 0 signs in with the
+  // password, 1 with OAuth 2.0 at the provider below.
+  int16_t Auth = 0;
+  // "google", "microsoft" or the issuer address of an OpenID Connect provider.
+  std::string OAuthProvider;
+  std::string OAuthClientId;
+  std::string OAuthClientSecret;
+  // A secret like the password, kept whole (real ones run past a thousand characters). Unknown
+  // while the keyring has not given it: a save then leaves the stored one alone.
+  std::string OAuthRefreshToken;
+  bool RefreshTokenUnknown = false;
+  // Only ever in memory; renewed from the refresh token before a check when it runs out.
+  AccessToken OAuthAccessToken;
+  // Why the last refresh gave no access token, as the status text to show; empty otherwise.
+  std::string OAuthProblem;
+  // The refresh token the provider refused as expired: never offered again.
+  std::string OAuthRefusedToken;
   MailboxState State = MailboxState::Idle;
   std::string StatusText;
   LocalDateTime LastCheck;

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/header_block.h"
 #include "check/new_mail_rules.h"
@@ -48,6 +49,7 @@ MailboxState Pop3Session::Shown(Step step) {
     case Step::User:
       return MailboxState::UserSent;
     case Step::Pass:
+    case Step::Auth:
       return MailboxState::PassSent;
     case Step::Stat:
       return MailboxState::StatSent;
@@ -167,6 +169,11 @@ void Pop3Session::OnData(std::string_view bytes) {
     ApplySecure(secure_.OnData(bytes));
     return;
   }
+  // The token exchange reads its own reply lines.
+  if (step_ == Step::Auth) {
+    ApplyOAuth(oauth_->OnData(bytes));
+    return;
+  }
   reader_.Add(bytes);
   const std::optional<Reply> reply = reader_.Take();
   if (step_ == Step::Uidl) {
@@ -194,6 +201,7 @@ void Pop3Session::OnData(std::string_view bytes) {
       OnQuitReply(reply->Text);
       break;
     case Step::Connecting:
+    case Step::Auth:
     case Step::Uidl:
     case Step::Top:
     case Step::Ended:
@@ -215,9 +223,52 @@ void Pop3Session::OnGreeting(std::string_view reply) {
 }
 
 void Pop3Session::SendUser() {
+  if (EffectiveAuth(record_.Auth) != AuthMethod::Password) {
+    StartOAuth();
+    return;
+  }
   Enter(Step::User);
   const std::string line = "USER " + record_.User;
   Send(line, line);
+}
+
+void Pop3Session::StartOAuth() {
+  // The engine refuses these before connecting; a session never sends a token in clear or
+  // guesses at an unknown sign-in either.
+  if (std::optional<std::string> refusal = SignInRefusal(record_, languageBase_)) {
+    record_.StatusText = std::move(*refusal);
+    EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record_.StatusText});
+    return;
+  }
+  Enter(Step::Auth);
+  oauth_.emplace(PickMechanism(secure_.SaslMechanisms()), record_.User,
+                 record_.OAuthAccessToken.Token, record_.RemoteHost, record_.RemotePort);
+  ApplyOAuth(oauth_->Start());
+}
+
+void Pop3Session::ApplyOAuth(const Pop3OAuthLogin::Action& action) {
+  using Kind = Pop3OAuthLogin::Action::Kind;
+  switch (action.What) {
+    case Kind::Wait:
+      break;
+    case Kind::Send:
+      Send(action.Line, action.LogText);
+      break;
+    case Kind::LoggedIn:
+      oauth_.reset();
+      Enter(Step::Stat);
+      Send("STAT", "STAT");
+      break;
+    case Kind::Locked:
+      oauth_.reset();
+      EndLocked();
+      break;
+    case Kind::Refused:
+      oauth_.reset();
+      record_.StatusText = ServerRefusedSignInText(languageBase_, action.Reason);
+      EndMailbox({MailboxResult::Failed, NotCheckedReason::None, record_.StatusText});
+      break;
+  }
 }
 
 void Pop3Session::OnUserReply(std::string_view reply) {

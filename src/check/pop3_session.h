@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/mailbox_session.h"
+#include "check/pop3_oauth_login.h"
 #include "check/reply_reader.h"
 #include "check/secure_start.h"
 #include "check/top_pipeline.h"
@@ -41,6 +42,7 @@ class Pop3Session : public MailboxSession {
     Greeting,    // waiting for the greeting, or STARTTLS under way
     User,
     Pass,
+    Auth,  // AUTH with an OAuth access token, shown as the password step
     Stat,
     Last,
     Uidl,
@@ -66,6 +68,8 @@ class Pop3Session : public MailboxSession {
   void ApplySecure(const SecureStart::Action& action);
   void FailSecure(SecureFailure failure);
   void SendUser();
+  void StartOAuth();
+  void ApplyOAuth(const Pop3OAuthLogin::Action& action);
 
   void OnGreeting(std::string_view reply);
   void OnUserReply(std::string_view reply);
@@ -93,6 +97,7 @@ class Pop3Session : public MailboxSession {
 
   Step step_ = Step::Connecting;
   SecureStart secure_;
+  std::optional<Pop3OAuthLogin> oauth_;
   // The replies of the steps in lock step; the header fetch reads its own.
   ReplyReader reader_;
   int16_t currentMessage_ = 0;

@@ -73,9 +73,31 @@ std::vector<std::string> ParseCapabilities(std::string_view reply) {
   return keywords;
 }
 
+std::vector<std::string> ParseSaslMechanisms(std::string_view reply) {
+  std::vector<std::string> names;
+  for (const std::string& keyword : ParseCapabilities(reply)) {
+    if (keyword != "SASL") continue;
+    // The line itself, found again: ParseCapabilities keeps only its first word.
+    const std::size_t at = Upper(reply).find("\r\nSASL ");
+    if (at == std::string::npos) break;
+    const std::size_t start = at + 7;
+    const std::string_view line = reply.substr(start, reply.find(kLineEnd, start) - start);
+    std::size_t from = 0;
+    while (from < line.size()) {
+      std::size_t to = line.find(' ', from);
+      if (to == std::string_view::npos) to = line.size();
+      if (to > from) names.push_back(Upper(line.substr(from, to - from)));
+      from = to + 1;
+    }
+    break;
+  }
+  return names;
+}
+
 void SecureStart::Begin(SecurityMode mode) {
   reader_.Expect(ReplyEnd::Block);
   capabilities_.clear();
+  saslMechanisms_.clear();
   switch (mode) {
     case SecurityMode::Tls:
       step_ = Step::Handshake;
@@ -138,6 +160,7 @@ SecureStart::Action SecureStart::OnCapaBlock(std::string_view block, bool secure
   }
   if (!reply) return {};
   std::vector<std::string> keywords = ParseCapabilities(reply->Text);
+  if (secure) saslMechanisms_ = ParseSaslMechanisms(reply->Text);
   reader_.Expect(ReplyEnd::Block);
   if (secure) {
     step_ = Step::Plain;
@@ -179,6 +202,7 @@ SecureStart::Action SecureStart::OnStlsReply(std::string_view block) {
 SecureStart::Action SecureStart::AskCapabilities() {
   step_ = Step::Recapa;
   capabilities_.clear();
+  saslMechanisms_.clear();
   return SendExpecting("CAPA", ReplyEnd::Status);
 }
 

@@ -75,6 +75,8 @@ class SecureStart {
   // Keywords of the last CAPA reply that arrived over TLS (upper case), for callers that
   // adapt to the server; empty for plain connections and before the upgrade.
   const std::vector<std::string>& Capabilities() const { return capabilities_; }
+  // The SASL mechanisms that CAPA listed over TLS (upper case), for the token sign-in.
+  const std::vector<std::string>& SaslMechanisms() const { return saslMechanisms_; }
 
  private:
   Action OnGreeting(std::string_view block);
@@ -86,9 +88,12 @@ class SecureStart {
   Step step_ = Step::Plain;
   ReplyReader reader_;
   std::vector<std::string> capabilities_;
+  std::vector<std::string> saslMechanisms_;
 };
 
 // Capability keywords of a complete CAPA reply, upper case; empty for "-ERR".
 std::vector<std::string> ParseCapabilities(std::string_view reply);
+// The names after "SASL" in a complete CAPA reply, upper case; empty without such a line.
+std::vector<std::string> ParseSaslMechanisms(std::string_view reply);
 
 }  // namespace postvane

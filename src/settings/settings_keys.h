@@ -34,7 +34,7 @@ inline constexpr std::array<SettingsKey, 11> kGeneralKeys{{
 }};
 
 // In "MailBox0" to "MailBox9". With PasswordInKeyring=1 the Password line stays empty.
-inline constexpr std::array<SettingsKey, 17> kMailboxKeys{{
+inline constexpr std::array<SettingsKey, 22> kMailboxKeys{{
     {"Name", "B\xC3\xBCro"},
     {"User", "alice"},
     {"Password", ""},
@@ -54,6 +54,12 @@ inline constexpr std::array<SettingsKey, 17> kMailboxKeys{{
     {"ImapLastUid", "4711"},
     {"Push", "0"},
     {"MarkReadOnAck", "1"},
+    {"Auth", "1"},
+    {"OAuthProvider", "https://login.example.org/tenant-7"},
+    {"OAuthClientId", "5c1f0e9a-postvane.apps.example.org"},
+    {"OAuthClientSecret", "not-so-secret-7"},
+    // Stored like the password; with PasswordInKeyring=1 the file has no such line.
+    {"OAuthRefreshToken", ""},
 }};
 
 }  // namespace postvane

@@ -9,6 +9,7 @@
 #include <optional>
 #include <system_error>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/mail_protocol.h"
 #include "settings/ini_file.h"
@@ -81,6 +82,11 @@ class Reader {
   // The value's bytes uncut, for the one that must be cut only after it is decoded.
   std::string WholeBytes(std::string_view section, std::string_view key) {
     return ini_.Read(section, key).value_or(std::string());
+  }
+
+  // The text uncut, for keys that hold addresses and tokens longer than the platform's buffer.
+  std::string WholeText(std::string_view section, std::string_view key) {
+    return ini_.ReadText(section, key).value_or(std::string());
   }
 
   // Decoded before the cut, so the cut never splits a UTF-8 sequence.
@@ -228,6 +234,11 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   std::string webMailUrl = reader.Text(section, "WebMailUrl");
   std::string markerColor = reader.Raw(section, "MarkerColor", "");
   const std::string inKeyring = reader.Raw(section, "PasswordInKeyring", "");
+  const std::string auth = reader.Raw(section, "Auth", "0");
+  std::string provider = reader.WholeText(section, "OAuthProvider");
+  std::string clientId = reader.WholeText(section, "OAuthClientId");
+  std::string clientSecret = reader.WholeText(section, "OAuthClientSecret");
+  const std::string storedToken = reader.WholeBytes(section, "OAuthRefreshToken");
   // Bytes as the server sent them: the listing is compared with it byte for byte.
   std::string uidl = reader.Raw(section, "UIDL", "");
   std::string folder = reader.Text(section, "Folder");
@@ -257,12 +268,75 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.MarkReadOnAck = Boolean(markRead);
   record.PasswordInKeyring = Boolean(inKeyring);
   record.PasswordUnknown = false;
+  record.Auth = ReadAuthCode(auth);
+  record.OAuthProvider = std::move(provider);
+  record.OAuthClientId = std::move(clientId);
+  record.OAuthClientSecret = std::move(clientSecret);
+  record.OAuthRefreshToken = DecodeUtf8OrWindows1252(TransformPassword(storedToken));
+  record.RefreshTokenUnknown = false;
   if (record.PasswordInKeyring != kFalse) {
     // Whatever the file holds under Password is not the password then.
     record.Password.clear();
     record.PasswordUnknown = true;
     FetchPassword(record, index);
+    // A mailbox that signs in with its password does not ask the keyring for a token; its
+    // stored one, if any, stays as it is.
+    record.OAuthRefreshToken.clear();
+    record.RefreshTokenUnknown = true;
+    if (record.Auth != 0) FetchRefreshToken(record, index);
   }
+}
+
+std::string SettingsStore::RefreshTokenKey(int16_t index) const {
+  // Never the password's entry, so that no version can send the token as a password.
+  return SecretKey(index) + " oauth refresh token";
+}
+
+bool SettingsStore::FetchRefreshToken(MailboxRecord& record, int16_t index) {
+  if (record.PasswordInKeyring == kFalse || !record.RefreshTokenUnknown) return true;
+  std::string secret;
+  const SecretResult result = secrets_ == nullptr ? SecretResult::Unavailable
+                                                  : secrets_->Read(RefreshTokenKey(index), secret);
+  if (result == SecretResult::Unavailable) return false;
+  record.OAuthRefreshToken = result == SecretResult::Ok ? DecodeUtf8OrWindows1252(secret) : "";
+  record.RefreshTokenUnknown = false;
+  return true;
+}
+
+void SettingsStore::ReloadRefreshToken(MailboxRecord& record, int16_t index) {
+  if (EffectiveAuth(record.Auth) != AuthMethod::OAuth) return;
+  if (record.PasswordInKeyring != kFalse) {
+    std::string secret;
+    const SecretResult result = secrets_ == nullptr
+                                    ? SecretResult::Unavailable
+                                    : secrets_->Read(RefreshTokenKey(index), secret);
+    // A locked keyring leaves the token known from before.
+    if (result == SecretResult::Unavailable) return;
+    record.OAuthRefreshToken = result == SecretResult::Ok ? DecodeUtf8OrWindows1252(secret) : "";
+    record.RefreshTokenUnknown = false;
+    return;
+  }
+  Reader reader(files_, settingsFile_);
+  if (!reader.Read()) return;
+  record.OAuthRefreshToken = DecodeUtf8OrWindows1252(
+      TransformPassword(reader.WholeBytes(MailboxSection(index), "OAuthRefreshToken")));
+}
+
+bool SettingsStore::SaveRefreshToken(const MailboxRecord& record, int16_t index) {
+  if (record.PasswordInKeyring != kFalse) {
+    if (record.RefreshTokenUnknown) return false;
+    if (secrets_ == nullptr) return false;
+    const SecretResult result =
+        record.OAuthRefreshToken.empty()
+            ? secrets_->Remove(RefreshTokenKey(index))
+            : secrets_->Write(RefreshTokenKey(index), record.OAuthRefreshToken);
+    return result == SecretResult::Ok;
+  }
+  return Update({{.Section = MailboxSection(index),
+                  .Key = "OAuthRefreshToken",
+                  .Value = TransformPassword(record.OAuthRefreshToken),
+                  .Binary = true,
+                  .Remove = record.OAuthRefreshToken.empty()}});
 }
 
 std::string SettingsStore::SecretKey(int16_t index) const {
@@ -292,20 +366,28 @@ int SettingsStore::MovePasswords(MailboxTable& mailboxes, bool intoKeyring) {
     if (intoKeyring) {
       // The secret must be safe in the keyring before the file lets go of it.
       if (secrets_ == nullptr ||
-          secrets_->Write(SecretKey(i), record.Password) != SecretResult::Ok) {
+          secrets_->Write(SecretKey(i), record.Password) != SecretResult::Ok ||
+          (!record.OAuthRefreshToken.empty() &&
+           secrets_->Write(RefreshTokenKey(i), record.OAuthRefreshToken) != SecretResult::Ok)) {
         ++stuck;
         continue;
       }
       record.PasswordInKeyring = kTrue;
       SaveMailbox(record, i);
     } else {
-      if (!FetchPassword(record, i)) {
+      // The token is asked for even when the mailbox signs in with its password; only one
+      // that signs in with a token waits for it, the others leave it in the keyring.
+      const bool tokenKnown = FetchRefreshToken(record, i);
+      if (!FetchPassword(record, i) || (!tokenKnown && record.Auth != 0)) {
         ++stuck;
         continue;
       }
       record.PasswordInKeyring = kFalse;
       SaveMailbox(record, i);
-      if (lastWriteSucceeded_ && secrets_ != nullptr) secrets_->Remove(SecretKey(i));
+      if (lastWriteSucceeded_ && secrets_ != nullptr) {
+        secrets_->Remove(SecretKey(i));
+        if (tokenKnown) secrets_->Remove(RefreshTokenKey(i));
+      }
     }
   }
   return stuck;
@@ -419,6 +501,7 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
     // A keyring that refuses keeps the old secret; the file never gets the password instead.
     if (secrets_ != nullptr) secrets_->Write(SecretKey(index), record.Password);
   }
+  if (inKeyring) SaveRefreshToken(record, index);
   // A `Security` text this version does not know stays as the file has it until the user
   // picks a choice, so saving another field never turns the mailbox plain.
   const bool knownSecurity = EffectiveSecurity(record.Security).has_value();
@@ -458,6 +541,24 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
                      record.MarkReadOnAck == kFalse});
   // ImapUidValidity and ImapLastUid are left to SaveImapPoint, as UIDL is to SaveUidl, so a
   // dialog never writes back a point older than an acknowledgement saved meanwhile.
+  // As `Security`: an unknown text stays, and a file without the key keeps it absent.
+  if (EffectiveAuth(record.Auth)) {
+    updates.push_back({section, "Auth", Decimal(record.Auth), false, record.Auth == 0});
+  }
+  for (const auto& [key, value] :
+       {std::pair<const char*, const std::string&>{"OAuthProvider", record.OAuthProvider},
+        {"OAuthClientId", record.OAuthClientId},
+        {"OAuthClientSecret", record.OAuthClientSecret}}) {
+    updates.push_back({.Section = section, .Key = key, .Value = value, .Remove = value.empty()});
+  }
+  // In the keyring form the file never holds the token; in the file form it is stored as the
+  // password is.
+  updates.push_back(
+      {.Section = section,
+       .Key = "OAuthRefreshToken",
+       .Value = inKeyring ? std::string() : TransformPassword(record.OAuthRefreshToken),
+       .Binary = true,
+       .Remove = inKeyring || record.OAuthRefreshToken.empty()});
   Update(updates);
 }
 

@@ -50,6 +50,13 @@ class SettingsStore {
   // password the keyring cannot give stays there. Returns how many mailboxes could not move.
   int MovePasswords(MailboxTable& mailboxes, bool intoKeyring);
   void SaveMailbox(const MailboxRecord& record, int16_t index);
+  // Asks the keyring for the OAuth refresh token it has not given yet. True when it is known.
+  bool FetchRefreshToken(MailboxRecord& record, int16_t index);
+  // Stores a new refresh token at once, changing nothing else: the keyring entry, or only that
+  // key of the file under the lock. True when it was stored.
+  bool SaveRefreshToken(const MailboxRecord& record, int16_t index);
+  // Reads an OAuth mailbox's refresh token again, as another program may have renewed it.
+  void ReloadRefreshToken(MailboxRecord& record, int16_t index);
   void SaveUidl(int16_t index, const std::string& uidl);
   // The acknowledged point of an IMAP mailbox (ImapUidValidity, ImapLastUid).
   void SaveImapPoint(int16_t index, uint32_t uidValidity, uint32_t lastUid);
@@ -98,6 +105,7 @@ class SettingsStore {
   bool lastWriteSucceeded_ = true;
   // The key of a mailbox's password: the settings file and the slot, so two files never share.
   std::string SecretKey(int16_t index) const;
+  std::string RefreshTokenKey(int16_t index) const;
 };
 
 }  // namespace postvane

@@ -87,6 +87,20 @@ enum class OwnText : int {
   Folder = 235,
   Push = 236,
   MarkReadOnAck = 237,
+  // OAuth sign-in (400-419); '#' stands for the server's or the provider's reason.
+  UnknownAuthSetting = 400,  // the `Auth` text is none this version knows
+  OAuthNeedsSecureConnection = 401,
+  SignInExpired = 402,
+  SignInServiceUnreachable = 403,
+  NotSignedIn = 404,
+  ServerRefusedSignIn = 405,
+  SignInServiceRefused = 406,
+  SignInPageDone = 407,  // the page the browser shows after the redirect
+  SignInPageFailed = 408,
+  SignInNotFinished = 409,  // the browser step did not end within five minutes
+  NoBrowser = 410,
+  SignInNotReceived = 411,  // no loopback listener could be opened
+  NoRefreshToken = 412,
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -21,7 +21,11 @@ inline std::string ExampleSettingsFile() {
     const bool inFile = i % 2 != 0;
     for (const SettingsKey& key : kMailboxKeys) {
       if (inFile && key.Name == "PasswordInKeyring") continue;
-      if (inFile && key.Name == "Password") {
+      if (!inFile && key.Name == "OAuthRefreshToken") continue;
+      if (inFile && key.Name == "OAuthRefreshToken") {
+        file += line(key.Name, TransformPassword("1//0g-refresh." + std::string(1200, 'r') +
+                                                 std::to_string(i)));
+      } else if (inFile && key.Name == "Password") {
         file += line(key.Name, TransformPassword("p\xC3\xA4ss " + std::to_string(i)));
       } else {
         file += line(key.Name, key.Example);

@@ -165,12 +165,22 @@ bool DovecotFixture::WriteConfig() {
        << "mailbox_idle_check_interval = 1 secs\n"
        << "listen = 127.0.0.1\n"
        << TlsSettings() << "disable_plaintext_auth = no\n"
-       << "auth_mechanisms = plain login\n"
+       << "auth_mechanisms = plain login"
+       << (options_.OAuthIntrospectionUrl.empty() ? "" : " xoauth2 oauthbearer") << "\n"
        << "auth_failure_delay = 0\n"
        << "mail_location = maildir:" << t << "/mail/%u\n"
-       << "pop3_lock_session = " << (options_.LockSession ? "yes" : "no") << "\n"
-       << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << t
-       << "/users\n}\n"
+       << "pop3_lock_session = " << (options_.LockSession ? "yes" : "no") << "\n";
+  if (!options_.OAuthIntrospectionUrl.empty()) {
+    // Tokens go to the provider; passwords only to the users file.
+    conf << "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " << t
+         << "/oauth2.conf\n}\n";
+    std::ofstream oauth(folder_ / "oauth2.conf", std::ios::binary | std::ios::trunc);
+    oauth << "introspection_mode = auth\nintrospection_url = " << options_.OAuthIntrospectionUrl
+          << "\nusername_attribute = email\nactive_attribute = active\nactive_value = true\n";
+  }
+  conf << "passdb {\n  driver = passwd-file\n"
+       << (options_.OAuthIntrospectionUrl.empty() ? "" : "  mechanisms = plain login\n")
+       << "  args = scheme=PLAIN username_format=%u " << t << "/users\n}\n"
        << "userdb {\n  driver = passwd-file\n  args = username_format=%u " << t << "/users\n}\n";
   std::string chroot;
   if (::geteuid() != 0) {

@@ -20,6 +20,9 @@ struct DovecotOptions {
   std::string TlsKey;
   // IMAP beside POP3: a plain (STARTTLS with TLS options) and, with TLS, a TLS-only port.
   bool Imap = false;
+  // With an address, tokens are taken (XOAUTH2, OAUTHBEARER) and checked there, as an OAuth
+  // provider's introspection answers (JSON with "active" and "email" equal to the user).
+  std::string OAuthIntrospectionUrl;
 };
 
 class DovecotFixture {

@@ -17,6 +17,7 @@
 #include "desktop/net/language_id.h"
 #include "desktop/net/qt_charset_converter.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_http_client.h"
 #include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_text.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   PosixFileSystem files;
   QtSocket socket;
   QtClock clock;
+  QtHttpClient http;
   const QtCharsetConverter charsets;
 #ifdef POSTVANE_HAVE_KEYCHAIN
   KeychainSecretStore keyring;
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
       .SystemClock = clock,
       .Charsets = &charsets,
       .Secrets = secrets,
+      .Http = &http,
       .MakeTimer = [](int milliseconds) { return std::make_unique<QtTimer>(milliseconds); },
       .RunEvents =
           [](const std::function<bool()>& finished) {

@@ -107,9 +107,9 @@ void frmMain::ShowWebMailEntries() {
 }
 
 AppPlatform frmMain::Platform() {
-  AppPlatform platform{socket_,   timer_,       trayTimer_,     timeout_, timerQuit_, clock_,
-                       dateText_, files_,       tray_,          sound_,   programs_,  *this,
-                       notices_,  &mailClient_, &doNotDisturb_, &browser_};
+  AppPlatform platform{socket_,   timer_,       trayTimer_,     timeout_,  timerQuit_, clock_,
+                       dateText_, files_,       tray_,          sound_,    programs_,  *this,
+                       notices_,  &mailClient_, &doNotDisturb_, &browser_, &http_};
   platform.Push = &push_;
   return platform;
 }

@@ -32,6 +32,7 @@
 #include "desktop/gui/xdg_mail_client.h"
 #include "desktop/net/minute_timer_ms.h"
 #include "desktop/net/qt_clock.h"
+#include "desktop/net/qt_http_client.h"
 #include "desktop/net/qt_path_probe.h"
 #include "desktop/net/qt_socket.h"
 #include "desktop/net/qt_timer.h"
@@ -129,6 +130,7 @@ class frmMain : public QWidget, public Forms {
   XdgMailClient mailClient_{files_, environment_, state_.LanguageBase};
   DesktopDoNotDisturb doNotDisturb_;
   QtWebBrowser browser_;
+  QtHttpClient http_;
   // "Open web mail" entries, rebuilt each time the menu opens.
   std::vector<QAction*> webMailEntries_;
 

@@ -104,12 +104,6 @@ TlsFailure Classify(const QList<QSslError>& errors) {
   return TlsFailure::Untrusted;
 }
 
-// Shared by every connection of the process: the extra authorities are read once.
-TrustedAuthorities& ProcessAuthorities() {
-  static TrustedAuthorities authorities;
-  return authorities;
-}
-
 // A plain connection never loads the TLS library: it starts as a QTcpSocket and moves into a
 // QSslSocket at StartTls (see TakeOverForTls). Windows has no descriptor to hand over, so
 // there every connection is a QSslSocket from the start.

@@ -114,4 +114,9 @@ std::optional<QList<QSslCertificate>> TrustedAuthorities::ForConnection() {
   return list_;
 }
 
+TrustedAuthorities& ProcessAuthorities() {
+  static TrustedAuthorities authorities;
+  return authorities;
+}
+
 }  // namespace postvane

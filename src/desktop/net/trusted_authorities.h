@@ -57,4 +57,8 @@ class TrustedAuthorities {
   std::optional<QList<QSslCertificate>> list_;
 };
 
+// Shared by every secure connection of the process (mail servers and OAuth providers), so the
+// extra authorities are read once.
+TrustedAuthorities& ProcessAuthorities();
+
 }  // namespace postvane
