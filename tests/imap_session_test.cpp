@@ -492,5 +492,69 @@ TEST(ImapSessionTest, RepliesWithAnotherTagAndUntaggedOnesInBetweenChangeNothing
   EXPECT_EQ(rig.Output.Commands.size(), 2u) << "a \"+\" to LOGIN gets no answer";
 }
 
+// An OAuth mailbox logs in with AUTHENTICATE and its access token, never with LOGIN: the token on
+// the command line where SASL-IR is offered, after the "+" otherwise, and never in the log.
+struct OAuthLoginCase {
+  std::string capabilities;
+  SaslMechanism mechanism;
+  bool initialResponse;
+};
+
+class ImapOAuthLoginTest : public testing::TestWithParam<OAuthLoginCase> {};
+
+TEST_P(ImapOAuthLoginTest, SendsTheTokenByTheMechanismTheServerOffers) {
+  const OAuthLoginCase& c = GetParam();
+  SessionRig rig;
+  rig.Record.Auth = 1;
+  rig.Record.OAuthAccessToken.Token = "ya29.access-token";
+  rig.Start();
+  const std::string response =
+      InitialResponse(c.mechanism, "alice", "ya29.access-token", "imap.test", rig.Record.RemotePort);
+  const std::string name(MechanismName(c.mechanism));
+  const std::string greeting = "* OK [CAPABILITY " + c.capabilities + "] hi\r\n";
+  if (c.initialResponse) {
+    rig.Play({{"", greeting}, {"AUTHENTICATE " + name + " " + response, kLoggedIn}});
+  } else {
+    rig.Play({{"", greeting}, {"AUTHENTICATE " + name, "+ \r\n"}, {response, kLoggedIn}});
+  }
+  EXPECT_EQ(rig.Untagged().back(), "EXAMINE \"INBOX\"");
+  for (const std::string& line : rig.Untagged()) EXPECT_FALSE(line.starts_with("LOGIN")) << line;
+  for (const std::string& line : rig.Output.Logged) {
+    EXPECT_EQ(line.find(response), std::string::npos) << line;
+    EXPECT_EQ(line.find("ya29"), std::string::npos) << line;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mechanisms, ImapOAuthLoginTest,
+    testing::Values(OAuthLoginCase{"IMAP4rev1 AUTH=XOAUTH2 SASL-IR", SaslMechanism::XOAuth2, true},
+                    OAuthLoginCase{"IMAP4rev1 AUTH=XOAUTH2", SaslMechanism::XOAuth2, false},
+                    OAuthLoginCase{"IMAP4rev1 AUTH=PLAIN", SaslMechanism::XOAuth2, false},
+                    OAuthLoginCase{"IMAP4rev1 AUTH=OAUTHBEARER AUTH=XOAUTH2 SASL-IR",
+                                   SaslMechanism::OAuthBearer, true},
+                    OAuthLoginCase{"IMAP4rev1 LOGINDISABLED AUTH=OAUTHBEARER",
+                                   SaslMechanism::OAuthBearer, false}));
+
+TEST(ImapSessionTest, AnOAuthErrorChallengeIsAnsweredOnceAndItsReasonShown) {
+  for (const SaslMechanism mechanism : {SaslMechanism::XOAuth2, SaslMechanism::OAuthBearer}) {
+    SessionRig rig;
+    rig.Record.Auth = 1;
+    rig.Record.OAuthAccessToken.Token = "ya29.stale";
+    rig.Start();
+    const std::string name(MechanismName(mechanism));
+    const std::string challenge = Base64(R"({"status":"invalid_token","scope":"mail"})");
+    rig.Play({{"", "* OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=" + name + "] hi\r\n"},
+              {"AUTHENTICATE " + name, "+ " + challenge + "\r\n"}});
+    EXPECT_EQ(rig.Output.Commands.back(), std::string(ErrorChallengeAnswer(mechanism)));
+    rig.Play({{"", "+ " + challenge + "\r\n"}});
+    EXPECT_EQ(rig.Output.Commands.back(), "*") << "a second challenge is cancelled";
+    rig.Play({{"", rig.LastTag() + " NO [AUTHENTICATIONFAILED] no\r\n"}});
+    ASSERT_TRUE(rig.Output.Outcome.has_value());
+    EXPECT_EQ(rig.Output.Outcome->Result, MailboxResult::Failed);
+    EXPECT_NE(rig.Record.StatusText.find("invalid_token"), std::string::npos)
+        << rig.Record.StatusText;
+  }
+}
+
 }  // namespace
 }  // namespace postvane

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/mail_protocol.h"
 
@@ -11,6 +12,9 @@ namespace postvane {
 std::optional<WatchTarget> PushTarget(const MailboxRecord& record, int16_t index) {
   if (record.Enabled == kFalse || record.Push == kFalse) return std::nullopt;
   if (EffectiveProtocol(record.Protocol) != MailProtocol::Imap) return std::nullopt;
+  // The watch logs in with the password; a mailbox that signs in with OAuth is checked at the
+  // interval only.
+  if (EffectiveAuth(record.Auth) != AuthMethod::Password) return std::nullopt;
   const std::optional<SecurityMode> security = EffectiveSecurity(record.Security);
   // An unknown security setting fails closed, as the check does.
   if (!security) return std::nullopt;

@@ -6,8 +6,10 @@
 #include <functional>
 #include <utility>
 
+#include "check/auth_method.h"
 #include "check/imap_words.h"
 #include "check/new_mail_rules.h"
+#include "check/pop3_oauth_login.h"
 #include "check/secure_failure_text.h"
 #include "text/own_text.h"
 #include "text/string_table.h"
@@ -204,7 +206,7 @@ void ImapSession::Handle(const ImapResponse& response) {
       OnUntagged(response);
       return;
     case ImapResponseKind::Continuation:
-      OnContinuation();
+      OnContinuation(response.Text);
       return;
     case ImapResponseKind::Tagged: {
       // Replies to commands of someone else are no answer to ours.
@@ -331,6 +333,10 @@ void ImapSession::AfterCapabilities() {
 
 void ImapSession::SendLogin() {
   Enter(Step::Login);
+  if (EffectiveAuth(record_.Auth) == AuthMethod::OAuth) {
+    SendOAuthLogin();
+    return;
+  }
   const bool plainOffered = HasCapability("AUTH=PLAIN");
   const bool loginAllowed = !HasCapability("LOGINDISABLED");
   const bool quotable = SevenBitQuotable(record_.User) && SevenBitQuotable(record_.Password);
@@ -359,9 +365,44 @@ void ImapSession::SendLogin() {
   Send("AUTHENTICATE PLAIN", "AUTHENTICATE PLAIN");
 }
 
-void ImapSession::OnContinuation() {
+// AUTHENTICATE with the access token (XOAUTH2, or OAUTHBEARER where listed): on the command
+// line with SASL-IR, else after the server's first "+".
+void ImapSession::SendOAuthLogin() {
+  std::vector<std::string> mechanisms;
+  for (const std::string& capability : capabilities_) {
+    if (capability.starts_with("AUTH=")) mechanisms.push_back(capability.substr(5));
+  }
+  mechanism_ = PickMechanism(mechanisms);
+  const std::string name(MechanismName(mechanism_));
+  const std::string response = InitialResponse(
+      mechanism_, record_.User, record_.OAuthAccessToken.Token, record_.RemoteHost,
+      record_.RemotePort);
+  oauth_ = true;
+  authenticating_ = true;
+  if (HasCapability("SASL-IR")) {
+    Send("AUTHENTICATE " + name + " " + response, "AUTHENTICATE " + name + " xxxxx");
+    return;
+  }
+  pendingCredentials_ = response;
+  Send("AUTHENTICATE " + name, "AUTHENTICATE " + name);
+}
+
+void ImapSession::OnContinuation(std::string_view text) {
   // Only AUTHENTICATE asks for more; a "+" to anything else is noise.
   if (step_ != Step::Login || !authenticating_) return;
+  if (oauth_ && pendingCredentials_.empty()) {
+    // A "+" after the token is the error challenge: answered once as the mechanism requires,
+    // and the server then ends the exchange with NO; anything more is cancelled.
+    if (challengeAnswered_) {
+      SendRaw("*", "*");
+      return;
+    }
+    challengeAnswered_ = true;
+    signInReason_ = ServerReason(ErrorChallengeReason(text).value_or(std::string(text)));
+    const std::string answer(ErrorChallengeAnswer(mechanism_));
+    SendRaw(answer, answer);
+    return;
+  }
   // The first "+" gets the credentials; one after them asks for more than PLAIN has: cancel.
   if (pendingCredentials_.empty()) {
     SendRaw("*", "*");
@@ -390,6 +431,11 @@ void ImapSession::OnTagged(const ImapStatus& status) {
       return;
     case Step::Login:
       pendingCredentials_.clear();
+      if (!ok && oauth_) {
+        FailWithText(ServerRefusedSignInText(
+            languageBase_, signInReason_.empty() ? ServerReason(status.Text) : signInReason_));
+        return;
+      }
       if (!ok) {
         Fail(OwnText::ImapLoginRefused, status.Text);
         return;

@@ -13,6 +13,7 @@
 #include "check/connection_security.h"
 #include "check/imap_reader.h"
 #include "check/mailbox_session.h"
+#include "check/sasl_oauth.h"
 #include "check/secure_start.h"
 #include "text/own_text.h"
 
@@ -59,11 +60,12 @@ class ImapSession : public MailboxSession {
   void Handle(const ImapResponse& response);
   void OnUntagged(const ImapResponse& response);
   void OnTagged(const ImapStatus& status);
-  void OnContinuation();
+  void OnContinuation(std::string_view text);
   void OnGreeting(const ImapStatus& status);
   void NoteAlert(const ImapStatus& status);
   void AfterCapabilities();
   void SendLogin();
+  void SendOAuthLogin();
   void SendExamine();
   void SendSearch();
   void DecideHeaders();
@@ -103,6 +105,12 @@ class ImapSession : public MailboxSession {
   std::vector<std::string> capabilities_;
   // The SASL PLAIN answer waits for the server's "+".
   std::string pendingCredentials_;
+  // The login carries an OAuth access token; a server's error challenge is answered once and
+  // its reason kept for the failure text.
+  bool oauth_ = false;
+  SaslMechanism mechanism_ = SaslMechanism::XOAuth2;
+  bool challengeAnswered_ = false;
+  std::string signInReason_;
 
   uint32_t exists_ = 0;
   uint32_t uidValidity_ = 0;

@@ -23,7 +23,7 @@ const std::string kRefresh = "rt-initial-" + std::string(1200, 'q');
 
 class CliOAuth : public testing::Test {
  protected:
-  void StartServers(QStringList providerOptions) {
+  void StartServers(QStringList providerOptions, bool imap = false) {
     ASSERT_TRUE(certificates_.Ready()) << certificates_.Failure();
     provider_ = std::make_unique<OAuthProviderProcess>(
         POSTVANE_OAUTH_PROVIDER_SCRIPT, certificates_.Good().Certificate, certificates_.Good().Key,
@@ -33,6 +33,7 @@ class CliOAuth : public testing::Test {
     options.TlsCertificate = certificates_.Good().Certificate;
     options.TlsKey = certificates_.Good().Key;
     options.OAuthIntrospectionUrl = provider_->IntrospectionUrl();
+    options.Imap = imap;
     dovecot_ = std::make_unique<DovecotFixture>(options);
     ASSERT_TRUE(dovecot_->Running()) << dovecot_->Failure();
     ASSERT_TRUE(dovecot_->Deliver("From: bob@example.org\nSubject: Token\n\nBody.\n"));
@@ -98,6 +99,25 @@ TEST_F(CliOAuth, RefreshesChecksAndSavesTheNewRefreshTokenAtOnce) {
   const CheckResult again = Check();
   EXPECT_EQ(again.ExitCode, 0) << again.Out;
   EXPECT_NE(StoredRefreshToken(), rotated);
+}
+
+TEST_F(CliOAuth, ImapMailboxSignsInWithTheTokenOverTlsAndStartTls) {
+  StartServers({}, true);
+  for (const std::string security : {"1", "2"}) {
+    MailboxSettings oauth = Mailbox(
+        0, "Token", security == "1" ? dovecot_->ImapTlsPort() : dovecot_->ImapPort());
+    oauth.Password.clear();
+    oauth.Extra = "Protocol=1\r\nSecurity=" + security + "\r\nAuth=1\r\nOAuthProvider=" +
+                  provider_->Issuer() + "\r\nOAuthClientId=postvane-test\r\nOAuthRefreshToken=" +
+                  TransformPassword(kRefresh) + "\r\n";
+    WriteBytes(Settings(), SettingsText({oauth}));
+    const CheckResult result = Check({"--json"});
+    ASSERT_TRUE(result.Finished);
+    EXPECT_EQ(result.ExitCode, 0) << result.Out << result.Err << dovecot_->ServerLog();
+    EXPECT_NE(result.Out.find("\"protocol\":\"imap\""), std::string::npos) << result.Out;
+    EXPECT_NE(result.Out.find("\"newCount\":1"), std::string::npos) << result.Out;
+    EXPECT_EQ(result.Out.find("at-"), std::string::npos) << "no token in the report";
+  }
 }
 
 struct FailureCase {
