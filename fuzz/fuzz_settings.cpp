@@ -58,6 +58,8 @@ void CheckSameMailbox(const MailboxRecord& a, const MailboxRecord& b) {
   POSTVANE_FUZZ_CHECK(SameBoolean(a.Enabled, b.Enabled));
   POSTVANE_FUZZ_CHECK(SameBoolean(a.LastMail, b.LastMail));
   POSTVANE_FUZZ_CHECK_EQ(a.UIDL, b.UIDL);
+  // Stored like the password, whole.
+  POSTVANE_FUZZ_CHECK_EQ(a.OAuthRefreshToken, b.OAuthRefreshToken);
 }
 
 void CheckSameGeneral(const GeneralSettings& a, const GeneralSettings& b) {
@@ -197,6 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if ((steps & kSaveFresh) != 0) {
     Snapshot fresh = first;
     Fresh(in, fresh.Box, fresh.General);
+    // The refresh token is stored as the password is, so any password is a token to try too.
+    if (fresh.Box.PasswordInKeyring == kFalse) fresh.Box.OAuthRefreshToken = fresh.Box.Password;
     if ((steps & kDialog) != 0) ThroughDialog(in, fresh.Box, fresh.General);
     const std::string before = files.Files[kFile];
     files.FailWrites = (steps & kFailWrites) != 0;

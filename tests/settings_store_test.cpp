@@ -838,6 +838,65 @@ TEST_F(SettingsStoreTest, Utf16FileKeepsItsEncodingThroughSaves) {
   }
 }
 
+// Characters from U+C0000 to U+FFFFF start with the byte F3, which the stored form turns into a
+// CR: the password used to lose everything before the last such character (a fuzz finding,
+// fuzz/corpus/fuzz_settings/regression-password-line-end). Password and token come back whole,
+// and their stored bytes hold no line end.
+TEST_F(SettingsStoreTest, SecretsWithCharactersStoredAsLineEndsComeBack) {
+  const std::string secrets[] = {
+      "\x0C\x0C\x0C"
+      "alice\xF3\x8C\x9B\x8E"s,                                             // the fuzz input's
+      "\xF3\x80\x80\x80"s,                                                  // U+C0000, the first
+      "\xF3\xBF\xBF\xBF x"s,                                                // U+FFFFF, the last
+      "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xA2\xF3\xA0\x81\xBF"s,  // a flag with tags
+      "\xF2\xBF\xBF\xBF\xF4\x80\x80\x80"s,  // neighbours, stored as before
+  };
+  for (const std::string& secret : secrets) {
+    SCOPED_TRACE(testing::PrintToString(secret));
+    MailboxRecord record = SampleMailbox();
+    record.Password = secret;
+    record.OAuthRefreshToken = secret;
+    store.SaveMailbox(record, 1);
+    const MailboxRecord loaded = Load(1);
+    EXPECT_EQ(loaded.Password, secret);
+    EXPECT_EQ(loaded.OAuthRefreshToken, secret);
+    // Saved again unchanged, the file stays byte for byte the same.
+    const std::string before = File();
+    store.SaveMailbox(loaded, 1);
+    EXPECT_EQ(File(), before);
+    IniFile ini(File());
+    for (const char* key : {"Password", "OAuthRefreshToken"}) {
+      EXPECT_EQ(ini.Read("MailBox1", key)->find_first_of("\r\n"), std::string::npos) << key;
+    }
+  }
+}
+
+// Stored forms from older versions read as they always did, also when their Windows-1252
+// bytes look like a spelled character.
+TEST_F(SettingsStoreTest, OlderStoredSecretsReadAsBefore) {
+  struct Case {
+    std::string Stored;  // bytes before the transform
+    std::string Text;
+  };
+  const Case cases[] = {
+      {"\xF0\x9F\x94\x91", "\xF0\x9F\x94\x91"},  // UTF-8 stays UTF-8
+      {"P\xE4ss", "P\xC3\xA4ss"},                // Windows-1252
+      // A surrogate pair for U+C0000 as Windows-1252 text, next to a byte that is no UTF-8.
+      {"\xED\xAB\x80\xED\xB0\x80\xE4",
+       "\xC3\xAD\xC2\xAB\xE2\x82\xAC\xC3\xAD\xC2\xB0\xE2\x82\xAC\xC3\xA4"},
+      // A pair for a character below U+C0000 is never written: its bytes stay Windows-1252.
+      {"\xED\xA0\xBD\xED\xB4\x91", "\xC3\xAD\xC2\xA0\xC2\xBD\xC3\xAD\xC2\xB4\xE2\x80\x98"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Stored));
+    File() = "[MailBox0]\r\nPassword=" + TransformPassword(c.Stored) +
+             "\r\nOAuthRefreshToken=" + TransformPassword(c.Stored) + "\r\n";
+    const MailboxRecord loaded = Load(0);
+    EXPECT_EQ(loaded.Password, c.Text);
+    EXPECT_EQ(loaded.OAuthRefreshToken, c.Text);
+  }
+}
+
 // Every file form the reader accepts, with the saves the programs make one after another: a
 // password, a name and a unique-id come back as they were saved. The passwords "d=" and "W="
 // are stored as bytes that are also valid UTF-8 (C3 9C, C3 A9).
@@ -851,7 +910,9 @@ class SettingsFileFormTest : public SettingsStoreTest,
 
 TEST_P(SettingsFileFormTest, ValuesComeBackAfterEverySave) {
   File() = GetParam().Start;
-  const std::string passwords[] = {"d="s, "W="s, "p\xC3\xA4ss \xE2\x82\xAC"s, "\xF0\x9F\x94\x91"s};
+  // The last has a character whose first byte (F3) the transform makes a CR.
+  const std::string passwords[] = {"d="s, "W="s, "p\xC3\xA4ss \xE2\x82\xAC"s, "\xF0\x9F\x94\x91"s,
+                                   "pin\xF3\xA0\x81\xA7-\xF3\xB0\x80\x80"s};
   const std::string uidls[] = {"\xC3\xA9-1"s, "\xE9\xFF\x01"s, "000000016b166695"s};
   for (const std::string& password : passwords) {
     for (const std::string& uidl : uidls) {

@@ -14,6 +14,7 @@
 #include "check/mail_protocol.h"
 #include "settings/ini_file.h"
 #include "settings/quiet_hours.h"
+#include "settings/stored_secret.h"
 #include "text/text_encoding.h"
 
 namespace postvane {
@@ -249,8 +250,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
 
   record.Name = std::move(name);
   record.User = std::move(user);
-  record.Password =
-      LastCodePoints(DecodeUtf8OrWindows1252(TransformPassword(storedPassword)), kValueLimit);
+  record.Password = LastCodePoints(SecretFromStored(storedPassword), kValueLimit);
   record.RemoteHost = std::move(remoteHost);
   record.RemotePort = ReadInt32(remotePort);
   record.Enabled = Boolean(enabled);
@@ -272,7 +272,7 @@ void SettingsStore::LoadMailbox(MailboxRecord& record, int16_t index) {
   record.OAuthProvider = std::move(provider);
   record.OAuthClientId = std::move(clientId);
   record.OAuthClientSecret = std::move(clientSecret);
-  record.OAuthRefreshToken = DecodeUtf8OrWindows1252(TransformPassword(storedToken));
+  record.OAuthRefreshToken = SecretFromStored(storedToken);
   record.RefreshTokenUnknown = false;
   if (record.PasswordInKeyring != kFalse) {
     // Whatever the file holds under Password is not the password then.
@@ -318,8 +318,8 @@ void SettingsStore::ReloadRefreshToken(MailboxRecord& record, int16_t index) {
   }
   Reader reader(files_, settingsFile_);
   if (!reader.Read()) return;
-  record.OAuthRefreshToken = DecodeUtf8OrWindows1252(
-      TransformPassword(reader.WholeBytes(MailboxSection(index), "OAuthRefreshToken")));
+  record.OAuthRefreshToken =
+      SecretFromStored(reader.WholeBytes(MailboxSection(index), "OAuthRefreshToken"));
 }
 
 bool SettingsStore::SaveRefreshToken(const MailboxRecord& record, int16_t index) {
@@ -334,7 +334,7 @@ bool SettingsStore::SaveRefreshToken(const MailboxRecord& record, int16_t index)
   }
   return Update({{.Section = MailboxSection(index),
                   .Key = "OAuthRefreshToken",
-                  .Value = TransformPassword(record.OAuthRefreshToken),
+                  .Value = StoredSecret(record.OAuthRefreshToken),
                   .Binary = true,
                   .Remove = record.OAuthRefreshToken.empty()}});
 }
@@ -508,7 +508,7 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   std::vector<KeyUpdate> updates{
       {section, "Name", record.Name},
       {section, "User", record.User},
-      {section, "Password", inKeyring ? std::string() : TransformPassword(record.Password),
+      {section, "Password", inKeyring ? std::string() : StoredSecret(record.Password),
        /*Binary=*/true},
       // Only a keyring user's file gets the marker; everyone else's keeps its old keys.
       {.Section = section, .Key = "PasswordInKeyring", .Value = "1", .Remove = !inKeyring},
@@ -553,12 +553,11 @@ void SettingsStore::SaveMailbox(const MailboxRecord& record, int16_t index) {
   }
   // In the keyring form the file never holds the token; in the file form it is stored as the
   // password is.
-  updates.push_back(
-      {.Section = section,
-       .Key = "OAuthRefreshToken",
-       .Value = inKeyring ? std::string() : TransformPassword(record.OAuthRefreshToken),
-       .Binary = true,
-       .Remove = inKeyring || record.OAuthRefreshToken.empty()});
+  updates.push_back({.Section = section,
+                     .Key = "OAuthRefreshToken",
+                     .Value = inKeyring ? std::string() : StoredSecret(record.OAuthRefreshToken),
+                     .Binary = true,
+                     .Remove = inKeyring || record.OAuthRefreshToken.empty()});
   Update(updates);
 }
 
