@@ -2,6 +2,7 @@
 #include "app/tray_commands.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

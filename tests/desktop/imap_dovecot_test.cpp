@@ -9,6 +9,8 @@
 
 #include "app/tray_commands.h"
 #include "app/uidl_store.h"
+#include "desktop/cli_process.h"
+#include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
 #include "support/pop3_raw_client.h"
 #include "support/qt_check_rig.h"
@@ -262,6 +264,24 @@ INSTANTIATE_TEST_SUITE_P(Keys, ImapMarkReadDovecotTest,
                                          MarkReadCase{"AcknowledgingCheckOn", true, true},
                                          MarkReadCase{"AcknowledgingCheckOff", false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// postvane-check --ack has no next check: it marks what it counts in the same run.
+TEST_F(ImapDovecotTest, PostvaneCheckAckMarksTheCountedMailReadOnlyWithTheKey) {
+  ASSERT_TRUE(dovecot_->Deliver(Message(1)));
+  for (const char* key : {"0", "1"}) {
+    SCOPED_TRACE(key);
+    TempFolder folder;
+    const std::string settings = folder.File("Postvane.ini");
+    test::WriteBytes(settings, test::SettingsText(
+                                   {{0, "Imap", dovecot_->ImapPort(), "alice", "secret", true, "",
+                                     std::string("Protocol=1\r\nMarkReadOnAck=") + key + "\r\n"}}));
+    const test::CheckResult run =
+        test::RunCheck({"--settings", QString::fromStdString(settings), "--ack"});
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 0) << run.Out << run.Err;
+    EXPECT_EQ(SeenOnServer(*dovecot_, 1), std::string(key) == "1");
+  }
+}
 
 }  // namespace
 }  // namespace postvane
