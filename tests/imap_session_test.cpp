@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -554,6 +555,195 @@ TEST(ImapSessionTest, AnOAuthErrorChallengeIsAnsweredOnceAndItsReasonShown) {
     EXPECT_NE(rig.Record.StatusText.find("invalid_token"), std::string::npos)
         << rig.Record.StatusText;
   }
+}
+
+// After the count, acknowledged mail waiting to be marked read gets \Seen over a SELECT; the
+// check before it never changes a flag, and a failed marking leaves the count standing.
+struct MarkReadCase {
+  const char* name;
+  int16_t markReadOnAck;
+  uint32_t pendingValidity;
+  std::vector<uint32_t> pending;
+  bool markNew;                 // a check that acknowledges what it finds
+  std::vector<Exchange> after;  // the script after the search
+  Lines sentAfterSearch;        // the commands after the search, tags left out
+  bool markFailed;              // the failure is in the log
+};
+
+class ImapMarkReadTest : public testing::TestWithParam<MarkReadCase> {};
+
+const std::string kSelected =
+    "* 4 EXISTS\r\n* OK [UIDVALIDITY 77] ok\r\n$T OK [READ-WRITE] selected\r\n";
+const std::string kStore = "+FLAGS.SILENT (\\Seen)";
+
+TEST_P(ImapMarkReadTest, StoresSeenOnTheAcknowledgedUidsAfterTheCount) {
+  const MarkReadCase& c = GetParam();
+  SessionRig rig;
+  rig.Record.ImapUidValidity = 77;
+  rig.Record.ImapLastUid = 6;
+  rig.Record.ImapHeaderUids = {8, 7};  // headers kept: no fetch in between
+  rig.Record.Headers.resize(3);
+  rig.Record.NewCount = 2;
+  rig.Record.MarkReadOnAck = c.markReadOnAck;
+  rig.Record.ImapMarkReadUidValidity = c.pendingValidity;
+  rig.Record.ImapMarkReadUids = c.pending;
+  rig.Record.ImapMarkNewRead = c.markNew;
+  rig.Start();
+  rig.Play({{"", kGreeting},
+            {"LOGIN", "$T OK in\r\n"},
+            {"EXAMINE", kExamined},
+            {"UID SEARCH", "* SEARCH 7 8\r\n$T OK done\r\n"}});
+  rig.Play(c.after);
+  ASSERT_TRUE(rig.Output.Outcome);
+  EXPECT_EQ(rig.Output.Outcome->Result, MailboxResult::NewMail);
+  EXPECT_EQ(rig.Record.NewCount, 2);
+  const Lines sent = rig.Untagged();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(Lines(sent.begin() + 3, sent.end()), c.sentAfterSearch);
+  EXPECT_EQ(rig.Record.ImapNewUids, (std::vector<uint32_t>{8, 7}));
+  // The list is used once, whatever came of it.
+  EXPECT_TRUE(rig.Record.ImapMarkReadUids.empty());
+  const std::string failed = OwnString(900, OwnText::MarkReadFailed);
+  const bool logged =
+      std::any_of(rig.Output.Logged.begin(), rig.Output.Logged.end(),
+                  [&](const std::string& line) { return line.starts_with(failed); });
+  EXPECT_EQ(logged, c.markFailed);
+}
+
+std::vector<uint32_t> OddUids(uint32_t count) {
+  std::vector<uint32_t> uids;
+  for (uint32_t i = 0; i < count; ++i) uids.push_back(2 * i + 1);
+  return uids;
+}
+
+std::string OddList(uint32_t count) {
+  std::string list;
+  for (uint32_t uid : OddUids(count)) list += (list.empty() ? "" : ",") + std::to_string(uid);
+  return list;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Marks, ImapMarkReadTest,
+    testing::Values(
+        MarkReadCase{"OffSendsNothing",
+                     kFalse,
+                     77,
+                     {3, 4},
+                     true,
+                     {{"LOGOUT", "$T OK out\r\n"}},
+                     {"LOGOUT"},
+                     false},
+        MarkReadCase{
+            "AcknowledgedEarlier",
+            kTrue,
+            77,
+            {3, 4, 5, 10},
+            false,
+            {{"SELECT", kSelected}, {"UID STORE", "$T OK stored\r\n"}, {"LOGOUT", "$T OK out\r\n"}},
+            {"SELECT \"INBOX\"", "UID STORE 3:5,10 " + kStore, "LOGOUT"},
+            false},
+        MarkReadCase{
+            "NewOnesOfAnAcknowledgingCheck",
+            kTrue,
+            0,
+            {},
+            true,
+            {{"SELECT", kSelected}, {"UID STORE", "$T OK stored\r\n"}, {"LOGOUT", "$T OK out\r\n"}},
+            {"SELECT \"INBOX\"", "UID STORE 7:8 " + kStore, "LOGOUT"},
+            false},
+        MarkReadCase{
+            "BothTogether",
+            kTrue,
+            77,
+            {2, 7},
+            true,
+            {{"SELECT", kSelected}, {"UID STORE", "$T OK stored\r\n"}, {"LOGOUT", "$T OK out\r\n"}},
+            {"SELECT \"INBOX\"", "UID STORE 2,7:8 " + kStore, "LOGOUT"},
+            false},
+        MarkReadCase{"NothingWaiting",
+                     kTrue,
+                     0,
+                     {},
+                     false,
+                     {{"LOGOUT", "$T OK out\r\n"}},
+                     {"LOGOUT"},
+                     false},
+        MarkReadCase{"AcknowledgedInARecreatedFolder",
+                     kTrue,
+                     76,
+                     {3},
+                     false,
+                     {{"LOGOUT", "$T OK out\r\n"}},
+                     {"LOGOUT"},
+                     false},
+        MarkReadCase{"SelectFindsAnotherValidity",
+                     kTrue,
+                     77,
+                     {3},
+                     false,
+                     {{"SELECT", "* OK [UIDVALIDITY 78] ok\r\n$T OK selected\r\n"},
+                      {"LOGOUT", "$T OK out\r\n"}},
+                     {"SELECT \"INBOX\"", "LOGOUT"},
+                     true},
+        MarkReadCase{"SelectRefused",
+                     kTrue,
+                     77,
+                     {3},
+                     false,
+                     {{"SELECT", "$T NO no\r\n"}, {"LOGOUT", "$T OK out\r\n"}},
+                     {"SELECT \"INBOX\"", "LOGOUT"},
+                     true},
+        MarkReadCase{"StoreRefused",
+                     kTrue,
+                     77,
+                     {3},
+                     false,
+                     {{"SELECT", kSelected},
+                      {"UID STORE", "$T NO [CANNOT] read-only\r\n"},
+                      {"LOGOUT", "$T OK out\r\n"}},
+                     {"SELECT \"INBOX\"", "UID STORE 3 " + kStore, "LOGOUT"},
+                     true},
+        MarkReadCase{"ByeDuringStore",
+                     kTrue,
+                     77,
+                     {3},
+                     false,
+                     {{"SELECT", kSelected}, {"UID STORE", "* BYE going\r\n"}},
+                     {"SELECT \"INBOX\"", "UID STORE 3 " + kStore},
+                     true},
+        // Each command line stays short: 501 scattered UIDs go in two commands.
+        MarkReadCase{"ManyUidsInSlices",
+                     kTrue,
+                     77,
+                     OddUids(501),
+                     false,
+                     {{"SELECT", kSelected},
+                      {"UID STORE", "$T OK stored\r\n"},
+                      {"UID STORE 1001 ", "$T OK stored\r\n"},
+                      {"LOGOUT", "$T OK out\r\n"}},
+                     {"SELECT \"INBOX\"", "UID STORE " + OddList(500) + " " + kStore,
+                      "UID STORE 1001 " + kStore, "LOGOUT"},
+                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ImapSessionTest, AConnectionClosedDuringTheMarkingKeepsTheCount) {
+  SessionRig rig;
+  rig.Record.MarkReadOnAck = kTrue;
+  rig.Record.ImapMarkNewRead = true;
+  rig.Start();
+  rig.Play({{"", kGreeting},
+            {"LOGIN", "$T OK in\r\n"},
+            {"EXAMINE", kExamined},
+            {"UID SEARCH", "* SEARCH 3\r\n$T OK done\r\n"},
+            {"UID FETCH", "$T OK done\r\n"},
+            {"SELECT", kSelected}});
+  ASSERT_EQ(rig.Untagged().back(), "UID STORE 3 " + kStore);
+  EXPECT_EQ(rig.Record.State, MailboxState::QuitSent);
+  rig.Session->OnQuitWaitOver();  // what the engine does when the server closes now
+  ASSERT_TRUE(rig.Output.Outcome);
+  EXPECT_EQ(rig.Output.Outcome->Result, MailboxResult::NewMail);
+  EXPECT_EQ(rig.Record.NewCount, 1);
+  EXPECT_TRUE(rig.Output.Logged.back().starts_with(OwnString(900, OwnText::MarkReadFailed)));
 }
 
 }  // namespace

@@ -217,5 +217,45 @@ TEST(ImapAcknowledgeTest, SavesTheNewestPointOnlyWhenAFolderWasReadAndItMoved) {
   }
 }
 
+// MarkReadOnAck: the messages the last check counted as new wait for the next check to mark
+// them read, only for IMAP with the key on, and only in the folder they were counted in.
+TEST(ImapAcknowledgeTest, QueuesTheCountedUidsToMarkReadOnlyForImapWithTheKey) {
+  using Uids = std::vector<uint32_t>;
+  struct Row {
+    const char* name;
+    int16_t protocol, markReadOnAck;
+    uint32_t waitingValidity;
+    Uids waiting;
+    uint32_t newestValidity;
+    Uids expected;
+    uint32_t expectedValidity;
+  };
+  const Row rows[] = {
+      {"KeyOn", 1, kTrue, 0, {}, 77, {5, 7, 9}, 77},
+      {"JoinsWhatStillWaits", 1, kTrue, 77, {2, 7}, 77, {2, 5, 7, 9}, 77},
+      {"RecreatedFolderDropsTheOld", 1, kTrue, 76, {2}, 77, {5, 7, 9}, 77},
+      {"NoFolderReadYet", 1, kTrue, 77, {2}, 0, {2}, 77},
+      {"KeyOff", 1, kFalse, 0, {}, 77, {}, 0},
+      {"Pop3", 0, kTrue, 0, {}, 77, {}, 0},
+  };
+  for (const Row& row : rows) {
+    ProgramState state;
+    CallLog log;
+    FakeAppActions actions(&log);
+    MailboxRecord& box = state.Mailboxes[2];
+    box.Protocol = row.protocol;
+    box.MarkReadOnAck = row.markReadOnAck;
+    box.ImapMarkReadUidValidity = row.waitingValidity;
+    box.ImapMarkReadUids = row.waiting;
+    box.NewestImapUidValidity = row.newestValidity;
+    box.NewestImapUid = 9;
+    box.ImapNewUids = {9, 7, 5};
+    box.NewCount = 3;
+    AcknowledgeMailbox(state, actions, 2);
+    EXPECT_EQ(box.ImapMarkReadUids, row.expected) << row.name;
+    EXPECT_EQ(box.ImapMarkReadUidValidity, row.expectedValidity) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace postvane

@@ -77,6 +77,7 @@ void CheckRun::Start(const std::vector<int16_t>& selected, int16_t languageBase)
     // Only in memory: this run never saves a mailbox.
     if (!chosen) record.Enabled = kFalse;
     if (chosen) listed_.push_back(i);
+    record.ImapMarkNewRead = chosen && acknowledging_;
   }
 
   results_.fill(MailboxResult::Failed);

@@ -48,6 +48,10 @@ class CheckRun : public CycleHooks {
   // How each mailbox's check ended; Failed for those the run never finished.
   const MailboxResults& Results() const { return results_; }
 
+  // Before Start: the run will be acknowledged, so IMAP mailboxes with MarkReadOnAck mark the
+  // new messages they count read in the same check (a one-shot run has no next check).
+  void WillAcknowledge() { acknowledging_ = true; }
+
   // After the run: takes over NewestUidl for every checked mailbox with new mail, as a click
   // on the tray icon does. False when a save did not reach the file.
   bool AcknowledgeNewMail();
@@ -70,6 +74,7 @@ class CheckRun : public CycleHooks {
   bool finished_ = false;
   TokenRefresh* tokens_ = nullptr;
   bool endedByDeadline_ = false;
+  bool acknowledging_ = false;
   // A connect request that fails at once fails that mailbox: a one-shot run has no next cycle.
   CheckEngine engine_;
 };

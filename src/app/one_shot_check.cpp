@@ -105,6 +105,7 @@ int RunOneShotCheck(const OneShotPlatform& platform, std::ostream& out, std::ost
                settings);
   if (platform.Charsets != nullptr) run.Engine().SetCharsetConverter(*platform.Charsets);
   run.SetFinishedHandler(platform.Quit);
+  if (options.Ack) run.WillAcknowledge();
   std::optional<TokenRefresh> tokens;
   if (platform.Http != nullptr) {
     tokens.emplace(*platform.Http, languageBase, SteadySeconds);

@@ -1,11 +1,37 @@
 // Tray clicks and double clicks, and the MDaemon menu command.
 #include "app/tray_commands.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 #include "app/mdaemon.h"
 #include "check/mail_protocol.h"
 #include "check/mailbox_table.h"
 
 namespace postvane {
+
+namespace {
+
+// At most this many acknowledged UIDs wait to be marked read; past it the oldest are dropped.
+constexpr std::size_t kMarkReadLimit = 65535;
+
+// The messages the last check counted as new wait for the next check to mark them read.
+void QueueMarkRead(MailboxRecord& mailbox) {
+  std::vector<uint32_t>& marks = mailbox.ImapMarkReadUids;
+  if (mailbox.ImapMarkReadUidValidity != mailbox.NewestImapUidValidity) marks.clear();
+  mailbox.ImapMarkReadUidValidity = mailbox.NewestImapUidValidity;
+  marks.insert(marks.end(), mailbox.ImapNewUids.begin(), mailbox.ImapNewUids.end());
+  mailbox.ImapNewUids.clear();
+  std::sort(marks.begin(), marks.end());
+  marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+  if (marks.size() > kMarkReadLimit) {
+    marks.erase(marks.begin(), marks.end() - static_cast<std::ptrdiff_t>(kMarkReadLimit));
+  }
+}
+
+}  // namespace
 
 void AcknowledgeMailbox(ProgramState& state, UidlStore& uidls, int index) {
   if (index < 0 || index >= kUserMailboxes) return;
@@ -14,6 +40,9 @@ void AcknowledgeMailbox(ProgramState& state, UidlStore& uidls, int index) {
     // No folder read since start-up (no UIDVALIDITY yet): the saved point stays.
     const bool moved = mailbox.NewestImapUidValidity != mailbox.ImapUidValidity ||
                        mailbox.NewestImapUid != mailbox.ImapLastUid;
+    if (mailbox.MarkReadOnAck == kTrue && mailbox.NewestImapUidValidity != 0) {
+      QueueMarkRead(mailbox);
+    }
     if (mailbox.NewestImapUidValidity != 0 && moved) {
       mailbox.ImapUidValidity = mailbox.NewestImapUidValidity;
       mailbox.ImapLastUid = mailbox.NewestImapUid;

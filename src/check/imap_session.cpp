@@ -25,6 +25,8 @@ constexpr std::string_view kHeaderFields =
 constexpr std::size_t kServerTextLimit = 200;
 // New UIDs kept in memory: as many as the count can hold.
 constexpr std::size_t kKeptUids = 32767;
+// UIDs per STORE command: keeps each command line far below what servers accept.
+constexpr std::size_t kUidsPerStore = 500;
 
 int16_t ClampCount(std::size_t value) {
   return static_cast<int16_t>(std::min<std::size_t>(value, 32767));
@@ -88,6 +90,8 @@ MailboxState ImapSession::Shown(Step step) {
       return MailboxState::UidlSent;
     case Step::Fetch:
       return MailboxState::TopSent;
+    case Step::Select:  // the count is done: a connection closed now keeps it, as after LOGOUT
+    case Step::Store:
     case Step::Logout:
       return MailboxState::QuitSent;
     case Step::Ended:
@@ -159,7 +163,13 @@ void ImapSession::OnSecureTimeout() {
 }
 
 void ImapSession::OnQuitWaitOver() {
-  if (step_ == Step::Logout && !stopped_) FinishCounted();
+  if (stopped_) return;
+  if (step_ == Step::Select || step_ == Step::Store) {
+    OnMarkFailed({});
+    FinishCounted();
+    return;
+  }
+  if (step_ == Step::Logout) FinishCounted();
 }
 
 void ImapSession::OnData(std::string_view bytes) {
@@ -186,7 +196,8 @@ void ImapSession::OnData(std::string_view bytes) {
     }
   }
   if (!reader_.Failed()) return;
-  if (step_ == Step::Fetch || step_ == Step::Logout) {
+  if (step_ == Step::Fetch || step_ == Step::Select || step_ == Step::Store ||
+      step_ == Step::Logout) {
     // The counts stand; the rest of this connection cannot be read.
     headerFetchUnfinished_ = false;
     FinishCounted();
@@ -228,7 +239,13 @@ void ImapSession::OnUntagged(const ImapResponse& response) {
     return;
   }
   if (status.Word == "BYE") {
-    if (step_ != Step::Logout) Fail(OwnText::ImapServerBye, status.Text);
+    if (step_ == Step::Select || step_ == Step::Store) {
+      // The count stands; only the marking is lost.
+      OnMarkFailed(status.Text);
+      FinishCounted();
+    } else if (step_ != Step::Logout) {
+      Fail(OwnText::ImapServerBye, status.Text);
+    }
     return;
   }
   if (status.Word == "CAPABILITY") {
@@ -467,7 +484,24 @@ void ImapSession::OnTagged(const ImapStatus& status) {
     case Step::Fetch:
       // Whatever the server made of the fetch, the counts stand.
       headerFetchUnfinished_ = false;
-      SendLogout();
+      AfterCount();
+      return;
+    case Step::Select:
+      if (!ok || uidValidity_ != markValidity_) {
+        OnMarkFailed(status.Text);
+        SendLogout();
+        return;
+      }
+      Enter(Step::Store);
+      SendNextStore();
+      return;
+    case Step::Store:
+      if (!ok) {
+        OnMarkFailed(status.Text);
+        SendLogout();
+        return;
+      }
+      SendNextStore();
       return;
     case Step::Logout:
       out_.StopQuitWait();
@@ -522,9 +556,10 @@ void ImapSession::DecideHeaders() {
                                            std::min(newUids_.size(), kImapHeaderFetchLimit)));
   // The same new messages as at the last fetch keep their headers, unless that fetch was cut
   // off before it ended.
+  record_.ImapNewUids = newUids_;
   if (fetchUids_.empty() || (fetchUids_ == record_.ImapHeaderUids && !headerFetchUnfinished_ &&
                              HeadersUpperBound(record_) == record_.NewCount)) {
-    SendLogout();
+    AfterCount();
     return;
   }
   headerFetchUnfinished_ = true;
@@ -567,6 +602,55 @@ void ImapSession::OnFetch(const ImapResponse& response) {
   if (at == fetchUids_.end()) return;
   const std::size_t k = static_cast<std::size_t>(at - fetchUids_.begin()) + 1;
   if (k < record_.Headers.size()) ReadMessageHeader(record_.Headers[k], *header, charsets_);
+}
+
+// The count is done: acknowledged messages waiting to be marked read (and, for a check that
+// acknowledges what it finds, this check's new ones) get \Seen over a SELECT of the folder.
+// The list is taken whatever happens next: a failed marking is logged, never retried.
+void ImapSession::AfterCount() {
+  marks_.clear();
+  storeAt_ = 0;
+  if (record_.MarkReadOnAck == kTrue) {
+    // A folder recreated since the acknowledgement holds other messages under those UIDs.
+    if (record_.ImapMarkReadUidValidity != 0 && record_.ImapMarkReadUidValidity == uidValidity_) {
+      marks_ = record_.ImapMarkReadUids;
+    }
+    if (record_.ImapMarkNewRead) marks_.insert(marks_.end(), newUids_.begin(), newUids_.end());
+  }
+  record_.ImapMarkReadUids.clear();
+  record_.ImapMarkReadUidValidity = 0;
+  if (marks_.empty() || uidValidity_ == 0) {
+    SendLogout();
+    return;
+  }
+  std::sort(marks_.begin(), marks_.end());
+  marks_.erase(std::unique(marks_.begin(), marks_.end()), marks_.end());
+  markValidity_ = uidValidity_;
+  uidValidity_ = 0;  // the SELECT's own UIDVALIDITY must match
+  Enter(Step::Select);
+  const std::string folder = record_.Folder.empty() ? "INBOX" : record_.Folder;
+  const std::string command = "SELECT " + Quoted(ModifiedUtf7(folder)).value_or("INBOX");
+  Send(command, command);
+}
+
+void ImapSession::SendNextStore() {
+  if (storeAt_ >= marks_.size()) {
+    SendLogout();
+    return;
+  }
+  const std::size_t end = std::min(marks_.size(), storeAt_ + kUidsPerStore);
+  const std::vector<uint32_t> slice(marks_.begin() + static_cast<std::ptrdiff_t>(storeAt_),
+                                    marks_.begin() + static_cast<std::ptrdiff_t>(end));
+  storeAt_ = end;
+  const std::string command = "UID STORE " + UidSet(slice) + " +FLAGS.SILENT (\\Seen)";
+  Send(command, command);
+}
+
+void ImapSession::OnMarkFailed(std::string_view serverText) {
+  std::string text = OwnString(languageBase_, OwnText::MarkReadFailed);
+  const std::string words = ServerText(serverText);
+  if (!words.empty()) text += ": " + words;
+  out_.Log(Code(), text);
 }
 
 void ImapSession::SendLogout() {

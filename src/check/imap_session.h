@@ -1,7 +1,8 @@
 // The IMAP dialogue with one server over one connection: greeting, capabilities, STARTTLS,
 // login, EXAMINE of the folder, the search for new mail, the header fetch and LOGOUT, step by
-// step as the connection's events arrive. A check only reads: EXAMINE and BODY.PEEK never
-// change a flag.
+// step as the connection's events arrive. The check only reads: EXAMINE and BODY.PEEK never
+// change a flag. Only after the count, a mailbox with MarkReadOnAck that has acknowledged
+// messages waiting selects the folder and stores \Seen on them, then logs out.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +51,8 @@ class ImapSession : public MailboxSession {
     Examine,
     Search,
     Fetch,
+    Select,  // the folder again, writable, to mark acknowledged mail read
+    Store,
     Logout,
     Ended,
   };
@@ -70,6 +73,9 @@ class ImapSession : public MailboxSession {
   void SendSearch();
   void DecideHeaders();
   void OnFetch(const ImapResponse& response);
+  void AfterCount();
+  void SendNextStore();
+  void OnMarkFailed(std::string_view serverText);
   void SendLogout();
   void ReadCapabilities(std::string_view words);
   bool HasCapability(std::string_view name) const;
@@ -116,6 +122,11 @@ class ImapSession : public MailboxSession {
   uint32_t uidValidity_ = 0;
   uint32_t acknowledgedUid_ = 0;
   std::vector<uint32_t> newUids_;
+  // The UIDs to mark read, ascending, sent in slices from storeAt_; the folder must keep
+  // markValidity_ for them to be the same messages.
+  std::vector<uint32_t> marks_;
+  std::size_t storeAt_ = 0;
+  uint32_t markValidity_ = 0;
   std::vector<uint32_t> fetchUids_;  // newest first; Headers[i + 1] belongs to fetchUids_[i]
   std::string empty_;
 };

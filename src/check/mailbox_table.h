@@ -83,6 +83,15 @@ struct MailboxRecord {
   // The UIDs whose headers Headers holds, newest first; a check with the same new messages
   // keeps them rather than fetching them again.
   std::vector<uint32_t> ImapHeaderUids;
+  // Every UID the last IMAP check counted as new, in NewestImapUidValidity.
+  std::vector<uint32_t> ImapNewUids;
+  // Acknowledged messages still to be marked read on the server (MarkReadOnAck): the next
+  // check of the mailbox stores \Seen on them, in this UIDVALIDITY only, then drops the list.
+  std::vector<uint32_t> ImapMarkReadUids;
+  uint32_t ImapMarkReadUidValidity = 0;
+  // A one-shot check that acknowledges what it finds: the check marks its own new messages
+  // read before it logs out, as the next check would (MarkReadOnAck only).
+  bool ImapMarkNewRead = false;
   // What the server's [ALERT] responses said during the last check: shown beside the outcome,
   // never taken for a failure.
   std::string ServerAlert;

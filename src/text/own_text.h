@@ -101,6 +101,7 @@ enum class OwnText : int {
   NoBrowser = 410,
   SignInNotReceived = 411,  // no loopback listener could be opened
   NoRefreshToken = 412,
+  MarkReadFailed = 413,  // logged: the acknowledged mail could not be marked read
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

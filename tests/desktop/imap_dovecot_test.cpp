@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/tray_commands.h"
+#include "app/uidl_store.h"
+#include "desktop/cli_process.h"
+#include "fakes/temp_folder.h"
 #include "support/dovecot_fixture.h"
 #include "support/pop3_raw_client.h"
 #include "support/qt_check_rig.h"
@@ -203,6 +207,80 @@ TEST_F(ImapDovecotTest, AMissingFolderAndAWrongPasswordFailWithTheirTexts) {
   EXPECT_TRUE(
       wrong.StatusText.starts_with(OwnString(rig_.State.LanguageBase, OwnText::ImapLoginRefused)))
       << wrong.StatusText;
+}
+
+// Whether message `n` of INBOX carries \Seen, through the test's own connection.
+bool SeenOnServer(const DovecotFixture& dovecot, int n) {
+  OtherClient other(dovecot);
+  EXPECT_TRUE(other.Ok());
+  other.Command("EXAMINE INBOX");
+  const std::string flags = other.Command("FETCH " + std::to_string(n) + " FLAGS");
+  const std::size_t at = flags.find("* " + std::to_string(n) + " FETCH");
+  EXPECT_NE(at, std::string::npos) << flags;
+  return at != std::string::npos && flags.find("\\Seen", at) < flags.find(')', at);
+}
+
+// The acknowledged point is kept in memory only.
+class PointInMemory : public UidlStore {
+ public:
+  void SaveUidl(int16_t, const std::string&) override {}
+  void SaveImapPoint(int16_t, uint32_t, uint32_t) override {}
+};
+
+struct MarkReadCase {
+  const char* name;
+  bool keyOn;
+  bool acknowledgingCheck;  // as postvane-check --ack runs it; else the tray's click
+};
+
+class ImapMarkReadDovecotTest : public ImapDovecotTest,
+                                public testing::WithParamInterface<MarkReadCase> {};
+
+TEST_P(ImapMarkReadDovecotTest, AcknowledgedMailIsSeenOnTheServerOnlyWithTheKey) {
+  const MarkReadCase& c = GetParam();
+  ASSERT_TRUE(dovecot_->Deliver(Message(1)));
+  ASSERT_TRUE(dovecot_->Deliver(Message(2)));
+  MailboxRecord& box = Imap(0, dovecot_->ImapPort());
+  box.MarkReadOnAck = c.keyOn ? kTrue : kFalse;
+  box.ImapMarkNewRead = c.acknowledgingCheck;
+  ASSERT_TRUE(rig_.RunCycle()) << rig_.Log();
+  EXPECT_EQ(box.NewCount, 2) << rig_.Log();
+  PointInMemory points;
+  AcknowledgeMailbox(rig_.State, points, 0);
+  box.ImapMarkNewRead = false;
+  // Mail after the acknowledgement is left alone; the tray's marking rides on this check.
+  ASSERT_TRUE(dovecot_->Deliver(Message(3)));
+  ASSERT_TRUE(rig_.RunCycle()) << rig_.Log();
+  EXPECT_EQ(box.NewCount, 1);
+  EXPECT_EQ(box.StatusText, "") << rig_.Log();
+  for (int n = 1; n <= 2; ++n) EXPECT_EQ(SeenOnServer(*dovecot_, n), c.keyOn) << n << rig_.Log();
+  EXPECT_FALSE(SeenOnServer(*dovecot_, 3));
+  EXPECT_EQ(rig_.Log().find(OwnString(900, OwnText::MarkReadFailed)), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ImapMarkReadDovecotTest,
+                         testing::Values(MarkReadCase{"TrayOn", true, false},
+                                         MarkReadCase{"TrayOff", false, false},
+                                         MarkReadCase{"AcknowledgingCheckOn", true, true},
+                                         MarkReadCase{"AcknowledgingCheckOff", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// postvane-check --ack has no next check: it marks what it counts in the same run.
+TEST_F(ImapDovecotTest, PostvaneCheckAckMarksTheCountedMailReadOnlyWithTheKey) {
+  ASSERT_TRUE(dovecot_->Deliver(Message(1)));
+  for (const char* key : {"0", "1"}) {
+    SCOPED_TRACE(key);
+    TempFolder folder;
+    const std::string settings = folder.File("Postvane.ini");
+    test::WriteBytes(settings, test::SettingsText(
+                                   {{0, "Imap", dovecot_->ImapPort(), "alice", "secret", true, "",
+                                     std::string("Protocol=1\r\nMarkReadOnAck=") + key + "\r\n"}}));
+    const test::CheckResult run =
+        test::RunCheck({"--settings", QString::fromStdString(settings), "--ack"});
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 0) << run.Out << run.Err;
+    EXPECT_EQ(SeenOnServer(*dovecot_, 1), std::string(key) == "1");
+  }
 }
 
 }  // namespace
