@@ -2,7 +2,7 @@
 # Takes the pictures in docs/screenshots/: Postvane on a virtual display with a tray host,
 # checking a private Dovecot. Tray idle, checking and with new mail (both blink frames, on a
 # dark and on a light panel); the status window; the three tabs of the configuration dialog;
-# the Mailboxes tab with IMAP chosen; the about window; the first start, from the dialog to the first checked mailbox.
+# the Mailboxes tab with IMAP chosen, and signing in with OAuth; the about window; the first start, from the dialog to the first checked mailbox.
 # Usage: scripts/screenshots.sh [build folder]   (default: build-run, built if missing)
 set -eu
 cd "$(dirname "$0")/.."
@@ -190,6 +190,16 @@ xdotool type --delay 20 "INBOX"
 xdotool mousemove 200 300
 sleep 0.5
 import -window "$config" "$out/config-imap.png"
+# The same mailbox signing in with OAuth 2.0 at Google: the sign-in row at the foot of the tab.
+pick_next $((X + 14 + 80 + 50)) $((Y + 28 + 344 + 10)) # Sign-in: OAuth 2.0
+for field in "370 google" "394 1234-abc.apps.googleusercontent.com"; do
+  set -- $field
+  xdotool mousemove $((X + 14 + 80 + 40)) $((Y + 28 + $1 + 9)) click 1 key ctrl+a
+  xdotool type --delay 20 "$2"
+done
+xdotool mousemove 200 300
+sleep 0.5
+import -window "$config" "$out/config-oauth.png"
 
 echo "== about window"
 menu_entry 5

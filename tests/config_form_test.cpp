@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/auth_method.h"
 #include "check/mail_protocol.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_path_probe.h"
@@ -599,6 +600,68 @@ TEST_F(ConfigFormTest, ADialogWithoutTheImapControlsKeepsTheirValues) {
   EXPECT_EQ(mailboxes_[2].Folder, "Work");
   EXPECT_EQ(mailboxes_[2].Push, kFalse);
   EXPECT_EQ(mailboxes_[2].MarkReadOnAck, kTrue);
+}
+
+// The sign-in row.
+
+TEST(OAuthAllowed, OnlyOverTlsOrStartTls) {
+  const struct {
+    int Entry;
+    bool Allowed;
+  } rows[] = {{0, false}, {1, true}, {2, true}, {-1, false}, {3, false}};
+  for (const auto& row : rows) EXPECT_EQ(OAuthAllowed(row.Entry), row.Allowed) << row.Entry;
+}
+
+TEST_F(ConfigFormTest, SignInChoiceIsShownStoredAndSaved) {
+  ConfigMailboxFields shown = form_.SelectMailbox(1, ConfigMailboxFields{});
+  EXPECT_EQ(shown.Auth, 0);
+  shown.Auth = 1;
+  shown.OAuthProvider = "  microsoft ";
+  shown.OAuthClientId = "client-1";
+  shown.OAuthClientSecret = "";
+  form_.SelectMailbox(2, shown);
+  EXPECT_EQ(mailboxes_[1].Auth, 1);
+  EXPECT_EQ(mailboxes_[1].OAuthProvider, "microsoft");
+  EXPECT_EQ(Key("MailBox1", "Auth"), "1");
+  EXPECT_EQ(Key("MailBox1", "OAuthClientId"), "client-1");
+  EXPECT_EQ(Key("MailBox1", "OAuthClientSecret"), std::nullopt);
+  // The password is kept although an OAuth mailbox does not use it.
+  EXPECT_EQ(mailboxes_[1].Password, "pw1");
+  EXPECT_EQ(form_.SelectMailbox(1, ConfigMailboxFields{}).Auth, 1);
+}
+
+TEST_F(ConfigFormTest, SignInSettingsStayForADialogWithoutTheRowOrAnUnknownCode) {
+  mailboxes_[4].Auth = 1;
+  mailboxes_[4].OAuthProvider = "google";
+  mailboxes_[4].OAuthClientId = "id";
+  mailboxes_[5].Auth = kUnknownAuth;
+  form_.SelectMailbox(4, ConfigMailboxFields{});
+  ConfigMailboxFields typed;  // a front end without the row
+  typed.Name = "Box 4";
+  const ConfigMailboxFields five = form_.SelectMailbox(5, typed);
+  EXPECT_EQ(mailboxes_[4].Auth, 1);
+  EXPECT_EQ(mailboxes_[4].OAuthProvider, "google");
+  EXPECT_EQ(mailboxes_[4].OAuthClientId, "id");
+  EXPECT_EQ(five.Auth, -1);
+  form_.SelectMailbox(6, five);
+  EXPECT_EQ(mailboxes_[5].Auth, kUnknownAuth);
+}
+
+TEST_F(ConfigFormTest, RefreshTokenIsSavedAtOnceForTheShownMailboxOnly) {
+  EXPECT_FALSE(form_.StoreRefreshToken("early")) << "no mailbox shown yet";
+  mailboxes_[3].Auth = 1;
+  mailboxes_[3].OAuthProblem = "Sign-in expired";
+  form_.SelectMailbox(3, ConfigMailboxFields{});
+  ASSERT_TRUE(form_.StoreRefreshToken("rt-3"));
+  EXPECT_EQ(mailboxes_[3].OAuthRefreshToken, "rt-3");
+  EXPECT_TRUE(mailboxes_[3].OAuthProblem.empty());
+  // On disk before any close, and not readable there.
+  ASSERT_TRUE(Key("MailBox3", "OAuthRefreshToken").has_value());
+  EXPECT_NE(Key("MailBox3", "OAuthRefreshToken"), "rt-3");
+  MailboxRecord reread;
+  store_.LoadMailbox(reread, 3);
+  EXPECT_EQ(reread.OAuthRefreshToken, "rt-3");
+  EXPECT_TRUE(mailboxes_[2].OAuthRefreshToken.empty());
 }
 
 TEST_F(ConfigFormTest, AnUnknownProtocolIsShownUnselectedAndKept) {

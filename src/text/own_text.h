@@ -87,7 +87,7 @@ enum class OwnText : int {
   Folder = 235,
   Push = 236,
   MarkReadOnAck = 237,
-  // OAuth sign-in (400-419); '#' stands for the server's or the provider's reason.
+  // OAuth sign-in (400-429); '#' stands for the server's or the provider's reason.
   UnknownAuthSetting = 400,  // the `Auth` text is none this version knows
   OAuthNeedsSecureConnection = 401,
   SignInExpired = 402,
@@ -101,7 +101,19 @@ enum class OwnText : int {
   NoBrowser = 410,
   SignInNotReceived = 411,  // no loopback listener could be opened
   NoRefreshToken = 412,
-  MarkReadFailed = 413,  // logged: the acknowledged mail could not be marked read
+  // The Mailboxes tab's sign-in row.
+  AuthChoice = 413,
+  AuthPassword = 414,
+  AuthOAuth = 415,
+  OAuthProviderLabel = 416,
+  OAuthClientIdLabel = 417,
+  OAuthClientSecretLabel = 418,
+  SignInButton = 419,
+  SigningIn = 420,
+  SignedIn = 421,
+  CancelButton = 422,
+  SignInNotSaved = 423,
+  MarkReadFailed = 430,  // logged: the acknowledged mail could not be marked read
 };
 
 // The text of `id` in the language at `languageBase` (300, 700, 900, 1000, 1600 or 1900);

@@ -3,6 +3,7 @@
 
 #include <charconv>
 
+#include "check/auth_method.h"
 #include "check/connection_security.h"
 #include "check/mail_protocol.h"
 #include "settings/marker_color.h"
@@ -72,6 +73,10 @@ ConfigMailboxFields ShowMailbox(const MailboxRecord& record) {
   fields.Folder = record.Folder;
   fields.Push = record.Push != kFalse;
   fields.MarkReadOnAck = record.MarkReadOnAck != kFalse;
+  fields.Auth = EffectiveAuth(record.Auth) ? record.Auth : -1;
+  fields.OAuthProvider = record.OAuthProvider;
+  fields.OAuthClientId = record.OAuthClientId;
+  fields.OAuthClientSecret = record.OAuthClientSecret;
   return fields;
 }
 
@@ -95,6 +100,8 @@ bool PasswordSentInClear(int securityEntry) {
   return securityEntry < 0 || securityEntry >= kSecurityEntries ||
          EffectiveSecurity(static_cast<int16_t>(securityEntry)) == SecurityMode::None;
 }
+
+bool OAuthAllowed(int securityEntry) { return !PasswordSentInClear(securityEntry); }
 
 bool CanTrustCertificate(const MailboxRecord& record) {
   const std::string& rejected = record.RejectedCertificate.Fingerprint;
@@ -131,6 +138,12 @@ void StoreMailbox(const ConfigMailboxFields& fields, MailboxRecord& record) {
   if (fields.Folder) record.Folder = Trimmed(*fields.Folder);
   if (fields.Push) record.Push = *fields.Push ? kTrue : kFalse;
   if (fields.MarkReadOnAck) record.MarkReadOnAck = *fields.MarkReadOnAck ? kTrue : kFalse;
+  if (fields.Auth && *fields.Auth >= 0 && *fields.Auth < kAuthEntries) {
+    record.Auth = static_cast<int16_t>(*fields.Auth);
+  }
+  if (fields.OAuthProvider) record.OAuthProvider = Trimmed(*fields.OAuthProvider);
+  if (fields.OAuthClientId) record.OAuthClientId = Trimmed(*fields.OAuthClientId);
+  if (fields.OAuthClientSecret) record.OAuthClientSecret = Trimmed(*fields.OAuthClientSecret);
 }
 
 ConfigGeneralFields ShowGeneral(const GeneralSettings& general) {
@@ -216,6 +229,17 @@ bool ConfigForm::TrustRejectedCertificate(const ConfigMailboxFields& shown) {
   record.CertFingerprint = NormalizeFingerprint(record.RejectedCertificate.Fingerprint);
   StoreShown(shown);
   return true;
+}
+
+bool ConfigForm::StoreRefreshToken(const std::string& refreshToken) {
+  if (shownMailbox_ < 0 || shownMailbox_ >= kUserMailboxes) return false;
+  MailboxRecord& record = mailboxes_[static_cast<std::size_t>(shownMailbox_)];
+  record.OAuthRefreshToken = refreshToken;
+  record.RefreshTokenUnknown = false;
+  // The old access token belonged to the old sign-in.
+  record.OAuthAccessToken = {};
+  record.OAuthProblem.clear();
+  return store_.SaveRefreshToken(record, shownMailbox_);
 }
 
 bool ConfigForm::SaveOnClose(const ConfigMailboxFields& shown, const ConfigGeneralFields& general) {

@@ -42,6 +42,13 @@ struct ConfigMailboxFields {
   std::optional<std::string> Folder;  // as typed, UTF-8; empty watches INBOX
   std::optional<bool> Push;
   std::optional<bool> MarkReadOnAck;
+  // Entry of the sign-in list (0 password, 1 OAuth 2.0); -1 when the stored code is one the
+  // list cannot show, which is then kept. Nothing for a dialog without the sign-in row (the
+  // sign-in settings stay), and likewise for the three boxes below.
+  std::optional<int> Auth;
+  std::optional<std::string> OAuthProvider;  // google, microsoft or an issuer URL, as typed
+  std::optional<std::string> OAuthClientId;
+  std::optional<std::string> OAuthClientSecret;
   bool operator==(const ConfigMailboxFields&) const = default;
 };
 
@@ -62,6 +69,13 @@ std::string PortForChoice(int fromProtocol, int fromSecurity, int toProtocol, in
 // With this entry of the security list the password crosses the network readable: none, and
 // a stored code the list cannot show (the engine connects plainly for those).
 bool PasswordSentInClear(int securityEntry);
+
+// Entries of the sign-in list.
+constexpr int kAuthEntries = 2;
+
+// OAuth 2.0 may be chosen with this entry of the security list: only over TLS or STARTTLS,
+// so a token never crosses the network readable.
+bool OAuthAllowed(int securityEntry);
 
 // The last check failed on a certificate that the mailbox does not trust yet.
 bool CanTrustCertificate(const MailboxRecord& record);
@@ -140,6 +154,11 @@ class ConfigForm {
   // its fingerprint is stored and saved at once with the shown controls. False when there
   // was none to trust.
   bool TrustRejectedCertificate(const ConfigMailboxFields& shown);
+
+  // A browser sign-in of the shown mailbox succeeded: its refresh token is stored at once as
+  // the settings store keeps tokens (keyring or file), so closing the dialog in any way cannot
+  // lose it. False when it could not be stored.
+  bool StoreRefreshToken(const std::string& refreshToken);
 
   // The dialog closes: stores and saves the shown mailbox, then the general section, then the
   // autostart entry when the box no longer matches it. Returns whether the tray menu's MDaemon

@@ -376,21 +376,29 @@ TEST_F(ConfigWindowTest, TabsShowTheirFrameAndKeepTheOthersContents) {
 
 TEST_F(ConfigWindowTest, ControlsStandAtTheirFixedPlaces) {
   frmConfig* form = Open();
-  // 320 pixels and one row of 28 for the security row; the rows above it stay put.
-  EXPECT_EQ(form->size(), QSize(335, 404));
+  // 320 pixels, one row of 28 for the security row, 56 for the IMAP rows and 104 for the
+  // sign-in rows; the rows above them stay put.
+  EXPECT_EQ(form->size(), QSize(335, 508));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 365));
+  EXPECT_EQ(form->TabStrip1->geometry(), QRect(7, 7, 323, 469));
   for (QWidget* frame : {form->fraMailboxes, form->fraGeneral1, form->fraGeneral2}) {
-    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 337));
+    EXPECT_EQ(frame->geometry(), QRect(14, 28, 309, 441));
   }
-  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 378, 71, 22));
+  EXPECT_EQ(form->cmdOk->geometry(), QRect(259, 482, 71, 22));
   EXPECT_EQ(form->cmbSecurity->geometry(), QRect(182, 217, 113, 21));
-  EXPECT_EQ(form->cmdTrustCertificate->geometry(), QRect(7, 378, 190, 22));
+  EXPECT_EQ(form->cmdTrustCertificate->geometry(), QRect(7, 482, 190, 22));
   // The IMAP controls: the protocol left of the picture, the rest below everything else.
   EXPECT_EQ(form->cmbProtocol->geometry(), QRect(105, 45, 73, 21));
   EXPECT_EQ(form->txtFolder->geometry(), QRect(182, 280, 113, 19));
   EXPECT_EQ(form->chkPush->geometry(), QRect(7, 304, 288, 15));
   EXPECT_EQ(form->chkMarkReadOnAck->geometry(), QRect(7, 321, 288, 15));
+  // The sign-in rows at the foot.
+  EXPECT_EQ(form->cmbAuth->geometry(), QRect(80, 344, 100, 21));
+  EXPECT_EQ(form->cmdSignIn->geometry(), QRect(186, 343, 109, 22));
+  EXPECT_EQ(form->txtOAuthProvider->geometry(), QRect(80, 370, 215, 19));
+  EXPECT_EQ(form->txtOAuthClientId->geometry(), QRect(80, 394, 95, 19));
+  EXPECT_EQ(form->txtOAuthClientSecret->geometry(), QRect(236, 394, 59, 19));
+  EXPECT_EQ(form->lblSignInState->geometry(), QRect(7, 417, 288, 28));
   EXPECT_EQ(form->Frame2->geometry(), QRect(7, 14, 85, 232));
   for (int i = 0; i < kUserMailboxes; ++i) {
     EXPECT_EQ(form->Option1[static_cast<std::size_t>(i)]->geometry(),

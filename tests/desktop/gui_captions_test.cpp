@@ -207,12 +207,13 @@ TEST_F(CaptionsTest, DescriptionFollowsTheWidgetKinds) {
     }
     if (control.Kind == ControlKind::ComboBox) {
       ++combos;
-      // The security and protocol lists take their entries from the own table when the
-      // dialog loads.
+      // The security, protocol and sign-in lists take their entries from the own table when
+      // the dialog loads.
       if (control.Name == "cmbDoubleClick") {
         EXPECT_EQ(control.Items, (std::vector<std::string>{"res122", "res123", "res124"}));
       } else {
-        EXPECT_TRUE(control.Name == "cmbSecurity" || control.Name == "cmbProtocol")
+        EXPECT_TRUE(control.Name == "cmbSecurity" || control.Name == "cmbProtocol" ||
+                    control.Name == "cmbAuth")
             << control.Name;
       }
     }
@@ -222,7 +223,7 @@ TEST_F(CaptionsTest, DescriptionFollowsTheWidgetKinds) {
     }
   }
   EXPECT_EQ(tabStrips, 1);
-  EXPECT_EQ(combos, 3);
+  EXPECT_EQ(combos, 4);
   EXPECT_EQ(menus, 0);
 }
 

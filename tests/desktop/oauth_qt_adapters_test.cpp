@@ -15,6 +15,7 @@
 
 #include "check/sign_in_flow.h"
 #include "check/token_refresh.h"
+#include "desktop/fetching_browser.h"
 #include "desktop/net/qt_http_client.h"
 #include "desktop/net/qt_loopback_listener.h"
 #include "desktop/net/qt_timer.h"
@@ -35,43 +36,6 @@ bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   return done();
 }
-
-// Stands in for the user's browser: fetches the page and follows the provider's redirect to
-// the loopback, as a browser does after the user agreed.
-class FetchingBrowser : public WebBrowser {
- public:
-  bool OpenWebPage(const std::string& url) override {
-    Opened = url;
-    Fetch(QUrl(QString::fromStdString(url)));
-    return true;
-  }
-  std::string Opened;
-  std::string LoopbackPage;
-  // Replaces what the provider's redirect says before it is followed.
-  std::function<QUrl(QUrl)> Tamper = [](QUrl url) { return url; };
-
- private:
-  void Fetch(const QUrl& url) {
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    // A browser that trusts the tests' authority, as the user's trusts the real providers.
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    if (auto authorities = ProcessAuthorities().ForConnection()) tls.setCaCertificates(*authorities);
-    request.setSslConfiguration(tls);
-    QNetworkReply* reply = manager_.get(request);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
-      reply->deleteLater();
-      const QUrl location = reply->header(QNetworkRequest::LocationHeader).toUrl();
-      if (!location.isEmpty()) {
-        Fetch(Tamper(location));
-        return;
-      }
-      LoopbackPage = reply->readAll().toStdString();
-    });
-  }
-  QNetworkAccessManager manager_;
-};
 
 class OAuthQtTest : public testing::Test {
  protected:

@@ -10,12 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "check/auth_method.h"
 #include "check/mail_protocol.h"
 #include "check/secure_failure_text.h"
+#include "check/token_refresh.h"
 #include "desktop/gui/caption_fit.h"
 #include "desktop/gui/form_look.h"
 #include "desktop/gui/icon_library.h"
@@ -23,6 +26,7 @@
 #include "desktop/gui/widget_captions.h"
 #include "desktop/gui/wrapping_check_box.h"
 #include "desktop/net/qt_text.h"
+#include "desktop/net/qt_timer.h"
 #include "text/own_text.h"
 
 namespace postvane {
@@ -34,9 +38,11 @@ constexpr int kClientWidth = 335;
 constexpr int kExtraRow = 28;
 // The IMAP rows at the foot of the mailboxes tab: the folder, push and marking read.
 constexpr int kImapRows = 56;
-constexpr int kClientHeight = 320 + kExtraRow + kImapRows;
-constexpr int kFrameHeight = 253 + kExtraRow + kImapRows;
-constexpr int kButtonRow = 294 + kExtraRow + kImapRows;
+// Below them the sign-in rows: the choice and the button, the provider, the client, the outcome.
+constexpr int kSignInRows = 104;
+constexpr int kClientHeight = 320 + kExtraRow + kImapRows + kSignInRows;
+constexpr int kFrameHeight = 253 + kExtraRow + kImapRows + kSignInRows;
+constexpr int kButtonRow = 294 + kExtraRow + kImapRows + kSignInRows;
 constexpr int kFirstMailboxIcon = 124;
 constexpr int kMailboxIconPixels = 32;
 
@@ -136,6 +142,9 @@ frmConfig::frmConfig(ProgramState& state, SettingsStore& store, Pickers& pickers
   connect(cmbSecurity, &QComboBox::activated, this, &frmConfig::cmbSecurity_Click);
   connect(cmbProtocol, &QComboBox::activated, this, &frmConfig::cmbProtocol_Click);
   connect(cmdTrustCertificate, &QPushButton::clicked, this, &frmConfig::cmdTrustCertificate_Click);
+  connect(cmbAuth, &QComboBox::activated, this, &frmConfig::cmbAuth_Click);
+  connect(cmdSignIn, &QPushButton::clicked, this, &frmConfig::cmdSignIn_Click);
+  SignInBrowser = &desktopBrowser_;
   connect(mailboxSelector_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) Option1_Click(id);
   });
@@ -198,6 +207,24 @@ void frmConfig::BuildMailboxesTab() {
   txtFolder->setPlaceholderText(QStringLiteral("INBOX"));
   chkPush = MakeCheckBox(f, "chkPush", "", 7, kImapTop + 24, 288, 15);
   chkMarkReadOnAck = MakeCheckBox(f, "chkMarkReadOnAck", "", 7, kImapTop + 41, 288, 15);
+  // How the mailbox signs in, at the foot.
+  constexpr int kSignInTop = kImapTop + 64;
+  lblAuth = MakeLabel(f, "lblAuth", "", 7, kSignInTop + 3, 72, 15);
+  cmbAuth = Place(new QComboBox(f), "cmbAuth", 80, kSignInTop, 100, 21);
+  cmbAuth->setEditable(false);
+  cmdSignIn = MakeButton(f, "cmdSignIn", "", 186, kSignInTop - 1, 109, 22);
+  lblOAuthProvider = MakeLabel(f, "lblOAuthProvider", "", 7, kSignInTop + 28, 72, 15);
+  txtOAuthProvider = MakeTextBox(f, "txtOAuthProvider", 80, kSignInTop + 26, 215, 19);
+  // The two presets; any other provider by its issuer address.
+  txtOAuthProvider->setPlaceholderText(QStringLiteral("google, microsoft, https://…"));
+  lblOAuthClientId = MakeLabel(f, "lblOAuthClientId", "", 7, kSignInTop + 52, 72, 15);
+  txtOAuthClientId = MakeTextBox(f, "txtOAuthClientId", 80, kSignInTop + 50, 95, 19);
+  lblOAuthClientSecret = MakeLabel(f, "lblOAuthClientSecret", "", 180, kSignInTop + 52, 55, 15);
+  txtOAuthClientSecret = MakeTextBox(f, "txtOAuthClientSecret", 236, kSignInTop + 50, 59, 19);
+  txtOAuthClientSecret->setEchoMode(QLineEdit::Password);
+  lblSignInState = MakeLabel(f, "lblSignInState", "", 7, kSignInTop + 73, 288, 28);
+  lblSignInState->setWordWrap(true);
+  lblSignInState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void frmConfig::BuildGeneral1Tab() {
@@ -273,6 +300,15 @@ void frmConfig::Form_Load() {
   lblFolder->setText(Q(OwnString(language, OwnText::Folder)));
   chkPush->setText(ToQt(OwnString(language, OwnText::Push)));
   chkMarkReadOnAck->setText(ToQt(OwnString(language, OwnText::MarkReadOnAck)));
+  lblAuth->setText(Q(OwnString(language, OwnText::AuthChoice)));
+  cmbAuth->clear();
+  for (const OwnText entry : {OwnText::AuthPassword, OwnText::AuthOAuth}) {
+    cmbAuth->addItem(Q(OwnString(language, entry)));
+  }
+  cmdSignIn->setText(Q(OwnString(language, OwnText::SignInButton)));
+  lblOAuthProvider->setText(Q(OwnString(language, OwnText::OAuthProviderLabel)));
+  lblOAuthClientId->setText(Q(OwnString(language, OwnText::OAuthClientIdLabel)));
+  lblOAuthClientSecret->setText(Q(OwnString(language, OwnText::OAuthClientSecretLabel)));
   lblMarkerColor->setText(Q(OwnString(language, OwnText::MarkerColor)));
   chkStartWithDesktop->setText(ToQt(OwnString(language, OwnText::StartWithDesktop)));
   chkDesktopNotification->setText(ToQt(OwnString(language, OwnText::DesktopNotification)));
@@ -306,6 +342,10 @@ int frmConfig::VisibleFrame() const {
 
 void frmConfig::Option1_Click(int index) {
   if (!form_) return;
+  // A sign-in belongs to the mailbox it was started for.
+  if (signIn_) signIn_->Cancel();
+  CloseSignInProgress();
+  lblSignInState->clear();
   const ConfigMailboxFields next = form_->SelectMailbox(static_cast<int16_t>(index), ReadMailbox());
   ShowMailboxFields(next);
   mailboxIcon_ = kFirstMailboxIcon + form_->ShownMailbox();
@@ -329,6 +369,7 @@ void frmConfig::cmbSecurity_Click(int index) {
                                       ToStd(RemotePort->text()))));
   shownSecurity_ = index;
   UpdatePlainPasswordLine();
+  UpdateSignInControls();
 }
 
 void frmConfig::cmbProtocol_Click(int index) {
@@ -378,6 +419,91 @@ void frmConfig::cmdTrustCertificate_Click() {
   UpdateTrustButton();
 }
 
+void frmConfig::cmbAuth_Click(int index) {
+  // OAuth over a plain connection is refused here, not only at check time.
+  if (index == static_cast<int>(AuthMethod::OAuth) && !OAuthAllowed(cmbSecurity->currentIndex())) {
+    cmbAuth->setCurrentIndex(static_cast<int>(AuthMethod::Password));
+  }
+  UpdateSignInControls();
+  if (index == static_cast<int>(AuthMethod::OAuth) && !OAuthAllowed(cmbSecurity->currentIndex())) {
+    lblSignInState->setText(Q(OwnString(state_.LanguageBase, OwnText::OAuthNeedsSecureConnection)));
+  }
+}
+
+void frmConfig::UpdateSignInControls() {
+  const bool oauth = cmbAuth->currentIndex() == static_cast<int>(AuthMethod::OAuth);
+  const bool allowed = OAuthAllowed(cmbSecurity->currentIndex());
+  // Not needed for an OAuth mailbox; the stored password stays as it is.
+  Password->setEnabled(!oauth);
+  for (QWidget* control :
+       {static_cast<QWidget*>(lblOAuthProvider), static_cast<QWidget*>(txtOAuthProvider),
+        static_cast<QWidget*>(lblOAuthClientId), static_cast<QWidget*>(txtOAuthClientId),
+        static_cast<QWidget*>(lblOAuthClientSecret), static_cast<QWidget*>(txtOAuthClientSecret)}) {
+    control->setEnabled(oauth);
+  }
+  cmdSignIn->setEnabled(oauth && allowed);
+  if (oauth && !allowed) {
+    lblSignInState->setText(Q(OwnString(state_.LanguageBase, OwnText::OAuthNeedsSecureConnection)));
+  }
+}
+
+void frmConfig::cmdSignIn_Click() {
+  if (!form_ || (signIn_ && signIn_->Running())) return;
+  const int16_t language = state_.LanguageBase;
+  if (cmbAuth->currentIndex() != static_cast<int>(AuthMethod::OAuth)) return;
+  if (!OAuthAllowed(cmbSecurity->currentIndex())) {
+    lblSignInState->setText(Q(OwnString(language, OwnText::OAuthNeedsSecureConnection)));
+    return;
+  }
+  if (!signIn_) {
+    signInGiveUp_ = std::make_unique<QtTimer>(SignInGiveUpMs);
+    signIn_ = std::make_unique<SignInFlow>(signInHttp_, signInListener_, *SignInBrowser,
+                                           *signInGiveUp_, language, SteadySeconds);
+  }
+  lblSignInState->clear();
+  signInProgress_ = new QProgressDialog(Q(OwnString(language, OwnText::SigningIn)),
+                                        Q(OwnString(language, OwnText::CancelButton)), 0, 0, this);
+  signInProgress_->setObjectName(QStringLiteral("SignInProgress"));
+  signInProgress_->setWindowTitle(Q(OwnString(language, OwnText::SignInButton)));
+  signInProgress_->setWindowModality(Qt::WindowModal);
+  signInProgress_->setMinimumDuration(0);
+  signInProgress_->setAutoClose(false);
+  signInProgress_->setAutoReset(false);
+  connect(signInProgress_, &QProgressDialog::canceled, this, [this] {
+    if (signIn_) signIn_->Cancel();
+    CloseSignInProgress();
+  });
+  signInProgress_->show();
+  // Typed values, whether or not they are saved yet; the user name hints the account.
+  signIn_->Start(ToStd(txtOAuthProvider->text().trimmed()),
+                 ToStd(txtOAuthClientId->text().trimmed()),
+                 ToStd(txtOAuthClientSecret->text().trimmed()), ToStd(User->text().trimmed()),
+                 [this](const SignInResult& result) { SignInEnded(result); });
+}
+
+void frmConfig::SignInEnded(const SignInResult& result) {
+  CloseSignInProgress();
+  const int16_t language = state_.LanguageBase;
+  if (result.SignedIn) {
+    // Stored at once: the token is never lost to a dialog closed in some other way.
+    const bool stored = form_ && form_->StoreRefreshToken(result.RefreshToken);
+    lblSignInState->setText(
+        Q(OwnString(language, stored ? OwnText::SignedIn : OwnText::SignInNotSaved)));
+    return;
+  }
+  // The provider's reason comes from outside: the label shows it as plain text.
+  lblSignInState->setText(Q(result.Problem));
+}
+
+void frmConfig::CloseSignInProgress() {
+  if (signInProgress_ == nullptr) return;
+  QProgressDialog* progress = signInProgress_;
+  signInProgress_ = nullptr;
+  progress->disconnect(this);
+  progress->hide();
+  progress->deleteLater();
+}
+
 void frmConfig::chkPlaySound_Click() {
   chkReplaySound->setEnabled(ReplaySoundEnabled(chkPlaySound->isChecked()));
 }
@@ -423,6 +549,8 @@ void frmConfig::keyPressEvent(QKeyEvent* event) {
 void frmConfig::Form_Unload() {
   if (unloaded_ || !form_) return;
   unloaded_ = true;
+  if (signIn_) signIn_->Cancel();
+  CloseSignInProgress();
   const bool mdaemonEntry = form_->SaveOnClose(ReadMailbox(), ReadGeneral());
   if (setMDaemonMenuVisible_) setMDaemonMenuVisible_(mdaemonEntry);
   emit Unloaded();
@@ -446,6 +574,11 @@ ConfigMailboxFields frmConfig::ReadMailbox() const {
   fields.Folder = ToStd(txtFolder->text());
   fields.Push = chkPush->isChecked();
   fields.MarkReadOnAck = chkMarkReadOnAck->isChecked();
+  // No entry selected (a stored code the list cannot show) keeps that code.
+  fields.Auth = cmbAuth->currentIndex();
+  fields.OAuthProvider = ToStd(txtOAuthProvider->text());
+  fields.OAuthClientId = ToStd(txtOAuthClientId->text());
+  fields.OAuthClientSecret = ToStd(txtOAuthClientSecret->text());
   return fields;
 }
 
@@ -466,7 +599,12 @@ void frmConfig::ShowMailboxFields(const ConfigMailboxFields& fields) {
   txtFolder->setText(Q(fields.Folder.value_or("")));
   chkPush->setChecked(fields.Push.value_or(true));
   chkMarkReadOnAck->setChecked(fields.MarkReadOnAck.value_or(false));
+  cmbAuth->setCurrentIndex(fields.Auth.value_or(0));
+  txtOAuthProvider->setText(Q(fields.OAuthProvider.value_or("")));
+  txtOAuthClientId->setText(Q(fields.OAuthClientId.value_or("")));
+  txtOAuthClientSecret->setText(Q(fields.OAuthClientSecret.value_or("")));
   UpdateImapControls();
+  UpdateSignInControls();
   UpdateTrustButton();
 }
 

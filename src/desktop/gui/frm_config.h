@@ -8,7 +8,11 @@
 #include <memory>
 
 #include "app/program_state.h"
+#include "check/sign_in_flow.h"
 #include "desktop/gui/pickers.h"
+#include "desktop/gui/qt_web_browser.h"
+#include "desktop/net/qt_http_client.h"
+#include "desktop/net/qt_loopback_listener.h"
 #include "desktop/net/qt_path_probe.h"
 #include "settings/autostart_entry.h"
 #include "settings/settings_store.h"
@@ -21,6 +25,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -81,6 +86,26 @@ class frmConfig : public QWidget {
   QLineEdit* txtFolder = nullptr;
   QCheckBox* chkPush = nullptr;
   QCheckBox* chkMarkReadOnAck = nullptr;
+  // Under those, how the mailbox signs in: the password or OAuth 2.0 at a provider.
+  QLabel* lblAuth = nullptr;
+  QComboBox* cmbAuth = nullptr;
+  QPushButton* cmdSignIn = nullptr;
+  QLabel* lblOAuthProvider = nullptr;
+  QLineEdit* txtOAuthProvider = nullptr;
+  QLabel* lblOAuthClientId = nullptr;
+  QLineEdit* txtOAuthClientId = nullptr;
+  QLabel* lblOAuthClientSecret = nullptr;
+  QLineEdit* txtOAuthClientSecret = nullptr;
+  // The outcome of the last sign-in, or why OAuth cannot be chosen; plain text.
+  QLabel* lblSignInState = nullptr;
+
+  // Where "Sign in…" sends the user; the desktop's browser unless replaced (tests fetch the
+  // page themselves). Read when a sign-in starts.
+  WebBrowser* SignInBrowser = nullptr;
+  // How long a sign-in waits for the browser before it gives up; read at the first sign-in.
+  int SignInGiveUpMs = kSignInGiveUpMs;
+  // The progress window of the running sign-in; null when none runs.
+  QProgressDialog* SignInProgress() const { return signInProgress_; }
 
   // Asks the user to confirm trusting a certificate, given its details; a message box unless
   // replaced (tests answer it themselves).
@@ -140,6 +165,12 @@ class frmConfig : public QWidget {
   void UpdateImapControls();
   void UpdatePlainPasswordLine();
   void cmdTrustCertificate_Click();
+  void cmbAuth_Click(int index);
+  void cmdSignIn_Click();
+  void SignInEnded(const SignInResult& result);
+  void CloseSignInProgress();
+  // The sign-in boxes take input only for OAuth, the password box only without it.
+  void UpdateSignInControls();
   void UpdateTrustButton();
   void Form_Unload();
 
@@ -165,6 +196,13 @@ class frmConfig : public QWidget {
   // Likewise the protocol entry (-1: a stored code the list cannot show).
   int shownProtocol_ = 0;
   bool unloaded_ = false;
+  // The browser sign-in: its ports live as long as the dialog, the flow from the first click.
+  QtWebBrowser desktopBrowser_;
+  QtHttpClient signInHttp_;
+  QtLoopbackListener signInListener_;
+  std::unique_ptr<Timer> signInGiveUp_;
+  std::unique_ptr<SignInFlow> signIn_;
+  QProgressDialog* signInProgress_ = nullptr;
 };
 
 }  // namespace postvane
