@@ -198,10 +198,11 @@ class frmConfig : public QWidget {
   bool unloaded_ = false;
   // The browser sign-in: its ports live as long as the dialog, the flow from the first click.
   QtWebBrowser desktopBrowser_;
-  QtHttpClient signInHttp_;
   QtLoopbackListener signInListener_;
   std::unique_ptr<Timer> signInGiveUp_;
   std::unique_ptr<SignInFlow> signIn_;
+  // Gone before the flow: a request it drops on the way can only reach a flow still there.
+  QtHttpClient signInHttp_;
   QProgressDialog* signInProgress_ = nullptr;
 };
 
