@@ -43,7 +43,8 @@ std::optional<int16_t> ParseClockTime(std::string_view text) {
   if (colon == std::string_view::npos) return std::nullopt;
   const std::optional<int> hours = Digits(text.substr(0, colon), 2);
   const std::string_view minutePart = text.substr(colon + 1);
-  const std::optional<int> minutes = minutePart.size() == 2 ? Digits(minutePart, 2) : std::nullopt;
+  if (minutePart.size() != 2) return std::nullopt;
+  const std::optional<int> minutes = Digits(minutePart, 2);
   if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
   return static_cast<int16_t>(*hours * 60 + *minutes);
 }
